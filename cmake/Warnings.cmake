@@ -1,0 +1,21 @@
+# Warnings for our own targets; third-party headers come in as system headers.
+function(stampwise_target_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(STAMPWISE_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# A static library made of every source file in a folder and its subfolders,
+# so that adding a file needs no edit here. A folder without sources yet
+# still gives a (empty) library, so that the layers can be wired up.
+function(stampwise_library name dir)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
+  if(NOT sources)
+    set(placeholder ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${placeholder} "// This layer has no sources yet.\n")
+    set(sources ${placeholder})
+  endif()
+  add_library(${name} STATIC ${sources})
+  stampwise_target_warnings(${name})
+endfunction()

@@ -1,0 +1,224 @@
+#pragma once
+// The bitmap the whole program draws on, and its canvas.
+//
+// Storage: rows top-down (row 0 at the top), each row padded to a multiple
+// of 4 bytes. 24-bit pixels are B,G,R; 32-bit pixels B,G,R,X; 15-bit
+// pixels are 16-bit words 0RRRRRGGGGGBBBBB, 16-bit pixels RRRRRGGGGGGBBBBB;
+// 1-, 4- and 8-bit pixels are palette indices, the leftmost pixel in the
+// high bits of a byte.
+//
+// pfDevice is the "device-dependent" format of a new bitmap: it is stored
+// exactly like pf24bit, so switching between the two never changes a
+// byte, but code can tell the two apart.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/graphic.h"
+#include "core/types.h"
+
+enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+
+// Bits per stored pixel of a format (pfDevice: 24; pfCustom: 0).
+int BitsPerPixel(TPixelFormat format);
+// Bytes in one stored row: width * bits rounded up to whole 32-bit words.
+std::int64_t BytesPerScanLine(std::int64_t width, int bitsPerPixel);
+
+// The largest picture the program accepts: 2^28 pixels (a 24-bit picture
+// of that size takes 768 MiB) and at most 1,048,576 pixels on a side.
+// Every decoder checks width x height against this, in 64-bit, before it
+// allocates anything.
+constexpr std::int64_t MaxPixels = std::int64_t{1} << 28;
+constexpr std::int64_t MaxDimension = std::int64_t{1} << 20;
+bool WithinPixelCap(std::int64_t width, std::int64_t height);
+
+// The fixed palettes of the platform stand-in.
+// Black and white (2 entries).
+const std::vector<TPaletteEntry>& BlackWhitePalette();
+// The 16 colours of the classic VGA palette: black, maroon, green, olive,
+// navy, purple, teal, silver, grey, red, lime, yellow, blue, fuchsia, aqua,
+// white.
+const std::vector<TPaletteEntry>& SystemPalette16();
+// The 20 static colours of the classic 256-colour system palette, in
+// their palette slots: the first ten belong at indices 0..9, the last ten
+// at 246..255.
+const std::vector<TPaletteEntry>& SystemPalette20();
+// Our halftone palette of 256 entries: the first ten system colours at
+// 0..9, a 6x6x6 colour cube (levels 0, 51, 102, 153, 204, 255; blue
+// varying fastest, then green, then red) at 10..225, twenty greys
+// (levels round(i * 255 / 21) for i = 1..20) at 226..245 and the last ten
+// system colours at 246..255.
+const std::vector<TPaletteEntry>& HalftonePalette();
+
+class TBitmap;
+
+enum TBrushStyle { bsSolid, bsClear };
+
+struct TBrush {
+  TColor Color = clWhite;
+  TBrushStyle Style = bsSolid;
+};
+
+struct TPen {
+  TColor Color = clBlack;
+  int Width = 1;
+};
+
+// Drawing on a bitmap. Every operation clips to the bitmap; none of them
+// reads or writes outside it.
+class TCanvas {
+ public:
+  explicit TCanvas(TBitmap& bitmap) : bitmap_(&bitmap) {}
+
+  TBrush Brush;
+  TPen Pen;
+  TPoint PenPos;
+
+  TBitmap& Bitmap() const { return *bitmap_; }
+
+  // The colour at (x, y); outside the bitmap 0xFFFFFFFF ("invalid
+  // colour", which reads as 255 in every channel).
+  TColor Pixel(int x, int y) const;
+  // Sets (x, y); outside the bitmap nothing happens. On a paletted bitmap
+  // the nearest palette entry is used.
+  void SetPixel(int x, int y, TColor color);
+
+  // Fills columns Left..Right-1 and rows Top..Bottom-1 with the brush
+  // colour (bsClear fills nothing); clipped; an empty or inverted
+  // rectangle paints nothing.
+  void FillRect(const TRect& rect);
+  // Draws the graphic unscaled with its top-left corner at (x, y).
+  // A transparent bitmap leaves the pixels of its transparent colour out.
+  void Draw(int x, int y, const TGraphic& graphic);
+  // Stretches the graphic onto rect (nearest neighbour: target pixel d of
+  // a side of n pixels takes source pixel floor((2d + 1) * s / (2n)) of a
+  // side of s pixels, so equal sizes copy exactly and whole factors
+  // replicate exactly). Clipped to the bitmap; a rectangle with a
+  // negative or zero width or height draws nothing.
+  void StretchDraw(const TRect& rect, const TGraphic& graphic);
+  // Copies source rectangle of another canvas onto dest, stretching with
+  // the rule of StretchDraw when the sizes differ; clipped against both
+  // bitmaps (source pixels outside the source are left out).
+  void CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect);
+
+  void MoveTo(int x, int y) { PenPos = {x, y}; }
+  // A one-pixel line in the pen colour from PenPos to (x, y); the end
+  // pixel is not drawn. PenPos moves to (x, y).
+  void LineTo(int x, int y);
+  // Draws the lines through the points in order, each without its end
+  // pixel (so only the very last point stays unpainted).
+  void Polyline(const std::vector<TPoint>& points);
+
+  // A 3-D frame of width rings. The rectangle's right and bottom edges are
+  // first moved in by one; each ring paints its left and top edges in
+  // topColor and then its right and bottom edges in bottomColor (so the
+  // top-right and bottom-left corners take bottomColor), and the next ring
+  // lies one pixel further in. On return rect is inset by width on every
+  // side. A width of 0 or less paints nothing and leaves rect unchanged.
+  void Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int width);
+
+ private:
+  friend class TBitmap;
+  // Copies sourceRect of a bitmap onto dest with the stretch rule above;
+  // with useKey, source pixels of colour key are left out.
+  void CopyRectImpl(const TRect& dest, const TBitmap& source, const TRect& sourceRect, bool useKey, TColor key);
+  TBitmap* bitmap_;
+};
+
+class TBitmap : public TGraphic {
+ public:
+  TBitmap();
+  TBitmap(int width, int height, TPixelFormat format = pf24bit);
+  TBitmap(const TBitmap& other);
+  TBitmap(TBitmap&& other) noexcept;
+  TBitmap& operator=(const TBitmap& other);
+  TBitmap& operator=(TBitmap&& other) noexcept;
+  ~TBitmap() override;
+
+  static const TGraphicClass& StaticClass();
+  static std::unique_ptr<TGraphic> CreateInstance();
+  const TGraphicClass& ClassType() const override { return StaticClass(); }
+
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  // Changing the size keeps the old picture in the top-left corner; new
+  // pixels take the canvas brush colour (white until changed). On a
+  // paletted bitmap they take the palette entry nearest to that colour.
+  // Negative sizes count as 0; a size beyond the pixel cap raises
+  // EOutOfResources and leaves the bitmap unchanged.
+  void SetWidth(int width);
+  void SetHeight(int height);
+  void SetSize(int width, int height);
+
+  TPixelFormat PixelFormat() const { return format_; }
+  // Converts the pixels (see the file comment for the palettes used when
+  // a true-colour picture becomes paletted: black/white for 1 bit,
+  // SystemPalette16 for 4 bits, HalftonePalette for 8 bits; each pixel
+  // takes the nearest entry by squared RGB distance, the first on a tie).
+  // pfCustom raises EInvalidGraphicOperation.
+  void SetPixelFormat(TPixelFormat format);
+
+  // Row y, 0 at the top. Raises ERangeError when y is outside the bitmap.
+  std::uint8_t* ScanLine(int y);
+  const std::uint8_t* ScanLine(int y) const;
+  // Bytes per stored row (a multiple of 4).
+  int RowStride() const { return stride_; }
+  // All rows, top row first; empty for an empty bitmap.
+  std::uint8_t* Bits() { return pixels_.data(); }
+  const std::uint8_t* Bits() const { return pixels_.data(); }
+
+  // The palette of a 1-, 4- or 8-bit bitmap (empty for other formats).
+  const std::vector<TPaletteEntry>& Palette() const { return palette_; }
+  // Replaces the palette without touching the pixel indices; at most 256
+  // entries are kept.
+  void SetPalette(std::vector<TPaletteEntry> palette);
+
+  // The colour of one pixel, from any format; ERangeError outside.
+  TColor GetPixelColor(int x, int y) const;
+  // The palette index nearest to a colour (first on a tie); 0 when there
+  // is no palette.
+  int NearestPaletteIndex(TColor color) const;
+
+  // Transparency as drawing uses it: with Transparent set, Draw leaves
+  // out the pixels of TransparentColor. In automatic mode that is the
+  // colour of the bottom-left pixel.
+  enum TTransparentMode { tmAuto, tmFixed };
+  TTransparentMode TransparentMode() const { return transparentMode_; }
+  void SetTransparentMode(TTransparentMode mode) { transparentMode_ = mode; }
+  TColor TransparentColor() const;
+  void SetTransparentColor(TColor color);
+
+  TCanvas& Canvas() { return *canvas_; }
+  const TCanvas& Canvas() const { return *canvas_; }
+
+  // Copies another graphic's picture: a bitmap is copied with its format,
+  // palette and transparency; any other graphic goes through its AssignTo.
+  void Assign(const TGraphic& source) override;
+  void AssignTo(TBitmap& dest) const override;
+  void Draw(TCanvas& canvas, const TRect& rect) const override;
+
+  // BMP files (see bmp.h for what is read and written). Loading reads
+  // the file from the stream's position; the stream is left after the
+  // bytes the file header says the file has (or at its end).
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) override;
+
+  // Makes the bitmap empty (0 x 0), keeping format and canvas state.
+  void Clear() { SetSize(0, 0); }
+
+ private:
+  void Reallocate(int width, int height);
+  void FillNew(int fromX, int fromY);
+  void ConvertTo(TPixelFormat format);
+
+  int width_ = 0;
+  int height_ = 0;
+  int stride_ = 0;
+  TPixelFormat format_ = pfDevice;
+  std::vector<std::uint8_t> pixels_;
+  std::vector<TPaletteEntry> palette_;
+  TTransparentMode transparentMode_ = tmAuto;
+  TColor transparentColor_ = clDefault;
+  std::unique_ptr<TCanvas> canvas_;
+};

@@ -1,0 +1,23 @@
+#pragma once
+// The program folder and small file-system helpers. Paths use "/".
+
+#include <cstdint>
+#include <string>
+
+// The folder of the running executable, with a trailing "/". Every data
+// file of the program (config.inf, language/, spm/, the window-position
+// INI, ~righ.dat) lives there.
+std::string ProgramDir();
+// The executable's name without its folder ("stampwise").
+std::string ProgramName();
+// Points the program folder elsewhere (tests run in a folder of their own);
+// an empty path goes back to the executable's folder.
+void SetProgramDir(const std::string& dir);
+
+bool FileExists(const std::string& path);       // a regular file
+bool DirectoryExists(const std::string& path);  // a folder
+// Size of a regular file, -1 when it does not exist.
+std::int64_t FileSize(const std::string& path);
+bool DeleteFile(const std::string& path);
+// Creates the folder and its missing parents; true when it exists after.
+bool ForceDirectories(const std::string& path);

@@ -1,0 +1,125 @@
+#pragma once
+// Byte streams: an abstract stream with the platform's Read/Write/Seek
+// contract, an in-memory stream, a file stream and a file stream that
+// lands atomically.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+
+  // Reads up to count bytes; returns how many were read (0 at the end).
+  virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
+  // Writes count bytes; returns how many were written.
+  virtual std::int64_t Write(const void* buffer, std::int64_t count) = 0;
+  // Moves the position; returns the new position. Seeking before 0 raises
+  // EStreamError; seeking past the end is allowed (a later write extends).
+  virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
+  virtual std::int64_t Size() = 0;
+  virtual void SetSize(std::int64_t size) = 0;
+
+  std::int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+  void SetPosition(std::int64_t pos) { Seek(pos, TSeekOrigin::soBeginning); }
+  std::int64_t Remaining() { return Size() - Position(); }
+
+  // Reads exactly count bytes or raises EReadError ("Stream read error").
+  void ReadBuffer(void* buffer, std::int64_t count);
+  // Writes exactly count bytes or raises EWriteError ("Stream write error").
+  void WriteBuffer(const void* buffer, std::int64_t count);
+  void WriteBuffer(std::span<const std::uint8_t> bytes) {
+    WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  }
+  // Copies count bytes from source at its position; count 0 copies the
+  // whole source from its start. Returns the bytes copied.
+  std::int64_t CopyFrom(TStream& source, std::int64_t count);
+
+  // Little-endian helpers over ReadBuffer/WriteBuffer.
+  std::uint8_t ReadByte();
+  std::uint16_t ReadWord();
+  std::uint32_t ReadDWord();
+  void WriteByte(std::uint8_t v) { WriteBuffer(&v, 1); }
+  void WriteWord(std::uint16_t v);
+  void WriteDWord(std::uint32_t v);
+};
+
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::vector<std::uint8_t> bytes) : data_(std::move(bytes)) {}
+
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override { return static_cast<std::int64_t>(data_.size()); }
+  void SetSize(std::int64_t size) override;
+
+  std::uint8_t* Memory() { return data_.data(); }
+  const std::vector<std::uint8_t>& Bytes() const { return data_; }
+  std::vector<std::uint8_t> TakeBytes();
+  void Clear();
+
+  void LoadFromStream(TStream& source);
+  void LoadFromFile(const std::string& fileName);
+  // Written to a temporary name beside the target and renamed into place.
+  void SaveToFile(const std::string& fileName) const;
+
+ private:
+  std::vector<std::uint8_t> data_;
+  std::int64_t pos_ = 0;
+};
+
+enum class TFileMode { fmOpenRead, fmOpenReadWrite, fmCreate };
+
+// A plain file. Opening for reading raises EFOpenError; creating raises
+// EFCreateError ("Cannot create file ..."). Writers that replace files
+// use TAtomicFileStream instead.
+class TFileStream : public TStream {
+ public:
+  TFileStream(const std::string& fileName, TFileMode mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override;
+  void SetSize(std::int64_t size) override;
+  const std::string& FileName() const { return name_; }
+
+ protected:
+  TFileStream() = default;
+  void Open(const std::string& openName, TFileMode mode, const std::string& shownName);
+  void CloseFile();
+  int fd_ = -1;
+  std::string name_;
+};
+
+// Writes into a temporary file in the target's folder; Commit() flushes it
+// and renames it over the target. Without Commit (an exception on the way)
+// the temporary file is removed and the old target is left untouched.
+class TAtomicFileStream : public TFileStream {
+ public:
+  explicit TAtomicFileStream(const std::string& fileName);
+  ~TAtomicFileStream() override;
+  void Commit();
+  const std::string& TempName() const { return temp_; }
+
+ private:
+  std::string temp_;
+  bool committed_ = false;
+};
+
+// Reads a whole file (EFOpenError when it cannot be opened).
+std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName);
+// Writes a whole file through a temporary name and a rename.
+void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes);
+void WriteFileAtomic(const std::string& fileName, const std::string& text);
