@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <new>
+#include <string>
 
 #include "core/exceptions.h"
 
@@ -98,7 +102,9 @@ const std::vector<TPaletteEntry>& HalftonePalette() {
 
 namespace {
 
-inline std::uint32_t GetRaw(const std::uint8_t* row, int x, TPixelFormat f) {
+using Wide = __int128;
+
+inline std::uint32_t GetRaw(const std::uint8_t* row, std::int64_t x, TPixelFormat f) {
   switch (f) {
     case pf1bit: return (row[x >> 3] >> (7 - (x & 7))) & 1u;
     case pf4bit: return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
@@ -119,7 +125,7 @@ inline std::uint32_t GetRaw(const std::uint8_t* row, int x, TPixelFormat f) {
   return 0;
 }
 
-inline void SetRaw(std::uint8_t* row, int x, TPixelFormat f, std::uint32_t v) {
+inline void SetRaw(std::uint8_t* row, std::int64_t x, TPixelFormat f, std::uint32_t v) {
   switch (f) {
     case pf1bit: {
       std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
@@ -156,10 +162,46 @@ inline void SetRaw(std::uint8_t* row, int x, TPixelFormat f, std::uint32_t v) {
   }
 }
 
+inline bool Is24(TPixelFormat f) { return f == pf24bit || f == pfDevice; }
+
+// Fills pixels from..to-1 of a row with one raw value. Byte-aligned
+// formats fill by doubling copies of the first pixel; 1- and 4-bit rows
+// set the odd pixels at either end one by one and the whole bytes between
+// at once.
+void FillSpan(std::uint8_t* row, std::int64_t from, std::int64_t to, TPixelFormat f, std::uint32_t raw) {
+  if (from >= to) return;
+  int bits = BitsPerPixel(f);
+  if (bits < 8) {
+    int perByte = 8 / bits;
+    while (from < to && from % perByte != 0) SetRaw(row, from++, f, raw);
+    while (to > from && to % perByte != 0) SetRaw(row, --to, f, raw);
+    if (from < to) {
+      std::uint8_t value = bits == 1 ? ((raw & 1) ? 0xFF : 0x00) : static_cast<std::uint8_t>(((raw & 15) << 4) | (raw & 15));
+      std::memset(row + from / perByte, value, static_cast<std::size_t>((to - from) / perByte));
+    }
+    return;
+  }
+  int bpp = bits / 8;
+  std::uint8_t* p = row + from * bpp;
+  std::size_t total = static_cast<std::size_t>(to - from) * static_cast<std::size_t>(bpp);
+  if (bpp == 1) {
+    std::memset(p, static_cast<int>(raw & 0xFF), total);
+    return;
+  }
+  SetRaw(p, 0, f, raw);
+  std::size_t filled = static_cast<std::size_t>(bpp);
+  while (filled < total) {
+    std::size_t n = std::min(filled, total - filled);
+    std::memcpy(p + filled, p, n);
+    filled += n;
+  }
+}
+
 inline int Expand5(int v) { return (v << 3) | (v >> 2); }
 inline int Expand6(int v) { return (v << 2) | (v >> 4); }
 
-// The colour a raw value stands for.
+// The colour a raw value stands for. A palette index beyond the palette
+// reads as black.
 inline TColor RawToColor(std::uint32_t raw, TPixelFormat f, const std::vector<TPaletteEntry>& palette) {
   switch (f) {
     case pf1bit:
@@ -195,48 +237,59 @@ int NearestIndex(const std::vector<TPaletteEntry>& palette, TColor c) {
   return best;
 }
 
-// Maps colours to raw values of a format, remembering recent answers for
-// paletted targets (the nearest-entry search is the slow part).
+// The raw value of a plain RGB colour (high byte already cleared) in a
+// format; paletted formats take the nearest entry, the first on a tie.
+std::uint32_t EncodeColor(TPixelFormat f, const std::vector<TPaletteEntry>& palette, TColor c) {
+  c &= 0xFFFFFFu;
+  switch (f) {
+    case pf1bit:
+    case pf4bit:
+    case pf8bit: return static_cast<std::uint32_t>(NearestIndex(palette, c));
+    case pf15bit:
+      return static_cast<std::uint32_t>(((GetRValue(c) >> 3) << 10) | ((GetGValue(c) >> 3) << 5) |
+                                        (GetBValue(c) >> 3));
+    case pf16bit:
+      return static_cast<std::uint32_t>(((GetRValue(c) >> 3) << 11) | ((GetGValue(c) >> 2) << 5) |
+                                        (GetBValue(c) >> 3));
+    default: return c;
+  }
+}
+
+// EncodeColor for many pixels: paletted targets remember recent answers,
+// since the nearest-entry search is the slow part.
 class ColorEncoder {
  public:
   ColorEncoder(TPixelFormat f, const std::vector<TPaletteEntry>& palette) : f_(f), palette_(palette) {
-    keys_.fill(0xFFFFFFFFu);
+    if (IsPaletted(f_)) {
+      cache_ = std::make_unique<Cache>();
+      cache_->Keys.fill(0xFFFFFFFFu);
+    }
   }
   std::uint32_t operator()(TColor c) {
     c &= 0xFFFFFFu;
-    switch (f_) {
-      case pf1bit:
-      case pf4bit:
-      case pf8bit: {
-        std::size_t slot = ((c * 2654435761u) >> 20) & (kSlots - 1);
-        if (keys_[slot] != c) {
-          keys_[slot] = c;
-          values_[slot] = static_cast<std::uint32_t>(NearestIndex(palette_, c));
-        }
-        return values_[slot];
-      }
-      case pf15bit:
-        return static_cast<std::uint32_t>(((GetRValue(c) >> 3) << 10) | ((GetGValue(c) >> 3) << 5) |
-                                          (GetBValue(c) >> 3));
-      case pf16bit:
-        return static_cast<std::uint32_t>(((GetRValue(c) >> 3) << 11) | ((GetGValue(c) >> 2) << 5) |
-                                          (GetBValue(c) >> 3));
-      default:
-        return c;
+    if (!cache_) return EncodeColor(f_, palette_, c);
+    std::size_t slot = ((c * 2654435761u) >> 20) & (kSlots - 1);
+    if (cache_->Keys[slot] != c) {
+      cache_->Keys[slot] = c;
+      cache_->Values[slot] = EncodeColor(f_, palette_, c);
     }
+    return cache_->Values[slot];
   }
 
  private:
   static constexpr std::size_t kSlots = 4096;
+  struct Cache {
+    std::array<std::uint32_t, kSlots> Keys;
+    std::array<std::uint32_t, kSlots> Values{};
+  };
   TPixelFormat f_;
   const std::vector<TPaletteEntry>& palette_;
-  std::array<std::uint32_t, kSlots> keys_;
-  std::array<std::uint32_t, kSlots> values_{};
+  std::unique_ptr<Cache> cache_;
 };
 
 // Clears the bits of a row beyond the last pixel, so padding is always 0.
-void ClearRowPadding(std::uint8_t* row, int width, int bits, int stride) {
-  std::int64_t usedBits = static_cast<std::int64_t>(width) * bits;
+void ClearRowPadding(std::uint8_t* row, std::int64_t width, int bits, std::int64_t stride) {
+  std::int64_t usedBits = width * bits;
   std::int64_t fullBytes = usedBits / 8;
   int rest = static_cast<int>(usedBits % 8);
   if (rest) {
@@ -244,6 +297,29 @@ void ClearRowPadding(std::uint8_t* row, int width, int bits, int stride) {
     ++fullBytes;
   }
   if (fullBytes < stride) std::memset(row + fullBytes, 0, static_cast<std::size_t>(stride - fullBytes));
+}
+
+// The palette a bitmap gets when it becomes paletted: the palette it has
+// when that fits the new format, otherwise the format's default.
+std::vector<TPaletteEntry> PaletteFor(TPixelFormat format, const std::vector<TPaletteEntry>& current) {
+  std::size_t capacity = std::size_t{1} << BitsPerPixel(format);
+  if (!current.empty() && current.size() <= capacity) return current;
+  return DefaultPalette(format);
+}
+
+std::vector<std::uint8_t> AllocatePixels(std::int64_t bytes) {
+  try {
+    return std::vector<std::uint8_t>(static_cast<std::size_t>(bytes));
+  } catch (const std::bad_alloc&) {
+    throw EOutOfResources("Out of memory for a bitmap of " + std::to_string(bytes) + " bytes");
+  }
+}
+
+// Target pixel d of a side of n pixels shows source pixel
+// floor((2d + 1) * s / (2n)) of a side of s pixels. 128-bit, since the
+// rectangles may be as large as the int range allows.
+inline std::int64_t MapCoordinate(std::int64_t d, std::int64_t n, std::int64_t s) {
+  return static_cast<std::int64_t>((static_cast<Wide>(2 * d + 1) * s) / (static_cast<Wide>(2) * n));
 }
 
 }  // namespace
@@ -294,8 +370,7 @@ TBitmap::TBitmap(TBitmap&& other) noexcept
       canvas_(std::move(other.canvas_)) {
   canvas_->bitmap_ = this;
   other.canvas_ = std::make_unique<TCanvas>(other);
-  other.width_ = other.height_ = other.stride_ = 0;
-  other.pixels_.clear();
+  other.ResetAfterMove();
 }
 
 TBitmap& TBitmap::operator=(const TBitmap& other) {
@@ -320,13 +395,27 @@ TBitmap& TBitmap::operator=(TBitmap&& other) noexcept {
     canvas_->Brush = other.canvas_->Brush;
     canvas_->Pen = other.canvas_->Pen;
     canvas_->PenPos = other.canvas_->PenPos;
-    other.width_ = other.height_ = other.stride_ = 0;
-    other.pixels_.clear();
+    other.ResetAfterMove();
   }
   return *this;
 }
 
 TBitmap::~TBitmap() = default;
+
+// A moved-from bitmap is an empty one of its old format, with a palette
+// that format can use.
+void TBitmap::ResetAfterMove() noexcept {
+  width_ = height_ = stride_ = 0;
+  pixels_.clear();
+  palette_.clear();
+  if (IsPaletted(format_)) {
+    try {
+      palette_ = DefaultPalette(format_);
+    } catch (...) {
+      format_ = pfDevice;  // no memory for a palette: fall back to true colour
+    }
+  }
+}
 
 void TBitmap::SetWidth(int width) { SetSize(width, height_); }
 void TBitmap::SetHeight(int height) { SetSize(width_, height); }
@@ -343,112 +432,115 @@ void TBitmap::SetSize(int width, int height) {
 }
 
 void TBitmap::Reallocate(int width, int height) {
-  if (IsPaletted(format_) && palette_.empty()) palette_ = DefaultPalette(format_);
+  std::vector<TPaletteEntry> palette = palette_;
+  if (IsPaletted(format_) && palette.empty()) palette = DefaultPalette(format_);
   int bits = BitsPerPixel(format_);
-  int stride = static_cast<int>(BytesPerScanLine(width, bits));
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
+  std::int64_t stride = BytesPerScanLine(width, bits);
+  std::vector<std::uint8_t> pixels = AllocatePixels(stride * height);
   int keepW = std::min(width, width_);
   int keepH = std::min(height, height_);
   std::size_t keepBytes = static_cast<std::size_t>((static_cast<std::int64_t>(keepW) * bits + 7) / 8);
-  for (int y = 0; y < keepH; ++y) {
-    std::uint8_t* dst = pixels.data() + static_cast<std::size_t>(y) * stride;
-    std::memcpy(dst, pixels_.data() + static_cast<std::size_t>(y) * stride_, keepBytes);
-    ClearRowPadding(dst, keepW, bits, stride);
-  }
-  int oldW = width_, oldH = height_;
-  pixels_ = std::move(pixels);
-  width_ = width;
-  height_ = height;
-  stride_ = stride;
   // New pixels take the brush colour: the columns right of the old
   // picture, then the rows below it.
-  if (width_ > 0 && height_ > 0 && (width > oldW || height > oldH)) {
-    ColorEncoder encode(format_, palette_);
-    std::uint32_t raw = encode(ColorToRGB(canvas_->Brush.Color));
-    for (int y = 0; y < height_; ++y) {
-      std::uint8_t* row = pixels_.data() + static_cast<std::size_t>(y) * stride_;
-      int from = y < keepH ? keepW : 0;
-      for (int x = from; x < width_; ++x) SetRaw(row, x, format_, raw);
+  std::uint32_t raw = EncodeColor(format_, palette, ColorToRGB(canvas_->Brush.Color));
+  for (int y = 0; stride > 0 && y < height; ++y) {
+    std::uint8_t* dst = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+    if (y < keepH) {
+      if (keepBytes) {
+        std::memcpy(dst, pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_), keepBytes);
+        ClearRowPadding(dst, keepW, bits, stride);
+      }
+      FillSpan(dst, keepW, width, format_, raw);
+    } else if (y > keepH) {
+      std::memcpy(dst, dst - stride, static_cast<std::size_t>(stride));  // the row above is wholly new too
+    } else {
+      FillSpan(dst, 0, width, format_, raw);
     }
   }
+  pixels_ = std::move(pixels);
+  palette_ = std::move(palette);
+  width_ = width;
+  height_ = height;
+  stride_ = static_cast<int>(stride);
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == format_) return;
   if (format == pfCustom) throw EInvalidGraphicOperation("Invalid pixel format");
-  bool sameStorage = (format == pfDevice && format_ == pf24bit) || (format == pf24bit && format_ == pfDevice);
-  if (sameStorage || width_ == 0 || height_ == 0) {
-    TPixelFormat old = format_;
+  if (Is24(format) && Is24(format_)) {  // same storage
     format_ = format;
-    if (!IsPaletted(format)) {
-      palette_.clear();
-    } else if (!IsPaletted(old) || palette_.size() > (1u << BitsPerPixel(format))) {
-      palette_ = DefaultPalette(format);
-    }
-    stride_ = static_cast<int>(BytesPerScanLine(width_, BitsPerPixel(format_)));
-    if (!sameStorage) pixels_.assign(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_), 0);
+    return;
+  }
+  if (width_ == 0 || height_ == 0) {
+    std::vector<TPaletteEntry> palette;
+    if (IsPaletted(format)) palette = PaletteFor(format, palette_);
+    std::int64_t stride = BytesPerScanLine(width_, BitsPerPixel(format));
+    pixels_.clear();
+    palette_ = std::move(palette);
+    format_ = format;
+    stride_ = static_cast<int>(stride);
     return;
   }
   ConvertTo(format);
 }
 
 void TBitmap::ConvertTo(TPixelFormat format) {
-  // Going to a paletted format keeps the old palette and indices when they
-  // fit (a smaller paletted format into a larger one); otherwise the
-  // format's default palette is used and every pixel takes its nearest entry.
+  // Going to a paletted format keeps the palette when it fits (and, from
+  // a paletted format, the indices); otherwise the format's default
+  // palette is used and every pixel takes its nearest entry.
   std::vector<TPaletteEntry> newPalette;
   bool keepIndices = false;
   if (IsPaletted(format)) {
-    std::size_t capacity = std::size_t{1} << BitsPerPixel(format);
-    if (IsPaletted(format_) && BitsPerPixel(format_) <= BitsPerPixel(format) && palette_.size() <= capacity) {
-      newPalette = palette_;
-      keepIndices = true;
-    } else {
-      newPalette = DefaultPalette(format);
-    }
+    newPalette = PaletteFor(format, palette_);
+    keepIndices = IsPaletted(format_) && newPalette.size() == palette_.size() && newPalette == palette_;
   }
   int bits = BitsPerPixel(format);
-  int stride = static_cast<int>(BytesPerScanLine(width_, bits));
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height_));
+  std::int64_t stride = BytesPerScanLine(width_, bits);
+  std::vector<std::uint8_t> pixels = AllocatePixels(stride * height_);
   ColorEncoder encode(format, newPalette);
+  const std::size_t w = static_cast<std::size_t>(width_);
   for (int y = 0; y < height_; ++y) {
-    const std::uint8_t* src = pixels_.data() + static_cast<std::size_t>(y) * stride_;
-    std::uint8_t* dst = pixels.data() + static_cast<std::size_t>(y) * stride;
-    if ((format_ == pf24bit || format_ == pfDevice) && format == pf32bit) {
-      for (int x = 0; x < width_; ++x) {
-        dst[x * 4] = src[x * 3];
-        dst[x * 4 + 1] = src[x * 3 + 1];
-        dst[x * 4 + 2] = src[x * 3 + 2];
+    const std::uint8_t* src = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+    std::uint8_t* dst = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+    if (Is24(format_) && format == pf32bit) {
+      for (std::size_t x = 0; x < w; ++x, src += 3, dst += 4) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
       }
       continue;
     }
-    if (format_ == pf32bit && (format == pf24bit || format == pfDevice)) {
-      for (int x = 0; x < width_; ++x) {
-        dst[x * 3] = src[x * 4];
-        dst[x * 3 + 1] = src[x * 4 + 1];
-        dst[x * 3 + 2] = src[x * 4 + 2];
+    if (format_ == pf32bit && Is24(format)) {
+      for (std::size_t x = 0; x < w; ++x, src += 4, dst += 3) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
       }
       continue;
     }
-    for (int x = 0; x < width_; ++x) {
+    for (std::int64_t x = 0; x < width_; ++x) {
       std::uint32_t raw = GetRaw(src, x, format_);
-      SetRaw(dst, x, format, keepIndices ? raw : encode(RawToColor(raw, format_, palette_)));
+      if (keepIndices && raw < newPalette.size()) {
+        SetRaw(dst, x, format, raw);
+      } else {
+        SetRaw(dst, x, format, encode(RawToColor(raw, format_, palette_)));
+      }
     }
   }
   pixels_ = std::move(pixels);
-  stride_ = stride;
+  stride_ = static_cast<int>(stride);
   format_ = format;
   palette_ = std::move(newPalette);
 }
 
 std::uint8_t* TBitmap::ScanLine(int y) {
   if (y < 0 || y >= height_) throw ERangeError("Scan line index out of range");
-  return pixels_.data() + static_cast<std::size_t>(y) * stride_;
+  return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
 }
 
 const std::uint8_t* TBitmap::ScanLine(int y) const {
   if (y < 0 || y >= height_) throw ERangeError("Scan line index out of range");
-  return pixels_.data() + static_cast<std::size_t>(y) * stride_;
+  return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
 }
 
 void TBitmap::SetPalette(std::vector<TPaletteEntry> palette) {
@@ -473,22 +565,24 @@ TColor TBitmap::TransparentColor() const {
 }
 
 void TBitmap::SetTransparentColor(TColor color) {
-  if (color == clDefault) {
-    transparentMode_ = tmAuto;
-  } else {
-    transparentMode_ = tmFixed;
-  }
+  transparentMode_ = color == clDefault ? tmAuto : tmFixed;
   transparentColor_ = color;
 }
 
 void TBitmap::Assign(const TGraphic& source) {
   if (&source == this) return;
   if (const auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
+    // The picture changes hands; this bitmap's drawing state and its
+    // progress handler stay its own.
     TBrush brush = canvas_->Brush;
     TPen pen = canvas_->Pen;
+    TPoint penPos = canvas_->PenPos;
+    TProgressEvent handler = OnProgress;
     *this = *bmp;
     canvas_->Brush = brush;
     canvas_->Pen = pen;
+    canvas_->PenPos = penPos;
+    OnProgress = std::move(handler);
     return;
   }
   source.AssignTo(*this);
@@ -520,55 +614,49 @@ TColor TCanvas::Pixel(int x, int y) const {
 void TCanvas::SetPixel(int x, int y, TColor color) {
   TBitmap& b = *bitmap_;
   if (x < 0 || y < 0 || x >= b.Width() || y >= b.Height()) return;
-  TColor c = ColorToRGB(color);
-  std::uint32_t raw;
-  switch (b.PixelFormat()) {
-    case pf1bit:
-    case pf4bit:
-    case pf8bit: raw = static_cast<std::uint32_t>(b.NearestPaletteIndex(c)); break;
-    default: {
-      ColorEncoder encode(b.PixelFormat(), b.Palette());
-      raw = encode(c);
+  SetRaw(b.ScanLine(y), x, b.PixelFormat(), EncodeColor(b.PixelFormat(), b.Palette(), ColorToRGB(color)));
+}
+
+void TCanvas::FillArea(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, TColor color) {
+  TBitmap& b = *bitmap_;
+  std::int64_t l = std::max<std::int64_t>(left, 0), t = std::max<std::int64_t>(top, 0);
+  std::int64_t r = std::min<std::int64_t>(right, b.Width()), bo = std::min<std::int64_t>(bottom, b.Height());
+  if (l >= r || t >= bo) return;
+  TPixelFormat f = b.PixelFormat();
+  std::uint32_t raw = EncodeColor(f, b.Palette(), ColorToRGB(color));
+  int bits = BitsPerPixel(f);
+  std::uint8_t* first = b.ScanLine(static_cast<int>(t));
+  FillSpan(first, l, r, f, raw);
+  if (bits >= 8) {
+    // Every further row is a copy of the first one's span.
+    std::size_t offset = static_cast<std::size_t>(l * (bits / 8));
+    std::size_t length = static_cast<std::size_t>((r - l) * (bits / 8));
+    for (std::int64_t y = t + 1; y < bo; ++y) {
+      std::memcpy(b.ScanLine(static_cast<int>(y)) + offset, first + offset, length);
     }
+  } else {
+    for (std::int64_t y = t + 1; y < bo; ++y) FillSpan(b.ScanLine(static_cast<int>(y)), l, r, f, raw);
   }
-  SetRaw(b.ScanLine(y), x, b.PixelFormat(), raw);
 }
 
 void TCanvas::FillRect(const TRect& rect) {
   if (Brush.Style == bsClear) return;
-  TBitmap& b = *bitmap_;
-  int l = std::max(rect.Left, 0), t = std::max(rect.Top, 0);
-  int r = std::min(rect.Right, b.Width()), bo = std::min(rect.Bottom, b.Height());
-  if (l >= r || t >= bo) return;
-  TColor c = ColorToRGB(Brush.Color);
-  TPixelFormat f = b.PixelFormat();
-  if (f == pf24bit || f == pfDevice) {
-    std::uint8_t bgr[3] = {static_cast<std::uint8_t>(GetBValue(c)), static_cast<std::uint8_t>(GetGValue(c)),
-                           static_cast<std::uint8_t>(GetRValue(c))};
-    for (int y = t; y < bo; ++y) {
-      std::uint8_t* p = b.ScanLine(y) + l * 3;
-      for (int x = l; x < r; ++x, p += 3) {
-        p[0] = bgr[0];
-        p[1] = bgr[1];
-        p[2] = bgr[2];
-      }
-    }
-    return;
-  }
-  ColorEncoder encode(f, b.Palette());
-  std::uint32_t raw = encode(c);
-  for (int y = t; y < bo; ++y) {
-    std::uint8_t* row = b.ScanLine(y);
-    for (int x = l; x < r; ++x) SetRaw(row, x, f, raw);
-  }
+  FillArea(rect.Left, rect.Top, rect.Right, rect.Bottom, Brush.Color);
 }
 
 void TCanvas::Draw(int x, int y, const TGraphic& graphic) {
-  graphic.Draw(*this, TRect{x, y, x + graphic.Width(), y + graphic.Height()});
+  std::int64_t right = static_cast<std::int64_t>(x) + graphic.Width();
+  std::int64_t bottom = static_cast<std::int64_t>(y) + graphic.Height();
+  // A corner beyond the int range lies far right of or below any bitmap.
+  if (right > std::numeric_limits<int>::max() || bottom > std::numeric_limits<int>::max()) return;
+  graphic.Draw(*this, TRect{x, y, static_cast<int>(right), static_cast<int>(bottom)});
 }
 
 void TCanvas::StretchDraw(const TRect& rect, const TGraphic& graphic) {
-  if (rect.Width() <= 0 || rect.Height() <= 0) return;
+  if (static_cast<std::int64_t>(rect.Right) - rect.Left <= 0 ||
+      static_cast<std::int64_t>(rect.Bottom) - rect.Top <= 0) {
+    return;
+  }
   graphic.Draw(*this, rect);
 }
 
@@ -578,85 +666,165 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
 
 void TCanvas::CopyRectImpl(const TRect& dest, const TBitmap& sourceBitmap, const TRect& sourceRect, bool useKey,
                            TColor key) {
-  int dw = dest.Width(), dh = dest.Height();
-  int sw = sourceRect.Width(), sh = sourceRect.Height();
+  using I64 = std::int64_t;
+  const I64 dl = dest.Left, dt = dest.Top;
+  const I64 dw = static_cast<I64>(dest.Right) - dest.Left, dh = static_cast<I64>(dest.Bottom) - dest.Top;
+  const I64 sl = sourceRect.Left, st = sourceRect.Top;
+  const I64 sw = static_cast<I64>(sourceRect.Right) - sourceRect.Left;
+  const I64 sh = static_cast<I64>(sourceRect.Bottom) - sourceRect.Top;
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   TBitmap& target = *bitmap_;
-  // Copying within one bitmap reads from a snapshot, so overlapping areas
-  // come out as if copied at once.
-  std::unique_ptr<TBitmap> snapshot;
-  const TBitmap* src = &sourceBitmap;
-  if (src == &target) {
-    snapshot = std::make_unique<TBitmap>(target);
-    src = snapshot.get();
-  }
-  int x0 = std::max(dest.Left, 0), x1 = std::min(dest.Right, target.Width());
-  int y0 = std::max(dest.Top, 0), y1 = std::min(dest.Bottom, target.Height());
-  if (x0 >= x1 || y0 >= y1) return;
+  const I64 srcW = sourceBitmap.Width(), srcH = sourceBitmap.Height();
+  I64 x0 = std::max<I64>(dl, 0), x1 = std::min<I64>(dl + dw, target.Width());
+  I64 y0 = std::max<I64>(dt, 0), y1 = std::min<I64>(dt + dh, target.Height());
+  if (x0 >= x1 || y0 >= y1 || srcW == 0 || srcH == 0) return;
 
-  // Source column of every target column (-1: outside the source bitmap).
-  std::vector<int> columns(static_cast<std::size_t>(x1 - x0));
-  for (int x = x0; x < x1; ++x) {
-    std::int64_t d = x - dest.Left;
-    std::int64_t s = sourceRect.Left + (2 * d + 1) * sw / (2 * static_cast<std::int64_t>(dw));
-    columns[static_cast<std::size_t>(x - x0)] = (s >= 0 && s < src->Width()) ? static_cast<int>(s) : -1;
+  // The source column of every target column. The mapping never
+  // decreases, so the target columns whose source lies inside the source
+  // bitmap form one run; the same holds for the rows.
+  std::vector<I64> columns;
+  columns.reserve(static_cast<std::size_t>(x1 - x0));
+  I64 vx0 = -1, vx1 = -1;
+  for (I64 x = x0; x < x1; ++x) {
+    I64 s = sl + MapCoordinate(x - dl, dw, sw);
+    if (s < 0 || s >= srcW) continue;
+    if (vx0 < 0) vx0 = x;
+    vx1 = x + 1;
+    columns.push_back(s);
   }
-  TPixelFormat sf = src->PixelFormat(), tf = target.PixelFormat();
-  bool fast = !useKey && (sf == pf24bit || sf == pfDevice) && (tf == pf24bit || tf == pfDevice);
-  ColorEncoder encode(tf, target.Palette());
+  std::vector<I64> rows;
+  rows.reserve(static_cast<std::size_t>(y1 - y0));
+  I64 vy0 = -1, vy1 = -1;
+  for (I64 y = y0; y < y1; ++y) {
+    I64 s = st + MapCoordinate(y - dt, dh, sh);
+    if (s < 0 || s >= srcH) continue;
+    if (vy0 < 0) vy0 = y;
+    vy1 = y + 1;
+    rows.push_back(s);
+  }
+  if (columns.empty() || rows.empty()) return;
+
+  const TPixelFormat sf = sourceBitmap.PixelFormat(), tf = target.PixelFormat();
+  const int sbits = BitsPerPixel(sf);
+  // Where the source pixels are read: the bitmap itself, or, when it is
+  // the target and the areas overlap, a copy of just the part read, so
+  // that overlapping areas come out as if copied at once.
+  const std::uint8_t* base = sourceBitmap.Bits();
+  I64 stride = sourceBitmap.RowStride();
+  I64 rowOffset = 0;
+  std::vector<std::uint8_t> snapshot;
+  const I64 sx0 = columns.front(), sx1 = columns.back() + 1;
+  const I64 sy0 = rows.front(), sy1 = rows.back() + 1;
+  if (&sourceBitmap == &target && sx0 < vx1 && vx0 < sx1 && sy0 < vy1 && vy0 < sy1) {
+    I64 bx0 = sx0 * sbits / 8, bx1 = (sx1 * sbits + 7) / 8;
+    I64 pixelOffset = bx0 * 8 / sbits;
+    snapshot.resize(static_cast<std::size_t>((bx1 - bx0) * (sy1 - sy0)));
+    for (I64 y = sy0; y < sy1; ++y) {
+      std::memcpy(snapshot.data() + (y - sy0) * (bx1 - bx0), base + y * stride + bx0,
+                  static_cast<std::size_t>(bx1 - bx0));
+    }
+    base = snapshot.data();
+    stride = bx1 - bx0;
+    rowOffset = sy0;
+    for (I64& c : columns) c -= pixelOffset;
+  }
+
+  const std::size_t count = columns.size();
+  const bool same24 = Is24(sf) && Is24(tf);
+  const bool identity = sw == dw;  // then column d shows source column sl + d
   key &= 0xFFFFFFu;
-  for (int y = y0; y < y1; ++y) {
-    std::int64_t d = y - dest.Top;
-    std::int64_t sy = sourceRect.Top + (2 * d + 1) * sh / (2 * static_cast<std::int64_t>(dh));
-    if (sy < 0 || sy >= src->Height()) continue;
-    const std::uint8_t* srow = src->ScanLine(static_cast<int>(sy));
-    std::uint8_t* trow = target.ScanLine(y);
-    if (fast) {
-      bool identity = sw == dw && columns.front() >= 0 && columns.back() >= 0 &&
-                      columns.back() - columns.front() == x1 - x0 - 1;
-      if (identity) {
-        std::memcpy(trow + x0 * 3, srow + columns.front() * 3, static_cast<std::size_t>(x1 - x0) * 3);
+  if (same24 && !useKey) {
+    const std::uint8_t* lastRow = nullptr;
+    std::uint8_t* lastTarget = nullptr;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const std::uint8_t* srow = base + (rows[i] - rowOffset) * stride;
+      std::uint8_t* trow = target.ScanLine(static_cast<int>(vy0 + static_cast<I64>(i))) + vx0 * 3;
+      if (srow == lastRow) {
+        std::memcpy(trow, lastTarget, count * 3);  // a replicated row
         continue;
       }
-      for (int x = x0; x < x1; ++x) {
-        int sx = columns[static_cast<std::size_t>(x - x0)];
-        if (sx < 0) continue;
-        trow[x * 3] = srow[sx * 3];
-        trow[x * 3 + 1] = srow[sx * 3 + 1];
-        trow[x * 3 + 2] = srow[sx * 3 + 2];
+      if (identity) {
+        std::memcpy(trow, srow + columns.front() * 3, count * 3);
+      } else {
+        std::uint8_t* t = trow;
+        for (std::size_t k = 0; k < count; ++k, t += 3) {
+          const std::uint8_t* s = srow + columns[k] * 3;
+          t[0] = s[0];
+          t[1] = s[1];
+          t[2] = s[2];
+        }
       }
-      continue;
+      lastRow = srow;
+      lastTarget = trow;
     }
-    for (int x = x0; x < x1; ++x) {
-      int sx = columns[static_cast<std::size_t>(x - x0)];
-      if (sx < 0) continue;
-      TColor c = RawToColor(GetRaw(srow, sx, sf), sf, src->Palette());
+    return;
+  }
+  if (same24) {
+    const std::uint8_t kb = static_cast<std::uint8_t>(GetBValue(key)), kg = static_cast<std::uint8_t>(GetGValue(key)),
+                       kr = static_cast<std::uint8_t>(GetRValue(key));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const std::uint8_t* srow = base + (rows[i] - rowOffset) * stride;
+      std::uint8_t* t = target.ScanLine(static_cast<int>(vy0 + static_cast<I64>(i))) + vx0 * 3;
+      for (std::size_t k = 0; k < count; ++k, t += 3) {
+        const std::uint8_t* s = srow + columns[k] * 3;
+        if (s[0] == kb && s[1] == kg && s[2] == kr) continue;
+        t[0] = s[0];
+        t[1] = s[1];
+        t[2] = s[2];
+      }
+    }
+    return;
+  }
+  ColorEncoder encode(tf, target.Palette());
+  const std::vector<TPaletteEntry>& sourcePalette = sourceBitmap.Palette();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::uint8_t* srow = base + (rows[i] - rowOffset) * stride;
+    std::uint8_t* trow = target.ScanLine(static_cast<int>(vy0 + static_cast<I64>(i)));
+    for (std::size_t k = 0; k < count; ++k) {
+      TColor c = RawToColor(GetRaw(srow, columns[k], sf), sf, sourcePalette);
       if (useKey && c == key) continue;
-      SetRaw(trow, x, tf, encode(c));
+      SetRaw(trow, vx0 + static_cast<I64>(k), tf, encode(c));
     }
   }
 }
 
 void TCanvas::LineTo(int x, int y) {
-  // Bresenham from PenPos to (x, y), leaving out the end point.
-  int x0 = PenPos.X, y0 = PenPos.Y;
-  int dx = x > x0 ? x - x0 : x0 - x;
-  int dy = y > y0 ? y - y0 : y0 - y;
-  int sx = x0 < x ? 1 : -1, sy = y0 < y ? 1 : -1;
-  int err = dx - dy;
-  while (x0 != x || y0 != y) {
-    SetPixel(x0, y0, Pen.Color);
-    int e2 = 2 * err;
-    if (e2 > -dy) {
-      err -= dy;
-      x0 += sx;
-    }
-    if (e2 < dx) {
-      err += dx;
-      y0 += sy;
-    }
-  }
+  const std::int64_t x0 = PenPos.X, y0 = PenPos.Y;
   PenPos = {x, y};
+  const std::int64_t dx = std::abs(static_cast<std::int64_t>(x) - x0);
+  const std::int64_t dy = std::abs(static_cast<std::int64_t>(y) - y0);
+  const std::int64_t n = std::max(dx, dy);  // pixels drawn: the start, not the end
+  if (n == 0) return;
+  const std::int64_t stepX = x > x0 ? 1 : (x < x0 ? -1 : 0);
+  const std::int64_t stepY = y > y0 ? 1 : (y < y0 ? -1 : 0);
+  TBitmap& b = *bitmap_;
+  const std::int64_t W = b.Width(), H = b.Height();
+  if (W == 0 || H == 0) return;
+  const bool xMajor = dx >= dy;
+  const std::int64_t minorDelta = xMajor ? dy : dx;
+  // Only the steps whose major coordinate lies inside the bitmap matter.
+  const std::int64_t majorStart = xMajor ? x0 : y0;
+  const std::int64_t majorStep = xMajor ? stepX : stepY;
+  const std::int64_t majorSize = xMajor ? W : H;
+  std::int64_t iFrom = 0, iTo = n;  // i in [iFrom, iTo)
+  if (majorStep > 0) {
+    iFrom = std::max(iFrom, -majorStart);
+    iTo = std::min(iTo, majorSize - majorStart);
+  } else {
+    iFrom = std::max(iFrom, majorStart - (majorSize - 1));
+    iTo = std::min(iTo, majorStart + 1);
+  }
+  const TPixelFormat f = b.PixelFormat();
+  const std::uint32_t raw = EncodeColor(f, b.Palette(), ColorToRGB(Pen.Color));
+  for (std::int64_t i = iFrom; i < iTo; ++i) {
+    // Pixel i of the line: i steps along the major axis, and the nearest
+    // minor position, a half rounded toward the end point.
+    std::int64_t minor = static_cast<std::int64_t>((static_cast<Wide>(2) * i * minorDelta + n) / (static_cast<Wide>(2) * n));
+    std::int64_t px = xMajor ? x0 + stepX * i : x0 + stepX * minor;
+    std::int64_t py = xMajor ? y0 + stepY * minor : y0 + stepY * i;
+    if (px < 0 || py < 0 || px >= W || py >= H) continue;
+    SetRaw(b.ScanLine(static_cast<int>(py)), px, f, raw);
+  }
 }
 
 void TCanvas::Polyline(const std::vector<TPoint>& points) {
@@ -669,25 +837,28 @@ void TCanvas::Polyline(const std::vector<TPoint>& points) {
 
 void TCanvas::Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int width) {
   if (width <= 0) return;
-  TColor savedPen = Pen.Color;
-  TRect r = rect;
-  --r.Right;
-  --r.Bottom;
-  for (int ring = 0; ring < width; ++ring) {
-    // Left edge upwards and top edge rightwards in the top colour ...
-    Pen.Color = topColor;
-    Polyline({{r.Left, r.Bottom}, {r.Left, r.Top}, {r.Right, r.Top}});
-    // ... then right edge downwards and bottom edge leftwards in the
-    // bottom colour, which takes the top-right and bottom-left corners.
-    Pen.Color = bottomColor;
-    Polyline({{r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left - 1, r.Bottom}});
-    ++r.Left;
-    ++r.Top;
-    --r.Right;
-    --r.Bottom;
+  using I64 = std::int64_t;
+  const I64 W = bitmap_->Width(), H = bitmap_->Height();
+  // Ring i covers columns L..R and rows T..B, both ends included.
+  const I64 L = rect.Left, T = rect.Top, R = static_cast<I64>(rect.Right) - 1, B = static_cast<I64>(rect.Bottom) - 1;
+  // Rings that enclose the whole bitmap paint nothing visible: skip them.
+  I64 first = std::max<I64>(0, std::min({-L, -T, R - (W - 1), B - (H - 1)}));
+  for (I64 i = first; i < width; ++i) {
+    I64 l = L + i, t = T + i, r = R - i, b = B - i;
+    // An inverted ring has no pixels; a ring beside the bitmap has none
+    // visible, and neither have the rings inside it.
+    if (l > r || t > b || l >= W || t >= H || r < 0 || b < 0) break;
+    // Left edge and top edge (without the corners the bottom colour owns).
+    FillArea(l, t, l + 1, b, topColor);
+    FillArea(l, t, r, t + 1, topColor);
+    // Right edge and bottom edge, whole, so the top-right and bottom-left
+    // corners end up in the bottom colour.
+    FillArea(r, t, r + 1, b + 1, bottomColor);
+    FillArea(l, b, r + 1, b + 1, bottomColor);
   }
-  ++r.Right;
-  ++r.Bottom;
-  rect = r;
-  Pen.Color = savedPen;
+  auto clampInt = [](I64 v) {
+    return static_cast<int>(std::clamp<I64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+  };
+  rect = TRect{clampInt(static_cast<I64>(rect.Left) + width), clampInt(static_cast<I64>(rect.Top) + width),
+               clampInt(static_cast<I64>(rect.Right) - width), clampInt(static_cast<I64>(rect.Bottom) - width)};
 }

@@ -99,12 +99,19 @@ class TCanvas {
   void StretchDraw(const TRect& rect, const TGraphic& graphic);
   // Copies source rectangle of another canvas onto dest, stretching with
   // the rule of StretchDraw when the sizes differ; clipped against both
-  // bitmaps (source pixels outside the source are left out).
+  // bitmaps (source pixels outside the source are left out). A copy
+  // within one canvas reads the source as it was before the copy, so
+  // overlapping areas come out as if copied at once. Empty or inverted
+  // rectangles copy nothing.
   void CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect);
 
   void MoveTo(int x, int y) { PenPos = {x, y}; }
   // A one-pixel line in the pen colour from PenPos to (x, y); the end
-  // pixel is not drawn. PenPos moves to (x, y).
+  // pixel is not drawn. Pixel i (0 <= i < n, n = the larger of |dx| and
+  // |dy|) lies i steps along the longer axis, and on the shorter axis at
+  // the nearest position, a half rounded toward the end point:
+  // floor((2 * i * shorter + n) / (2 * n)) steps. The pen's width is not
+  // used. PenPos moves to (x, y).
   void LineTo(int x, int y);
   // Draws the lines through the points in order, each without its end
   // pixel (so only the very last point stays unpainted).
@@ -114,18 +121,25 @@ class TCanvas {
   // first moved in by one; each ring paints its left and top edges in
   // topColor and then its right and bottom edges in bottomColor (so the
   // top-right and bottom-left corners take bottomColor), and the next ring
-  // lies one pixel further in. On return rect is inset by width on every
-  // side. A width of 0 or less paints nothing and leaves rect unchanged.
+  // lies one pixel further in. A ring one pixel wide or high takes the
+  // bottom colour wholly; once the rings would turn inside out painting
+  // stops. On return rect is inset by width on every side. A width of 0
+  // or less paints nothing and leaves rect unchanged.
   void Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int width);
 
  private:
   friend class TBitmap;
+  // Fills columns left..right-1 and rows top..bottom-1 with a colour,
+  // clipped; whole rows at a time.
+  void FillArea(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, TColor color);
   // Copies sourceRect of a bitmap onto dest with the stretch rule above;
   // with useKey, source pixels of colour key are left out.
   void CopyRectImpl(const TRect& dest, const TBitmap& source, const TRect& sourceRect, bool useKey, TColor key);
   TBitmap* bitmap_;
 };
 
+// A value: copies have pixels of their own. A moved-from bitmap is empty
+// (0 x 0) and keeps its format.
 class TBitmap : public TGraphic {
  public:
   TBitmap();
@@ -145,18 +159,24 @@ class TBitmap : public TGraphic {
   // Changing the size keeps the old picture in the top-left corner; new
   // pixels take the canvas brush colour (white until changed). On a
   // paletted bitmap they take the palette entry nearest to that colour.
-  // Negative sizes count as 0; a size beyond the pixel cap raises
-  // EOutOfResources and leaves the bitmap unchanged.
+  // Negative sizes count as 0; a size beyond the pixel cap (or more than
+  // memory holds) raises EOutOfResources and leaves the bitmap unchanged.
+  // The brush colour is used whatever the brush style.
   void SetWidth(int width);
   void SetHeight(int height);
   void SetSize(int width, int height);
 
   TPixelFormat PixelFormat() const { return format_; }
-  // Converts the pixels (see the file comment for the palettes used when
-  // a true-colour picture becomes paletted: black/white for 1 bit,
-  // SystemPalette16 for 4 bits, HalftonePalette for 8 bits; each pixel
-  // takes the nearest entry by squared RGB distance, the first on a tie).
-  // pfCustom raises EInvalidGraphicOperation.
+  // Converts the pixels. A paletted result keeps the current palette
+  // when it fits (see SetPalette; from a paletted format the indices are
+  // kept too); otherwise it gets black/white for 1 bit, SystemPalette16
+  // for 4 bits, HalftonePalette for 8 bits, and each pixel takes the
+  // nearest entry by squared RGB distance, the first on a tie. 15- and
+  // 16-bit channels widen by repeating their top bits (5 bits v become
+  // v << 3 | v >> 2, 6 bits v << 2 | v >> 4) and narrow by dropping the
+  // low bits. The fourth byte of a 32-bit pixel is written as 0 and
+  // ignored when read. Row padding is always 0. pfCustom raises
+  // EInvalidGraphicOperation.
   void SetPixelFormat(TPixelFormat format);
 
   // Row y, 0 at the top. Raises ERangeError when y is outside the bitmap.
@@ -168,10 +188,14 @@ class TBitmap : public TGraphic {
   std::uint8_t* Bits() { return pixels_.data(); }
   const std::uint8_t* Bits() const { return pixels_.data(); }
 
-  // The palette of a 1-, 4- or 8-bit bitmap (empty for other formats).
+  // The palette of a 1-, 4- or 8-bit bitmap. A true-colour bitmap has an
+  // empty one unless SetPalette gave it one for a later conversion.
   const std::vector<TPaletteEntry>& Palette() const { return palette_; }
   // Replaces the palette without touching the pixel indices; at most 256
-  // entries are kept.
+  // entries are kept. Indices beyond the palette read as black. Becoming
+  // paletted (SetPixelFormat, on an empty bitmap as well) keeps the
+  // current palette when it has no more entries than the format can
+  // index, so the palette may be set before or after the format.
   void SetPalette(std::vector<TPaletteEntry> palette);
 
   // The colour of one pixel, from any format; ERangeError outside.
@@ -194,6 +218,7 @@ class TBitmap : public TGraphic {
 
   // Copies another graphic's picture: a bitmap is copied with its format,
   // palette and transparency; any other graphic goes through its AssignTo.
+  // The canvas state (brush, pen, pen position) and OnProgress stay.
   void Assign(const TGraphic& source) override;
   void AssignTo(TBitmap& dest) const override;
   void Draw(TCanvas& canvas, const TRect& rect) const override;
@@ -211,6 +236,7 @@ class TBitmap : public TGraphic {
   void Reallocate(int width, int height);
   void FillNew(int fromX, int fromY);
   void ConvertTo(TPixelFormat format);
+  void ResetAfterMove() noexcept;
 
   int width_ = 0;
   int height_ = 0;

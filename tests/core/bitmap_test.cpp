@@ -1,0 +1,427 @@
+#include "core/bitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <utility>
+
+#include "core/exceptions.h"
+
+namespace {
+
+const std::array<TPixelFormat, 8> kFormats = {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfDevice};
+
+TBitmap Filled(int w, int h, TPixelFormat f, TColor c) {
+  TBitmap b;
+  b.SetPixelFormat(f);
+  b.Canvas().Brush.Color = c;
+  b.SetSize(w, h);
+  return b;
+}
+
+}  // namespace
+
+TEST(BitmapLayout, RowsArePaddedToFourBytesAndRowZeroIsTheTop) {
+  EXPECT_EQ(BytesPerScanLine(1, 1), 4);
+  EXPECT_EQ(BytesPerScanLine(33, 1), 8);
+  EXPECT_EQ(BytesPerScanLine(3, 24), 12);
+  EXPECT_EQ(BytesPerScanLine(5, 16), 12);
+  EXPECT_EQ(BytesPerScanLine(0, 24), 0);
+  EXPECT_EQ(BitsPerPixel(pf15bit), 16);
+  EXPECT_EQ(BitsPerPixel(pfDevice), 24);
+
+  TBitmap b(3, 2);
+  EXPECT_EQ(b.RowStride(), 12);
+  b.Canvas().SetPixel(0, 0, RGB(1, 2, 3));
+  b.Canvas().SetPixel(2, 1, RGB(4, 5, 6));
+  const std::uint8_t* top = b.ScanLine(0);
+  EXPECT_EQ(top[0], 3);  // B, G, R
+  EXPECT_EQ(top[1], 2);
+  EXPECT_EQ(top[2], 1);
+  const std::uint8_t* bottom = b.ScanLine(1);
+  EXPECT_EQ(bottom[6], 6);
+  EXPECT_EQ(bottom[8], 4);
+  for (int i = 9; i < 12; ++i) EXPECT_EQ(bottom[i], 0) << "padding byte " << i;
+}
+
+TEST(BitmapLayout, ScanLineOutsideTheBitmapRaisesRangeError) {
+  TBitmap b(4, 3);
+  EXPECT_NO_THROW(b.ScanLine(0));
+  EXPECT_NO_THROW(b.ScanLine(2));
+  EXPECT_THROW(b.ScanLine(3), ERangeError);
+  EXPECT_THROW(b.ScanLine(-1), ERangeError);
+  const TBitmap& cb = b;
+  EXPECT_THROW(cb.ScanLine(3), ERangeError);
+  TBitmap empty;
+  EXPECT_THROW(empty.ScanLine(0), ERangeError);
+  EXPECT_THROW(b.GetPixelColor(4, 0), ERangeError);
+  EXPECT_THROW(b.GetPixelColor(0, -1), ERangeError);
+}
+
+TEST(BitmapSize, PixelCapIsCheckedBeforeAnythingIsAllocated) {
+  EXPECT_TRUE(WithinPixelCap(MaxDimension, 256));
+  EXPECT_FALSE(WithinPixelCap(MaxDimension + 1, 1));
+  EXPECT_TRUE(WithinPixelCap(16384, 16384));
+  EXPECT_FALSE(WithinPixelCap(16384, 16385));
+  EXPECT_FALSE(WithinPixelCap(-1, 1));
+
+  TBitmap b = Filled(2, 2, pf24bit, clRed);
+  EXPECT_THROW(b.SetSize(16384, 16385), EOutOfResources);
+  EXPECT_THROW(b.SetWidth(1 << 30), EOutOfResources);
+  EXPECT_EQ(b.Width(), 2);
+  EXPECT_EQ(b.Height(), 2);
+  EXPECT_EQ(b.GetPixelColor(1, 1), clRed);
+
+  b.SetSize(-5, -1);
+  EXPECT_EQ(b.Width(), 0);
+  EXPECT_EQ(b.Height(), 0);
+  EXPECT_TRUE(b.Empty());
+}
+
+TEST(BitmapSize, GrowingKeepsTheTopLeftAndFillsWithTheBrush) {
+  TBitmap b(2, 2);  // white: the brush's first colour
+  EXPECT_EQ(b.GetPixelColor(1, 1), clWhite);
+  b.Canvas().SetPixel(0, 0, RGB(10, 20, 30));
+  b.Canvas().SetPixel(1, 1, RGB(40, 50, 60));
+  b.Canvas().Brush.Color = clRed;
+  b.SetWidth(4);
+  b.Canvas().Brush.Color = clLime;
+  b.SetHeight(3);
+  const TColor expected[3][4] = {
+      {RGB(10, 20, 30), clWhite, clRed, clRed},
+      {clWhite, RGB(40, 50, 60), clRed, clRed},
+      {clLime, clLime, clLime, clLime},
+  };
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(b.GetPixelColor(x, y), expected[y][x]) << x << "," << y;
+
+  // Shrinking drops pixels for good; growing again brings brush pixels.
+  b.Canvas().Brush.Color = clBlue;
+  b.SetSize(1, 1);
+  b.SetSize(2, 2);
+  EXPECT_EQ(b.GetPixelColor(0, 0), RGB(10, 20, 30));
+  EXPECT_EQ(b.GetPixelColor(1, 1), clBlue);
+  EXPECT_EQ(b.GetPixelColor(1, 0), clBlue);
+
+  // A system colour in the brush is turned into its fixed colour.
+  b.Canvas().Brush.Color = clBtnFace;
+  b.SetWidth(3);
+  EXPECT_EQ(b.GetPixelColor(2, 0), RGB(212, 208, 200));
+}
+
+TEST(BitmapSize, GrowingAnEmptyDimensionFillsEveryRow) {
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.Canvas().Brush.Color = RGB(1, 2, 3);
+  b.SetHeight(3);  // 0 x 3: rows without pixels
+  b.SetWidth(2);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(b.GetPixelColor(x, y), RGB(1, 2, 3));
+}
+
+TEST(BitmapSize, PalettedBitmapsGrowWithTheNearestEntryAndZeroPadding) {
+  TBitmap b = Filled(3, 1, pf1bit, RGB(100, 100, 100));  // nearer black than white
+  EXPECT_EQ(b.ScanLine(0)[0], 0x00);
+  b.Canvas().Brush.Color = RGB(200, 200, 200);
+  b.SetWidth(5);
+  EXPECT_EQ(b.ScanLine(0)[0], 0x18);  // pixels 3 and 4 white, the rest of the byte 0
+  for (int i = 1; i < b.RowStride(); ++i) EXPECT_EQ(b.ScanLine(0)[i], 0);
+  b.SetWidth(4);  // the cut pixel's bit must not stay behind in the padding
+  EXPECT_EQ(b.ScanLine(0)[0], 0x10);
+
+  TBitmap c = Filled(2, 1, pf4bit, RGB(250, 0, 0));
+  EXPECT_EQ(c.ScanLine(0)[0], 0x99);  // red is entry 9 of the 16 colours
+  EXPECT_EQ(c.GetPixelColor(1, 0), RGB(255, 0, 0));
+}
+
+TEST(BitmapValue, CopiesHaveTheirOwnPixels) {
+  TBitmap a = Filled(3, 3, pf24bit, clRed);
+  a.Canvas().Brush.Color = clLime;
+  TBitmap b(a);
+  b.Canvas().SetPixel(1, 1, clBlue);
+  EXPECT_EQ(a.GetPixelColor(1, 1), clRed);
+  EXPECT_EQ(b.Canvas().Brush.Color, clLime);
+  EXPECT_EQ(&b.Canvas().Bitmap(), &b);
+
+  TBitmap c;
+  c = a;
+  c.Canvas().FillRect(Rect(0, 0, 3, 3));
+  EXPECT_EQ(a.GetPixelColor(0, 0), clRed);
+  EXPECT_EQ(c.GetPixelColor(0, 0), clLime);
+  EXPECT_EQ(&c.Canvas().Bitmap(), &c);
+
+  TBitmap& self = c;
+  c = self;
+  EXPECT_EQ(c.GetPixelColor(0, 0), clLime);
+}
+
+TEST(BitmapValue, MovingLeavesAValidEmptyBitmap) {
+  TBitmap a = Filled(4, 2, pf8bit, clRed);
+  TBitmap b(std::move(a));
+  EXPECT_EQ(b.Width(), 4);
+  EXPECT_EQ(b.GetPixelColor(3, 1), clRed);
+  EXPECT_EQ(&b.Canvas().Bitmap(), &b);
+  EXPECT_EQ(a.Width(), 0);  // NOLINT(bugprone-use-after-move): the state is specified
+  EXPECT_EQ(a.Height(), 0);
+  EXPECT_EQ(a.Palette().size(), 256u);
+  EXPECT_EQ(&a.Canvas().Bitmap(), &a);
+  a.SetSize(2, 2);  // usable again
+  a.Canvas().SetPixel(1, 1, clBlue);
+  EXPECT_EQ(a.GetPixelColor(1, 1), clBlue);
+
+  TBitmap c;
+  c = std::move(b);
+  EXPECT_EQ(c.Height(), 2);
+  EXPECT_EQ(&c.Canvas().Bitmap(), &c);
+  EXPECT_TRUE(b.Empty());  // NOLINT(bugprone-use-after-move)
+  b.Canvas().FillRect(Rect(0, 0, 10, 10));  // nothing to fill, nothing to break
+}
+
+TEST(BitmapValue, AssignTakesThePictureButKeepsTheOwnCanvasAndHandler) {
+  TBitmap source = Filled(2, 2, pf4bit, clRed);
+  source.SetTransparent(true);
+  source.SetTransparentColor(clRed);
+  TBitmap dest;
+  dest.Canvas().Brush.Color = clBlue;
+  dest.Canvas().MoveTo(7, 8);
+  int calls = 0;
+  dest.OnProgress = [&](TGraphic&, TProgressStage, int, const std::string&) { ++calls; };
+  dest.Assign(source);
+  EXPECT_EQ(dest.PixelFormat(), pf4bit);
+  EXPECT_EQ(dest.Palette(), source.Palette());
+  EXPECT_EQ(dest.GetPixelColor(1, 1), clRed);
+  EXPECT_TRUE(dest.Transparent());
+  EXPECT_EQ(dest.TransparentColor(), clRed);
+  EXPECT_EQ(dest.Canvas().Brush.Color, clBlue);
+  EXPECT_EQ(dest.Canvas().PenPos, Point(7, 8));
+  ASSERT_TRUE(dest.OnProgress);
+  dest.Assign(dest);  // self-assign is harmless
+  EXPECT_EQ(dest.Width(), 2);
+}
+
+TEST(BitmapTransparency, AutomaticModeUsesTheBottomLeftPixel) {
+  TBitmap b = Filled(3, 3, pf24bit, clWhite);
+  b.Canvas().SetPixel(0, 2, clLime);
+  EXPECT_EQ(b.TransparentMode(), TBitmap::tmAuto);
+  EXPECT_EQ(b.TransparentColor(), clLime);
+  b.SetTransparentColor(clRed);
+  EXPECT_EQ(b.TransparentMode(), TBitmap::tmFixed);
+  EXPECT_EQ(b.TransparentColor(), clRed);
+  b.SetTransparentColor(clDefault);
+  EXPECT_EQ(b.TransparentMode(), TBitmap::tmAuto);
+  EXPECT_EQ(b.TransparentColor(), clLime);
+  EXPECT_EQ(TBitmap().TransparentColor(), clDefault);
+}
+
+TEST(BitmapFormat, CustomFormatIsRefusedAndDeviceSharesTheStorageOf24Bits) {
+  TBitmap b = Filled(2, 2, pf24bit, RGB(1, 2, 3));
+  EXPECT_THROW(b.SetPixelFormat(pfCustom), EInvalidGraphicOperation);
+  EXPECT_EQ(b.PixelFormat(), pf24bit);
+  std::vector<std::uint8_t> before(b.Bits(), b.Bits() + b.RowStride() * 2);
+  b.SetPixelFormat(pfDevice);
+  EXPECT_EQ(b.PixelFormat(), pfDevice);
+  EXPECT_EQ(std::vector<std::uint8_t>(b.Bits(), b.Bits() + b.RowStride() * 2), before);
+  EXPECT_EQ(TBitmap().PixelFormat(), pfDevice);
+}
+
+TEST(BitmapFormat, TrueColourNarrowsAndWidensWithExactValues) {
+  const TColor c = RGB(0x12, 0x34, 0x56);
+  struct Case {
+    TPixelFormat Format;
+    TColor Back;
+  };
+  // Nearest entries: black/white; navy of the 16 colours; the cube
+  // colour (0, 51, 102) of the halftone palette; 5-5-5 and 5-6-5 widened.
+  const Case cases[] = {{pf1bit, RGB(0, 0, 0)},        {pf4bit, RGB(0, 0, 128)}, {pf8bit, RGB(0, 51, 102)},
+                        {pf15bit, RGB(16, 49, 82)},    {pf16bit, RGB(16, 52, 82)}, {pf24bit, c},
+                        {pf32bit, c},                  {pfDevice, c}};
+  for (const Case& k : cases) {
+    TBitmap b = Filled(3, 2, pf24bit, c);
+    b.SetPixelFormat(k.Format);
+    EXPECT_EQ(b.PixelFormat(), k.Format);
+    EXPECT_EQ(b.RowStride(), BytesPerScanLine(3, BitsPerPixel(k.Format)));
+    EXPECT_EQ(b.GetPixelColor(2, 1), k.Back) << "format " << k.Format;
+    b.SetPixelFormat(pf24bit);
+    EXPECT_EQ(b.GetPixelColor(2, 1), k.Back) << "format " << k.Format << " back to 24 bits";
+  }
+
+  TBitmap b15 = Filled(1, 1, pf24bit, c);
+  b15.SetPixelFormat(pf15bit);
+  EXPECT_EQ(b15.ScanLine(0)[0], 0xCA);  // 0 00010 00110 01010
+  EXPECT_EQ(b15.ScanLine(0)[1], 0x08);
+  TBitmap b16 = Filled(1, 1, pf24bit, c);
+  b16.SetPixelFormat(pf16bit);
+  EXPECT_EQ(b16.ScanLine(0)[0], 0xAA);  // 00010 001101 01010
+  EXPECT_EQ(b16.ScanLine(0)[1], 0x11);
+  TBitmap b8 = Filled(1, 1, pf24bit, c);
+  b8.SetPixelFormat(pf8bit);
+  EXPECT_EQ(b8.ScanLine(0)[0], 18);  // 10 + 0 * 36 + 1 * 6 + 2
+}
+
+TEST(BitmapFormat, FifteenAndSixteenBitsExpandByRepeatingTheTopBits) {
+  TBitmap b(4, 1, pf15bit);
+  std::uint8_t* row = b.ScanLine(0);
+  const std::uint16_t raw[4] = {0x7C00, 0x0421, 0x4210, 0x7FFF};  // red; 1,1,1; 16,16,16; white
+  for (int i = 0; i < 4; ++i) {
+    row[i * 2] = static_cast<std::uint8_t>(raw[i]);
+    row[i * 2 + 1] = static_cast<std::uint8_t>(raw[i] >> 8);
+  }
+  EXPECT_EQ(b.GetPixelColor(0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(b.GetPixelColor(1, 0), RGB(8, 8, 8));
+  EXPECT_EQ(b.GetPixelColor(2, 0), RGB(132, 132, 132));
+  EXPECT_EQ(b.GetPixelColor(3, 0), clWhite);
+
+  TBitmap c(3, 1, pf16bit);
+  row = c.ScanLine(0);
+  const std::uint16_t raw16[3] = {0x07E0, 0x0020, 0x0840};  // green 63; green 1; red 1 + green 2
+  for (int i = 0; i < 3; ++i) {
+    row[i * 2] = static_cast<std::uint8_t>(raw16[i]);
+    row[i * 2 + 1] = static_cast<std::uint8_t>(raw16[i] >> 8);
+  }
+  EXPECT_EQ(c.GetPixelColor(0, 0), RGB(0, 255, 0));
+  EXPECT_EQ(c.GetPixelColor(1, 0), RGB(0, 4, 0));
+  EXPECT_EQ(c.GetPixelColor(2, 0), RGB(8, 8, 0));
+
+  // Between 15 and 16 bits every raw value survives the round trip.
+  TBitmap all(1024, 32, pf15bit);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 1024; ++x) {
+      int v = y * 1024 + x;
+      all.ScanLine(y)[x * 2] = static_cast<std::uint8_t>(v);
+      all.ScanLine(y)[x * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
+    }
+  TBitmap copy(all);
+  copy.SetPixelFormat(pf16bit);
+  copy.SetPixelFormat(pf15bit);
+  for (int y = 0; y < 32; ++y)
+    ASSERT_EQ(0, std::memcmp(copy.ScanLine(y), all.ScanLine(y), 2048)) << "row " << y;
+}
+
+TEST(BitmapFormat, ThirtyTwoBitsCarryAZeroFourthByteThatIsIgnoredOnReading) {
+  TBitmap b = Filled(2, 1, pf24bit, RGB(1, 2, 3));
+  b.SetPixelFormat(pf32bit);
+  const std::uint8_t expected[8] = {3, 2, 1, 0, 3, 2, 1, 0};
+  EXPECT_EQ(0, std::memcmp(b.ScanLine(0), expected, 8));
+  b.ScanLine(0)[3] = 0xAB;
+  EXPECT_EQ(b.GetPixelColor(0, 0), RGB(1, 2, 3));
+  b.SetPixelFormat(pf24bit);
+  const std::uint8_t back[8] = {3, 2, 1, 3, 2, 1, 0, 0};
+  EXPECT_EQ(0, std::memcmp(b.ScanLine(0), back, 8));
+}
+
+TEST(BitmapFormat, NearestPaletteEntryTakesTheFirstOnATie) {
+  TBitmap b4 = Filled(1, 1, pf24bit, RGB(64, 0, 0));  // as far from black as from maroon
+  b4.SetPixelFormat(pf4bit);
+  EXPECT_EQ(b4.ScanLine(0)[0] >> 4, 0);
+  TBitmap red = Filled(1, 1, pf24bit, RGB(200, 0, 0));  // nearer red than maroon
+  red.SetPixelFormat(pf4bit);
+  EXPECT_EQ(red.ScanLine(0)[0] >> 4, 9);
+
+  // Black and white stand twice in the halftone palette.
+  TBitmap bw(2, 1);
+  bw.Canvas().SetPixel(0, 0, clBlack);
+  bw.SetPixelFormat(pf8bit);
+  EXPECT_EQ(bw.ScanLine(0)[0], 0);
+  EXPECT_EQ(bw.ScanLine(0)[1], 225);
+  EXPECT_EQ(bw.NearestPaletteIndex(clWhite), 225);
+  EXPECT_EQ(bw.NearestPaletteIndex(clSilver), 7);
+
+  TBitmap one(2, 1);
+  one.Canvas().SetPixel(0, 0, RGB(127, 127, 127));
+  one.Canvas().SetPixel(1, 0, RGB(128, 128, 128));
+  one.SetPixelFormat(pf1bit);
+  EXPECT_EQ(one.ScanLine(0)[0], 0x40);
+}
+
+TEST(BitmapFormat, EveryPairConvertsBothWaysWithTheLayoutOfTheTarget) {
+  // Black and white exist in every format, so they must survive any
+  // chain of conversions; the stride and padding follow the format.
+  for (TPixelFormat from : kFormats) {
+    for (TPixelFormat to : kFormats) {
+      TBitmap b = Filled(5, 3, from, clWhite);
+      b.Canvas().SetPixel(0, 0, clBlack);
+      b.Canvas().SetPixel(4, 2, clBlack);
+      b.Canvas().SetPixel(2, 1, clBlack);
+      b.SetPixelFormat(to);
+      ASSERT_EQ(b.PixelFormat(), to);
+      ASSERT_EQ(b.RowStride(), BytesPerScanLine(5, BitsPerPixel(to)));
+      for (int round = 0; round < 2; ++round) {
+        for (int y = 0; y < 3; ++y)
+          for (int x = 0; x < 5; ++x) {
+            bool black = (x == 0 && y == 0) || (x == 4 && y == 2) || (x == 2 && y == 1);
+            ASSERT_EQ(b.GetPixelColor(x, y), black ? clBlack : clWhite)
+                << from << " -> " << to << (round ? " -> back" : "") << " at " << x << "," << y;
+          }
+        int used = (5 * BitsPerPixel(b.PixelFormat()) + 7) / 8;
+        for (int y = 0; y < 3; ++y)
+          for (int i = used; i < b.RowStride(); ++i)
+            ASSERT_EQ(b.ScanLine(y)[i], 0) << from << " -> " << to << " padding";
+        b.SetPixelFormat(from);
+      }
+    }
+  }
+}
+
+TEST(BitmapFormat, PalettedFormatsKeepAFittingPaletteAndRemapAnother) {
+  TBitmap b = Filled(2, 1, pf4bit, clRed);
+  b.Canvas().SetPixel(1, 0, RGB(0, 128, 128));  // teal, entry 6
+  b.SetPixelFormat(pf8bit);  // 16 entries fit: palette and indices stay
+  EXPECT_EQ(b.Palette(), SystemPalette16());
+  EXPECT_EQ(b.ScanLine(0)[0], 9);
+  EXPECT_EQ(b.ScanLine(0)[1], 6);
+
+  TBitmap h = Filled(1, 1, pf24bit, RGB(51, 102, 153));
+  h.SetPixelFormat(pf8bit);
+  EXPECT_EQ(h.ScanLine(0)[0], 61);
+  h.SetPixelFormat(pf4bit);  // 256 entries do not fit: nearest of the 16
+  EXPECT_EQ(h.Palette(), SystemPalette16());
+  EXPECT_EQ(h.GetPixelColor(0, 0), RGB(0, 128, 128));
+
+  // A palette given before the format is used by the conversion.
+  TBitmap p = Filled(2, 1, pf24bit, RGB(10, 10, 10));
+  p.Canvas().SetPixel(1, 0, RGB(250, 0, 0));
+  p.SetPalette({{0, 0, 0, 0}, {255, 0, 0, 0}, {9, 9, 9, 0}});
+  p.SetPixelFormat(pf8bit);
+  EXPECT_EQ(p.Palette().size(), 3u);
+  EXPECT_EQ(p.ScanLine(0)[0], 2);
+  EXPECT_EQ(p.ScanLine(0)[1], 1);
+
+  TBitmap e;
+  e.SetPixelFormat(pf8bit);
+  e.SetPalette({{1, 2, 3, 0}, {4, 5, 6, 0}});
+  e.SetSize(1, 1);
+  EXPECT_EQ(e.Palette().size(), 2u);
+  e.ScanLine(0)[0] = 1;
+  EXPECT_EQ(e.GetPixelColor(0, 0), RGB(4, 5, 6));
+  e.ScanLine(0)[0] = 200;  // beyond the palette
+  EXPECT_EQ(e.GetPixelColor(0, 0), clBlack);
+
+  std::vector<TPaletteEntry> big(300);
+  e.SetPalette(big);
+  EXPECT_EQ(e.Palette().size(), 256u);
+}
+
+TEST(BitmapPalettes, FixedPalettesHaveTheDocumentedEntries) {
+  ASSERT_EQ(HalftonePalette().size(), 256u);
+  EXPECT_EQ(HalftonePalette()[10], (TPaletteEntry{0, 0, 0, 0}));
+  EXPECT_EQ(HalftonePalette()[11], (TPaletteEntry{0, 0, 51, 0}));    // blue fastest
+  EXPECT_EQ(HalftonePalette()[46], (TPaletteEntry{51, 0, 0, 0}));    // then green, then red
+  EXPECT_EQ(HalftonePalette()[226], (TPaletteEntry{12, 12, 12, 0}));
+  EXPECT_EQ(HalftonePalette()[245], (TPaletteEntry{243, 243, 243, 0}));
+  EXPECT_EQ(HalftonePalette()[255], (TPaletteEntry{255, 255, 255, 0}));
+  ASSERT_EQ(SystemPalette16().size(), 16u);
+  EXPECT_EQ(SystemPalette16()[7], (TPaletteEntry{192, 192, 192, 0}));
+  ASSERT_EQ(BlackWhitePalette().size(), 2u);
+}
+
+TEST(Colors, SystemColoursMapToFixedValues) {
+  EXPECT_EQ(ColorToRGB(clBtnFace), RGB(212, 208, 200));
+  EXPECT_EQ(ColorToRGB(clBtnShadow), RGB(128, 128, 128));
+  EXPECT_EQ(ColorToRGB(clWindow), clWhite);
+  EXPECT_EQ(ColorToRGB(clWindowText), clBlack);
+  EXPECT_EQ(ColorToRGB(0xFF0000FFu), clBlack);  // unknown system colour
+  EXPECT_EQ(ColorToRGB(0x02123456u), 0x123456u);
+  EXPECT_EQ(RGB(1, 2, 3), 0x030201u);
+  EXPECT_EQ(GetBValue(RGB(1, 2, 3)), 3);
+}
