@@ -1,0 +1,27 @@
+#include "app/gui_handler.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<TGuiHandler*> g_handler{nullptr};
+}  // namespace
+
+TMsgStyle MsgStyleOfKind(int kind) {
+  switch (kind) {
+    case 0:
+    case 3:
+      return {TMsgIcon::Error, TMsgButtons::OK, 16, idOK};
+    case 2:
+      return {TMsgIcon::Warning, TMsgButtons::OK, 48, idOK};
+    case 4:
+      return {TMsgIcon::Information, TMsgButtons::OKCancel, 65, idCancel};
+    case 5:
+      return {TMsgIcon::Question, TMsgButtons::YesNo, 36, idNo};
+    default:
+      return {TMsgIcon::Information, TMsgButtons::OK, 64, idOK};
+  }
+}
+
+void SetGuiHandler(TGuiHandler* handler) { g_handler.store(handler); }
+
+TGuiHandler* GuiHandler() { return g_handler.load(); }

@@ -1,0 +1,54 @@
+#pragma once
+// Numbers of the language texts (language/<name>, "number=text"). Code
+// asks for texts by these numbers through GetMessageText; every number
+// used anywhere must have a text in language/english.
+
+#include <initializer_list>
+
+namespace msg {
+
+constexpr int ProductTitle = 99;
+constexpr int ButtonOK = 101;
+constexpr int ButtonClose = 103;
+constexpr int ButtonSave = 109;
+constexpr int SettingsCaption = 111;          // caption of settings errors
+constexpr int ConversionListColumn = 304;     // followed by " <count> <size>"
+constexpr int OutputFolderMissing = 401;
+constexpr int ConversionListEmpty = 402;
+constexpr int AskConvertWithoutMark = 403;
+constexpr int OverwriteYes = 910;
+constexpr int OverwriteNo = 911;
+constexpr int OverwriteAllYes = 912;
+constexpr int OverwriteAllNo = 913;
+constexpr int LogWindowCaption = 920;
+constexpr int AskReplaceFile = 921;
+constexpr int SelectFolderCaption = 980;
+constexpr int FolderDoesNotExist = 981;       // follows a quoted path
+constexpr int NewFolderCaption = 982;
+constexpr int NewFolderPrompt = 983;          // followed by the parent folder
+constexpr int MarkFileNotWritten = 1555;
+constexpr int FrameStyleFirst = 1611;         // frame styles 0..5: 1611..1616
+constexpr int FrameStyleLast = 1616;
+constexpr int MarkFileDamaged = 9000;
+constexpr int JpegQuality = 9001;             // "jpg " + text + ":" + q + "%"
+constexpr int OverwriteQuestion = 9012;       // follows the target's path
+constexpr int LogFailed = 9023;
+constexpr int LogHead = 9024;
+constexpr int LogConvertedCount = 9025;       // followed by "<done>/<total>"
+constexpr int LogElapsedSeconds = 9026;       // followed by the seconds
+constexpr int SettingsUnreadable = 9100;      // followed by "key=value" lines
+constexpr int HelpFileMissing = 9101;         // followed by the file name
+constexpr int ShellnookAction = 9102;         // file-manager menu entry
+
+// Every number above, for the check that the English texts are complete.
+constexpr std::initializer_list<int> AllNumbers = {
+    ProductTitle, ButtonOK, ButtonClose, ButtonSave, SettingsCaption,
+    ConversionListColumn, OutputFolderMissing, ConversionListEmpty,
+    AskConvertWithoutMark, OverwriteYes, OverwriteNo, OverwriteAllYes,
+    OverwriteAllNo, LogWindowCaption, AskReplaceFile, SelectFolderCaption,
+    FolderDoesNotExist, NewFolderCaption, NewFolderPrompt, MarkFileNotWritten,
+    1611, 1612, 1613, 1614, 1615, 1616, MarkFileDamaged, JpegQuality,
+    OverwriteQuestion, LogFailed, LogHead, LogConvertedCount, LogElapsedSeconds,
+    SettingsUnreadable, HelpFileMissing, ShellnookAction};
+
+}  // namespace msg
