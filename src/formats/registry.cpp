@@ -3,10 +3,12 @@
 #include <mutex>
 
 #include "core/graphic.h"
+#include "formats/png/png_image.h"
 
 void RegisterImageFormats() {
   static std::once_flag once;
   std::call_once(once, [] {
     RegisterCoreGraphics();
+    TPicture::RegisterFileFormat("png", "Portable Graphics Network", TPNGImage::StaticClass());
   });
 }
