@@ -1,22 +1,378 @@
 #include "core/jpeg.h"
 
-#include "core/exceptions.h"
+// clang-format off
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
 
-// Placeholder until the JPEG codec lands.
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "core/exceptions.h"
+#include "core/streams.h"
+
+// libjpeg reports errors through a callback that must not return. It
+// longjmps back into the small "Guarded..." functions below. Those are
+// written like C: between their setjmp and the libjpeg calls no object
+// with a destructor lives, so the jump never skips one. Everything that
+// owns memory (bitmaps, vectors) lives in the C++ caller, outside the
+// jump, and libjpeg's own state is torn down by a guard object there.
+
+namespace {
+
+// Progressive files may repeat scans endlessly; real ones have a few
+// dozen at most.
+constexpr int kMaxScans = 1000;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void OnError(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+// Warnings (corrupt or missing data) are not printed: a damaged scan
+// still gives its picture, the missing part grey, as other viewers show it.
+void OnOutputMessage(j_common_ptr) {}
+
+void OnProgress(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->progressive_mode && d->input_scan_number > kMaxScans) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::snprintf(err->message, sizeof err->message, "JPEG image has more than %d scans", kMaxScans);
+    std::longjmp(err->jump, 1);
+  }
+}
+
+void InitErrors(ErrorManager& err, jpeg_error_mgr*& slot) {
+  slot = jpeg_std_error(&err.pub);
+  err.pub.error_exit = OnError;
+  err.pub.output_message = OnOutputMessage;
+  err.message[0] = '\0';
+}
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+struct DecodeJob {
+  jpeg_decompress_struct cinfo;
+  ErrorManager err;
+  jpeg_progress_mgr progress;
+  bool created;
+  const unsigned char* data;
+  unsigned long size;
+  // From the header.
+  JDIMENSION width;
+  JDIMENSION height;
+  bool cmyk;
+  bool inverted;  // Adobe's CMYK files store 255 - ink
+  // Where the rows go.
+  unsigned char* pixels;
+  std::size_t stride;
+  unsigned char* scratch;  // one CMYK row
+  bool finishing;
+};
+
+bool GuardedReadHeader(DecodeJob* job) {
+  if (setjmp(job->err.jump)) return false;
+  jpeg_create_decompress(&job->cinfo);
+  job->created = true;
+  job->progress.progress_monitor = OnProgress;
+  job->cinfo.progress = &job->progress;
+  jpeg_mem_src(&job->cinfo, job->data, job->size);
+  jpeg_read_header(&job->cinfo, TRUE);
+  job->width = job->cinfo.image_width;
+  job->height = job->cinfo.image_height;
+  job->cmyk = job->cinfo.jpeg_color_space == JCS_CMYK || job->cinfo.jpeg_color_space == JCS_YCCK;
+  job->inverted = job->cmyk && job->cinfo.saw_Adobe_marker;
+  // Grey, YCbCr and RGB come out as B,G,R rows directly; CMYK (and YCCK,
+  // which libjpeg turns into CMYK) is converted below.
+  job->cinfo.out_color_space = job->cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  return true;
+}
+
+// R = (255 - C)(255 - K) / 255 and so on, in the ink values; inverted
+// files already hold 255 - ink.
+void CmykToBgr(const unsigned char* src, unsigned char* dst, JDIMENSION width, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, src += 4, dst += 3) {
+    unsigned c = src[0], m = src[1], y = src[2], k = src[3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    dst[0] = static_cast<unsigned char>((y * k + 127) / 255);
+    dst[1] = static_cast<unsigned char>((m * k + 127) / 255);
+    dst[2] = static_cast<unsigned char>((c * k + 127) / 255);
+  }
+}
+
+bool GuardedDecompress(DecodeJob* job) {
+  // An error in the trailing markers after every row was read leaves a
+  // complete picture.
+  if (setjmp(job->err.jump)) return job->finishing;
+  j_decompress_ptr c = &job->cinfo;
+  jpeg_start_decompress(c);
+  if (c->output_width != job->width || c->output_height != job->height ||
+      c->output_components != (job->cmyk ? 4 : 3)) {
+    std::snprintf(job->err.message, sizeof job->err.message, "JPEG image is not valid");
+    return false;
+  }
+  while (c->output_scanline < c->output_height) {
+    unsigned char* row = job->pixels + static_cast<std::size_t>(c->output_scanline) * job->stride;
+    JSAMPROW target = job->cmyk ? job->scratch : row;
+    if (jpeg_read_scanlines(c, &target, 1) != 1) break;
+    if (job->cmyk) CmykToBgr(job->scratch, row, job->width, job->inverted);
+  }
+  job->finishing = true;
+  jpeg_finish_decompress(c);
+  return true;
+}
+
+struct DecodeCleanup {
+  DecodeJob* job;
+  ~DecodeCleanup() {
+    if (job->created) jpeg_destroy_decompress(&job->cinfo);
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Encoding
+
+// A growing malloc'd output buffer owned by the job (libjpeg's own memory
+// destination may free a buffer the caller still points to when an error
+// strikes mid-way).
+struct Destination {
+  jpeg_destination_mgr pub;
+  unsigned char* buffer;
+  std::size_t capacity;
+  std::size_t size;
+};
+
+void DestinationInit(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+  d->capacity = 64 * 1024;
+  d->buffer = static_cast<unsigned char*>(std::malloc(d->capacity));
+  if (!d->buffer) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+  d->pub.next_output_byte = d->buffer;
+  d->pub.free_in_buffer = d->capacity;
+}
+
+boolean DestinationEmpty(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+  std::size_t grown = d->capacity * 2;
+  auto* more = static_cast<unsigned char*>(std::realloc(d->buffer, grown));
+  if (!more) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+  d->buffer = more;
+  d->pub.next_output_byte = more + d->capacity;
+  d->pub.free_in_buffer = grown - d->capacity;
+  d->capacity = grown;
+  return TRUE;
+}
+
+void DestinationTerm(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+  d->size = d->capacity - d->pub.free_in_buffer;
+}
+
+struct EncodeJob {
+  jpeg_compress_struct cinfo;
+  ErrorManager err;
+  Destination dest;
+  bool created;
+  const unsigned char* pixels;
+  std::size_t stride;
+  JDIMENSION width;
+  JDIMENSION height;
+  bool fourBytes;  // B,G,R,X rows
+  int quality;
+};
+
+bool GuardedCompress(EncodeJob* job) {
+  if (setjmp(job->err.jump)) return false;
+  j_compress_ptr c = &job->cinfo;
+  jpeg_create_compress(c);
+  job->created = true;
+  job->dest.pub.init_destination = DestinationInit;
+  job->dest.pub.empty_output_buffer = DestinationEmpty;
+  job->dest.pub.term_destination = DestinationTerm;
+  c->dest = &job->dest.pub;
+  c->image_width = job->width;
+  c->image_height = job->height;
+  c->input_components = job->fourBytes ? 4 : 3;
+  c->in_color_space = job->fourBytes ? JCS_EXT_BGRX : JCS_EXT_BGR;
+  jpeg_set_defaults(c);
+  jpeg_set_quality(c, job->quality, TRUE);
+  jpeg_start_compress(c, TRUE);
+  while (c->next_scanline < c->image_height) {
+    // libjpeg's row type is not const, but it only reads input rows.
+    JSAMPROW row = const_cast<unsigned char*>(job->pixels + static_cast<std::size_t>(c->next_scanline) * job->stride);
+    jpeg_write_scanlines(c, &row, 1);
+  }
+  jpeg_finish_compress(c);
+  return true;
+}
+
+struct EncodeCleanup {
+  EncodeJob* job;
+  ~EncodeCleanup() {
+    if (job->created) jpeg_destroy_compress(&job->cinfo);
+    std::free(job->dest.buffer);
+  }
+};
+
+void CheckQuality(int quality) {
+  if (quality < 1 || quality > 100) {
+    throw ERangeError("JPEG quality " + std::to_string(quality) + " is outside 1..100");
+  }
+}
+
+// Keeps the target's drawing state and handlers while its picture is
+// replaced by a freshly decoded one.
+void Commit(TBitmap& target, TBitmap&& picture) {
+  TBrush brush = target.Canvas().Brush;
+  TPen pen = target.Canvas().Pen;
+  TPoint penPos = target.Canvas().PenPos;
+  TProgressEvent progress = target.OnProgress;
+  bool transparent = target.Transparent();
+  TBitmap::TTransparentMode mode = target.TransparentMode();
+  TColor key = mode == TBitmap::tmFixed ? target.TransparentColor() : clDefault;
+  target = std::move(picture);
+  target.Canvas().Brush = brush;
+  target.Canvas().Pen = pen;
+  target.Canvas().PenPos = penPos;
+  target.OnProgress = std::move(progress);
+  target.SetTransparent(transparent);
+  if (mode == TBitmap::tmFixed) target.SetTransparentColor(key);
+}
+
+TBitmap Decode(const std::uint8_t* data, std::size_t size) {
+  auto job = std::make_unique<DecodeJob>();
+  DecodeCleanup cleanup{job.get()};
+  InitErrors(job->err, job->cinfo.err);
+  job->data = data;
+  job->size = static_cast<unsigned long>(size);
+  if (!GuardedReadHeader(job.get())) throw EJPEG(job->err.message);
+  if (!WithinPixelCap(job->width, job->height)) {
+    throw EJPEG("JPEG image is too large (" + std::to_string(job->width) + " x " + std::to_string(job->height) +
+                " pixels)");
+  }
+  TBitmap picture;
+  picture.SetPixelFormat(pf24bit);
+  picture.SetSize(static_cast<int>(job->width), static_cast<int>(job->height));
+  std::vector<unsigned char> scratch(job->cmyk ? static_cast<std::size_t>(job->width) * 4 : 0);
+  job->pixels = picture.Bits();
+  job->stride = static_cast<std::size_t>(picture.RowStride());
+  job->scratch = scratch.data();
+  if (!GuardedDecompress(job.get())) throw EJPEG(job->err.message);
+  return picture;
+}
+
+}  // namespace
+
+void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap) {
+  Commit(bitmap, Decode(data, size));
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality) {
+  CheckQuality(quality);
+  if (bitmap.Empty()) throw EJPEG("Cannot compress an empty picture");
+  // 24- and 32-bit rows go to libjpeg as they are; other formats are
+  // converted on a copy.
+  const TBitmap* source = &bitmap;
+  TBitmap converted;
+  const TPixelFormat f = bitmap.PixelFormat();
+  if (f != pf24bit && f != pfDevice && f != pf32bit) {
+    converted = bitmap;
+    converted.SetPixelFormat(pf24bit);
+    source = &converted;
+  }
+  auto job = std::make_unique<EncodeJob>();
+  EncodeCleanup cleanup{job.get()};
+  InitErrors(job->err, job->cinfo.err);
+  job->pixels = source->Bits();
+  job->stride = static_cast<std::size_t>(source->RowStride());
+  job->width = static_cast<JDIMENSION>(source->Width());
+  job->height = static_cast<JDIMENSION>(source->Height());
+  job->fourBytes = source->PixelFormat() == pf32bit;
+  job->quality = quality;
+  if (!GuardedCompress(job.get())) throw EJPEG(job->err.message);
+  return std::vector<std::uint8_t>(job->dest.buffer, job->dest.buffer + job->dest.size);
+}
+
+// ---------------------------------------------------------------------------
+
 const TGraphicClass& TJPEGImage::StaticClass() {
   static const TGraphicClass cls{"TJPEGImage", &TJPEGImage::CreateInstance};
   return cls;
 }
+
 std::unique_ptr<TGraphic> TJPEGImage::CreateInstance() { return std::make_unique<TJPEGImage>(); }
-TJPEGImage::TJPEGImage() = default;
+
+TJPEGImage::TJPEGImage() { bitmap_.SetPixelFormat(pf24bit); }
 TJPEGImage::TJPEGImage(const TJPEGImage& other) = default;
 TJPEGImage& TJPEGImage::operator=(const TJPEGImage& other) = default;
 TJPEGImage::~TJPEGImage() = default;
-void TJPEGImage::SetCompressionQuality(int quality) { quality_ = quality; }
-void TJPEGImage::LoadFromStream(TStream&) { throw EInvalidGraphic("JPEG is not available yet"); }
-void TJPEGImage::SaveToStream(TStream&) { throw EInvalidGraphic("JPEG is not available yet"); }
-void TJPEGImage::Assign(const TGraphic& source) { bitmap_.Assign(source); }
+
+void TJPEGImage::SetCompressionQuality(int quality) {
+  CheckQuality(quality);
+  // A new quality only matters for data still to be made; a picture that
+  // is there is compressed again at it when saved.
+  if (quality != quality_ && !bitmap_.Empty()) data_.clear();
+  quality_ = quality;
+}
+
+void TJPEGImage::LoadFromStream(TStream& stream) {
+  const std::int64_t remaining = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(remaining));
+  stream.ReadBuffer(bytes.data(), remaining);
+  TBitmap picture = Decode(bytes.data(), bytes.size());
+  bitmap_ = std::move(picture);
+  data_ = std::move(bytes);
+}
+
+void TJPEGImage::SaveToStream(TStream& stream) {
+  if (data_.empty()) Compress();
+  stream.WriteBuffer(data_);
+}
+
+void TJPEGImage::Assign(const TGraphic& source) {
+  if (&source == this) return;
+  if (const auto* jpeg = dynamic_cast<const TJPEGImage*>(&source)) {
+    bitmap_ = jpeg->bitmap_;
+    data_ = jpeg->data_;
+    quality_ = jpeg->quality_;
+    return;
+  }
+  TBitmap picture;
+  picture.Assign(source);
+  picture.SetPixelFormat(pf24bit);
+  bitmap_ = std::move(picture);
+  data_.clear();
+}
+
 void TJPEGImage::AssignTo(TBitmap& dest) const { dest.Assign(bitmap_); }
+
 void TJPEGImage::Draw(TCanvas& canvas, const TRect& rect) const { canvas.StretchDraw(rect, bitmap_); }
-void TJPEGImage::Compress() {}
-TBitmap TJPEGImage::TakeBitmap() { return std::move(bitmap_); }
+
+void TJPEGImage::Compress() { data_ = EncodeJpeg(bitmap_, quality_); }
+
+TBitmap TJPEGImage::TakeBitmap() {
+  TBitmap picture = std::move(bitmap_);
+  bitmap_ = TBitmap();
+  bitmap_.SetPixelFormat(pf24bit);
+  data_.clear();
+  return picture;
+}

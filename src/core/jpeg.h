@@ -22,14 +22,17 @@ class TJPEGImage : public TGraphic {
   int Height() const override { return bitmap_.Height(); }
 
   // 1..100, default 90. Loading does not change it. Values outside raise
-  // ERangeError.
+  // ERangeError. A different quality drops the compressed data of a
+  // picture, so that saving compresses it again at the new quality.
   int CompressionQuality() const { return quality_; }
   void SetCompressionQuality(int quality);
 
   // Loads a JPEG file: grey, YCbCr, RGB, CMYK and Adobe-inverted CMYK
   // become a 24-bit picture. The compressed bytes are kept, so saving an
-  // unchanged image writes them back. Damaged data raises EInvalidGraphic
-  // (libjpeg's message); a picture beyond the pixel cap as well.
+  // unchanged image writes them back. Damaged data raises EJPEG (an
+  // EInvalidGraphic with libjpeg's message); a picture beyond the pixel cap
+  // as well. Data that ends early still gives its picture, the missing
+  // part grey. On failure the image keeps what it had.
   void LoadFromStream(TStream& stream) override;
   // Writes the compressed data, compressing first when the picture changed.
   void SaveToStream(TStream& stream) override;
@@ -47,7 +50,7 @@ class TJPEGImage : public TGraphic {
   // The decoded picture (24 bits, B,G,R).
   const TBitmap& Bitmap() const { return bitmap_; }
   // Hands the decoded picture over without a copy; the image is empty
-  // afterwards.
+  // (no picture, no compressed data) afterwards.
   TBitmap TakeBitmap();
 
  private:
@@ -56,8 +59,9 @@ class TJPEGImage : public TGraphic {
   int quality_ = 90;
 };
 
-// Decodes JPEG bytes into a 24-bit bitmap.
+// Decodes JPEG bytes into a 24-bit bitmap (EJPEG on failure, the bitmap
+// then unchanged).
 void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap);
 // Encodes a bitmap (any format; converted to 24 bits on the way) at the
-// quality 1..100.
+// quality 1..100 (ERangeError outside; EJPEG for an empty bitmap).
 std::vector<std::uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality);
