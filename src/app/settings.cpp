@@ -216,7 +216,15 @@ void TProgramInfo::ReadSettings() {
 }
 
 void TProgramInfo::WriteSettings() {
-  auto text = [this](const char* key, const std::string& v) { ConfigLines.SetValue(key, v); };
+  auto text = [this](const char* key, const std::string& v) {
+    if (v.empty()) {
+      // Every line of the key goes, so a later duplicate cannot take its
+      // place: an empty text reads back as its default.
+      for (int i = ConfigLines.IndexOfName(key); i >= 0; i = ConfigLines.IndexOfName(key)) ConfigLines.Delete(i);
+      return;
+    }
+    ConfigLines.SetValue(key, v);
+  };
   auto flag = [&](const char* key, bool v) { text(key, IfThenStr(v, kTrue, kFalse)); };
   auto num = [&](const char* key, std::int64_t v) { text(key, std::to_string(v)); };
 

@@ -177,7 +177,7 @@ TEST_F(SettingsTest, ReadsAFileWrittenByTheOlderRules) {
   WriteConfig({"cfgskin=9", "JpgCompress=50", "JPGCOMPRESS=60", "GifEnableDither=true",
                "KeepJpgCompress=false", "EnableShellnook= TRUE ", "ImageFilter=*.a;*.B;",
                "GifCompress=2", "ViewSolidColor=-16777201", "Custom=keep=me", "no equals sign here",
-               "CfgDefPath=C:\\old\\path"});
+               "CfgDefPath=C:\\old\\path", "ViewTiledImage=", "viewtiledimage=/second.bmp"});
   CreateProgramInfo();
   TProgramInfo& p = ProgramInfo();
   EXPECT_EQ(p.CfgSkin, 4);
@@ -202,6 +202,10 @@ TEST_F(SettingsTest, ReadsAFileWrittenByTheOlderRules) {
   EXPECT_EQ(lines[2], "JPGCOMPRESS=60");
   EXPECT_EQ(lines[9], "Custom=keep=me");
   EXPECT_EQ(lines[10], "no equals sign here");
+  // The empty first line of a key counts, and saving it empty drops the
+  // later duplicate too, so the next start sees the same empty text.
+  EXPECT_EQ(p.ViewTiledImage, "");
+  for (const auto& line : lines) EXPECT_EQ(LowerCase(line).rfind("viewtiledimage", 0), std::string::npos);
 }
 
 TEST_F(SettingsTest, UnusableNumbersKeepOnlyTheirOwnDefaults) {
