@@ -43,6 +43,7 @@ int MulDiv(int a, int b, int c) {
   std::int64_t p = product < 0 ? -product : product;
   std::int64_t d = c < 0 ? -static_cast<std::int64_t>(c) : c;
   std::int64_t q = (p + half) / d;
-  if (q > std::numeric_limits<int>::max()) return -1;
-  return static_cast<int>(negative ? -q : q);
+  std::int64_t result = negative ? -q : q;
+  if (result > std::numeric_limits<int>::max() || result < std::numeric_limits<int>::min()) return -1;
+  return static_cast<int>(result);
 }
