@@ -7,9 +7,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <random>
+#include <stdexcept>
 
 #include "core/exceptions.h"
+#include "core/strings.h"
+
+namespace {
+const char* const kExpandError = "Out of memory while expanding memory stream";
+}  // namespace
 
 void TStream::ReadBuffer(void* buffer, std::int64_t count) {
   if (count < 0) throw EReadError("Stream read error");
@@ -82,8 +89,9 @@ std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
 
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
   if (count <= 0) return 0;
-  std::int64_t end = pos_ + count;
-  if (end > Size()) data_.resize(static_cast<std::size_t>(end));
+  std::int64_t end = 0;
+  if (__builtin_add_overflow(pos_, count, &end)) throw EWriteError(kExpandError);
+  if (end > Size()) Grow(end);
   std::memcpy(data_.data() + pos_, buffer, static_cast<std::size_t>(count));
   pos_ = end;
   return count;
@@ -91,16 +99,31 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   std::int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : Size();
-  std::int64_t target = base + offset;
-  if (target < 0) throw EStreamError("Stream seek error");
+  std::int64_t target = 0;
+  if (__builtin_add_overflow(base, offset, &target) || target < 0) throw EStreamError("Stream seek error");
   pos_ = target;
   return pos_;
 }
 
 void TMemoryStream::SetSize(std::int64_t size) {
   if (size < 0) throw EStreamError("Stream size error");
-  data_.resize(static_cast<std::size_t>(size));
+  Grow(size);
   if (pos_ > size) pos_ = size;
+}
+
+void TMemoryStream::Grow(std::int64_t size) {
+  // A size the memory cannot hold is the stream's error, not a crash.
+  // Half a tebibyte is beyond any machine this runs on; refusing it here
+  // spares the allocator requests it cannot even attempt.
+  constexpr std::int64_t kLargest = std::int64_t{1} << 39;
+  if (size > kLargest) throw EWriteError(kExpandError);
+  try {
+    data_.resize(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    throw EWriteError(kExpandError);
+  } catch (const std::length_error&) {
+    throw EWriteError(kExpandError);
+  }
 }
 
 std::vector<std::uint8_t> TMemoryStream::TakeBytes() {
@@ -116,10 +139,16 @@ void TMemoryStream::Clear() {
 }
 
 void TMemoryStream::LoadFromStream(TStream& source) {
+  if (&source == this) {
+    pos_ = 0;
+    return;
+  }
   source.SetPosition(0);
   std::int64_t size = source.Size();
-  data_.resize(static_cast<std::size_t>(size));
-  source.ReadBuffer(data_.data(), size);
+  TMemoryStream loaded;
+  loaded.Grow(size);
+  source.ReadBuffer(loaded.data_.data(), size);
+  data_ = std::move(loaded.data_);  // a failed read leaves the old contents
   pos_ = 0;
 }
 
@@ -136,13 +165,13 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) { Open(fil
 
 TFileStream::~TFileStream() { CloseFile(); }
 
-void TFileStream::Open(const std::string& openName, TFileMode mode, const std::string& shownName) {
+void TFileStream::Open(const std::string& openName, TFileMode mode, const std::string& shownName, bool exclusive) {
   name_ = shownName;
   int flags = O_CLOEXEC;
   switch (mode) {
     case TFileMode::fmOpenRead: flags |= O_RDONLY; break;
     case TFileMode::fmOpenReadWrite: flags |= O_RDWR; break;
-    case TFileMode::fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case TFileMode::fmCreate: flags |= O_RDWR | O_CREAT | (exclusive ? O_EXCL : O_TRUNC); break;
   }
   fd_ = ::open(openName.c_str(), flags, 0666);
   if (fd_ < 0) {
@@ -214,10 +243,41 @@ void TFileStream::SetSize(std::int64_t size) {
 
 namespace {
 
+// The file a write to fileName really replaces: the end of a chain of
+// symbolic links, so that a link stays a link and its target gets the
+// new contents.
+std::string ResolveTarget(const std::string& fileName) {
+  std::string name = fileName;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    ssize_t n = ::readlink(name.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return name;
+    link.resize(static_cast<std::size_t>(n));
+    if (link.front() == '/') {
+      name = link;
+    } else {
+      std::string::size_type slash = name.rfind('/');
+      name = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + link;
+    }
+  }
+  return name;
+}
+
+std::string FolderOf(const std::string& fileName) {
+  std::string::size_type slash = fileName.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return fileName.substr(0, slash);
+}
+
 std::string TemporaryNameFor(const std::string& fileName) {
   std::string::size_type slash = fileName.rfind('/');
   std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  // A long name is shortened so that the temporary name stays within the
+  // file system's limit on one name (255 bytes).
+  std::string base = Utf8Prefix(slash == std::string::npos ? fileName : fileName.substr(slash + 1), 200);
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   char suffix[24];
   std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
@@ -226,12 +286,12 @@ std::string TemporaryNameFor(const std::string& fileName) {
 
 }  // namespace
 
-TAtomicFileStream::TAtomicFileStream(const std::string& fileName) {
-  temp_ = TemporaryNameFor(fileName);
-  Open(temp_, TFileMode::fmCreate, fileName);
+TAtomicFileStream::TAtomicFileStream(const std::string& fileName) : target_(ResolveTarget(fileName)) {
+  temp_ = TemporaryNameFor(target_);
+  Open(temp_, TFileMode::fmCreate, fileName, true);
   // Keep the permissions of a file we replace.
   struct stat st {};
-  if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+  if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
     (void)::fchmod(fd_, st.st_mode & 07777);
   }
 }
@@ -251,13 +311,20 @@ void TAtomicFileStream::Commit() {
   int rc = ::close(fd_);
   fd_ = -1;
   if (rc != 0) throw EWriteError("Cannot write file \"" + name_ + "\". " + std::strerror(errno));
-  if (::rename(temp_.c_str(), name_.c_str()) != 0) {
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
     std::string reason = std::strerror(errno);
     ::unlink(temp_.c_str());
     committed_ = true;  // nothing left to clean up
     throw EFCreateError("Cannot create file \"" + name_ + "\". " + reason);
   }
   committed_ = true;
+  // Make the rename itself durable; a folder that cannot be synced
+  // leaves the new file in place all the same.
+  int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName) {

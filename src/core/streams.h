@@ -61,17 +61,22 @@ class TMemoryStream : public TStream {
   std::int64_t Size() override { return static_cast<std::int64_t>(data_.size()); }
   void SetSize(std::int64_t size) override;
 
+  // Writing beyond what memory holds raises EWriteError ("Out of memory
+  // while expanding memory stream").
   std::uint8_t* Memory() { return data_.data(); }
   const std::vector<std::uint8_t>& Bytes() const { return data_; }
   std::vector<std::uint8_t> TakeBytes();
   void Clear();
 
+  // Takes the whole of source, from its start; a failed read leaves the
+  // old contents.
   void LoadFromStream(TStream& source);
   void LoadFromFile(const std::string& fileName);
   // Written to a temporary name beside the target and renamed into place.
   void SaveToFile(const std::string& fileName) const;
 
  private:
+  void Grow(std::int64_t size);
   std::vector<std::uint8_t> data_;
   std::int64_t pos_ = 0;
 };
@@ -97,15 +102,19 @@ class TFileStream : public TStream {
 
  protected:
   TFileStream() = default;
-  void Open(const std::string& openName, TFileMode mode, const std::string& shownName);
+  // exclusive: fmCreate fails when the file exists already.
+  void Open(const std::string& openName, TFileMode mode, const std::string& shownName, bool exclusive = false);
   void CloseFile();
   int fd_ = -1;
   std::string name_;
 };
 
-// Writes into a temporary file in the target's folder; Commit() flushes it
-// and renames it over the target. Without Commit (an exception on the way)
-// the temporary file is removed and the old target is left untouched.
+// Writes into a new temporary file in the target's folder; Commit()
+// flushes it and renames it over the target. Without Commit (an exception
+// on the way) the temporary file is removed and the old target is left
+// untouched. A target that is a symbolic link keeps being one: the file
+// it points to is replaced. A folder that is not writable raises
+// EFCreateError at construction.
 class TAtomicFileStream : public TFileStream {
  public:
   explicit TAtomicFileStream(const std::string& fileName);
@@ -114,6 +123,7 @@ class TAtomicFileStream : public TFileStream {
   const std::string& TempName() const { return temp_; }
 
  private:
+  std::string target_;
   std::string temp_;
   bool committed_ = false;
 };

@@ -1,0 +1,308 @@
+#include "core/streams.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/exceptions.h"
+#include "core/files.h"
+#include "support/test_support.h"
+
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
+
+namespace {
+
+std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Limits the size of files this process may write, for the duration of a
+// scope; writing beyond it then fails with EFBIG instead of a signal.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t oldHandler_;
+};
+
+}  // namespace
+
+TEST(MemoryStream, ReadsWritesAndSeeksLikeTheStreamContract) {
+  TMemoryStream s;
+  s.WriteBuffer("abcdef", 6);
+  EXPECT_EQ(s.Size(), 6);
+  EXPECT_EQ(s.Position(), 6);
+  s.SetPosition(2);
+  char buf[4] = {};
+  EXPECT_EQ(s.Read(buf, 10), 4);  // only what is there
+  EXPECT_EQ(std::string(buf, 4), "cdef");
+  EXPECT_EQ(s.Read(buf, 1), 0);
+  EXPECT_EQ(s.Seek(-3, TSeekOrigin::soEnd), 3);
+  EXPECT_EQ(s.Seek(1, TSeekOrigin::soCurrent), 4);
+  EXPECT_THROW(s.Seek(-5, TSeekOrigin::soCurrent), EStreamError);
+  EXPECT_EQ(s.Position(), 4);
+
+  // Beyond the end: reading gives nothing, writing fills the gap with 0.
+  s.Seek(8, TSeekOrigin::soBeginning);
+  EXPECT_EQ(s.Read(buf, 1), 0);
+  s.WriteByte('z');
+  EXPECT_EQ(s.Bytes(), Bytes(std::string("abcdef\0\0z", 9)));
+
+  s.SetSize(2);
+  EXPECT_EQ(s.Position(), 2);
+  EXPECT_EQ(s.Bytes(), Bytes("ab"));
+  EXPECT_THROW(s.SetSize(-1), EStreamError);
+}
+
+TEST(MemoryStream, ReadBufferRaisesOnAShortReadAndHelpersAreLittleEndian) {
+  TMemoryStream s;
+  s.WriteWord(0x1234);
+  s.WriteDWord(0xA1B2C3D4u);
+  EXPECT_EQ(s.Bytes(), (std::vector<std::uint8_t>{0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1}));
+  s.SetPosition(0);
+  EXPECT_EQ(s.ReadWord(), 0x1234);
+  EXPECT_EQ(s.ReadDWord(), 0xA1B2C3D4u);
+  EXPECT_THROW(s.ReadByte(), EReadError);
+  s.SetPosition(4);
+  std::uint8_t four[4];
+  EXPECT_THROW(s.ReadBuffer(four, 4), EReadError);
+  EXPECT_THROW(s.ReadBuffer(four, -1), EReadError);
+  EXPECT_NO_THROW(s.ReadBuffer(four, 0));
+  try {
+    s.SetPosition(5);
+    s.ReadDWord();
+    FAIL() << "no exception";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error");
+  }
+}
+
+TEST(MemoryStream, HugeSizesAndPositionsRaiseStreamErrorsInsteadOfCrashing) {
+  TMemoryStream s;
+  s.WriteBuffer("ab", 2);
+  EXPECT_THROW(s.Seek(std::numeric_limits<std::int64_t>::max(), TSeekOrigin::soEnd), EStreamError);
+  s.Seek(std::numeric_limits<std::int64_t>::max() - 1, TSeekOrigin::soBeginning);
+  EXPECT_THROW(s.WriteBuffer("xyz", 3), EStreamError);
+  EXPECT_THROW(s.SetSize(std::numeric_limits<std::int64_t>::max()), EWriteError);
+  EXPECT_EQ(s.Bytes(), Bytes("ab"));
+  try {
+    s.SetSize(std::int64_t{1} << 45);
+    FAIL() << "no exception";
+  } catch (const EStreamError& e) {
+    EXPECT_EQ(e.Message(), "Out of memory while expanding memory stream");
+  }
+}
+
+TEST(MemoryStream, CopyFromAndLoadFromStream) {
+  TMemoryStream source(Bytes("0123456789"));
+  source.SetPosition(3);
+  TMemoryStream part;
+  EXPECT_EQ(part.CopyFrom(source, 4), 4);
+  EXPECT_EQ(part.Bytes(), Bytes("3456"));
+  EXPECT_THROW(part.CopyFrom(source, 4), EReadError);  // only 3 left
+
+  TMemoryStream whole;
+  EXPECT_EQ(whole.CopyFrom(source, 0), 10);  // 0: all of it, from the start
+  EXPECT_EQ(whole.Bytes(), Bytes("0123456789"));
+
+  TMemoryStream loaded(Bytes("old"));
+  loaded.LoadFromStream(source);
+  EXPECT_EQ(loaded.Bytes(), Bytes("0123456789"));
+  EXPECT_EQ(loaded.Position(), 0);
+  loaded.LoadFromStream(loaded);  // itself: unchanged
+  EXPECT_EQ(loaded.Bytes(), Bytes("0123456789"));
+  EXPECT_EQ(loaded.TakeBytes(), Bytes("0123456789"));
+  EXPECT_EQ(loaded.Size(), 0);
+}
+
+TEST(FileStream, ReadsWritesSeeksAndReportsItsFailures) {
+  TempDir dir;
+  const std::string name = dir.File("data.bin");
+  {
+    TFileStream f(name, TFileMode::fmCreate);
+    f.WriteBuffer("hello world", 11);
+    EXPECT_EQ(f.Size(), 11);
+    f.SetPosition(6);
+    f.WriteBuffer("W", 1);
+    f.SetSize(8);
+    EXPECT_EQ(f.Size(), 8);
+  }
+  EXPECT_EQ(ReadBytes(name), Bytes("hello Wo"));
+  TFileStream r(name, TFileMode::fmOpenRead);
+  char buf[16] = {};
+  r.ReadBuffer(buf, 5);
+  EXPECT_EQ(std::string(buf, 5), "hello");
+  EXPECT_EQ(r.Position(), 5);
+  EXPECT_THROW(r.ReadBuffer(buf, 4), EReadError);  // 3 left
+  EXPECT_EQ(r.Seek(-2, TSeekOrigin::soEnd), 6);
+  EXPECT_THROW(r.Seek(-1, TSeekOrigin::soBeginning), EStreamError);
+  EXPECT_THROW(r.WriteBuffer("x", 1), EWriteError);  // opened for reading
+  EXPECT_EQ(r.FileName(), name);
+
+  EXPECT_THROW(TFileStream(dir.File("missing"), TFileMode::fmOpenRead), EFOpenError);
+  EXPECT_THROW(TFileStream(dir.Path(), TFileMode::fmOpenRead), EFOpenError);  // a folder
+  EXPECT_THROW(TFileStream(dir.File("no/such/folder/x"), TFileMode::fmCreate), EFCreateError);
+  try {
+    TFileStream f(dir.File("missing"), TFileMode::fmOpenRead);
+    FAIL() << "no exception";
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(e.Message().find("Cannot open file \"" + dir.File("missing") + "\""), std::string::npos);
+  }
+  EXPECT_EQ(ReadFileBytes(name), Bytes("hello Wo"));
+  EXPECT_THROW(ReadFileBytes(dir.File("missing")), EFOpenError);
+}
+
+TEST(AtomicFileStream, CommitReplacesTheFileAndKeepsItsPermissions) {
+  TempDir dir;
+  const std::string name = dir.File("config.inf");
+  WriteBytes(name, Bytes("old contents"));
+  ::chmod(name.c_str(), 0640);
+  {
+    TAtomicFileStream f(name);
+    EXPECT_EQ(f.FileName(), name);
+    EXPECT_EQ(f.TempName().rfind(dir.Path(), 0), 0u) << "the temporary file lies beside the target";
+    f.WriteBuffer("new", 3);
+    EXPECT_EQ(ReadBytes(name), Bytes("old contents"));  // not before Commit
+    f.Commit();
+    f.Commit();  // a second one does nothing
+  }
+  EXPECT_EQ(ReadBytes(name), Bytes("new"));
+  struct stat st {};
+  ASSERT_EQ(::stat(name.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"config.inf"}));
+
+  WriteFileAtomic(dir.File("text.txt"), std::string("a\r\nb"));
+  EXPECT_EQ(ReadBytes(dir.File("text.txt")), Bytes("a\r\nb"));
+}
+
+TEST(AtomicFileStream, TheOldFileSurvivesAnExceptionBeforeCommit) {
+  TempDir dir;
+  const std::string name = dir.File("mark.spm");
+  WriteBytes(name, Bytes("precious"));
+  try {
+    TAtomicFileStream f(name);
+    f.WriteBuffer("half a fi", 9);
+    throw std::runtime_error("the writer failed half-way");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(ReadBytes(name), Bytes("precious"));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"mark.spm"}));
+}
+
+TEST(AtomicFileStream, TheOldFileSurvivesAFailedWrite) {
+  TempDir dir;
+  const std::string name = dir.File("big.bmp");
+  WriteBytes(name, Bytes("precious"));
+  std::vector<std::uint8_t> big(64 * 1024, 7);
+  {
+    FileSizeLimit limit(4096);  // the disk is "full" after 4 KiB
+    EXPECT_THROW(WriteFileAtomic(name, big), EWriteError);
+  }
+  EXPECT_EQ(ReadBytes(name), Bytes("precious"));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big.bmp"}));
+}
+
+TEST(AtomicFileStream, AMissingFolderOrAFolderInTheWayRaisesAndLeavesNothing) {
+  TempDir dir;
+  EXPECT_THROW(WriteFileAtomic(dir.File("no/such/folder/file"), std::string("x")), EFCreateError);
+
+  // A target that is a folder: the rename fails and nothing is left over.
+  ASSERT_TRUE(ForceDirectories(dir.File("sub/inner")));
+  EXPECT_THROW(WriteFileAtomic(dir.File("sub"), std::string("x")), EFCreateError);
+  EXPECT_TRUE(DirectoryExists(dir.File("sub/inner")));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"sub"}));
+}
+
+TEST(AtomicFileStream, AFolderThatCannotBeWrittenRaisesAndKeepsTheOldFile) {
+  TempDir dir;
+  ::chmod(dir.Path().c_str(), 0755);
+  const std::string locked = dir.File("locked");
+  ASSERT_TRUE(ForceDirectories(locked));
+  const std::string name = locked + "/file";
+  WriteBytes(name, Bytes("precious"));
+  ::chmod(name.c_str(), 0666);
+  ::chmod(locked.c_str(), 0555);
+  // Folder permissions do not bind root, so as root the write is tried by
+  // a child process that has given its rights up.
+  auto attempt = [&]() -> int {
+    try {
+      WriteFileAtomic(name, std::string("new"));
+      return 1;
+    } catch (const EFCreateError& e) {
+      return e.Message().find(name) == std::string::npos ? 2 : 0;
+    } catch (...) {
+      return 3;
+    }
+  };
+  if (::geteuid() == 0) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(4);
+      ::_exit(attempt());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: written, 2: message without the name, 3: other error, 4: no setuid";
+  } else {
+    EXPECT_EQ(attempt(), 0);
+  }
+  ::chmod(locked.c_str(), 0755);
+  EXPECT_EQ(ReadBytes(name), Bytes("precious"));
+  EXPECT_EQ(FolderEntries(locked), (std::vector<std::string>{"file"}));
+}
+
+TEST(AtomicFileStream, LinksStayLinksAndLongNamesStillWork) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.File("real")));
+  WriteBytes(dir.File("real/target.ini"), Bytes("old"));
+  ASSERT_EQ(::symlink("real/target.ini", dir.File("link.ini").c_str()), 0);
+  WriteFileAtomic(dir.File("link.ini"), std::string("new"));
+  struct stat st {};
+  ASSERT_EQ(::lstat(dir.File("link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadBytes(dir.File("real/target.ini")), Bytes("new"));
+
+  const std::string longName = dir.File(std::string(250, 'n'));  // the longest names leave no room for a suffix
+  WriteFileAtomic(longName, std::string("fits"));
+  EXPECT_EQ(ReadBytes(longName), Bytes("fits"));
+  EXPECT_EQ(FolderEntries(dir.Path()).size(), 3u);
+
+  TMemoryStream m(Bytes("saved"));
+  m.SaveToFile(dir.File("m.bin"));
+  TMemoryStream back;
+  back.LoadFromFile(dir.File("m.bin"));
+  EXPECT_EQ(back.Bytes(), Bytes("saved"));
+}
