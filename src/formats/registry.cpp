@@ -3,12 +3,14 @@
 #include <mutex>
 
 #include "core/graphic.h"
+#include "formats/gif/gif_image.h"
 #include "formats/png/png_image.h"
 
 void RegisterImageFormats() {
   static std::once_flag once;
   std::call_once(once, [] {
     RegisterCoreGraphics();
+    RegisterGIFImage();
     TPicture::RegisterFileFormat("png", "Portable Graphics Network", TPNGImage::StaticClass());
   });
 }
