@@ -1,7 +1,7 @@
 #include "core/inifile.h"
 
-#include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include "core/files.h"
@@ -62,38 +62,66 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const {
   std::string text = ReadString(section, key, "");
-  if (text.empty()) return defaultValue;
-  int base = 10;
-  std::size_t start = 0;
+  std::size_t i = 0;
   bool negative = false;
-  if (text[0] == '-' || text[0] == '+') {
-    negative = text[0] == '-';
-    start = 1;
-  }
-  if (text.compare(start, 2, "0x") == 0 || text.compare(start, 2, "0X") == 0) {
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  int base = 10;
+  if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0) {
     base = 16;
-    start += 2;
-  } else if (text.compare(start, 1, "$") == 0) {
+    i += 2;
+  } else if (text.compare(i, 1, "$") == 0) {
     base = 16;
-    start += 1;
+    i += 1;
   }
-  if (start >= text.size()) return defaultValue;
-  errno = 0;
-  char* end = nullptr;
-  long long v = std::strtoll(text.c_str() + start, &end, base);
-  if (errno != 0 || *end != '\0' || text[start] == '-' || text[start] == '+' || text[start] == ' ') {
-    return defaultValue;
+  if (i >= text.size()) return defaultValue;
+  // Digits only: no blanks, no second sign, no second prefix. Decimal
+  // values must fit in 32 bits signed; hexadecimal ones in 32 bits, read
+  // as two's complement ("$FFFFFFFF" is -1).
+  std::uint64_t v = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return defaultValue;
+    v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+    if (v > 0xFFFFFFFFull) return defaultValue;
   }
-  if (negative) v = -v;
-  if (v < INT_MIN || v > INT_MAX) return defaultValue;
-  return static_cast<int>(v);
+  std::int64_t value;
+  if (base == 16) {
+    value = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+  } else {
+    value = static_cast<std::int64_t>(v);
+  }
+  if (negative) value = -value;
+  if (value < INT_MIN || value > INT_MAX) return defaultValue;
+  return static_cast<int>(value);
 }
 
 bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool defaultValue) const {
   return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+namespace {
+
+// One line of the file holds one section name, key or value: line breaks
+// inside them would start new lines (and smuggle in keys), so they become
+// spaces. Blanks at either end would not survive reading back.
+std::string OneLine(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return Trim(out);
+}
+
+}  // namespace
+
+void TIniFile::WriteString(const std::string& sectionName, const std::string& keyName, const std::string& valueText) {
+  const std::string section = OneLine(sectionName);
+  const std::string key = OneLine(keyName);
+  const std::string value = OneLine(valueText);
   Section* s = FindSection(section);
   if (!s) {
     sections_.push_back({section, {}});

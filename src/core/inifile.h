@@ -8,17 +8,25 @@
 
 class TIniFile {
  public:
-  // Reads the file when it exists; a missing file is an empty INI.
+  // Reads the file when it exists; a missing file is an empty INI (a file
+  // that exists but cannot be read raises EFOpenError). Lines before the
+  // first section and lines without "=" are ignored; of duplicate keys
+  // the first counts; duplicate sections merge.
   explicit TIniFile(std::string fileName);
 
   const std::string& FileName() const { return fileName_; }
 
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;
-  // The value as a decimal (or "0x"/"$" hexadecimal) 32-bit integer;
-  // defaultValue when missing or not a number.
+  // The value as a decimal 32-bit integer, or "0x"/"$" hexadecimal of up
+  // to 32 bits read as two's complement ("$FFFFFFFF" is -1), with an
+  // optional sign before either; defaultValue when missing, out of range
+  // or not a number (blanks or other characters among the digits).
   int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
+  // Line breaks in the section, key or value become spaces and blanks at
+  // either end are dropped, so that what is written reads back the same.
+  // Nothing reaches the disk before UpdateFile.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, int value);
   void WriteBool(const std::string& section, const std::string& key, bool value);
