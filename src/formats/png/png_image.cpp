@@ -264,6 +264,7 @@ void TChunkIHDR::Validate() const {
 
 void TChunkIHDR::SaveToStream(TStream& stream) {
   TPNGImage& image = Image();
+  Data().SetSize(13);
   switch (image.PixelFormat()) {
     case pf1bit: SetColorType(3), SetBitDepth(1); break;
     case pf4bit: SetColorType(3), SetBitDepth(4); break;
