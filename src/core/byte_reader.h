@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <utility>
 
 template <class E>
 class TByteReader {

@@ -40,14 +40,20 @@ struct TPoint {
   friend bool operator==(const TPoint&, const TPoint&) = default;
 };
 
+constexpr int ClampToInt(std::int64_t v) {
+  return v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : static_cast<int>(v));
+}
+
 // Left and Top are inclusive, Right and Bottom one past the last pixel.
 struct TRect {
   int Left = 0;
   int Top = 0;
   int Right = 0;
   int Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
+  // Computed in 64 bits and clamped to the int range, so rectangles
+  // reaching the ends of that range give a defined (huge) size.
+  int Width() const { return ClampToInt(static_cast<std::int64_t>(Right) - Left); }
+  int Height() const { return ClampToInt(static_cast<std::int64_t>(Bottom) - Top); }
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -424,4 +425,12 @@ TEST(Colors, SystemColoursMapToFixedValues) {
   EXPECT_EQ(ColorToRGB(0x02123456u), 0x123456u);
   EXPECT_EQ(RGB(1, 2, 3), 0x030201u);
   EXPECT_EQ(GetBValue(RGB(1, 2, 3)), 3);
+}
+
+TEST(Rects, SizesAreDefinedAcrossTheWholeIntRange) {
+  EXPECT_EQ(Rect(1, 2, 4, 8).Width(), 3);
+  EXPECT_EQ(Rect(1, 2, 4, 8).Height(), 6);
+  EXPECT_EQ(Rect(5, 5, 2, 1).Width(), -3);
+  EXPECT_EQ(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX).Width(), INT_MAX);
+  EXPECT_EQ(Rect(INT_MAX, INT_MAX, INT_MIN, INT_MIN).Height(), INT_MIN);
 }
