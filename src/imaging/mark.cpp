@@ -1,0 +1,334 @@
+// The mark record, mark files and the mark set's bookkeeping.
+
+#include "imaging/mark.h"
+
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "app/messages.h"
+#include "app/routines.h"
+#include "app/settings.h"
+#include "core/bmp.h"
+#include "core/files.h"
+#include "core/streams.h"
+
+namespace {
+
+constexpr std::size_t kTextPieceStride = 101;
+constexpr std::size_t kTextPieceCapacity = 100;
+
+[[noreturn]] void RaiseDamaged() {
+  std::string text = GetMessageText(msg::MarkFileDamaged);
+  if (text.empty()) text = "Message " + std::to_string(msg::MarkFileDamaged);
+  throw EMarkFileError(text);
+}
+
+// The mark picture of a file must be usable as 24-bit rows at once.
+void LoadPictureStream(std::span<const std::uint8_t> stream, TBitmap& into) {
+  ReadBmp(stream, into);
+  into.SetPixelFormat(pf24bit);
+}
+
+// The BMP file image of a picture, as 24 bits; none for an empty one.
+std::vector<std::uint8_t> PictureStream(const TBitmap& picture) {
+  if (picture.Empty()) return {};
+  if (picture.PixelFormat() == pf24bit || picture.PixelFormat() == pfDevice) return WriteBmp(picture);
+  TBitmap copy(picture);
+  copy.SetPixelFormat(pf24bit);
+  return WriteBmp(copy);
+}
+
+// A path part that could lead out of the mark folder or is no file name.
+bool UnsafeMarkName(std::string_view name) {
+  return name.empty() || name.find('/') != std::string_view::npos ||
+         name.find('\\') != std::string_view::npos || name.find("..") != std::string_view::npos;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TMarkInfo
+
+TMarkInfo::TMarkInfo() : bytes_(Size, 0) {}
+
+void TMarkInfo::SetBytes(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() != Size) throw ERangeError("A mark record has " + std::to_string(Size) + " bytes");
+  std::memcpy(bytes_.data(), bytes.data(), Size);
+}
+
+void TMarkInfo::Check(std::size_t offset, std::size_t size) const {
+  if (offset > Size || size > Size - offset) throw ERangeError("Mark record offset out of range");
+}
+
+std::uint8_t TMarkInfo::U8(std::size_t offset) const {
+  Check(offset, 1);
+  return bytes_[offset];
+}
+
+std::uint16_t TMarkInfo::U16(std::size_t offset) const {
+  Check(offset, 2);
+  return static_cast<std::uint16_t>(bytes_[offset] | (bytes_[offset + 1] << 8));
+}
+
+std::uint32_t TMarkInfo::U32(std::size_t offset) const {
+  Check(offset, 4);
+  return static_cast<std::uint32_t>(bytes_[offset]) | (static_cast<std::uint32_t>(bytes_[offset + 1]) << 8) |
+         (static_cast<std::uint32_t>(bytes_[offset + 2]) << 16) |
+         (static_cast<std::uint32_t>(bytes_[offset + 3]) << 24);
+}
+
+float TMarkInfo::F32(std::size_t offset) const { return std::bit_cast<float>(U32(offset)); }
+
+std::string TMarkInfo::ShortString(std::size_t offset, std::size_t capacity) const {
+  Check(offset, capacity + 1);
+  std::size_t length = bytes_[offset];
+  if (length > capacity) length = capacity;
+  return std::string(reinterpret_cast<const char*>(bytes_.data() + offset + 1), length);
+}
+
+void TMarkInfo::SetU8(std::size_t offset, std::uint8_t v) {
+  Check(offset, 1);
+  bytes_[offset] = v;
+}
+
+void TMarkInfo::SetU16(std::size_t offset, std::uint16_t v) {
+  Check(offset, 2);
+  bytes_[offset] = static_cast<std::uint8_t>(v);
+  bytes_[offset + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void TMarkInfo::SetU32(std::size_t offset, std::uint32_t v) {
+  Check(offset, 4);
+  for (int i = 0; i < 4; ++i) bytes_[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void TMarkInfo::SetF32(std::size_t offset, float v) { SetU32(offset, std::bit_cast<std::uint32_t>(v)); }
+
+void TMarkInfo::SetShortString(std::size_t offset, std::size_t capacity, std::string_view text) {
+  Check(offset, capacity + 1);
+  const std::string cut = Utf8Prefix(text, capacity);
+  bytes_[offset] = static_cast<std::uint8_t>(cut.size());
+  if (!cut.empty()) std::memcpy(bytes_.data() + offset + 1, cut.data(), cut.size());
+}
+
+std::string TMarkInfo::TextPiece(int index) const {
+  if (index < 0 || index >= TextPieces) throw ERangeError("Text piece index out of range");
+  return ShortString(oTextPieces + kTextPieceStride * static_cast<std::size_t>(index), kTextPieceCapacity);
+}
+
+void TMarkInfo::SetTextPiece(int index, std::string_view s) {
+  if (index < 0 || index >= TextPieces) throw ERangeError("Text piece index out of range");
+  SetShortString(oTextPieces + kTextPieceStride * static_cast<std::size_t>(index), kTextPieceCapacity, s);
+}
+
+void TMarkInfo::SetRotateBackColor(TColor c) {
+  SetU8(oRotateBackRed, static_cast<std::uint8_t>(GetRValue(c)));
+  SetU8(oRotateBackGreen, static_cast<std::uint8_t>(GetGValue(c)));
+  SetU8(oRotateBackBlue, static_cast<std::uint8_t>(GetBValue(c)));
+}
+
+TRect TMarkInfo::MaskRect() const {
+  return TRect{I32(oMaskRect), I32(oMaskRect + 4), I32(oMaskRect + 8), I32(oMaskRect + 12)};
+}
+
+void TMarkInfo::SetMaskRect(const TRect& r) {
+  SetI32(oMaskRect, r.Left);
+  SetI32(oMaskRect + 4, r.Top);
+  SetI32(oMaskRect + 8, r.Right);
+  SetI32(oMaskRect + 12, r.Bottom);
+}
+
+void InitMarkInfo(TMarkInfo& record) {
+  // A new record starts from zero bytes: every text empty, the reserved
+  // areas (the short string at offset 11 included) zero.
+  record = TMarkInfo();
+  record.SetVersion("V3.09");
+  record.SetName("mark1");
+  record.SetFontName("Arial");
+  record.SetFontColor(0);
+  record.SetTextBackColor(clWhite);
+  record.SetFontSize(9);
+  record.SetKeyColor(clWhite);
+  record.SetRotateBackColor(clWhite);
+  record.SetResizeX(100);
+  record.SetResizeY(100);
+  record.SetSourceWidth(100);
+  record.SetSourceHeight(100);
+  record.SetSourceBackColor(clWhite);
+  record.SetFrameWidthX(5);
+  record.SetFrameWidthY(5);
+  record.SetFrameColor(clWhite);
+  record.SetColorContrast(50);
+  record.SetBevelInner(0);
+  record.SetBevelOuter(2);
+  record.SetBevelWidth(1);
+  record.SetSourceScale(100.0f);
+}
+
+std::string GetMarkFileName(const std::string& name) {
+  if (UnsafeMarkName(name)) return "";
+  const std::string folder = ProgramDir() + "spm";
+  if (!DirectoryExists(folder) && !ForceDirectories(folder)) return "";
+  return folder + "/" + name + ".spm";
+}
+
+// ---------------------------------------------------------------------------
+// TMark
+
+TMark::TMark() { Composite.SetPixelFormat(pf24bit); }
+
+TMark::TMark(const TBitmap& picture) : Composite(picture) { Composite.SetPixelFormat(pf24bit); }
+
+void TMark::CheckIndex(int index) const {
+  if (index < 0 || index >= Count()) throw ERangeError("Mark index out of range (" + std::to_string(index) + ")");
+}
+
+void TMark::AddMark(const std::string& fileName) {
+  auto newPicture = [] {
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    return b;
+  };
+  TMarkInfo record;
+  InitMarkInfo(record);
+  // Grow every list first, so that a failure leaves them all of one length.
+  FileNames.Add(fileName);
+  MarkPictures.push_back(newPicture());
+  PristineMarks.push_back(newPicture());
+  Backgrounds.push_back(newPicture());
+  Frames.push_back(newPicture());
+  Masks.push_back(newPicture());
+  Records.push_back(std::move(record));
+}
+
+void TMark::AddMarkFiles(const std::vector<std::string>& files) {
+  for (const std::string& f : files) AddMark(f);
+}
+
+void TMark::AddMarkFiles(const TStringList& files) {
+  for (const std::string& f : files) AddMark(f);
+}
+
+void TMark::LoadMarks() {
+  for (int i = 0; i < Count(); ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    LoadMarkFile(FileNames[i], Records[k], &Masks[k], &Frames[k], &Backgrounds[k], &MarkPictures[k]);
+    PristineMarks[k] = MarkPictures[k];
+  }
+}
+
+void TMark::LoadMarkFile(const std::string& fileName, TMarkInfo& record, TBitmap* mask, TBitmap* frame,
+                         TBitmap* background, TBitmap* picture) {
+  if (fileName.empty() || !FileExists(fileName)) return;
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
+  LoadMarkData(bytes, record, mask, frame, background, picture);
+}
+
+void TMark::LoadMarkData(std::span<const std::uint8_t> fileBytes, TMarkInfo& record, TBitmap* mask,
+                         TBitmap* frame, TBitmap* background, TBitmap* picture) {
+  TMemoryStream packed(std::vector<std::uint8_t>(fileBytes.begin(), fileBytes.end()));
+  TMemoryStream unpacked;
+  if (!DecompressStream(packed, unpacked)) RaiseDamaged();
+  packed.Clear();
+  const std::vector<std::uint8_t>& payload = unpacked.Bytes();
+  const std::uint64_t size = payload.size();
+  if (size < TMarkInfo::Size) RaiseDamaged();
+
+  // Everything is read into locals first and handed over at the end, so a
+  // damaged file leaves the caller's mark as it was.
+  TMarkInfo loaded;
+  loaded.SetBytes(std::span<const std::uint8_t>(payload.data(), TMarkInfo::Size));
+  struct TPart {
+    TBitmap* target;
+    std::uint64_t offset;
+    std::uint64_t length;
+    TBitmap result;
+  };
+  std::vector<TPart> parts;
+  if (!loaded.PictureType().empty()) {
+    parts.push_back({picture, TMarkInfo::Size, loaded.PictureLength(), {}});
+    parts.push_back({background, loaded.BackgroundOffset(), loaded.BackgroundLength(), {}});
+    parts.push_back({frame, loaded.FrameOffset(), loaded.FrameLength(), {}});
+    parts.push_back({mask, loaded.MaskOffset(), loaded.MaskLength(), {}});
+  }
+  for (TPart& part : parts) {
+    if (part.target == nullptr || part.length == 0) continue;
+    // 64-bit: offset + length of two 32-bit fields cannot wrap.
+    if (part.offset > size || part.length > size - part.offset) RaiseDamaged();
+    LoadPictureStream(std::span<const std::uint8_t>(payload.data() + part.offset, part.length), part.result);
+  }
+  record = std::move(loaded);
+  for (TPart& part : parts) {
+    if (part.target != nullptr && part.length != 0) part.target->Assign(part.result);
+  }
+}
+
+std::vector<std::uint8_t> TMark::BuildMarkFile(int index) {
+  CheckIndex(index);
+  const auto k = static_cast<std::size_t>(index);
+  TMarkInfo& record = Records[k];
+  const std::vector<std::uint8_t> pictureStream = PictureStream(MarkPictures[k]);
+  const std::vector<std::uint8_t> backgroundStream = PictureStream(Backgrounds[k]);
+  const std::vector<std::uint8_t> frameStream = PictureStream(Frames[k]);
+  const std::vector<std::uint8_t> maskStream = PictureStream(Masks[k]);
+
+  const std::uint64_t total = std::uint64_t{TMarkInfo::Size} + pictureStream.size() + backgroundStream.size() +
+                              frameStream.size() + maskStream.size();
+  // Offsets are 32-bit fields, and a reader takes no more than this.
+  if (total > MaxUnpackedLength) throw ERangeError("The mark's pictures are too large for a mark file");
+
+  TMarkInfo updated = record;
+  updated.SetPictureLength(static_cast<std::uint32_t>(pictureStream.size()));
+  std::uint64_t running = TMarkInfo::Size + pictureStream.size();
+  // An absent picture has length 0 and keeps its old offset.
+  auto place = [&](const std::vector<std::uint8_t>& stream, std::size_t lengthField, std::size_t offsetField) {
+    updated.SetU32(lengthField, static_cast<std::uint32_t>(stream.size()));
+    if (!stream.empty()) updated.SetU32(offsetField, static_cast<std::uint32_t>(running));
+    running += stream.size();
+  };
+  place(backgroundStream, TMarkInfo::oBackgroundLength, TMarkInfo::oBackgroundOffset);
+  place(frameStream, TMarkInfo::oFrameLength, TMarkInfo::oFrameOffset);
+  place(maskStream, TMarkInfo::oMaskLength, TMarkInfo::oMaskOffset);
+
+  TMemoryStream payload;
+  payload.WriteBuffer(updated.Bytes());
+  payload.WriteBuffer(pictureStream);
+  payload.WriteBuffer(backgroundStream);
+  payload.WriteBuffer(frameStream);
+  payload.WriteBuffer(maskStream);
+  TMemoryStream packed;
+  if (!CompressStream(zcDefault, payload, packed)) throw Exception("The mark file could not be packed");
+  record = std::move(updated);
+  return packed.TakeBytes();
+}
+
+bool TMark::SaveMarkFile(int index, const std::string& fileName) {
+  // A mark name must not lead out of its folder; such a name is a file
+  // that cannot be written.
+  const std::string markName = ExtractFileNameNoExt(ExtractFileName(fileName));
+  const bool safeName = !UnsafeMarkName(markName) && fileName.find('\\') == std::string::npos &&
+                        fileName.find("/../") == std::string::npos && fileName.rfind("../", 0) != 0;
+  std::vector<std::uint8_t> bytes;
+  if (safeName) {
+    try {
+      bytes = BuildMarkFile(index);
+    } catch (const std::exception&) {
+      return false;
+    }
+  }
+  try {
+    if (!safeName) throw EFCreateError("Not a mark file name: " + fileName);
+    WriteFileAtomic(fileName, bytes);
+    return true;
+  } catch (const std::exception&) {
+    ShowMsg(GetMessageText(msg::MarkFileNotWritten), 1, SystemMessageCaption);
+    return false;
+  }
+}
+
+void TMark::RestoreMarkPictures() {
+  for (std::size_t k = 0; k < MarkPictures.size() && k < PristineMarks.size(); ++k) {
+    MarkPictures[k] = PristineMarks[k];
+  }
+}

@@ -1,0 +1,109 @@
+#pragma once
+// A program folder of its own for each test (with the English texts and
+// the settings object), a recording window side, and small picture
+// helpers for the mark tests.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/gui_handler.h"
+#include "app/settings.h"
+#include "core/bitmap.h"
+#include "core/files.h"
+#include "formats/registry.h"
+#include "support/test_support.h"
+
+class TImagingRecorder : public TGuiHandler {
+ public:
+  struct TBox {
+    std::string Text;
+    int Kind;
+    std::string Caption;
+  };
+  std::vector<TBox> Boxes;
+  int Pumps = 0;
+  int ShowMsg(const std::string& text, int kind, const std::string& caption) override {
+    Boxes.push_back({text, kind, caption});
+    return idOK;
+  }
+  void ProcessMessages() override { ++Pumps; }
+  bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
+  void ApplyFont(void*, const TFontChoice&) override {}
+  bool OpenWithDesktop(const std::string&) override { return false; }
+};
+
+class ImagingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramDir(dir_.Path());
+    std::filesystem::create_directories(dir_.Path() + "language");
+    std::filesystem::copy_file(testsupport::SourceDir() + "/language/english", dir_.Path() + "language/english");
+    SetGuiHandler(&handler_);
+    CreateProgramInfo();
+    RegisterImageFormats();
+  }
+  void TearDown() override {
+    FreeProgramInfo();
+    SetGuiHandler(nullptr);
+    SetProgramDir("");
+  }
+  const std::string& Dir() const { return dir_.Path(); }
+
+  testsupport::TempDir dir_;
+  TImagingRecorder handler_;
+};
+
+// A 24-bit picture whose every pixel differs from its neighbours.
+inline TBitmap PatternBitmap(int w, int h, int seed = 0) {
+  TBitmap b(w, h, pf24bit);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = b.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      row[3 * x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed);
+      row[3 * x + 1] = static_cast<std::uint8_t>(x * 5 + y * 11 + seed * 3);
+      row[3 * x + 2] = static_cast<std::uint8_t>(x * 13 + y * 17 + seed * 7);
+    }
+  }
+  return b;
+}
+
+inline TBitmap SolidBitmap(int w, int h, TColor c) {
+  TBitmap b(w, h, pf24bit);
+  b.Canvas().Brush.Color = c;
+  b.Canvas().FillRect(TRect{0, 0, w, h});
+  return b;
+}
+
+// B, G, R bytes of one pixel.
+struct TBgr {
+  int B, G, R;
+  friend bool operator==(const TBgr&, const TBgr&) = default;
+};
+inline TBgr PixelAt(const TBitmap& b, int x, int y) {
+  const std::uint8_t* p = b.ScanLine(y) + 3 * x;
+  return {p[0], p[1], p[2]};
+}
+inline void SetPixelAt(TBitmap& b, int x, int y, TBgr c) {
+  std::uint8_t* p = b.ScanLine(y) + 3 * x;
+  p[0] = static_cast<std::uint8_t>(c.B);
+  p[1] = static_cast<std::uint8_t>(c.G);
+  p[2] = static_cast<std::uint8_t>(c.R);
+}
+inline ::std::ostream& operator<<(::std::ostream& os, const TBgr& c) {
+  return os << "(B" << c.B << " G" << c.G << " R" << c.R << ")";
+}
+
+// True when both are 24-bit pictures of the same size and pixels.
+inline bool SamePixels(const TBitmap& a, const TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int x = 0; x < a.Width(); ++x) {
+      if (!(PixelAt(a, x, y) == PixelAt(b, x, y))) return false;
+    }
+  }
+  return true;
+}
