@@ -1,0 +1,40 @@
+#pragma once
+// What every form of the program shares: texts by number, the guard that
+// keeps exceptions out of Qt's event loop, and the owner of a new modal
+// window.
+
+#include <QApplication>
+#include <QString>
+#include <QWidget>
+
+#include <exception>
+#include <string>
+
+#include "app/routines.h"
+#include "app/settings.h"
+
+// The text of a message number in the current language.
+inline QString MessageText(int number) { return QString::fromStdString(GetMessageText(number)); }
+
+// The text of a message number, or fallback when the language has none
+// (or only blanks) for it.
+inline QString MessageTextOr(int number, const QString& fallback) {
+  const std::string text = GetMessageText(number);
+  return Trim(text).empty() ? fallback : QString::fromStdString(text);
+}
+
+// Runs an event handler; what it raises is shown in an error box, as the
+// program shows every failure, and goes no further.
+template <class F>
+void Guarded(F&& handler) noexcept {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowMsg(e.what(), 0, SystemMessageCaption);
+  } catch (...) {
+    ShowMsg("Unknown error", 0, SystemMessageCaption);
+  }
+}
+
+// The window a new modal window is centred on: the active one, if any.
+inline QWidget* ModalOwner() { return QApplication::activeWindow(); }

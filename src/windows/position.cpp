@@ -1,0 +1,191 @@
+#include "windows/position.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/files.h"
+#include "core/inifile.h"
+
+namespace {
+
+const char* const kLeft = "Left";
+const char* const kTop = "Top";
+const char* const kWidth = "Width";
+const char* const kHeight = "Height";
+const char* const kWindowState = "WindowState";
+
+std::int64_t Overlap(std::int64_t a0, std::int64_t a1, std::int64_t b0, std::int64_t b1) {
+  return std::max<std::int64_t>(0, std::min(a1, b1) - std::max(a0, b0));
+}
+
+int StateOf(const QWidget* form) {
+  const Qt::WindowStates s = form->windowState();
+  if (s & Qt::WindowMinimized) return 1;
+  if (s & (Qt::WindowMaximized | Qt::WindowFullScreen)) return 2;
+  return 0;
+}
+
+std::vector<TRect> VisibleScreens() {
+  std::vector<TRect> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect r = screen->availableGeometry();
+    if (r.isEmpty()) continue;
+    screens.push_back(Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height()));
+  }
+  return screens;
+}
+
+}  // namespace
+
+std::string PositionFileName() { return ProgramDir() + ProgramName() + ".ini"; }
+
+std::string PositionSection(const std::string& formName) { return formName + " Position"; }
+
+TPositionRecord ReadPosition(const std::string& fileName, const std::string& formName,
+                             const TPositionRecord& defaults) {
+  const TIniFile ini(fileName);
+  const std::string section = PositionSection(formName);
+  TPositionRecord r;
+  r.Left = ini.ReadInteger(section, kLeft, defaults.Left);
+  r.Top = ini.ReadInteger(section, kTop, defaults.Top);
+  r.Width = ini.ReadInteger(section, kWidth, defaults.Width);
+  r.Height = ini.ReadInteger(section, kHeight, defaults.Height);
+  r.WindowState = ini.ReadInteger(section, kWindowState, 0);
+  if (r.WindowState < 0 || r.WindowState > 2) r.WindowState = 0;
+  return r;
+}
+
+void WritePosition(const std::string& fileName, const std::string& formName, const TPositionRecord& record) {
+  TIniFile ini(fileName);
+  const std::string section = PositionSection(formName);
+  ini.WriteInteger(section, kWindowState, record.WindowState);
+  ini.WriteInteger(section, kLeft, record.Left);
+  ini.WriteInteger(section, kTop, record.Top);
+  ini.WriteInteger(section, kWidth, record.Width);
+  ini.WriteInteger(section, kHeight, record.Height);
+  ini.UpdateFile();
+}
+
+TPositionRecord ClampToScreens(TPositionRecord record, const std::vector<TRect>& screens,
+                               const TPositionRecord& fallback) {
+  if (record.Width <= 0) record.Width = fallback.Width;
+  if (record.Height <= 0) record.Height = fallback.Height;
+  if (screens.empty()) return record;
+
+  const std::int64_t left = record.Left;
+  const std::int64_t top = record.Top;
+  const std::int64_t right = left + record.Width;
+  const std::int64_t bottom = top + record.Height;
+  std::size_t best = 0;
+  std::int64_t bestArea = 0;
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    const TRect& s = screens[i];
+    const std::int64_t area = Overlap(left, right, s.Left, s.Right) * Overlap(top, bottom, s.Top, s.Bottom);
+    if (area > bestArea) {
+      best = i;
+      bestArea = area;
+    }
+  }
+  const TRect& s = screens[best];
+  const std::int64_t sw = static_cast<std::int64_t>(s.Right) - s.Left;
+  const std::int64_t sh = static_cast<std::int64_t>(s.Bottom) - s.Top;
+  const std::int64_t w = std::max<std::int64_t>(1, std::min<std::int64_t>(record.Width, sw));
+  const std::int64_t h = std::max<std::int64_t>(1, std::min<std::int64_t>(record.Height, sh));
+  record.Width = static_cast<int>(w);
+  record.Height = static_cast<int>(h);
+  record.Left = static_cast<int>(std::clamp<std::int64_t>(left, s.Left, std::max<std::int64_t>(s.Left, s.Right - w)));
+  record.Top = static_cast<int>(std::clamp<std::int64_t>(top, s.Top, std::max<std::int64_t>(s.Top, s.Bottom - h)));
+  return record;
+}
+
+// ---------------------------------------------------------------------------
+
+TPosition::TPosition(QWidget* owner) : QObject(owner), form_(owner) {
+  setObjectName("Position");
+  if (owner) {
+    RestorePosition(owner);
+    owner->installEventFilter(this);
+  }
+}
+
+TPosition::~TPosition() {
+  // The owner is being torn down around us: only what was followed while
+  // it lived is used here.
+  Save();
+}
+
+void TPosition::RestorePosition(QWidget* form) {
+  formName_ = form->objectName().toStdString();
+  const QRect g = form->geometry();
+  const TPositionRecord designed{g.x(), g.y(), g.width(), g.height(), 0};
+  last_ = designed;
+  TPositionRecord r = designed;
+  try {
+    // A form never stored keeps its designed bounds, and its placement
+    // (centred on its owner) with them.
+    if (!TIniFile(PositionFileName()).SectionExists(PositionSection(formName_))) return;
+    r = ReadPosition(PositionFileName(), formName_, designed);
+  } catch (...) {
+    return;  // an unreadable position file leaves the designed bounds
+  }
+  const int state = r.WindowState;
+  r = ClampToScreens(r, VisibleScreens(), designed);
+  form->setGeometry(r.Left, r.Top, r.Width, r.Height);
+  // A window brought back minimised would be invisible (and a modal one
+  // would block the program unseen), so that state reopens as normal.
+  if (state == 2) {
+    form->setWindowState(form->windowState() | Qt::WindowMaximized);
+  } else {
+    form->setWindowState(form->windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
+  }
+  last_ = {r.Left, r.Top, r.Width, r.Height, state == 2 ? 2 : 0};
+  known_ = true;
+}
+
+void TPosition::SavePosition(QWidget* form) {
+  Track(form);
+  Save();
+}
+
+void TPosition::Track(QWidget* form) {
+  if (form->isVisible()) known_ = true;
+  last_.WindowState = StateOf(form);
+  QRect g;
+  if (last_.WindowState == 0) {
+    g = form->geometry();
+  } else if (last_.WindowState == 2 && form->isWindow()) {
+    g = form->normalGeometry();
+  }
+  if (g.isValid()) last_ = {g.x(), g.y(), g.width(), g.height(), last_.WindowState};
+}
+
+void TPosition::Save() {
+  // A form never shown and never stored has no place of its own yet.
+  if (formName_.empty() || !known_) return;
+  try {
+    WritePosition(PositionFileName(), formName_, last_);
+  } catch (...) {
+    // A position that cannot be stored is not worth an error on closing.
+  }
+}
+
+bool TPosition::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_) {
+    switch (event->type()) {
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::WindowStateChange:
+      case QEvent::Show:
+        Track(form_);
+        break;
+      default:
+        break;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,125 @@
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <memory>
+
+#include "core/inifile.h"
+#include "windows/position.h"
+#include "windows/windows_fixture.h"
+
+namespace {
+
+TEST(ClampToScreens, KeepsMovesAndCutsBounds) {
+  const std::vector<TRect> one = {Rect(0, 0, 800, 600)};
+  const TPositionRecord fallback{0, 0, 300, 200, 0};
+  EXPECT_EQ(ClampToScreens({10, 20, 300, 200, 2}, one, fallback), (TPositionRecord{10, 20, 300, 200, 2}));
+  // Off the right and bottom edges, and far off to the top left.
+  EXPECT_EQ(ClampToScreens({5000, 4000, 300, 200, 0}, one, fallback), (TPositionRecord{500, 400, 300, 200, 0}));
+  EXPECT_EQ(ClampToScreens({-2147483647, -5, 300, 200, 0}, one, fallback), (TPositionRecord{0, 0, 300, 200, 0}));
+  // Larger than the screen: cut to it.
+  EXPECT_EQ(ClampToScreens({100, 100, 2147483647, 5000, 0}, one, fallback), (TPositionRecord{0, 0, 800, 600, 0}));
+  // A size that is not positive takes the fallback's.
+  EXPECT_EQ(ClampToScreens({10, 10, 0, -4, 0}, one, fallback), (TPositionRecord{10, 10, 300, 200, 0}));
+  // Two screens: the one overlapped most wins.
+  const std::vector<TRect> two = {Rect(0, 0, 800, 600), Rect(800, 0, 2080, 1024)};
+  EXPECT_EQ(ClampToScreens({700, 100, 300, 200, 0}, two, fallback), (TPositionRecord{800, 100, 300, 200, 0}));
+  EXPECT_EQ(ClampToScreens({600, 100, 300, 200, 0}, two, fallback), (TPositionRecord{500, 100, 300, 200, 0}));
+  EXPECT_EQ(ClampToScreens({3000, 900, 300, 200, 0}, two, fallback), (TPositionRecord{500, 400, 300, 200, 0}));
+  // No screen known: left alone.
+  EXPECT_EQ(ClampToScreens({5000, 5000, 300, 200, 0}, {}, fallback), (TPositionRecord{5000, 5000, 300, 200, 0}));
+}
+
+class PositionTest : public WindowsTest {
+ protected:
+  std::unique_ptr<QWidget> MakeForm() {
+    auto form = std::make_unique<QWidget>();
+    form->setObjectName("frmSample");
+    form->resize(320, 240);
+    new TPosition(form.get());
+    return form;
+  }
+  TIniFile Ini() const { return TIniFile(PositionFileName()); }
+  bool Shown(QWidget* form) { return QTest::qWaitForWindowExposed(form) || form->isVisible(); }
+};
+
+TEST_F(PositionTest, FileAndSectionFollowTheProgram) {
+  EXPECT_EQ(PositionFileName(), Dir() + ProgramName() + ".ini");
+  WritePosition(PositionFileName(), "frmSample", {11, 12, 313, 214, 2});
+  const TIniFile ini = Ini();
+  EXPECT_EQ(ini.ReadSection("frmSample Position"),
+            (std::vector<std::string>{"WindowState", "Left", "Top", "Width", "Height"}));
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{11, 12, 313, 214, 2}));
+  // Missing keys and nonsense keep the defaults; an unknown state is normal.
+  TIniFile edit(PositionFileName());
+  edit.DeleteKey("frmSample Position", "Width");
+  edit.WriteString("frmSample Position", "Top", "high");
+  edit.WriteInteger("frmSample Position", "WindowState", 7);
+  edit.UpdateFile();
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {1, 2, 3, 4, 0}), (TPositionRecord{11, 2, 3, 214, 0}));
+}
+
+TEST_F(PositionTest, BoundsSurviveClosingAndReopening) {
+  {
+    auto form = MakeForm();
+    form->show();
+    ASSERT_TRUE(Shown(form.get()));
+    form->setGeometry(40, 50, 330, 210);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{40, 50, 330, 210, 0}));
+  auto again = MakeForm();
+  EXPECT_EQ(again->geometry(), QRect(40, 50, 330, 210));
+  EXPECT_FALSE(again->isMaximized());
+}
+
+TEST_F(PositionTest, ClosedMaximisedKeepsTheNormalBounds) {
+  {
+    auto form = MakeForm();
+    form->setGeometry(60, 70, 300, 200);
+    form->show();
+    ASSERT_TRUE(Shown(form.get()));
+    form->showMaximized();
+    ASSERT_TRUE(WaitFor([&] { return form->isMaximized() && form->width() > 300; }));
+  }
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{60, 70, 300, 200, 2}));
+
+  auto again = MakeForm();
+  again->show();
+  ASSERT_TRUE(Shown(again.get()));
+  ASSERT_TRUE(WaitFor([&] { return again->isMaximized() && again->width() > 300; }));
+  again->showNormal();
+  ASSERT_TRUE(WaitFor([&] { return !again->isMaximized() && again->width() == 300; }));
+  EXPECT_EQ(again->geometry(), QRect(60, 70, 300, 200));
+}
+
+TEST_F(PositionTest, ClosedMinimisedStoresNormalBoundsAndReopensNormal) {
+  {
+    auto form = MakeForm();
+    form->setGeometry(30, 40, 310, 220);
+    form->show();
+    ASSERT_TRUE(Shown(form.get()));
+    form->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return form->isMinimized(); }));
+  }
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{30, 40, 310, 220, 1}));
+  auto again = MakeForm();
+  EXPECT_EQ(again->geometry(), QRect(30, 40, 310, 220));
+  EXPECT_FALSE(again->windowState() & Qt::WindowMinimized);
+}
+
+TEST_F(PositionTest, RestoredBoundsAreClampedToTheScreen) {
+  WritePosition(PositionFileName(), "frmSample", {90000, -90000, 100000, 250, 0});
+  auto form = MakeForm();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form->geometry())) << form->geometry().x() << "," << form->geometry().y();
+  EXPECT_EQ(form->width(), screen.width());
+  EXPECT_EQ(form->height(), 250);
+}
+
+TEST_F(PositionTest, AFormNeverShownOrStoredWritesNothing) {
+  { auto form = MakeForm(); }
+  EXPECT_FALSE(FileExists(PositionFileName()));
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#pragma once
+// The windows' tests: one QApplication for the test program, a program
+// folder of its own for each test (with the English texts), a recording
+// window side that answers message boxes, and a driver for modal windows
+// that acts on them from the event loop instead of blocking.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/gui_handler.h"
+#include "app/settings.h"
+#include "core/files.h"
+#include "support/test_support.h"
+
+class TWindowsRecorder : public TGuiHandler {
+ public:
+  struct TBox {
+    std::string Text;
+    int Kind;
+    std::string Caption;
+  };
+  std::vector<TBox> Boxes;
+  int Answer = idOK;
+  int Pumps = 0;
+  // Runs at every pump, before the events are handled.
+  std::function<void(int pump)> OnPump;
+
+  int ShowMsg(const std::string& text, int kind, const std::string& caption) override {
+    Boxes.push_back({text, kind, caption});
+    return Answer;
+  }
+  void ProcessMessages() override {
+    ++Pumps;
+    if (OnPump) OnPump(Pumps);
+    QCoreApplication::processEvents();
+  }
+  bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
+  void ApplyFont(void*, const TFontChoice&) override {}
+  bool OpenWithDesktop(const std::string&) override { return false; }
+};
+
+class WindowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  const std::string& Dir() const { return dir_.Path(); }
+  // Replaces one text of the loaded language.
+  void SetText(int number, const std::string& text);
+
+  testsupport::TempDir dir_;
+  TWindowsRecorder handler_;
+};
+
+// Calls action with the first visible modal window of type T once it is
+// up, polling from the event loop. When none comes within the time, the
+// modal window that is up (if any) is closed so that the test goes on, and
+// the test fails.
+template <class T>
+void WhenModal(std::function<void(T*)> action, int timeoutMs = 10000) {
+  auto* timer = new QTimer(qApp);
+  auto* clock = new QElapsedTimer;
+  clock->start();
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, action, timeoutMs] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (T* window = qobject_cast<T*>(modal); window && window->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      delete clock;
+      action(window);
+      return;
+    }
+    if (clock->elapsed() > timeoutMs) {
+      timer->stop();
+      timer->deleteLater();
+      delete clock;
+      ADD_FAILURE() << "no modal " << T::staticMetaObject.className() << " came up";
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    }
+  });
+  timer->start(10);
+}
+
+// Clicks a child button of a window by its name.
+void ClickChild(QWidget* window, const char* name);
+
+// Runs the event loop until done() holds or the time is up.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);
