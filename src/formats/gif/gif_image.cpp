@@ -13,6 +13,7 @@
 namespace {
 
 bool paletteDisplay = false;
+bool renderOnLoad = false;
 
 // All frames of one image together may not hold more pixel bytes than
 // this, so that a small damaged file cannot make us allocate gigabytes.
@@ -29,6 +30,8 @@ void CheckBound(int value) {
 
 bool GIFPaletteDisplay() { return paletteDisplay; }
 void SetGIFPaletteDisplay(bool paletteBased) { paletteDisplay = paletteBased; }
+bool GIFRenderOnLoad() { return renderOnLoad; }
+void SetGIFRenderOnLoad(bool value) { renderOnLoad = value; }
 
 // ---------------------------------------------------------------------------
 // Items
@@ -657,6 +660,7 @@ void TGIFSubImage::LoadFromStream(TStream& stream) {
   }
   Decode(stream);
   FreeBitmap();
+  if (GIFRenderOnLoad()) GetBitmap();
 }
 
 void TGIFSubImage::Assign(const TGIFSubImage& source) {
@@ -1100,6 +1104,36 @@ void TGIFImage::SaveToStream(TStream& stream) {
     throw;
   }
   Progress(TProgressStage::psEnding, 100, "Saving...");
+}
+
+void TGIFImage::LoadFromClipboardFormat(const std::string& format, const std::vector<std::uint8_t>& data) {
+  if (format == GIFClipboardFormatName) {
+    TMemoryStream stream(data);
+    LoadFromStream(stream);
+    return;
+  }
+  if (format == GIFClipboardBitmapFormat) {
+    TBitmap bitmap;
+    TMemoryStream stream(data);
+    bitmap.LoadFromStream(stream);
+    Assign(bitmap);
+    return;
+  }
+  throw GIFException("Unsupported clipboard format");
+}
+
+void TGIFImage::SaveToClipboardFormat(std::vector<std::uint8_t>& gifData, std::vector<std::uint8_t>& bitmapData) {
+  gifData.clear();
+  bitmapData.clear();
+  if (Empty()) return;
+  TMemoryStream bitmapStream;
+  TBitmap composite;
+  AssignTo(composite);
+  composite.SaveToStream(bitmapStream);
+  TMemoryStream gifStream;
+  SaveToStream(gifStream);
+  bitmapData = bitmapStream.TakeBytes();
+  gifData = gifStream.TakeBytes();
 }
 
 // ---------------------------------------------------------------------------

@@ -388,6 +388,14 @@ class TGIFSubImage : public TGIFItem {
 // display exists here, so both start false).
 bool GIFPaletteDisplay();
 void SetGIFPaletteDisplay(bool paletteBased);
+// Render every frame's bitmap while loading (off; nothing turns it on).
+bool GIFRenderOnLoad();
+void SetGIFRenderOnLoad(bool value);
+
+// Clipboard formats the image exchanges: its own file bytes under the
+// registered name, and a bitmap (a BMP file) under the bitmap format.
+constexpr const char* GIFClipboardFormatName = "GIF Image";
+constexpr const char* GIFClipboardBitmapFormat = "Bitmap";
 
 class TGIFImage : public TGraphic {
  public:
@@ -461,6 +469,13 @@ class TGIFImage : public TGraphic {
   void Draw(TCanvas& canvas, const TRect& rect) const override;
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
+
+  // Loads clipboard data: "GIF Image" bytes or a bitmap; any other
+  // format raises "Unsupported clipboard format".
+  void LoadFromClipboardFormat(const std::string& format, const std::vector<std::uint8_t>& data);
+  // The data to put on the clipboard: the file bytes ("GIF Image") and
+  // the composite picture as a BMP file; both empty for an empty image.
+  void SaveToClipboardFormat(std::vector<std::uint8_t>& gifData, std::vector<std::uint8_t>& bitmapData);
 
   virtual void Warning(const TGIFItem* sender, TGIFSeverity severity, const std::string& message) const;
   void DoProgress(TProgressStage stage, int percent, const std::string& message) { Progress(stage, percent, message); }

@@ -590,3 +590,66 @@ TEST(GifImage, DrawPutsTheFirstFrameIntoTheTarget) {
   again.Canvas().Draw(0, 0, gif);
   EXPECT_EQ(again.GetPixelColor(4, 5), target.GetPixelColor(4, 5));
 }
+
+TEST(GifImage, DitheredRenderingForPaletteDisplays) {
+  SetGIFPaletteDisplay(true);
+  TGIFImage gif;
+  auto* f = AddFrame(gif, 0, 0, 9, 5, 16, 4);
+  auto gce = std::make_unique<TGIFGraphicControlExtension>(f);
+  gce->SetTransparent(true);
+  gce->SetTransparentColorIndex(f->Data()[0]);
+  f->Extensions().Add(std::move(gce));
+  EXPECT_TRUE(gif.DoDither());
+  TBitmap& bmp = f->GetBitmap();
+  EXPECT_EQ(bmp.Palette().size(), 216u);
+  ASSERT_TRUE(f->Mask());
+  EXPECT_EQ(f->Mask()->GetPixelColor(0, 0), clWhite);
+  EXPECT_FALSE(f->NeedMask());
+  f->FreeBitmap();
+  EXPECT_TRUE(f->NeedMask());
+  SetGIFPaletteDisplay(false);
+  EXPECT_FALSE(gif.DoDither());
+  EXPECT_EQ(f->GetBitmap().Palette().size(), 16u);
+}
+
+TEST(GifImage, ProgressIsReportedWhileLoadingAndSaving) {
+  TGIFImage gif;
+  std::vector<std::pair<TProgressStage, int>> events;
+  std::vector<std::string> texts;
+  gif.OnProgress = [&](TGraphic&, TProgressStage stage, int percent, const std::string& text) {
+    events.emplace_back(stage, percent);
+    texts.push_back(text);
+  };
+  Load(gif, MinimalFile(kFrame));
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events.front().first, TProgressStage::psStarting);
+  EXPECT_EQ(events.back(), std::make_pair(TProgressStage::psEnding, 100));
+  EXPECT_EQ(texts.front(), "Loading...");
+  events.clear();
+  EXPECT_THROW(Load(gif, Bytes({'n', 'o', 'p', 'e', 0, 0, 0, 0, 0, 0})), GIFException);
+  EXPECT_EQ(events.back(), std::make_pair(TProgressStage::psEnding, 0));
+  Load(gif, MinimalFile(kFrame));
+  texts.clear();
+  Save(gif);
+  EXPECT_EQ(texts.front(), "Saving...");
+}
+
+TEST(GifImage, ClipboardData) {
+  TGIFImage gif;
+  std::vector<std::uint8_t> gifData, bmpData;
+  gif.SaveToClipboardFormat(gifData, bmpData);
+  EXPECT_TRUE(gifData.empty());
+  AddFrame(gif, 0, 0, 7, 3, 4, 5);
+  gif.SaveToClipboardFormat(gifData, bmpData);
+  TGIFImage fromGif, fromBitmap;
+  fromGif.LoadFromClipboardFormat(GIFClipboardFormatName, gifData);
+  EXPECT_EQ(fromGif.Images()[0]->Data(), gif.Images()[0]->Data());
+  fromBitmap.LoadFromClipboardFormat(GIFClipboardBitmapFormat, bmpData);
+  EXPECT_EQ(fromBitmap.Width(), 7);
+  try {
+    fromBitmap.LoadFromClipboardFormat("Text", gifData);
+    ADD_FAILURE();
+  } catch (const GIFException& e) {
+    EXPECT_STREQ(e.what(), "Unsupported clipboard format");
+  }
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/gif/gif_image.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -202,4 +203,59 @@ TEST_F(GifPainter, WithoutATimerTheFirstFrameStays) {
   target.Canvas().Draw(0, 0, gif);
   EXPECT_EQ(GetRValue(target.GetPixelColor(1, 1)), 0);
   EXPECT_EQ(gif.Painter()->ActiveImage(), 1);
+}
+
+TEST_F(GifPainter, ComposedFramesMatchPillow) {
+  if (!testsupport::HavePillow()) GTEST_SKIP() << "Pillow is not installed for /usr/bin/python3";
+  // Five frames with every disposal method over an 8x6 screen.
+  TGIFImage gif;
+  for (int i = 0; i < 8; ++i) gif.Header().ColorMap().Add(RGB(i * 30, 200 - i * 20, (i * 70) & 255));
+  gif.Header().BackgroundColorIndex = 5;
+  const struct {
+    int Left, Top, Width, Height, Disposal;
+  } frames[] = {{0, 0, 8, 6, 1}, {2, 1, 4, 3, 2}, {1, 2, 5, 3, 3}, {0, 0, 3, 3, 1}, {4, 3, 4, 3, 0}};
+  int n = 0;
+  for (const auto& spec : frames) {
+    auto frame = std::make_unique<TGIFSubImage>(&gif);
+    auto* f = frame.get();
+    f->SetBoundsValue(1, spec.Left);
+    f->SetBoundsValue(2, spec.Top);
+    f->SetBoundsValue(3, spec.Width);
+    f->SetBoundsValue(4, spec.Height);
+    for (std::size_t k = 0; k < f->MutableData().size(); ++k)
+      f->MutableData()[k] = static_cast<std::uint8_t>((k + static_cast<std::size_t>(n) * 3) % 8);
+    auto gce = std::make_unique<TGIFGraphicControlExtension>(f);
+    gce->SetDelay(10);
+    gce->SetDisposal(spec.Disposal);
+    f->Extensions().Add(std::move(gce));
+    gif.Add(std::move(frame));
+    ++n;
+  }
+  testsupport::TempDir dir;
+  gif.SaveToFile(dir.File("disposal.gif"));
+  const std::string script =
+      "import sys\n"
+      "from PIL import Image\n"
+      "im = Image.open(sys.argv[1])\n"
+      "for i in range(im.n_frames):\n"
+      "    im.seek(i)\n"
+      "    sys.stdout.buffer.write(im.convert('RGB').tobytes())\n";
+  auto r = testsupport::Run({"/usr/bin/python3", "-c", script, dir.File("disposal.gif")});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  ASSERT_EQ(r.Out.size(), 5u * 8 * 6 * 3);
+
+  gif.SetDrawOptions(static_cast<std::uint16_t>(gif.DrawOptions() & ~goTransparent));
+  TBitmap target(8, 6, pf24bit);
+  target.Canvas().Draw(0, 0, gif);
+  for (int i = 0; i < 5; ++i) {
+    if (i > 0) Fire();
+    const TBitmap& picture = gif.Painter()->Picture();
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 8; ++x) {
+        const std::size_t at = ((static_cast<std::size_t>(i) * 6 + static_cast<std::size_t>(y)) * 8 + static_cast<std::size_t>(x)) * 3;
+        const TColor theirs = RGB(static_cast<std::uint8_t>(r.Out[at]), static_cast<std::uint8_t>(r.Out[at + 1]),
+                                  static_cast<std::uint8_t>(r.Out[at + 2]));
+        EXPECT_EQ(picture.GetPixelColor(x, y), theirs) << "frame " << i << " at " << x << "," << y;
+      }
+  }
 }
