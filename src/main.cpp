@@ -2,9 +2,14 @@
 #include <QMainWindow>
 
 #include "app/settings.h"
+#include "windows/gui_handler_qt.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  QApplication::setApplicationName("Stampwise");
+  QApplication::setApplicationDisplayName("Stampwise");
+  // Before the settings: reading them may already need a message box.
+  InstallGuiHandler();
   CreateProgramInfo();
   int result = 0;
   {
@@ -15,5 +20,6 @@ int main(int argc, char* argv[]) {
     result = app.exec();
   }
   FreeProgramInfo();
+  SetGuiHandler(nullptr);
   return result;
 }
