@@ -1,0 +1,85 @@
+#include "windows/query_over.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/messages.h"
+#include "windows/form_support.h"
+
+TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
+  setObjectName("frmQueryOver");
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QGuiApplication::applicationDisplayName());
+
+  imgIcon = new QLabel(this);
+  imgIcon->setObjectName("imgIcon");
+  const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+  imgIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(iconSize, iconSize));
+  imgIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+  lblTitle = new QLabel(this);
+  lblTitle->setObjectName("lblTitle");
+  lblTitle->setWordWrap(true);
+  lblTitle->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  lblTitle->setMinimumSize(337, 89);
+  lblTitle->setTextFormat(Qt::PlainText);
+
+  btnYes = new QPushButton(this);
+  btnYes->setObjectName("btnYes");
+  btnNo = new QPushButton(this);
+  btnNo->setObjectName("btnNo");
+  btnAllYes = new QPushButton(this);
+  btnAllYes->setObjectName("btnAllYes");
+  btnAllNo = new QPushButton(this);
+  btnAllNo->setObjectName("btnAllNo");
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(imgIcon);
+  top->addWidget(lblTitle, 1);
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* b : {btnYes, btnNo, btnAllYes, btnAllNo}) buttons->addWidget(b);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 8, 8, 8);
+  layout->addLayout(top, 1);
+  layout->addLayout(buttons);
+
+  connect(btnYes, &QPushButton::clicked, this, [this] { Answered(oaYes); });
+  connect(btnNo, &QPushButton::clicked, this, [this] { Answered(oaNo); });
+  connect(btnAllYes, &QPushButton::clicked, this, [this] { Answered(oaAllYes); });
+  connect(btnAllNo, &QPushButton::clicked, this, [this] { Answered(oaAllNo); });
+
+  ApplyLanguage();
+  resize(389, 134);
+}
+
+void TfrmQueryOver::SetText(const std::string& text) { lblTitle->setText(QString::fromStdString(text)); }
+
+void TfrmQueryOver::ApplyLanguage() {
+  btnYes->setText(MessageTextOr(msg::OverwriteYes, "&Yes"));
+  btnNo->setText(MessageTextOr(msg::OverwriteNo, "&No"));
+  btnAllYes->setText(MessageTextOr(msg::OverwriteAllYes, "&All Yes"));
+  btnAllNo->setText(MessageTextOr(msg::OverwriteAllNo, "All N&o"));
+}
+
+void TfrmQueryOver::showEvent(QShowEvent* event) {
+  ApplyLanguage();
+  // Fixed size: the designed one, or larger when the texts need it.
+  setFixedSize(sizeHint().expandedTo(QSize(389, 134)));
+  QDialog::showEvent(event);
+}
+
+void TfrmQueryOver::Answered(int answer) {
+  answer_ = answer;
+  accept();
+}
+
+int QueryOverwrite(const std::string& text) {
+  TfrmQueryOver form(ModalOwner());
+  form.SetText(text);
+  form.exec();
+  return form.Answer();
+}

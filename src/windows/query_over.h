@@ -1,0 +1,46 @@
+#pragma once
+// The overwrite question asked before a file is replaced.
+
+#include <QDialog>
+
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+// Overwrite answers, shared with the batch and the viewer.
+constexpr int oaNo = 0;
+constexpr int oaYes = 1;
+constexpr int oaAllYes = 2;
+constexpr int oaAllNo = 3;
+
+class TfrmQueryOver : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfrmQueryOver(QWidget* owner = nullptr);
+
+  void SetText(const std::string& text);
+  // The answer so far: set by the buttons, No when closed any other way.
+  int Answer() const { return answer_; }
+
+  QLabel* imgIcon;
+  QLabel* lblTitle;
+  QPushButton* btnYes;
+  QPushButton* btnNo;
+  QPushButton* btnAllYes;
+  QPushButton* btnAllNo;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ApplyLanguage();
+  void Answered(int answer);
+
+  int answer_ = oaNo;
+};
+
+// Shows the question modally with text and returns the answer (oaNo,
+// oaYes, oaAllYes, oaAllNo).
+int QueryOverwrite(const std::string& text);

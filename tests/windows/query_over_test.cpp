@@ -1,0 +1,54 @@
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/messages.h"
+#include "windows/query_over.h"
+#include "windows/windows_fixture.h"
+
+namespace {
+
+class QueryOverTest : public WindowsTest {
+ protected:
+  // Shows the question and presses the named button.
+  int AnswerWith(const char* button) {
+    WhenModal<TfrmQueryOver>([button](TfrmQueryOver* form) { ClickChild(form, button); });
+    return QueryOverwrite("/out/a.jpg already exists.");
+  }
+};
+
+TEST_F(QueryOverTest, EachButtonGivesItsAnswer) {
+  EXPECT_EQ(AnswerWith("btnYes"), oaYes);
+  EXPECT_EQ(AnswerWith("btnNo"), oaNo);
+  EXPECT_EQ(AnswerWith("btnAllYes"), oaAllYes);
+  EXPECT_EQ(AnswerWith("btnAllNo"), oaAllNo);
+}
+
+TEST_F(QueryOverTest, ClosingOtherwiseAnswersNo) {
+  WhenModal<TfrmQueryOver>([](TfrmQueryOver* form) { form->close(); });
+  EXPECT_EQ(QueryOverwrite("x"), oaNo);
+  WhenModal<TfrmQueryOver>([](TfrmQueryOver* form) { QTest::keyClick(form, Qt::Key_Escape); });
+  EXPECT_EQ(QueryOverwrite("x"), oaNo);
+}
+
+TEST_F(QueryOverTest, ShowsTheTextAndTheLanguageCaptions) {
+  SetText(msg::OverwriteAllYes, "  ");  // blank: the built-in caption stays
+  SetText(msg::OverwriteAllNo, "Never");
+  WhenModal<TfrmQueryOver>([](TfrmQueryOver* form) {
+    EXPECT_EQ(form->windowTitle(), QApplication::applicationDisplayName());
+    EXPECT_EQ(form->lblTitle->text(), "/out/b.png already exists.");
+    EXPECT_TRUE(form->lblTitle->wordWrap());
+    EXPECT_EQ(form->btnYes->text(), "&Yes");
+    EXPECT_EQ(form->btnNo->text(), "&No");
+    EXPECT_EQ(form->btnAllYes->text(), "&All Yes");
+    EXPECT_EQ(form->btnAllNo->text(), "Never");
+    // Left to right: Yes, No, All Yes, All No.
+    EXPECT_LT(form->btnYes->x(), form->btnNo->x());
+    EXPECT_LT(form->btnNo->x(), form->btnAllYes->x());
+    EXPECT_LT(form->btnAllYes->x(), form->btnAllNo->x());
+    EXPECT_GE(form->width(), 389);
+    ClickChild(form, "btnNo");
+  });
+  QueryOverwrite("/out/b.png already exists.");
+}
+
+}  // namespace
