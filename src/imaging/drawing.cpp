@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cfenv>
 #include <cstring>
 #include <limits>
 #include <numbers>
@@ -650,14 +651,47 @@ TBitmap& RotateBitmapAngle(TBitmap& src, TColor backColor, double angle) {
     colCos[static_cast<std::size_t>(x)] = dx * c;
     colSin[static_cast<std::size_t>(x)] = dx * s;
   }
+  // Every term is finite and far inside the 64-bit range here, so the
+  // processor's own rounding (to nearest, halves to even) gives Round's
+  // results without its checks; should the rounding mode have been
+  // changed, Round itself is used.
+  const bool nearest = std::fegetround() == FE_TONEAREST;
+  auto roundHalfEven = [nearest](long double v) -> I64 { return nearest ? std::llrint(v) : Round(v); };
+  // Along a row each source coordinate is a rounded sum of a fixed term
+  // and a product that grows (or shrinks) with x, so it moves one way
+  // only, and the columns whose source lies inside form one run. The run
+  // is found by bisection; the corners outside it keep BackColor.
+  auto firstWhere = [newW](const auto& pred) {
+    I64 a = 0, b = newW;
+    while (a < b) {
+      const I64 m = a + (b - a) / 2;
+      if (pred(m)) b = m; else a = m + 1;
+    }
+    return a;
+  };
+  auto insideRun = [&](const auto& coord, I64 limit, bool increasing, I64& lo, I64& hi) {
+    if (increasing) {
+      lo = firstWhere([&](I64 x) { return coord(x) >= 0; });
+      hi = firstWhere([&](I64 x) { return coord(x) >= limit; });
+    } else {
+      lo = firstWhere([&](I64 x) { return coord(x) < limit; });
+      hi = firstWhere([&](I64 x) { return coord(x) < 0; });
+    }
+  };
   for (I64 y = newH - 1; y >= 0; --y) {
     const long double dy = static_cast<long double>(y - dcy);
     const long double rowSin = dy * s, rowCos = dy * c;
+    auto sourceRow = [&](I64 x) { return scy + roundHalfEven(colSin[static_cast<std::size_t>(x)] + rowCos); };
+    auto sourceColumn = [&](I64 x) { return scx + roundHalfEven(colCos[static_cast<std::size_t>(x)] - rowSin); };
+    I64 rowLo, rowHi, colLo, colHi;
+    insideRun(sourceRow, H, s >= 0, rowLo, rowHi);
+    insideRun(sourceColumn, W, c >= 0, colLo, colHi);
+    const I64 from = std::max(rowLo, colLo), to = std::min(rowHi, colHi);
     std::uint8_t* d = scratch.ScanLine(static_cast<int>(y));
-    for (I64 x = newW - 1; x >= 0; --x) {
-      const I64 sy = scy + Round(colSin[static_cast<std::size_t>(x)] + rowCos);
+    for (I64 x = to - 1; x >= from; --x) {
+      const I64 sy = scy + roundHalfEven(colSin[static_cast<std::size_t>(x)] + rowCos);
       if (sy < 0 || sy >= H) continue;
-      const I64 sx = scx + Round(colCos[static_cast<std::size_t>(x)] - rowSin);
+      const I64 sx = scx + roundHalfEven(colCos[static_cast<std::size_t>(x)] - rowSin);
       if (sx < 0 || sx >= W) continue;
       const std::uint8_t* p = source->ScanLine(static_cast<int>(sy)) + sx * 3;
       d[x * 3] = p[0];
