@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "core/exceptions.h"
+#include "core/icon.h"
 #include "formats/gif/gif_extensions.h"
 #include "formats/gif/gif_painter.h"
 #include "formats/gif/gif_streamio.h"
@@ -679,20 +680,64 @@ void TGIFSubImage::Assign(const TGIFSubImage& source) {
   transparent_ = source.transparent_;
 }
 
+namespace {
+
+// The pixels of a transparent bitmap that have its transparent colour.
+std::vector<bool> ColorKeyMask(const TBitmap& bitmap) {
+  const TColor key = ColorToRGB(bitmap.TransparentColor()) & 0xFFFFFF;
+  std::vector<bool> mask(static_cast<std::size_t>(bitmap.Width()) * static_cast<std::size_t>(bitmap.Height()));
+  std::size_t i = 0;
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x) mask[i++] = (bitmap.GetPixelColor(x, y) & 0xFFFFFF) == key;
+  return mask;
+}
+
+}  // namespace
+
 void TGIFSubImage::Assign(const TGraphic& source) {
   if (const auto* bitmap = dynamic_cast<const TBitmap*>(&source)) {
-    AssignFromBitmap(*bitmap);
+    if (bitmap->Transparent() && !bitmap->Empty()) {
+      const auto mask = ColorKeyMask(*bitmap);
+      AssignFromBitmap(*bitmap, &mask);
+    } else {
+      AssignFromBitmap(*bitmap, nullptr);
+    }
+    return;
+  }
+  const auto* icon = dynamic_cast<const TIcon*>(&source);
+  if (icon && icon->Image().PixelFormat() == pf32bit) {
+    // The icon's colours go in as 24 bits; its fully transparent pixels
+    // are its mask.
+    const TBitmap& image = icon->Image();
+    TBitmap colors(image.Width(), image.Height(), pf24bit);
+    std::vector<bool> mask(static_cast<std::size_t>(image.Width()) * static_cast<std::size_t>(image.Height()));
+    std::size_t i = 0;
+    for (int y = 0; y < image.Height(); ++y) {
+      const std::uint8_t* in = image.ScanLine(y);
+      std::uint8_t* out = colors.ScanLine(y);
+      for (int x = 0; x < image.Width(); ++x, in += 4, out += 3) {
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        mask[i++] = in[3] == 0;
+      }
+    }
+    AssignFromBitmap(colors, &mask);
     return;
   }
   TBitmap rendered;
   source.AssignTo(rendered);
-  rendered.SetTransparent(source.Transparent());
-  AssignFromBitmap(rendered);
+  if (source.Transparent() && !rendered.Empty()) {
+    const auto mask = ColorKeyMask(rendered);
+    AssignFromBitmap(rendered, &mask);
+  } else {
+    AssignFromBitmap(rendered, nullptr);
+  }
 }
 
 void TGIFSubImage::AssignTo(TBitmap& dest) { dest.Assign(GetBitmap()); }
 
-void TGIFSubImage::AssignFromBitmap(const TBitmap& source) {
+void TGIFSubImage::AssignFromBitmap(const TBitmap& source, const std::vector<bool>* mask) {
   Clear();
   if (source.Width() > 0xFFFF || source.Height() > 0xFFFF) throw GIFException(BadDimensions);
   SetBoundsValue(3, source.Width());
@@ -715,7 +760,7 @@ void TGIFSubImage::AssignFromBitmap(const TBitmap& source) {
 
   if (image_) image_->DoProgress(TProgressStage::psStarting, 0, "Converting...");
   StorePixelsFrom(*work);
-  if (source.Transparent()) MarkTransparentPixels(source);
+  if (mask) MarkTransparentPixels(*mask);
   if (image_) image_->DoProgress(TProgressStage::psEnding, 100, "Converting...");
   FreeBitmap();
 }
@@ -782,19 +827,16 @@ void TGIFSubImage::StorePixelsFrom(const TBitmap& reduced) {
   while (paletted && colorMap_.Count() <= highest && colorMap_.Count() < 256) colorMap_.Add(clBlack);
 }
 
-void TGIFSubImage::MarkTransparentPixels(const TBitmap& source) {
-  const TColor key = ColorToRGB(source.TransparentColor()) & 0xFFFFFF;
+void TGIFSubImage::MarkTransparentPixels(const std::vector<bool>& mask) {
   colorMap_.Optimize();
   if (colorMap_.Count() == 0 || colorMap_.Count() >= 256) return;
   const int index = colorMap_.Add(clBlack);
   std::int64_t marked = 0;
-  for (int y = 0; y < height_; ++y)
-    for (int x = 0; x < width_; ++x)
-      if ((source.GetPixelColor(x, y) & 0xFFFFFF) == key) {
-        data_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)] =
-            static_cast<std::uint8_t>(index);
-        ++marked;
-      }
+  for (std::size_t i = 0; i < data_.size() && i < mask.size(); ++i)
+    if (mask[i]) {
+      data_[i] = static_cast<std::uint8_t>(index);
+      ++marked;
+    }
   if (marked == 0) {
     colorMap_.Delete(index);
     return;
@@ -1210,6 +1252,7 @@ void TGIFImage::PaintFrame(TBitmap& target, const TRect& rect, int index, bool t
 void TGIFImage::StopDraw() const {
   if (painter_) painter_->Stop();
   painter_.reset();
+  bitmap_.reset();
 }
 
 void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) const {
@@ -1222,6 +1265,11 @@ void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) const {
   TBitmap& target = canvas.Bitmap();
   if (GetAnimate() && images_.Count() > 1) {
     const auto id = reinterpret_cast<std::uintptr_t>(&canvas);
+    if (painter_ && painter_->Error()) {
+      const std::exception_ptr error = painter_->Error();
+      StopDraw();
+      std::rethrow_exception(error);
+    }
     if (!(painter_ && painter_->Target() == id && painter_->Rect() == rect && !painter_->Stopped())) {
       StopDraw();
       if (rect.Left >= rect.Right || rect.Top >= rect.Bottom) return;

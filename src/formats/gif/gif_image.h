@@ -358,9 +358,10 @@ class TGIFSubImage : public TGIFItem {
 
  private:
   friend class TGIFImage;
-  void AssignFromBitmap(const TBitmap& source);
+  // mask: one flag per pixel, set where the source is transparent.
+  void AssignFromBitmap(const TBitmap& source, const std::vector<bool>* mask);
   void StorePixelsFrom(const TBitmap& reduced);
-  void MarkTransparentPixels(const TBitmap& source);
+  void MarkTransparentPixels(const std::vector<bool>& mask);
   void Decode(TStream& stream);
   void Encode(TStream& stream);
   void Allocate();
@@ -466,7 +467,11 @@ class TGIFImage : public TGraphic {
 
   void Assign(const TGraphic& source) override;
   void AssignTo(TBitmap& dest) const override;
+  // Shows the first frame, or, for an animation, the picture of its
+  // painter (started on the first call for a target and rectangle). An
+  // error the painter met since the last call is raised here.
   void Draw(TCanvas& canvas, const TRect& rect) const override;
+  bool Equals(const TGraphic& other) const { return this == &other; }
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
 

@@ -286,7 +286,13 @@ void TGIFPainter::ScheduleNext() {
 
 void TGIFPainter::OnTimer() {
   if (stopped_ || ended_) return;
-  PaintActive();
+  // Called from the windows' event loop, which no exception may reach.
+  try {
+    PaintActive();
+  } catch (...) {
+    error_ = std::current_exception();
+    Stop();
+  }
 }
 
 TRect TGIFPainter::FrameRect(const TGIFSubImage& frame) const {

@@ -16,6 +16,7 @@
 // 0 waits 12 s between frames.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -75,6 +76,10 @@ class TGIFPainter {
   std::uintptr_t Target() const { return target_; }
   std::uint16_t DrawOptions() const { return options_; }
 
+  // An error met while stepping on a timer call (the painter stopped
+  // there); the image raises it at its next drawing.
+  std::exception_ptr Error() const { return error_; }
+
   // The frame being shown; -1 when none is.
   int ActiveImage() const { return activeImage_; }
   void SetActiveImage(int index) { activeImage_ = index; }
@@ -133,4 +138,5 @@ class TGIFPainter {
   TBitmap under_;
   std::unique_ptr<TGIFAnimationTimer> timer_;
   std::shared_ptr<TGIFClock> clock_;
+  std::exception_ptr error_;
 };

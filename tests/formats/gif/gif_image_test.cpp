@@ -5,6 +5,7 @@
 #include "core/exceptions.h"
 #include "core/files.h"
 #include "core/graphic.h"
+#include "core/icon.h"
 #include "formats/registry.h"
 #include "gif_test_util.h"
 #include "support/test_support.h"
@@ -652,4 +653,28 @@ TEST(GifImage, ClipboardData) {
   } catch (const GIFException& e) {
     EXPECT_STREQ(e.what(), "Unsupported clipboard format");
   }
+}
+
+TEST(GifImage, IconsBringTheirMask) {
+  if (!testsupport::HavePillow()) GTEST_SKIP() << "Pillow is not installed for /usr/bin/python3";
+  testsupport::TempDir dir;
+  const std::string script =
+      "import sys\n"
+      "from PIL import Image\n"
+      "im = Image.new('RGBA', (16, 16), (0, 0, 255, 255))\n"
+      "for x in range(8):\n"
+      "    for y in range(16):\n"
+      "        im.putpixel((x, y), (0, 0, 0, 0))\n"
+      "im.save(sys.argv[1], sizes=[(16, 16)], bitmap_format='bmp')\n";
+  auto r = testsupport::Run({"/usr/bin/python3", "-c", script, dir.File("i.ico")});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  TIcon icon;
+  icon.LoadFromFile(dir.File("i.ico"));
+  TGIFImage gif;
+  gif.Add(icon);
+  auto& f = *gif.Images()[0];
+  ASSERT_TRUE(f.Transparent());
+  EXPECT_EQ(f.GetPixel(2, 5), f.TransparentIndex());
+  EXPECT_NE(f.GetPixel(12, 5), f.TransparentIndex());
+  EXPECT_EQ(f.ActiveColorMap().Colors(f.GetPixel(12, 5)), clBlue);
 }

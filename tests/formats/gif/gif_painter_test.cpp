@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/gif/gif_image.h"
+#include "core/exceptions.h"
 #include "support/test_support.h"
 
 namespace {
@@ -258,4 +259,19 @@ TEST_F(GifPainter, ComposedFramesMatchPillow) {
         EXPECT_EQ(picture.GetPixelColor(x, y), theirs) << "frame " << i << " at " << x << "," << y;
       }
   }
+}
+
+TEST_F(GifPainter, ErrorsOnATimerCallReachTheNextDrawing) {
+  TGIFImage gif;
+  Build(gif, {10, 10, 10});
+  int paints = 0;
+  gif.OnPaint = [&](TGIFImage&) {
+    if (++paints == 2) throw GIFException("boom");
+  };
+  TBitmap target(4, 4, pf24bit);
+  target.Canvas().Draw(0, 0, gif);
+  EXPECT_NO_THROW(Fire());  // the timer call itself never throws
+  EXPECT_TRUE(gif.Painter()->Stopped());
+  EXPECT_THROW(target.Canvas().Draw(0, 0, gif), GIFException);
+  EXPECT_EQ(gif.Painter(), nullptr);
 }
