@@ -764,6 +764,13 @@ TEST_F(DrawingTest, RotateBitmapAngleMatchesThePixelFormula) {
     TBitmap& got = RotateBitmapAngle(src, RGB(9, 8, 7), angle);
     EXPECT_TRUE(SamePicture(got, want)) << angle;
   }
+  for (auto [w, h] : {std::pair{16, 10}, {1, 7}, {7, 1}, {2, 2}, {40, 3}}) {
+    TBitmap other = Noise(w, h, static_cast<unsigned>(w * 31 + h));
+    for (double angle : {-90.0, 89.9, 90.0001, 179.99, 270.0, 333.0, 60.0}) {
+      TBitmap want = ReferenceRotate(other, clWhite, angle);
+      EXPECT_TRUE(SamePicture(RotateBitmapAngle(other, clWhite, angle), want)) << w << "x" << h << " " << angle;
+    }
+  }
   TBitmap empty;
   EXPECT_EQ(RotateBitmapAngle(empty, clBlack, 33).Width(), 0);
   EXPECT_THROW(RotateBitmapAngle(src, clBlack, std::numeric_limits<double>::infinity()), ERangeError);
