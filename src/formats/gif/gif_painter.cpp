@@ -258,11 +258,6 @@ void TGIFPainter::PaintActive() {
 
 void TGIFPainter::ScheduleNext() {
   if (stopped_ || ended_) return;
-  if (restart_) {
-    BeginRun();
-    PaintActive();
-    return;
-  }
   const int count = image_.Images().Count();
   if (activeImage_ >= count) {
     bool again = false;
@@ -288,6 +283,9 @@ void TGIFPainter::OnTimer() {
   if (stopped_ || ended_) return;
   // Called from the windows' event loop, which no exception may reach.
   try {
+    // A speed change that could not end the wait starts the run again
+    // once the frame on show has had its time.
+    if (restart_) BeginRun();
     PaintActive();
   } catch (...) {
     error_ = std::current_exception();

@@ -275,3 +275,21 @@ TEST_F(GifPainter, ErrorsOnATimerCallReachTheNextDrawing) {
   EXPECT_THROW(target.Canvas().Draw(0, 0, gif), GIFException);
   EXPECT_EQ(gif.Painter(), nullptr);
 }
+
+TEST_F(GifPainter, SpeedChangeWithoutAWakeUpRestartsTheRun) {
+  TGIFImage gif;
+  Build(gif, {10, 10, 10, 10});
+  gif.SetDrawOptions(static_cast<std::uint16_t>(gif.DrawOptions() & ~goAsync));
+  int starts = 0;
+  gif.OnStartPaint = [&](TGIFImage&) { ++starts; };
+  TBitmap target(4, 4, pf24bit);
+  target.Canvas().Draw(0, 0, gif);
+  Fire();
+  EXPECT_EQ(gif.Painter()->ActiveImage(), 2);
+  gif.SetAnimationSpeed(50);
+  EXPECT_EQ(waits.back(), 120);  // the frame on show keeps its wait
+  Fire();
+  EXPECT_EQ(starts, 2);
+  EXPECT_EQ(gif.Painter()->ActiveImage(), 1);  // frame 0 was painted again
+  EXPECT_EQ(waits.back(), 240);
+}
