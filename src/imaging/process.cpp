@@ -1,0 +1,311 @@
+// Processing one source file through a mark set, and image output by type.
+
+#include "imaging/process.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "app/messages.h"
+#include "app/routines.h"
+#include "app/settings.h"
+#include "core/bmp.h"
+#include "core/exceptions.h"
+#include "core/graphic.h"
+#include "core/jpeg.h"
+#include "core/streams.h"
+#include "formats/gif/gif_image.h"
+#include "formats/pcx/pcx_writer.h"
+#include "formats/png/png_image.h"
+#include "formats/tga/tga_writer.h"
+#include "imaging/drawing.h"
+#include "imaging/mark.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double MillisecondsSince(TClock::time_point& mark) {
+  const TClock::time_point now = TClock::now();
+  const double ms = std::chrono::duration<double, std::milli>(now - mark).count();
+  mark = now;
+  return ms;
+}
+
+void WriteBmpFile(const TBitmap& bitmap, const std::string& fileName) {
+  TAtomicFileStream file(fileName);
+  WriteBmp(bitmap, file);
+  file.Commit();
+}
+
+// Each output type has one place that writes it.
+void SaveJpegOutput(const TBitmap& bitmap, const std::string& fileName, int quality) {
+  // Compressed straight from the bitmap: the same bytes BitmapToJpeg
+  // gives, without copying the picture into an image object first.
+  WriteFileAtomic(fileName, EncodeJpeg(bitmap, OutputJpegQuality(quality)));
+}
+
+void SaveGifOutput(const TBitmap& bitmap, const std::string& fileName) {
+  BitmapToGif(&bitmap)->SaveToFile(fileName);
+}
+
+void SaveBmpOutput(const TBitmap& bitmap, const std::string& fileName) {
+  const TProgramInfo& settings = ProgramInfo();
+  const std::optional<TPixelFormat> format =
+      settings.BmpKeepColor ? std::nullopt : BmpOutputFormat(settings.BmpColorSetup);
+  const bool same = !format || *format == bitmap.PixelFormat() ||
+                    (BitsPerPixel(*format) == 24 && BitsPerPixel(bitmap.PixelFormat()) == 24);
+  if (same) {
+    WriteBmpFile(bitmap, fileName);
+    return;
+  }
+  // The caller's picture keeps its depth; only the written copy is reduced.
+  TBitmap reduced(bitmap);
+  reduced.SetPixelFormat(*format);
+  WriteBmpFile(reduced, fileName);
+}
+
+void SavePngOutput(const TBitmap& bitmap, const std::string& fileName) {
+  BitmapToPng(&bitmap)->SaveToFile(fileName);
+}
+
+// The 24-bit work picture is written as a 24-bit PCX, so no colour is lost
+// and no palette has to be made up.
+void SavePcxOutput(const TBitmap& bitmap, const std::string& fileName) { SavePCX(fileName, bitmap, pcxTrueColour); }
+
+void SaveTgaOutput(const TBitmap& bitmap, const std::string& fileName) { SaveTGA(fileName, bitmap, tgaTrueColour); }
+
+// Draws mark m onto a GIF frame at p: a copy of the mark picture, tiled
+// over the frame when the mark asks for it.
+void DrawMarkOnFrame(TBitmap& frame, const TMark& marks, std::size_t m, TPoint p) {
+  const TMarkInfo& r = marks.Records[m];
+  TBitmap copy(marks.MarkPictures[m]);
+  if (r.HasEffect(mfTilePic)) TileBitmap(copy, frame, 0);
+  if (r.HasEffect(mfMix)) {
+    MeshDraw(frame, copy, p);
+  } else {
+    BlendDraw(copy, frame, r, p.X, p.Y);
+  }
+}
+
+TPoint PlacedPoint(const TBitmap& frame, const TBitmap& mark, const TMarkInfo& r) {
+  const TPoint a = GetAnchorOffset(frame.Width(), frame.Height(), mark.Width(), mark.Height(), r.Anchor());
+  const std::int64_t limit = std::int64_t{1} << 30;
+  return TPoint{static_cast<int>(std::clamp<std::int64_t>(std::int64_t{a.X} + r.XOffset(), -limit, limit)),
+                static_cast<int>(std::clamp<std::int64_t>(std::int64_t{a.Y} + r.YOffset(), -limit, limit))};
+}
+
+}  // namespace
+
+int OutputJpegQuality(int quality) {
+  const TProgramInfo& settings = ProgramInfo();
+  if (settings.KeepJpgCompress) return quality;
+  return std::clamp<int>(settings.JpgCompress, 1, 100);
+}
+
+std::unique_ptr<TJPEGImage> BitmapToJpeg(const TBitmap* bitmap, int quality) {
+  if (bitmap == nullptr) return nullptr;
+  auto jpeg = std::make_unique<TJPEGImage>();
+  jpeg->Assign(*bitmap);
+  jpeg->SetCompressionQuality(OutputJpegQuality(quality));
+  jpeg->Compress();
+  return jpeg;
+}
+
+std::unique_ptr<TPNGImage> BitmapToPng(const TBitmap* bitmap) {
+  if (bitmap == nullptr) return nullptr;
+  auto png = std::make_unique<TPNGImage>();
+  png->Assign(*bitmap);
+  return png;
+}
+
+std::unique_ptr<TGIFImage> BitmapToGif(const TBitmap* bitmap) {
+  if (bitmap == nullptr) return nullptr;
+  auto gif = std::make_unique<TGIFImage>();
+  ApplyGifOptions(*gif);
+  gif->Assign(*bitmap);
+  return gif;
+}
+
+std::optional<int> GifColorReductionOf(int gifPalette) {
+  static constexpr int kCodes[] = {rmQuantize,     rmQuantizeWindows, rmWindows20,  rmWindowsHalftone,
+                                   rmWindowsGray,  rmMonochrome,      rmGrayScale,  rmNetscape};
+  if (gifPalette < 0 || gifPalette > 7) return std::nullopt;
+  return kCodes[gifPalette];
+}
+
+void ApplyGifOptions(TGIFImage& gif) {
+  const TProgramInfo& settings = ProgramInfo();
+  if (settings.GifEnableDither && settings.GifDither <= dmBurkes) gif.DitherMode = settings.GifDither;
+  if (settings.GifEnablePalette) {
+    if (const std::optional<int> code = GifColorReductionOf(settings.GifPalette)) {
+      gif.ColorReduction = static_cast<std::uint8_t>(*code);
+    }
+  }
+  if (settings.GifCompress <= 1) gif.Compression = settings.GifCompress;
+}
+
+int GifTransparentIndex(TGIFSubImage& frame) { return frame.GetPixel(0, frame.Height() - 1); }
+
+std::optional<TPixelFormat> BmpOutputFormat(int colorSetup) {
+  switch (colorSetup) {
+    case 0: return pf32bit;
+    case 1: return pf24bit;
+    case 2: return pf16bit;
+    case 3: return pf8bit;
+    case 4: return pf4bit;
+    case 5: return pf1bit;
+    default: return std::nullopt;
+  }
+}
+
+void SaveImageFile(const TBitmap& bitmap, const std::string& fileName) {
+  switch (GetImageType(fileName)) {
+    case 1: SaveJpegOutput(bitmap, fileName, 100); break;
+    case 2: SaveGifOutput(bitmap, fileName); break;
+    case 3: SaveBmpOutput(bitmap, fileName); break;
+    case 4: SavePngOutput(bitmap, fileName); break;
+    case 5: SavePcxOutput(bitmap, fileName); break;
+    case 6: SaveTgaOutput(bitmap, fileName); break;
+    default: WriteBmpFile(bitmap, fileName); break;
+  }
+}
+
+bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark& marks) {
+  try {
+    TGIFImage source;
+    source.LoadFromFile(src);
+    const int frames = source.Images().Count();
+    const std::size_t markCount = static_cast<std::size_t>(marks.Count());
+
+    if (frames > 1 && !marks.GifDisableAnimate) {
+      // The animation survives, with the GIF image's own default options.
+      TGIFImage out;
+      std::vector<TPoint> firstPlace(markCount);
+      for (int f = 0; f < frames; ++f) {
+        TGIFSubImage& frame = *source.Images()[f];
+        TBitmap picture;
+        picture.Assign(frame.GetBitmap());
+        picture.SetPixelFormat(pf24bit);
+        if (!marks.GifMarkFirst || f == 0) {
+          for (std::size_t m = 0; m < markCount; ++m) {
+            TPoint p = PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]);
+            // Every frame carries the mark at the same place of the whole
+            // animation.
+            if (f == 0) {
+              firstPlace[m] = p;
+            } else {
+              p = TPoint{firstPlace[m].X - frame.Left(), firstPlace[m].Y - frame.Top()};
+            }
+            DrawMarkOnFrame(picture, marks, m, p);
+          }
+        }
+        picture.SetPixelFormat(pf24bit);
+        const int index = out.Add(picture);
+        TGIFSubImage& written = *out.Images()[index];
+        written.ColorMap().Optimized = true;
+        written.SetBoundsValue(2, frame.Top());
+        written.SetBoundsValue(1, frame.Left());
+        if (index == 0) {
+          auto loop = std::make_unique<TGIFAppExtNSLoop>(&written);
+          loop->Loops = 0;
+          written.Extensions().Add(std::move(loop));
+        }
+        auto control = std::make_unique<TGIFGraphicControlExtension>(&written);
+        // A source frame without a control extension leaves the delay as
+        // it starts.
+        if (const TGIFGraphicControlExtension* sourceControl = frame.GraphicControlExtension()) {
+          control->SetDelay(sourceControl->GetDelay());
+        }
+        control->SetTransparent(frame.Transparent());
+        try {
+          control->SetTransparentColorIndex(GifTransparentIndex(written));
+        } catch (const std::exception&) {
+          // The index keeps its initial value.
+        }
+        written.Extensions().Add(std::move(control));
+      }
+      out.SetAnimate(source.GetAnimate());
+      out.SetAnimationSpeed(source.AnimationSpeed());
+      out.SetTransparent(source.Transparent());
+      out.SaveToFile(dest);
+      return true;
+    }
+
+    // One frame, or the animation dropped: the first frame as drawn.
+    TBitmap picture;
+    source.AssignTo(picture);
+    picture.SetPixelFormat(pf24bit);
+    for (std::size_t m = 0; m < markCount; ++m) {
+      DrawMarkOnFrame(picture, marks, m, PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]));
+    }
+    ApplyGifOptions(source);
+    source.Assign(picture);
+    source.SaveToFile(dest);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageTimes* times) {
+  bool converted = false;
+  Info.clear();
+  TStageTimes measured;
+  TClock::time_point mark = TClock::now();
+  try {
+    const int sourceType = GetImageType(src);
+    const int destType = GetImageType(dest);
+    // The quality a loaded JPEG image reports, which loading leaves at the
+    // image's default; the output description and the written JPEG use it.
+    const int quality = TJPEGImage().CompressionQuality();
+    std::string info;
+    // The previous picture goes first, so two pictures are never held.
+    Composite.Clear();
+    Composite.SetPixelFormat(pf24bit);
+    if (sourceType == 1) {
+      const std::vector<std::uint8_t> bytes = ReadFileBytes(src);
+      DecodeJpeg(bytes.data(), bytes.size(), Composite);
+      info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
+    } else {
+      TPicture holder;
+      holder.LoadFromFile(src);
+      // A transparent source is drawn over white, never over what the
+      // work image held before.
+      Composite.Canvas().Brush.Color = clWhite;
+      Composite.Canvas().Brush.Style = bsSolid;
+      Composite.SetSize(holder.Width(), holder.Height());
+      Composite.Canvas().Draw(0, 0, *holder.Graphic());
+    }
+    measured.DecodeMs = MillisecondsSince(mark);
+
+    if (sourceType == 2 && destType == 2) {
+      converted = ProcessGifFile(src, dest, *this);
+      measured.EncodeMs = MillisecondsSince(mark);
+    } else {
+      DrawMarks(Composite.Width(), Composite.Height());
+      measured.RenderMs = MillisecondsSince(mark);
+      if (destType == 1) {
+        const std::vector<std::uint8_t> bytes = EncodeJpeg(Composite, OutputJpegQuality(quality));
+        measured.EncodeMs = MillisecondsSince(mark);
+        WriteFileAtomic(dest, bytes);
+        measured.WriteMs = MillisecondsSince(mark);
+      } else {
+        SaveImageFile(Composite, dest);
+        measured.EncodeMs = MillisecondsSince(mark);
+      }
+      converted = true;
+    }
+    if (converted) Info = info;
+  } catch (const std::exception&) {
+    converted = false;
+  }
+  // Rotation and effects must never carry over to the next file.
+  try {
+    RestoreMarkPictures();
+  } catch (const std::exception&) {
+    converted = false;
+  }
+  if (times != nullptr) *times = measured;
+  return converted;
+}

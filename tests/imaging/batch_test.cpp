@@ -1,0 +1,173 @@
+// The batch run without its window: log and summary lines, the overwrite
+// rule with a scripted query, Stop, the elapsed time and damaged marks.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/messages.h"
+#include "core/jpeg.h"
+#include "imaging/batch.h"
+#include "imaging/mark.h"
+#include "imaging_fixture.h"
+
+namespace {
+
+class BatchTest : public ImagingTest {
+ protected:
+  void SetUp() override {
+    ImagingTest::SetUp();
+    std::filesystem::create_directories(Dir() + "in");
+    std::filesystem::create_directories(Dir() + "out");
+    hooks_.QueryOverwrite = [this](const std::string& q) {
+      questions_.push_back(q);
+      const int a = answers_.empty() ? owNo : answers_.front();
+      if (!answers_.empty()) answers_.erase(answers_.begin());
+      return a;
+    };
+    hooks_.StopRequested = [this] { return stopAfter_ >= 0 && static_cast<int>(progress_.size()) >= stopAfter_; };
+    hooks_.ProcessMessages = [this] { ++pumps_; };
+    hooks_.Progress = [this](int position, const std::string& name) { progress_.emplace_back(position, name); };
+  }
+
+  std::string Source(const std::string& name, int seed = 0) {
+    const std::string path = Dir() + "in/" + name;
+    testsupport::WriteBytes(path, EncodeJpeg(PatternBitmap(12, 8, seed), 90));
+    return path;
+  }
+  std::string Mark() {
+    TMark m;
+    m.AddMark("");
+    m.Records[0].SetPictureType(".bmp");
+    m.MarkPictures[0] = SolidBitmap(3, 2, clWhite);
+    const std::string path = Dir() + "m.spm";
+    EXPECT_TRUE(m.SaveMarkFile(0, path));
+    return path;
+  }
+  std::string Line(int n) const { return GetMessageText(n); }
+
+  TBatchHooks hooks_;
+  std::vector<int> answers_;
+  std::vector<std::string> questions_;
+  std::vector<std::pair<int, std::string>> progress_;
+  int pumps_ = 0;
+  int stopAfter_ = -1;
+};
+
+}  // namespace
+
+TEST_F(BatchTest, ConvertsEveryFileAndLogsIt) {
+  ProgramInfo().OutputFileType = 0;
+  const std::vector<std::string> sources = {Source("a.jpg"), Source("b.jpg", 1), Source("c.jpg", 2)};
+  const TBatchResult r = RunBatch({Mark()}, sources, Dir() + "out", hooks_);
+  EXPECT_EQ(r.Converted, 3);
+  EXPECT_FALSE(r.Stopped);
+  ASSERT_EQ(r.Log.Count(), 6);
+  EXPECT_EQ(r.Log[0], Line(msg::LogHead));
+  EXPECT_EQ(r.Log[1], Line(msg::LogConvertedCount) + "3/3");
+  EXPECT_EQ(r.Log[2], Line(msg::LogElapsedSeconds) + "0");
+  const std::string info = "jpg " + Line(msg::JpegQuality) + ":90%";
+  EXPECT_EQ(r.Log[3], "1." + info + " " + sources[0] + " => " + Dir() + "out/a.jpg");
+  EXPECT_EQ(r.Log[5], "3." + info + " " + sources[2] + " => " + Dir() + "out/c.jpg");
+  ASSERT_EQ(progress_.size(), 3u);
+  EXPECT_EQ(progress_.back(), (std::pair<int, std::string>{2, "c.jpg"}));
+  EXPECT_EQ(pumps_, 3);
+  EXPECT_TRUE(questions_.empty());
+  // The mark is on the output: its top-left corner is the blended white.
+  TJPEGImage out;
+  out.LoadFromFile(Dir() + "out/a.jpg");
+  EXPECT_GT(PixelAt(out.Bitmap(), 0, 0).R, 200);
+}
+
+TEST_F(BatchTest, FailedFilesAreLoggedAndTheRunGoesOn) {
+  ProgramInfo().OutputFileType = 3;
+  testsupport::WriteBytes(Dir() + "in/bad.jpg", {1, 2, 3});
+  const std::vector<std::string> sources = {Dir() + "in/bad.jpg", Source("good.png.jpg")};
+  const TBatchResult r = RunBatch({}, sources, Dir() + "out/", hooks_);
+  EXPECT_EQ(r.Converted, 1);
+  EXPECT_EQ(r.Log[1], Line(msg::LogConvertedCount) + "1/2");
+  EXPECT_EQ(r.Log[3], Line(msg::LogFailed) + " " + sources[0] + " => " + Dir() + "out/bad.bmp");
+  EXPECT_EQ(r.Log[4], "1.jpg " + Line(msg::JpegQuality) + ":90% " + sources[1] + " => " + Dir() + "out/good.png.bmp");
+  EXPECT_EQ(progress_.size(), 2u);
+}
+
+TEST_F(BatchTest, AllNoSkipsEveryExistingOutputWithoutAsking) {
+  ProgramInfo().OutputFileType = 1;
+  std::vector<std::string> sources;
+  for (const char* n : {"a", "b", "c", "d"}) sources.push_back(Source(std::string(n) + ".jpg"));
+  for (const char* n : {"a", "c", "d"}) testsupport::WriteBytes(Dir() + "out/" + n + ".jpeg", {7});
+  answers_ = {owAllNo};
+  const TBatchResult r = RunBatch({}, sources, Dir() + "out", hooks_);
+  ASSERT_EQ(questions_.size(), 1u);
+  EXPECT_EQ(questions_[0], Dir() + "out/a.jpeg" + Line(msg::OverwriteQuestion));
+  EXPECT_EQ(r.Converted, 1);
+  EXPECT_EQ(r.Log.Count(), 4);  // three summary lines and b
+  EXPECT_EQ(progress_.size(), 1u);
+  EXPECT_EQ(pumps_, 1);
+  for (const char* n : {"a", "c", "d"}) {
+    EXPECT_EQ(testsupport::ReadBytes(Dir() + "out/" + n + ".jpeg"), std::vector<std::uint8_t>{7});
+  }
+}
+
+TEST_F(BatchTest, YesAsksAgainAndAllYesStopsAsking) {
+  ProgramInfo().OutputFileType = 1;
+  std::vector<std::string> sources;
+  for (const char* n : {"a", "b", "c", "d", "e"}) {
+    sources.push_back(Source(std::string(n) + ".jpg"));
+    testsupport::WriteBytes(Dir() + "out/" + n + ".jpeg", {7});
+  }
+  answers_ = {owYes, owNo, owAllYes};
+  const TBatchResult r = RunBatch({}, sources, Dir() + "out", hooks_);
+  EXPECT_EQ(questions_.size(), 3u);
+  EXPECT_EQ(r.Converted, 4);
+  EXPECT_EQ(testsupport::ReadBytes(Dir() + "out/b.jpeg"), std::vector<std::uint8_t>{7});
+  EXPECT_NE(testsupport::ReadBytes(Dir() + "out/e.jpeg"), std::vector<std::uint8_t>{7});
+}
+
+TEST_F(BatchTest, SameNameFromTwoFoldersMeetsTheOverwriteRule) {
+  ProgramInfo().OutputFileType = 0;
+  std::filesystem::create_directories(Dir() + "in/sub");
+  const std::string first = Source("x.jpg");
+  const std::string second = Dir() + "in/sub/x.jpg";
+  std::filesystem::copy_file(first, second);
+  answers_ = {owNo};
+  const TBatchResult r = RunBatch({}, {first, second}, Dir() + "out", hooks_);
+  EXPECT_EQ(questions_.size(), 1u);
+  EXPECT_EQ(r.Converted, 1);
+}
+
+TEST_F(BatchTest, StopEndsTheRunBeforeTheNextFile) {
+  ProgramInfo().OutputFileType = 1;
+  std::vector<std::string> sources;
+  for (int i = 0; i < 5; ++i) sources.push_back(Source("s" + std::to_string(i) + ".jpg"));
+  stopAfter_ = 2;  // pressed while the second file was in work
+  const TBatchResult r = RunBatch({Mark()}, sources, Dir() + "out", hooks_);
+  EXPECT_TRUE(r.Stopped);
+  EXPECT_EQ(r.Converted, 2);
+  EXPECT_EQ(r.Log[1], Line(msg::LogConvertedCount) + "2/5");
+  EXPECT_EQ(r.Log[r.Log.Count() - 1], "Stop Convert");
+  EXPECT_EQ(r.Log.Count(), 6);
+  EXPECT_FALSE(std::filesystem::exists(Dir() + "out/s2.jpeg"));
+}
+
+TEST_F(BatchTest, ElapsedSecondsComeFromTheMonotonicClock) {
+  // A run that crosses midnight or a clock change still counts the
+  // seconds that passed.
+  auto t = std::chrono::steady_clock::time_point{} + std::chrono::hours(23) + std::chrono::minutes(59);
+  hooks_.Clock = [&t] {
+    const auto now = t;
+    t += std::chrono::milliseconds(1862500);
+    return now;
+  };
+  const TBatchResult r = RunBatch({}, {Source("a.jpg")}, Dir() + "out", hooks_);
+  EXPECT_EQ(r.ElapsedSeconds, 1862);
+  EXPECT_EQ(r.Log[2], Line(msg::LogElapsedSeconds) + "1862");
+}
+
+TEST_F(BatchTest, DamagedMarkFileEndsTheRunBeforeAnyFile) {
+  testsupport::WriteBytes(Dir() + "bad.spm", {9, 9, 9, 9, 9});
+  const std::string src = Source("a.jpg");
+  EXPECT_THROW(RunBatch({Mark(), Dir() + "bad.spm"}, {src}, Dir() + "out", hooks_), EMarkFileError);
+  EXPECT_TRUE(std::filesystem::is_empty(Dir() + "out"));
+  EXPECT_TRUE(progress_.empty());
+}
