@@ -82,7 +82,7 @@ class GifPainter : public testing::Test {
 
 TEST_F(GifPainter, DelaysBecomeWaits) {
   TGIFImage gif;
-  Build(gif, {0, 1, 50, -1, 10});
+  Build(gif, {0, 1, 50, -1, 10, 10});
   TBitmap target(4, 4, pf24bit);
   target.Canvas().Draw(0, 0, gif);
   ASSERT_TRUE(gif.Painter());
@@ -99,6 +99,11 @@ TEST_F(GifPainter, DelaysBecomeWaits) {
   clock->Now += 600 + 40;
   timer->OnTimer();
   EXPECT_EQ(waits.back(), 120 - 20);  // no graphic control extension: 10
+  // A frame that took far longer than its delay is followed at once.
+  pending = false;
+  clock->Now += 100 + 5000;
+  timer->OnTimer();
+  EXPECT_EQ(waits.back(), 0);
   EXPECT_EQ(TGIFPainter::FrameDelay(*gif.Images()[2], false), 50);
 }
 
