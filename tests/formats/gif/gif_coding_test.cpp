@@ -132,7 +132,7 @@ TEST(GifCoding, RoundTripGridThroughOurDecoderGiftopnmAndPillow) {
             EXPECT_EQ(back.Pixels, f.Pixels);
             EXPECT_TRUE(back.Warnings.empty());
             EXPECT_EQ(back.EndPosition, static_cast<std::int64_t>(data.size()));
-            const std::string path = dir.File("g" + std::to_string(files.size()) + ".gif");
+            const std::string path = dir.File(giftest::NumberedName("g", files.size(), ".gif"));
             testsupport::WriteBytes(path, giftest::WrapImageData(w, h, bits, interlaced, data));
             files.push_back(path);
             expected.push_back(f.Pixels);
@@ -169,7 +169,7 @@ TEST(GifCoding, InterlacedFramesOfEveryLowHeightKeepAllRows) {
       const auto data = EncodeFrame(f, 5, 32, true, coder);
       EXPECT_EQ(Decode(data, 3, h, true).Pixels, f.Pixels);
       if (!testsupport::HaveTool("/usr/bin/giftopnm")) continue;
-      const std::string path = dir.File("h" + std::to_string(h) + ".gif");
+      const std::string path = dir.File(giftest::NumberedName("h", static_cast<std::size_t>(h), ".gif"));
       testsupport::WriteBytes(path, giftest::WrapImageData(3, h, 5, true, data));
       EXPECT_EQ(giftest::GiftopnmReds(path), f.Pixels);
     }

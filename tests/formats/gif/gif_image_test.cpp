@@ -294,7 +294,7 @@ TEST(GifImage, CorpusRoundTripsThroughOurReaderAndDebiansTools) {
     EXPECT_TRUE(diff.first == again.end() && diff.second == bytes.end())
         << "first difference at byte " << (diff.first - again.begin()) << " of " << bytes.size();
 
-    const std::string path = dir.File("corpus" + std::to_string(compression) + ".gif");
+    const std::string path = dir.File(giftest::NumberedName("corpus", static_cast<std::size_t>(compression), ".gif"));
     testsupport::WriteBytes(path, bytes);
     if (testsupport::HaveTool("/usr/bin/giftopnm")) {
       auto r = testsupport::Run({"/usr/bin/giftopnm", "--image=all", path});

@@ -10,6 +10,12 @@
 
 namespace giftest {
 
+std::string NumberedName(const char* prefix, std::size_t number, const char* suffix) {
+  std::ostringstream out;
+  out << prefix << number << suffix;
+  return out.str();
+}
+
 Frame MakeFrame(int width, int height, int colors, Content content, std::uint32_t seed) {
   Frame f;
   f.Width = width;
