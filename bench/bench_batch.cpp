@@ -1,0 +1,412 @@
+// The batch's per-file work, measured: one mark set loaded once, every
+// source taken through TMark::ProcessFile into a JPEG, single-threaded as
+// the batch runs. Prints per-file medians split into decode, render,
+// encode and write, the peak memory of each variant, and the ratio to the
+// floor: libjpeg-turbo decoding and re-encoding the same files at the same
+// quality with no marks.
+//
+//   bench_batch [--count N] [--width W] [--height H] [--quality Q]
+//               [--variant plain|tiled|rotated|frame|all] [--dir DIR]
+//
+// Defaults: 20 photos of 4000 x 3000 at quality 90, every variant. With
+// --dir the inputs, the mark picture (mark.bmp) and the outputs stay in
+// DIR (the ImageMagick comparison script uses them); otherwise they live in
+// a temporary folder that is removed at the end.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+#include "app/settings.h"
+#include "core/bitmap.h"
+#include "core/bmp.h"
+#include "core/files.h"
+#include "core/jpeg.h"
+#include "core/streams.h"
+#include "formats/registry.h"
+#include "imaging/mark.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+struct TOptions {
+  int Count = 20;
+  int Width = 4000;
+  int Height = 3000;
+  int Quality = 90;
+  std::string Variant = "all";
+  std::string Dir;
+};
+
+[[noreturn]] void Usage() {
+  std::fprintf(stderr,
+               "usage: bench_batch [--count N] [--width W] [--height H] [--quality Q]\n"
+               "                   [--variant plain|tiled|rotated|frame|all] [--dir DIR]\n");
+  std::exit(2);
+}
+
+TOptions ParseOptions(int argc, char** argv) {
+  TOptions o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (i + 1 >= argc) Usage();
+    const std::string v = argv[++i];
+    if (a == "--count") {
+      o.Count = std::atoi(v.c_str());
+    } else if (a == "--width") {
+      o.Width = std::atoi(v.c_str());
+    } else if (a == "--height") {
+      o.Height = std::atoi(v.c_str());
+    } else if (a == "--quality") {
+      o.Quality = std::atoi(v.c_str());
+    } else if (a == "--variant") {
+      o.Variant = v;
+    } else if (a == "--dir") {
+      o.Dir = v;
+    } else {
+      Usage();
+    }
+  }
+  if (o.Count < 1 || o.Width < 16 || o.Height < 16 || o.Quality < 1 || o.Quality > 100) Usage();
+  return o;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// ---- Peak memory ------------------------------------------------------------
+
+// Resets the kernel's peak resident size of this process (Linux 4.0+).
+void ResetPeakMemory() {
+  std::ofstream f("/proc/self/clear_refs");
+  f << "5";
+}
+
+double PeakMemoryMiB() {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  }
+  return 0;
+}
+
+// ---- Inputs -----------------------------------------------------------------
+
+// Smooth value noise on a lattice of the given cell size.
+class TValueNoise {
+ public:
+  TValueNoise(int width, int height, int cell, unsigned seed) : cell_(cell) {
+    gw_ = width / cell + 2;
+    gh_ = height / cell + 2;
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<float> d(0.0f, 1.0f);
+    grid_.resize(static_cast<std::size_t>(gw_) * gh_);
+    for (float& g : grid_) g = d(gen);
+  }
+  float At(int x, int y) const {
+    const float fx = static_cast<float>(x) / cell_, fy = static_cast<float>(y) / cell_;
+    const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
+    float tx = fx - ix, ty = fy - iy;
+    tx = tx * tx * (3 - 2 * tx);
+    ty = ty * ty * (3 - 2 * ty);
+    const float* r0 = &grid_[static_cast<std::size_t>(iy) * gw_ + ix];
+    const float* r1 = r0 + gw_;
+    const float a = r0[0] + (r0[1] - r0[0]) * tx, b = r1[0] + (r1[1] - r1[0]) * tx;
+    return a + (b - a) * ty;
+  }
+
+ private:
+  int cell_, gw_, gh_;
+  std::vector<float> grid_;
+};
+
+// A landscape-like photo: a sky gradient with clouds above a horizon,
+// hills and fields of several octaves below, and a little sensor grain.
+TBitmap MakePhoto(int w, int h, unsigned seed) {
+  TBitmap b(w, h, pf24bit);
+  const TValueNoise big(w, h, std::max(8, w / 10), seed), mid(w, h, std::max(4, w / 50), seed + 1),
+      fine(w, h, 6, seed + 2);
+  std::mt19937 gen(seed + 3);
+  const int horizon = h * 2 / 5 + static_cast<int>(seed % 7) * h / 40;
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = b.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const float n = 0.55f * big.At(x, y) + 0.3f * mid.At(x, y) + 0.15f * fine.At(x, y);
+      const int hill = horizon + static_cast<int>((big.At(x, 0) - 0.5f) * h / 6);
+      float r, g, bl;
+      if (y < hill) {
+        const float t = static_cast<float>(y) / static_cast<float>(hill);
+        const float cloud = std::max(0.0f, n - 0.55f) * 2.5f;
+        r = 90 + 80 * t + 160 * cloud;
+        g = 140 + 60 * t + 110 * cloud;
+        bl = 230 - 20 * t + 25 * cloud;
+      } else {
+        const float t = static_cast<float>(y - hill) / static_cast<float>(h - hill + 1);
+        r = 60 + 90 * n + 40 * t;
+        g = 90 + 110 * n - 20 * t;
+        bl = 40 + 50 * n;
+      }
+      const float grain = static_cast<float>(static_cast<int>(gen() % 13) - 6);
+      row[3 * x] = static_cast<std::uint8_t>(std::clamp(bl + grain, 0.0f, 255.0f));
+      row[3 * x + 1] = static_cast<std::uint8_t>(std::clamp(g + grain, 0.0f, 255.0f));
+      row[3 * x + 2] = static_cast<std::uint8_t>(std::clamp(r + grain, 0.0f, 255.0f));
+    }
+  }
+  return b;
+}
+
+// A 600 x 200 logo on white: a band of letters-like bars and a disc.
+TBitmap MakeMarkPicture() {
+  TBitmap b(600, 200, pf24bit);
+  b.Canvas().Brush.Color = clWhite;
+  b.Canvas().FillRect(TRect{0, 0, 600, 200});
+  for (int i = 0; i < 9; ++i) {
+    b.Canvas().Brush.Color = RGB(30 + 20 * i, 40, 200 - 15 * i);
+    b.Canvas().FillRect(TRect{170 + 45 * i, 50 + (i % 3) * 10, 200 + 45 * i, 150 - (i % 2) * 20});
+  }
+  for (int y = 0; y < 200; ++y) {
+    for (int x = 0; x < 160; ++x) {
+      const int dx = x - 80, dy = y - 100;
+      if (dx * dx + dy * dy < 75 * 75) b.Canvas().SetPixel(x, y, RGB(220, 120 + dy / 2, 20));
+    }
+  }
+  return b;
+}
+
+TBitmap MakeMask(int w, int h) {
+  TBitmap b(w, h, pf24bit);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = b.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const double dx = (x - w / 2.0) / (w / 2.0), dy = (y - h / 2.0) / (h / 2.0);
+      const int v = std::clamp(static_cast<int>(255 * (1.3 - std::sqrt(dx * dx + dy * dy))), 0, 255);
+      row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = static_cast<std::uint8_t>(v);
+    }
+  }
+  return b;
+}
+
+struct TVariant {
+  const char* Name;
+  void (*SetUp)(TMark& m, int width, int height);
+};
+
+void PlainMark(TMark& m, int, int) {
+  TMarkInfo& r = m.Records[0];
+  r.SetAnchor(8);
+  r.SetTransparency(50);
+  r.SetColorKeyOn(true);
+  r.SetKeyColor(clWhite);
+}
+
+void TiledMark(TMark& m, int w, int h) {
+  PlainMark(m, w, h);
+  m.Records[0].SetAnchor(0);
+  m.Records[0].SetEffectFlags(mfTilePic);
+}
+
+void RotatedMark(TMark& m, int w, int h) {
+  PlainMark(m, w, h);
+  TMarkInfo& r = m.Records[0];
+  r.SetAngle(45);
+  r.SetEffectFlags(mfResize | mfMosaic);
+  r.SetResizeX(150);
+  r.SetResizeY(150);
+  r.SetMosaicWidth(4);
+  r.SetMosaicHeight(4);
+}
+
+void FramedMark(TMark& m, int w, int h) {
+  PlainMark(m, w, h);
+  TMarkInfo& r = m.Records[0];
+  r.SetEffectFlags(mfSourceFrame | mfUseMask | mfSourceBackgroundColor);
+  r.SetFrameWidthX(40);
+  r.SetFrameWidthY(40);
+  r.SetFrameColor(RGB(40, 40, 40));
+  r.SetFrameStyle(1);
+  r.SetBevelWidth(3);
+  r.SetSourceBackColor(clWhite);
+  r.SetMaskRect(TRect{0, 0, w, h});
+  m.Masks[0] = MakeMask(400, 300);
+}
+
+const TVariant kVariants[] = {
+    {"plain", PlainMark}, {"tiled", TiledMark}, {"rotated", RotatedMark}, {"frame", FramedMark}};
+
+// ---- The floor: libjpeg-turbo alone -------------------------------------------
+
+struct TFloorTimes {
+  double DecodeMs = 0, EncodeMs = 0, WriteMs = 0;
+  double Total() const { return DecodeMs + EncodeMs + WriteMs; }
+};
+
+TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality) {
+  TFloorTimes t;
+  TClock::time_point start = TClock::now();
+  std::vector<std::uint8_t> in = ReadFileBytes(src);
+
+  jpeg_decompress_struct d{};
+  jpeg_error_mgr derr{};
+  d.err = jpeg_std_error(&derr);
+  jpeg_create_decompress(&d);
+  jpeg_mem_src(&d, in.data(), static_cast<unsigned long>(in.size()));
+  jpeg_read_header(&d, TRUE);
+  d.out_color_space = JCS_EXT_BGR;
+  jpeg_start_decompress(&d);
+  const std::size_t stride = static_cast<std::size_t>(d.output_width) * 3;
+  std::vector<std::uint8_t> pixels(stride * d.output_height);
+  while (d.output_scanline < d.output_height) {
+    JSAMPROW row = pixels.data() + stride * d.output_scanline;
+    jpeg_read_scanlines(&d, &row, 1);
+  }
+  const JDIMENSION w = d.output_width, h = d.output_height;
+  jpeg_finish_decompress(&d);
+  jpeg_destroy_decompress(&d);
+
+  t.DecodeMs = Ms(TClock::now() - start);
+  start = TClock::now();
+  jpeg_compress_struct c{};
+  jpeg_error_mgr cerr{};
+  c.err = jpeg_std_error(&cerr);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  jpeg_mem_dest(&c, &out, &outSize);
+  c.image_width = w;
+  c.image_height = h;
+  c.input_components = 3;
+  c.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, quality, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW row = pixels.data() + stride * c.next_scanline;
+    jpeg_write_scanlines(&c, &row, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  t.EncodeMs = Ms(TClock::now() - start);
+  start = TClock::now();
+  FILE* f = std::fopen(dest.c_str(), "wb");
+  if (f == nullptr || std::fwrite(out, 1, outSize, f) != outSize) std::abort();
+  std::fclose(f);
+  std::free(out);
+  t.WriteMs = Ms(TClock::now() - start);
+  return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const TOptions o = ParseOptions(argc, argv);
+  const bool keep = !o.Dir.empty();
+  const std::string root =
+      keep ? o.Dir : (std::filesystem::temp_directory_path() / ("stampwise-bench-" + std::to_string(getpid())))
+                         .string();
+  const std::string dir = root + "/";
+  std::filesystem::create_directories(dir + "in");
+  std::filesystem::create_directories(dir + "out");
+  // The program folder holds the settings (defaults: quality kept at 90).
+  SetProgramDir(dir);
+  CreateProgramInfo();
+  RegisterImageFormats();
+
+  std::printf("inputs: %d JPEG photos of %d x %d at quality %d in %s\n", o.Count, o.Width, o.Height, o.Quality,
+              dir.c_str());
+  std::vector<std::string> sources;
+  for (int i = 0; i < o.Count; ++i) {
+    const std::string name = dir + "in/photo" + std::to_string(100 + i).substr(1) + ".jpg";
+    if (!FileExists(name)) {
+      WriteFileAtomic(name, EncodeJpeg(MakePhoto(o.Width, o.Height, static_cast<unsigned>(i) * 7919u), o.Quality));
+    }
+    sources.push_back(name);
+  }
+  const TBitmap markPicture = MakeMarkPicture();
+  WriteFileAtomic(dir + "mark.bmp", WriteBmp(markPicture));
+  const double decodedMiB = static_cast<double>(o.Width) * o.Height * 3 / (1024.0 * 1024.0);
+
+  // One pass of the floor brings the files and the libraries into memory.
+  for (const std::string& s : sources) FloorMs(s, dir + "out/floor.jpg", o.Quality);
+  std::printf("%-8s %9s %9s %9s %9s %9s %9s %10s %10s %8s\n", "", "decode", "render", "encode", "write", "total",
+              "floor", "ours/floor", "peak MiB", "peak/pic");
+  std::vector<double> floorDecode, floorEncode, floorWrite;
+
+  int failures = 0;
+  for (const TVariant& v : kVariants) {
+    if (o.Variant != "all" && o.Variant != v.Name) continue;
+    // The mark file, as the mark editor would save it.
+    {
+      TMark editor;
+      editor.AddMark("");
+      editor.Records[0].SetPictureType(".bmp");
+      editor.Records[0].SetStoredPictureType(".bmp");
+      editor.MarkPictures[0] = markPicture;
+      v.SetUp(editor, o.Width, o.Height);
+      if (!editor.SaveMarkFile(0, dir + v.Name + ".spm")) return 1;
+    }
+    TMark marks;
+    marks.AddMarkFiles(std::vector<std::string>{dir + v.Name + ".spm"});
+    marks.LoadMarks();
+    std::vector<double> decode, render, encode, write, total, floor;
+    double peak = 0;
+    // The floor runs on each file right after ours, so both meet the same
+    // load of the machine.
+    for (const std::string& s : sources) {
+      TMark::TStageTimes t;
+      ResetPeakMemory();
+      const TClock::time_point start = TClock::now();
+      if (!marks.ProcessFile(s, dir + "out/" + v.Name + ".jpeg", &t)) ++failures;
+      total.push_back(Ms(TClock::now() - start));
+      peak = std::max(peak, PeakMemoryMiB());
+      decode.push_back(t.DecodeMs);
+      render.push_back(t.RenderMs);
+      encode.push_back(t.EncodeMs);
+      write.push_back(t.WriteMs);
+      // ProcessFile drops the previous picture first anyway; dropping it
+      // here keeps it out of the floor's memory.
+      marks.Composite.Clear();
+      const TFloorTimes f = FloorMs(s, dir + "out/floor.jpg", o.Quality);
+      floor.push_back(f.Total());
+      floorDecode.push_back(f.DecodeMs);
+      floorEncode.push_back(f.EncodeMs);
+      floorWrite.push_back(f.WriteMs);
+    }
+    std::printf("%-8s %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f %10.3f %10.1f %8.2f\n", v.Name, Median(decode),
+                Median(render), Median(encode), Median(write), Median(total), Median(floor),
+                Median(total) / Median(floor), peak, peak / decodedMiB);
+    std::fflush(stdout);
+  }
+  std::printf("%-8s %9.1f %9s %9.1f %9.1f   (libjpeg-turbo alone: decode, encode at q%d, plain write)\n", "floor",
+              Median(floorDecode), "-", Median(floorEncode), Median(floorWrite), o.Quality);
+  std::printf("\n(milliseconds per file, medians over %d files; peak memory is the process's peak resident size\n"
+              "while a file is processed, against the decoded picture of %.1f MiB)\n",
+              o.Count, decodedMiB);
+  FreeProgramInfo();
+  if (!keep) std::filesystem::remove_all(root);
+  if (failures) {
+    std::fprintf(stderr, "%d files failed\n", failures);
+    return 1;
+  }
+  return 0;
+}
