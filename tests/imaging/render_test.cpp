@@ -451,3 +451,50 @@ TEST_F(RenderTest, SkippedSourceTreatmentMatchesTheFullSteps) {
               0);
   }
 }
+
+TEST_F(RenderTest, PlaceIsTakenBeforeTheEffectsChangeTheMarkSize) {
+  TMark m(SolidBitmap(100, 100, clBlack));
+  AddMark(m, SolidBitmap(10, 10, RGB(0, 0, 255)));
+  TMarkInfo& r = m.Records[0];
+  r.SetAnchor(8);
+  r.SetEffectFlags(mfResize | mfExposal);
+  r.SetResizeX(200);
+  r.SetResizeY(300);
+  m.DrawMarks(100, 100);
+  EXPECT_EQ(m.MarkPictures[0].Width(), 20);
+  EXPECT_EQ(m.MarkPictures[0].Height(), 30);
+  // Placed at (90, 90) by the 10 x 10 size, inverted blue is yellow.
+  EXPECT_EQ(PixelAt(m.Composite, 90, 90), (TBgr{0, 254, 254}));
+  EXPECT_EQ(PixelAt(m.Composite, 99, 99), (TBgr{0, 254, 254}));
+  EXPECT_EQ(PixelAt(m.Composite, 89, 99), (TBgr{0, 0, 0}));
+  // Restoring brings the mark back as loaded.
+  m.RestoreMarkPictures();
+  EXPECT_TRUE(SamePixels(m.MarkPictures[0], SolidBitmap(10, 10, RGB(0, 0, 255))));
+}
+
+TEST_F(RenderTest, ApplyMarksToPictureDrawsTheFilesInLayerOrder) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 2; ++i) {
+    TMark editor;
+    editor.AddMark("");
+    editor.Records[0].SetPictureType(".bmp");
+    editor.MarkPictures[0] = SolidBitmap(4, 4, i == 0 ? clRed : clLime);
+    editor.Records[0].SetXOffset(i * 2);  // the second overlaps the first
+    files.push_back(Dir() + "layer" + std::to_string(i) + ".spm");
+    ASSERT_TRUE(editor.SaveMarkFile(0, files.back()));
+  }
+  TBitmap picture = SolidBitmap(8, 6, clBlack);
+  picture.SetPixelFormat(pf8bit);
+  TMark::ApplyMarksToPicture(picture, files);
+  ASSERT_EQ(picture.Width(), 8);
+  picture.SetPixelFormat(pf24bit);
+  EXPECT_EQ(PixelAt(picture, 0, 0), (TBgr{0, 0, 254}));   // bottom layer only
+  EXPECT_EQ(PixelAt(picture, 3, 3), (TBgr{0, 254, 0}));   // top layer wins
+  EXPECT_EQ(PixelAt(picture, 6, 0), (TBgr{0, 0, 0}));
+  // A mark file that is not there draws nothing; a damaged one is an error.
+  const TBitmap before = picture;
+  EXPECT_NO_THROW(TMark::ApplyMarksToPicture(picture, {Dir() + "nothing.spm"}));
+  EXPECT_TRUE(SamePixels(picture, before));
+  testsupport::WriteBytes(Dir() + "bad.spm", {1, 0, 0, 0, 0});
+  EXPECT_THROW(TMark::ApplyMarksToPicture(picture, {Dir() + "bad.spm"}), EMarkFileError);
+}
