@@ -324,7 +324,8 @@ class TMark {
   // type its extension names. False, with nothing shown, when the file
   // could not be read, rendered or written; the working mark pictures are
   // restored from their pristine copies in every case. When times is
-  // given, it receives how long each stage took.
+  // given, it receives how long each stage took (for outputs other than
+  // JPEG, encoding and writing are one step, counted as encoding).
   struct TStageTimes {
     double DecodeMs = 0;
     double RenderMs = 0;

@@ -275,7 +275,14 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
       Composite.Canvas().Brush.Color = clWhite;
       Composite.Canvas().Brush.Style = bsSolid;
       Composite.SetSize(holder.Width(), holder.Height());
-      Composite.Canvas().Draw(0, 0, *holder.Graphic());
+      if (const auto* gif = dynamic_cast<const TGIFImage*>(holder.Graphic())) {
+        // The first frame, painted here: drawing an animation would start
+        // its painter and show whichever frame it had reached.
+        gif->PaintFrame(Composite, TRect{0, 0, Composite.Width(), Composite.Height()}, 0,
+                        (gif->DrawOptions() & goTransparent) != 0, false);
+      } else {
+        Composite.Canvas().Draw(0, 0, *holder.Graphic());
+      }
     }
     measured.DecodeMs = MillisecondsSince(mark);
 

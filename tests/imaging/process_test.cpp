@@ -303,4 +303,14 @@ TEST_F(ProcessTest, AnimatedGifKeepsItsFramesAndPlacesMarksOnTheWholeAnimation) 
   TGIFImage one;
   one.LoadFromFile(Dir() + "one.gif");
   EXPECT_EQ(one.Images().Count(), 1);
+
+  // Into another type an animation gives its first frame, every time.
+  TMark plain;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(plain.ProcessFile(Dir() + "anim.gif", Dir() + "first.bmp"));
+    TBitmap first;
+    first.LoadFromFile(Dir() + "first.bmp");
+    ASSERT_EQ(first.Width(), 40);
+    EXPECT_EQ(PixelAt(first, 12, 22), (TBgr{0, 0, 0}));
+  }
 }
