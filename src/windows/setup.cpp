@@ -202,7 +202,6 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   lblExt1 = NewLabel(tsGeneral, "lblExt1");
   lblExt2 = NewLabel(tsGeneral, "lblExt2");
   lblExt3 = NewLabel(tsGeneral, "lblExt3");
-  for (QLabel* l : {lblExt1, lblExt2, lblExt3}) l->setWordWrap(true);
   chkAutoLocateOldPath = NewCheck(tsGeneral, "chkAutoLocateOldPath");
   chkEnabledShellnook = NewCheck(tsGeneral, "chkEnabledShellnook");
   btnShowMouse = NewButton(tsGeneral, "btnShowMouse");
@@ -211,9 +210,11 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
     v->addWidget(rgOutFileFormat);
     v->addWidget(lblFileFilter);
     v->addWidget(edtFilter);
-    v->addWidget(lblExt1);
-    v->addWidget(lblExt2);
-    v->addWidget(lblExt3);
+    // Side by side they read as the pattern the edit expects.
+    auto* ext = new QHBoxLayout;
+    for (QLabel* l : {lblExt1, lblExt2, lblExt3}) ext->addWidget(l);
+    ext->addStretch(1);
+    v->addLayout(ext);
     v->addWidget(chkAutoLocateOldPath);
     v->addWidget(chkEnabledShellnook);
     auto* h = new QHBoxLayout;
@@ -408,6 +409,7 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   lblDelay = NewLabel(gbDelay, "lblDelay");
   edtDelay = new TDelaySpinEdit(gbDelay);
   edtDelay->setObjectName("edtDelay");
+  edtDelay->setMinimumWidth(fontMetrics().horizontalAdvance("8640000000") + 32);
   lblMilliseconds = NewLabel(gbDelay, "lblMilliseconds");
   {
     auto* grid = new QGridLayout(gbDelay);
