@@ -3,7 +3,9 @@
 #include "imaging/process.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "app/messages.h"
@@ -95,6 +97,86 @@ TPoint PlacedPoint(const TBitmap& frame, const TBitmap& mark, const TMarkInfo& r
                 static_cast<int>(std::clamp<std::int64_t>(std::int64_t{a.Y} + r.YOffset(), -limit, limit))};
 }
 
+// The pixels a transparent GIF frame hides, one flag per pixel in the
+// order of its data; empty when it hides none.
+std::vector<bool> TransparentPixels(const TGIFSubImage& frame) {
+  if (!frame.Transparent()) return {};
+  const int key = frame.TransparentIndex();
+  const std::vector<std::uint8_t>& data = frame.Data();
+  std::vector<bool> hidden(data.size());
+  bool any = false;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    if (data[i] == key) {
+      hidden[i] = true;
+      any = true;
+    }
+  }
+  if (!any) return {};
+  return hidden;
+}
+
+// A hidden pixel that a mark drew on shows the mark.
+void ShowMarkedPixels(std::vector<bool>& hidden, const TBitmap& before, const TBitmap& after) {
+  const int w = after.Width();
+  if (hidden.size() != static_cast<std::size_t>(w) * static_cast<std::size_t>(after.Height()) ||
+      before.Width() != w || before.Height() != after.Height()) {
+    return;
+  }
+  for (int y = 0; y < after.Height(); ++y) {
+    const std::uint8_t* was = before.ScanLine(y);
+    const std::uint8_t* now = after.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x);
+      if (hidden[i] && std::memcmp(was + 3 * x, now + 3 * x, 3) != 0) hidden[i] = false;
+    }
+  }
+}
+
+// The colour a frame's hidden pixels carry in its table, so that a viewer
+// that ignores transparency shows what it showed before.
+TColor HiddenColor(const TGIFSubImage& frame) {
+  const TGIFColorMap& map = frame.ActiveColorMap();
+  const int key = frame.TransparentIndex();
+  if (key < map.Count()) return TGIFColorMap::TripleToColor(map.Data()[static_cast<std::size_t>(key)]);
+  return clBlack;
+}
+
+// Gives the hidden pixels of a written frame one colour index that no
+// visible pixel uses: the one they all received when it is theirs alone,
+// else a new entry (or, in a full table, an unused one). None when no
+// pixel stays hidden or the table has no index to spare.
+std::optional<int> KeepTransparentPixels(TGIFSubImage& frame, const std::vector<bool>& hidden, TColor color) {
+  const std::vector<std::uint8_t>& data = frame.Data();
+  if (hidden.size() != data.size()) return std::nullopt;
+  std::array<std::int64_t, 256> hiddenUse{};
+  std::array<std::int64_t, 256> shownUse{};
+  for (std::size_t i = 0; i < data.size(); ++i) ++(hidden[i] ? hiddenUse : shownUse)[data[i]];
+  int used = 0, only = -1;
+  for (int k = 0; k < 256; ++k) {
+    if (hiddenUse[static_cast<std::size_t>(k)] > 0) {
+      ++used;
+      only = k;
+    }
+  }
+  if (used == 0) return std::nullopt;
+  if (used == 1 && shownUse[static_cast<std::size_t>(only)] == 0) return only;
+  TGIFColorMap& map = frame.ActiveColorMap();
+  int index = -1;
+  if (map.Count() < 256) {
+    index = map.Add(color);
+  } else {
+    for (int k = 0; k < 256 && index < 0; ++k) {
+      if (shownUse[static_cast<std::size_t>(k)] == 0) index = k;
+    }
+  }
+  if (index < 0) return std::nullopt;
+  std::vector<std::uint8_t>& pixels = frame.MutableData();
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    if (hidden[i]) pixels[i] = static_cast<std::uint8_t>(index);
+  }
+  return index;
+}
+
 }  // namespace
 
 int OutputJpegQuality(int quality) {
@@ -175,6 +257,13 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
   try {
     TGIFImage source;
     source.LoadFromFile(src);
+    // A block without an image (an extension before the trailer) is no
+    // frame: it has nothing to mark and would count as one.
+    for (int i = source.Images().Count() - 1; i >= 0; --i) {
+      if (source.Images()[i]->Empty()) source.Images().Delete(i);
+    }
+    source.FreeBitmap();
+    if (source.Images().Count() == 0) throw GIFException("Image is empty");
     const int frames = source.Images().Count();
     const std::size_t markCount = static_cast<std::size_t>(marks.Count());
 
@@ -182,27 +271,35 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
       // The animation survives, with the GIF image's own default options.
       TGIFImage out;
       std::vector<TPoint> firstPlace(markCount);
+      const TGIFSubImage& first = *source.Images()[0];
       for (int f = 0; f < frames; ++f) {
         TGIFSubImage& frame = *source.Images()[f];
         TBitmap picture;
         picture.Assign(frame.GetBitmap());
         picture.SetPixelFormat(pf24bit);
-        if (!marks.GifMarkFirst || f == 0) {
+        std::vector<bool> hidden = TransparentPixels(frame);
+        const bool marked = !marks.GifMarkFirst || f == 0;
+        // What the hidden pixels held, to see which of them a mark drew on.
+        const TBitmap unmarked = marked && !hidden.empty() ? picture : TBitmap();
+        if (marked) {
           for (std::size_t m = 0; m < markCount; ++m) {
             TPoint p = PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]);
             // Every frame carries the mark at the same place of the whole
-            // animation.
+            // animation, wherever the first frame itself sits.
             if (f == 0) {
               firstPlace[m] = p;
             } else {
-              p = TPoint{firstPlace[m].X - frame.Left(), firstPlace[m].Y - frame.Top()};
+              p = TPoint{firstPlace[m].X + first.Left() - frame.Left(), firstPlace[m].Y + first.Top() - frame.Top()};
             }
             DrawMarkOnFrame(picture, marks, m, p);
           }
+          if (!hidden.empty()) ShowMarkedPixels(hidden, unmarked, picture);
         }
         picture.SetPixelFormat(pf24bit);
         const int index = out.Add(picture);
         TGIFSubImage& written = *out.Images()[index];
+        const std::optional<int> transparentIndex =
+            hidden.empty() ? std::nullopt : KeepTransparentPixels(written, hidden, HiddenColor(frame));
         written.ColorMap().Optimized = true;
         written.SetBoundsValue(2, frame.Top());
         written.SetBoundsValue(1, frame.Left());
@@ -212,19 +309,26 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
           written.Extensions().Add(std::move(loop));
         }
         auto control = std::make_unique<TGIFGraphicControlExtension>(&written);
-        // A source frame without a control extension leaves the delay as
-        // it starts.
+        // A source frame without a control extension leaves the delay and
+        // the disposal as they start.
         if (const TGIFGraphicControlExtension* sourceControl = frame.GraphicControlExtension()) {
           control->SetDelay(sourceControl->GetDelay());
+          control->SetDisposal(sourceControl->Disposal());
         }
-        control->SetTransparent(frame.Transparent());
+        // Only the pixels the source hid are hidden: a colour that merely
+        // looks like them stays visible.
+        control->SetTransparent(transparentIndex.has_value());
         try {
-          control->SetTransparentColorIndex(GifTransparentIndex(written));
+          control->SetTransparentColorIndex(transparentIndex ? *transparentIndex : GifTransparentIndex(written));
         } catch (const std::exception&) {
           // The index keeps its initial value.
         }
         written.Extensions().Add(std::move(control));
       }
+      // Frames that leave part of the logical screen uncovered keep the
+      // animation's own size.
+      if (out.Width() < source.Width()) out.SetWidth(source.Width());
+      if (out.Height() < source.Height()) out.SetHeight(source.Height());
       out.SetAnimate(source.GetAnimate());
       out.SetAnimationSpeed(source.AnimationSpeed());
       out.SetTransparent(source.Transparent());

@@ -38,7 +38,8 @@ std::optional<int> GifColorReductionOf(int gifPalette);
 // Dither mode, colour reduction and compression from the settings; a value
 // out of its range leaves the image's own.
 void ApplyGifOptions(TGIFImage& gif);
-// The colour index of the frame's bottom-left pixel.
+// The colour index of the frame's bottom-left pixel (the index a frame
+// that hides nothing carries in its control block).
 int GifTransparentIndex(TGIFSubImage& frame);
 
 // The pixel format of a BMP output for a BmpColorSetup value (0 32 bits,
@@ -52,7 +53,11 @@ std::optional<TPixelFormat> BmpOutputFormat(int colorSetup);
 void SaveImageFile(const TBitmap& bitmap, const std::string& fileName);
 
 // The GIF-to-GIF path of ProcessFile: an animation keeps its frames (every
-// frame or only the first marked), one frame or a dropped animation is
-// written as one frame with the GIF options. The marks are placed and
-// blended, not rotated or given effects. False when anything failed.
+// frame or only the first marked) with their places, delays and disposal,
+// and its logical screen; one frame or a dropped animation is written as
+// one frame with the GIF options. A block without an image is no frame. A
+// frame's hidden pixels stay hidden and no visible colour becomes hidden;
+// a mark drawn over hidden pixels shows. The marks are placed and blended,
+// not rotated or given effects. False when anything failed (a source
+// without a picture as well).
 bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark& marks);
