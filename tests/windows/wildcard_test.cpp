@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "windows/wildcard.h"
 
 namespace {
@@ -43,6 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"\xC3\xA4" "bc.png", "?bc.png", true, true}, Case{"\xC3\xA4" "bc.png", "\xC3\x84*", true, true},
         Case{"\xC3\xA4" "bc.png", "\xC3\x84*", false, false}, Case{"\xE5\x9B\xBE.gif", "?.GIF", true, true},
         // A broken UTF-8 byte still counts as one character.
-        Case{"a\xFF" "b", "a?b", false, true}, Case{"a\xFF" "b", "a\xFF*", false, true}));
+        Case{"a\xFF" "b", "a?b", false, true}, Case{"a\xFF" "b", "a\xFF*", false, true}),
+    [](const ::testing::TestParamInfo<Case>& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
