@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/jpeg.h"
 #include "formats/gif/gif_image.h"
 #include "imaging/mark.h"
 #include "imaging/process.h"
@@ -493,4 +494,103 @@ TEST_F(ProcessGifTest, GifSettingsReachSingleFramesOnly) {
   ASSERT_EQ(dithered.size(), 1u);
   EXPECT_TRUE(allWebColours(dithered[0]));
   EXPECT_NE(dithered[0].Pixels.Rgb, read[0].Pixels.Rgb);
+}
+
+// Any source written as GIF with each palette choice, and every dither
+// mode and both codings among them: giftopnm reads each without a word,
+// and the colours are those of the chosen palette.
+TEST_F(ProcessGifTest, EveryPaletteChoiceWritesAFileOfItsColours) {
+  const std::string src = Dir() + "photo.jpg";
+  testsupport::WriteBytes(src, EncodeJpeg(PatternBitmap(40, 30, 1), 90));
+  TMark m;
+  AddMark(m, PatternBitmap(6, 5, 2), 3, 3);
+  ProgramInfo().GifEnablePalette = true;
+  ProgramInfo().GifEnableDither = true;
+  auto grey = [](const TRgb& c) { return c.R == c.G && c.G == c.B; };
+  const std::function<bool(const TRgb&)> allowed[] = {
+      [](const TRgb&) { return true; },
+      [](const TRgb&) { return true; },
+      [](const TRgb&) { return true; },
+      [](const TRgb& c) {
+        const auto& p = HalftonePalette();
+        return std::any_of(p.begin(), p.end(), [&](const TPaletteEntry& e) {
+          return e.Red == c.R && e.Green == c.G && e.Blue == c.B;
+        });
+      },
+      [&](const TRgb& c) { return grey(c) && (c.R == 0 || c.R == 0x80 || c.R == 0xC0 || c.R == 0xFF); },
+      [&](const TRgb& c) { return grey(c) && (c.R == 0 || c.R == 0xFF); },
+      grey,
+      [](const TRgb& c) { return c.R % 51 == 0 && c.G % 51 == 0 && c.B % 51 == 0; }};
+  const std::size_t mostColours[] = {256, 256, 20, 256, 4, 2, 256, 216};
+  for (int palette = 0; palette <= 7; ++palette) {
+    SCOPED_TRACE(palette);
+    ProgramInfo().GifPalette = static_cast<std::uint8_t>(palette);
+    ProgramInfo().GifDither = static_cast<std::uint8_t>(palette % 7);
+    ProgramInfo().GifCompress = static_cast<std::uint8_t>(palette % 2);
+    const std::string out = Dir() + "p" + std::to_string(palette) + ".gif";
+    ASSERT_TRUE(m.ProcessFile(src, out));
+    const auto read = ReadFrames(out, 1);
+    ASSERT_EQ(read.size(), 1u);
+    ASSERT_EQ(read[0].Pixels.Width, 40);
+    std::vector<TRgb> seen;
+    for (int y = 0; y < 30; ++y) {
+      for (int x = 0; x < 40; ++x) {
+        const TRgb c = read[0].At(x, y);
+        ASSERT_TRUE(allowed[palette](c)) << c << " at " << x << "," << y;
+        if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
+      }
+    }
+    EXPECT_LE(seen.size(), mostColours[palette]);
+    EXPECT_GT(seen.size(), 1u);
+  }
+}
+
+// An animation from Pillow (hidden pixels in every frame, later frames
+// smaller and moved, one restoring the previous picture) goes through
+// without marks: Pillow composes the same pictures from our file as from
+// its own.
+TEST_F(ProcessGifTest, PillowAnimationShowsTheSameAfterwards) {
+  if (!testsupport::HavePillow()) GTEST_SKIP() << "Pillow is not importable by /usr/bin/python3";
+  const std::string src = Dir() + "pillow.gif";
+  const auto made = testsupport::Run(
+      {"/usr/bin/python3", "-c",
+       "import sys\n"
+       "from PIL import Image\n"
+       "pal = [0,0,0, 255,0,0, 0,255,0, 0,0,255, 255,255,0, 0,0,0]\n"
+       "frames = []\n"
+       "for i in range(4):\n"
+       "    im = Image.new('P', (24, 16), 5 if i else 0)\n"
+       "    im.putpalette(pal + [0] * (768 - len(pal)))\n"
+       "    for y in range(16):\n"
+       "        for x in range(24):\n"
+       "            if (x // 4 + y // 3 + i) % 3 == 0 and x > i * 3: im.putpixel((x, y), 1 + i)\n"
+       "            elif i and (x + y) % 5 == 0: im.putpixel((x, y), 0)\n"
+       "    frames.append(im)\n"
+       "frames[0].save(sys.argv[1], save_all=True, append_images=frames[1:], duration=[30, 40, 50, 60],\n"
+       "               disposal=[1, 1, 1, 3], loop=0, transparency=5, optimize=False)\n",
+       src});
+  ASSERT_EQ(made.ExitCode, 0) << made.Err;
+  TMark none;
+  ASSERT_TRUE(none.ProcessFile(src, Dir() + "out.gif"));
+  EXPECT_EQ(ReadFrames(Dir() + "out.gif", 4).size(), 4u);
+  const auto compared = testsupport::Run(
+      {"/usr/bin/python3", "-c",
+       "import sys\n"
+       "from PIL import Image\n"
+       "def frames(name):\n"
+       "    im = Image.open(name)\n"
+       "    out = []\n"
+       "    for i in range(im.n_frames):\n"
+       "        im.seek(i)\n"
+       "        out.append((im.info.get('duration'), list(im.convert('RGBA').getdata())))\n"
+       "    return out\n"
+       "a, b = frames(sys.argv[1]), frames(sys.argv[2])\n"
+       "if len(a) != len(b): print('frames', len(a), len(b))\n"
+       "for i, (x, y) in enumerate(zip(a, b)):\n"
+       "    if x[0] != y[0]: print('frame', i, 'duration', x[0], y[0])\n"
+       "    diff = [k for k in range(len(x[1])) if x[1][k] != y[1][k]]\n"
+       "    if diff: print('frame', i, len(diff), 'pixels differ, first at', diff[0], x[1][diff[0]], y[1][diff[0]])\n",
+       src, Dir() + "out.gif"});
+  ASSERT_EQ(compared.ExitCode, 0) << compared.Err;
+  EXPECT_EQ(compared.Out, "");
 }
