@@ -588,6 +588,24 @@ void TBitmap::Assign(const TGraphic& source) {
   source.AssignTo(*this);
 }
 
+void TBitmap::TakePicture(TBitmap&& picture) {
+  TBrush brush = canvas_->Brush;
+  TPen pen = canvas_->Pen;
+  TPoint penPos = canvas_->PenPos;
+  TProgressEvent progress = OnProgress;
+  bool transparent = Transparent();
+  TTransparentMode mode = transparentMode_;
+  TColor key = transparentColor_;
+  *this = std::move(picture);
+  canvas_->Brush = brush;
+  canvas_->Pen = pen;
+  canvas_->PenPos = penPos;
+  OnProgress = std::move(progress);
+  SetTransparent(transparent);
+  transparentMode_ = mode;
+  transparentColor_ = key;
+}
+
 void TBitmap::AssignTo(TBitmap& dest) const { dest.Assign(*this); }
 
 // Draws (stretching when needed) onto rect of the canvas; see

@@ -232,6 +232,11 @@ class TBitmap : public TGraphic {
   // Makes the bitmap empty (0 x 0), keeping format and canvas state.
   void Clear() { SetSize(0, 0); }
 
+  // Takes over a freshly decoded picture (size, format, palette, pixels)
+  // while keeping this bitmap's drawing state, progress handler and
+  // transparency settings, as a loader must.
+  void TakePicture(TBitmap&& picture);
+
  private:
   void Reallocate(int width, int height);
   void FillNew(int fromX, int fromY);

@@ -202,25 +202,6 @@ void DecodeRle(std::span<const std::uint8_t> data, const DibHeader& h, TBitmap& 
   consumed = r.Position();
 }
 
-// Keeps the target's drawing state and handlers while its picture is
-// replaced by a freshly decoded one.
-void Commit(TBitmap& target, TBitmap&& picture) {
-  TBrush brush = target.Canvas().Brush;
-  TPen pen = target.Canvas().Pen;
-  TPoint penPos = target.Canvas().PenPos;
-  TProgressEvent progress = target.OnProgress;
-  bool transparent = target.Transparent();
-  TBitmap::TTransparentMode mode = target.TransparentMode();
-  TColor key = mode == TBitmap::tmFixed ? target.TransparentColor() : clDefault;
-  target = std::move(picture);
-  target.Canvas().Brush = brush;
-  target.Canvas().Pen = pen;
-  target.Canvas().PenPos = penPos;
-  target.OnProgress = std::move(progress);
-  target.SetTransparent(transparent);
-  if (mode == TBitmap::tmFixed) target.SetTransparentColor(key);
-}
-
 // Decodes the DIB whose info header starts at infoPos. pixelOffset: where
 // the file header says the pixels are (files); without it they follow the
 // palette (icons). Returns the position just after the pixel data.
@@ -382,13 +363,13 @@ void PutU32(std::vector<std::uint8_t>& b, std::uint32_t v) {
 void ReadBmp(std::span<const std::uint8_t> data, TBitmap& bitmap) {
   TBitmap picture;
   DecodeBmpFile(data, picture);
-  Commit(bitmap, std::move(picture));
+  bitmap.TakePicture(std::move(picture));
 }
 
 std::size_t ReadDib(std::span<const std::uint8_t> data, TBitmap& bitmap, bool heightIsDoubled) {
   TBitmap picture;
   std::uint64_t end = DecodeDib(data, 0, std::nullopt, heightIsDoubled, picture);
-  Commit(bitmap, std::move(picture));
+  bitmap.TakePicture(std::move(picture));
   return static_cast<std::size_t>(end);
 }
 
@@ -488,7 +469,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
   if (fileSize >= used && fileSize <= static_cast<std::uint64_t>(remaining)) {
     stream.SetPosition(start + static_cast<std::int64_t>(fileSize));
   }
-  Commit(*this, std::move(picture));
+  TakePicture(std::move(picture));
 }
 
 void TBitmap::SaveToStream(TStream& stream) { WriteBmp(*this, stream); }

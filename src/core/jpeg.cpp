@@ -239,25 +239,6 @@ void CheckQuality(int quality) {
   }
 }
 
-// Keeps the target's drawing state and handlers while its picture is
-// replaced by a freshly decoded one.
-void Commit(TBitmap& target, TBitmap&& picture) {
-  TBrush brush = target.Canvas().Brush;
-  TPen pen = target.Canvas().Pen;
-  TPoint penPos = target.Canvas().PenPos;
-  TProgressEvent progress = target.OnProgress;
-  bool transparent = target.Transparent();
-  TBitmap::TTransparentMode mode = target.TransparentMode();
-  TColor key = mode == TBitmap::tmFixed ? target.TransparentColor() : clDefault;
-  target = std::move(picture);
-  target.Canvas().Brush = brush;
-  target.Canvas().Pen = pen;
-  target.Canvas().PenPos = penPos;
-  target.OnProgress = std::move(progress);
-  target.SetTransparent(transparent);
-  if (mode == TBitmap::tmFixed) target.SetTransparentColor(key);
-}
-
 TBitmap Decode(const std::uint8_t* data, std::size_t size) {
   auto job = std::make_unique<DecodeJob>();
   DecodeCleanup cleanup{job.get()};
@@ -283,7 +264,7 @@ TBitmap Decode(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap) {
-  Commit(bitmap, Decode(data, size));
+  bitmap.TakePicture(Decode(data, size));
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality) {
