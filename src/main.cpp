@@ -1,8 +1,10 @@
 #include <QApplication>
-#include <QMainWindow>
 
 #include "app/settings.h"
+#include "formats/registry.h"
 #include "windows/gui_handler_qt.h"
+#include "windows/main_form.h"
+#include "windows/main_gif_timer.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -10,15 +12,17 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName("Stampwise");
   // Before the settings: reading them may already need a message box.
   InstallGuiHandler();
+  RegisterImageFormats();
+  InstallGIFAnimationTimers();
   CreateProgramInfo();
   int result = 0;
   {
-    QMainWindow window;
-    window.setWindowTitle("Stampwise");
-    window.resize(800, 600);
-    window.show();
+    // The only window made at start; it saves the settings as it goes.
+    TfrmMain form;
+    form.show();
     result = app.exec();
   }
+  RemoveGIFAnimationTimers();
   FreeProgramInfo();
   SetGuiHandler(nullptr);
   return result;

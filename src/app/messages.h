@@ -16,6 +16,7 @@ constexpr int ConversionListColumn = 304;     // followed by " <count> <size>"
 constexpr int OutputFolderMissing = 401;
 constexpr int ConversionListEmpty = 402;
 constexpr int AskConvertWithoutMark = 403;
+constexpr int AskDeleteMark = 400;
 constexpr int OverwriteYes = 910;
 constexpr int OverwriteNo = 911;
 constexpr int OverwriteAllYes = 912;
@@ -26,11 +27,13 @@ constexpr int SelectFolderCaption = 980;
 constexpr int FolderDoesNotExist = 981;       // follows a quoted path
 constexpr int NewFolderCaption = 982;
 constexpr int NewFolderPrompt = 983;          // followed by the parent folder
+constexpr int AskReplaceExisting = 1551;
 constexpr int MarkFileNotWritten = 1555;
 constexpr int FrameStyleFirst = 1611;         // frame styles 0..5: 1611..1616
 constexpr int FrameStyleLast = 1616;
 constexpr int MarkFileDamaged = 9000;
 constexpr int JpegQuality = 9001;             // "jpg " + text + ":" + q + "%"
+constexpr int PreviewFileType = 9006;         // followed by ":" and the extension
 constexpr int OverwriteQuestion = 9012;       // follows the target's path
 constexpr int LogFailed = 9023;
 constexpr int LogHead = 9024;
@@ -39,6 +42,7 @@ constexpr int LogElapsedSeconds = 9026;       // followed by the seconds
 constexpr int SettingsUnreadable = 9100;      // followed by "key=value" lines
 constexpr int HelpFileMissing = 9101;         // followed by the file name
 constexpr int ShellnookAction = 9102;         // file-manager menu entry
+constexpr int MaskEditorMissing = 9110;       // followed by the program's path
 
 // Every number above, for the check that the English texts are complete.
 constexpr std::initializer_list<int> AllNumbers = {
@@ -49,6 +53,7 @@ constexpr std::initializer_list<int> AllNumbers = {
     FolderDoesNotExist, NewFolderCaption, NewFolderPrompt, MarkFileNotWritten,
     1611, 1612, 1613, 1614, 1615, 1616, MarkFileDamaged, JpegQuality,
     OverwriteQuestion, LogFailed, LogHead, LogConvertedCount, LogElapsedSeconds,
-    SettingsUnreadable, HelpFileMissing, ShellnookAction};
+    SettingsUnreadable, HelpFileMissing, ShellnookAction, AskDeleteMark,
+    AskReplaceExisting, PreviewFileType, MaskEditorMissing};
 
 }  // namespace msg

@@ -1,0 +1,727 @@
+// The main window on the offscreen platform, in a program folder of its
+// own: gathering files, marks and layers, the marked preview, the batch
+// with its overwrite question, Stop and log, the hand-over file, drops,
+// languages, skins and closing. Dialogs are answered by the recording
+// window side and the replaced services, never by waiting on them.
+
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/messages.h"
+#include "core/jpeg.h"
+#include "formats/registry.h"
+#include "imaging/mark.h"
+#include "windows/main_form.h"
+#include "windows/query_over.h"
+#include "windows/shell_tree.h"
+#include "windows/windows_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+TBitmap Solid(int w, int h, TColor c) {
+  TBitmap b(w, h, pf24bit);
+  b.Canvas().Brush.Color = c;
+  b.Canvas().FillRect(TRect{0, 0, w, h});
+  return b;
+}
+
+TBitmap Pattern(int w, int h, int seed) {
+  TBitmap b(w, h, pf24bit);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = b.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      row[3 * x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed);
+      row[3 * x + 1] = static_cast<std::uint8_t>(x * 5 + y * 11 + seed * 3);
+      row[3 * x + 2] = static_cast<std::uint8_t>(x * 13 + y * 17 + seed * 7);
+    }
+  }
+  return b;
+}
+
+// The marks are blended at transparency 0, which may leave a channel one
+// step short of the mark's colour.
+::testing::AssertionResult Near(TColor actual, TColor expected) {
+  const auto diff = [](int a, int b) { return a > b ? a - b : b - a; };
+  if (diff(GetRValue(actual), GetRValue(expected)) <= 2 && diff(GetGValue(actual), GetGValue(expected)) <= 2 &&
+      diff(GetBValue(actual), GetBValue(expected)) <= 2) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << std::hex << actual << " is not near " << expected;
+}
+
+class MainFormTest : public WindowsTest {
+ protected:
+  void SetUp() override {
+    WindowsTest::SetUp();
+    RegisterImageFormats();
+    fs::create_directories(Dir() + "in");
+    fs::create_directories(Dir() + "out");
+    TMainServices& s = TfrmMain::Services();
+    s.QueryOverwrite = [this](const std::string& text) {
+      questions_.push_back(text);
+      const int a = answers_.empty() ? oaNo : answers_.front();
+      if (!answers_.empty()) answers_.erase(answers_.begin());
+      return a;
+    };
+    s.ShowLog = [this](const TStringList& lines) { logs_.push_back(lines); };
+    s.SelectFolder = [this](std::string& path) {
+      offeredFolder_ = path;
+      if (chosenFolder_.empty()) return false;
+      path = chosenFolder_;
+      return true;
+    };
+    s.ChooseMarkFiles = [this](QWidget*) { return importFiles_; };
+    s.ChoosePreviewSaveName = [this](QWidget*) { return saveName_; };
+    s.ExecuteSetup = [this](int page) {
+      setupPages_.push_back(page);
+      return false;
+    };
+    s.StartProgram = [this](const std::string& program, const std::string& folder) {
+      started_.push_back(program + "|" + folder);
+      return true;
+    };
+    ProgramInfo().CfgDefPath = Dir() + "in";
+    ProgramInfo().AutoLocateOldPath = true;
+  }
+
+  void TearDown() override {
+    handler_.OnPump = nullptr;
+    form_.reset();
+    TfrmMain::Services() = TfrmMain::DefaultServices();
+    WindowsTest::TearDown();
+  }
+
+  TfrmMain& Form() {
+    if (!form_) form_ = std::make_unique<TfrmMain>();
+    return *form_;
+  }
+  TfrmMain& ShownForm() {
+    TfrmMain& form = Form();
+    form.show();
+    EXPECT_TRUE(WaitFor([&] { return form.isVisible(); }));
+    return form;
+  }
+
+  // A mark of one colour in the top-left corner, drawn fully opaque.
+  std::string WriteMark(const std::string& name, int w, int h, TColor color) {
+    TMark m;
+    m.AddMark("");
+    m.Records[0].SetPictureType(".bmp");
+    m.Records[0].SetAnchor(0);
+    m.Records[0].SetXOffset(0);
+    m.Records[0].SetYOffset(0);
+    m.Records[0].SetTransparency(0);
+    m.Records[0].SetColorKeyOn(false);
+    m.MarkPictures[0] = Solid(w, h, color);
+    fs::create_directories(Dir() + "spm");
+    const std::string path = Dir() + "spm/" + name + ".spm";
+    EXPECT_TRUE(m.SaveMarkFile(0, path));
+    return path;
+  }
+  std::string WriteBmp(const std::string& relative, int seed, int w = 12, int h = 8) {
+    const std::string path = Dir() + relative;
+    fs::create_directories(fs::path(path).parent_path());
+    TBitmap b = Pattern(w, h, seed);
+    b.SaveToFile(path);
+    return path;
+  }
+  std::string WriteJpeg(const std::string& relative, int seed) {
+    const std::string path = Dir() + relative;
+    testsupport::WriteBytes(path, EncodeJpeg(Pattern(16, 10, seed), 90));
+    return path;
+  }
+  void GoTo(TfrmMain& form, const std::string& folder) {
+    ShellTreeGotoPath(*form.tvwPath, folder);
+    ASSERT_EQ(form.ShellListFolder(), folder);
+  }
+  void ClickConvItem(TfrmMain& form, int index) {
+    QTreeWidgetItem* item = form.lvwConvFile->topLevelItem(index);
+    ASSERT_NE(item, nullptr);
+    const QRect r = form.lvwConvFile->visualItemRect(item);
+    QTest::mouseClick(form.lvwConvFile->viewport(), Qt::LeftButton, {}, r.center());
+  }
+  bool HasBox(int number, int kind) const {
+    for (const auto& box : handler_.Boxes) {
+      if (box.Text.rfind(GetMessageText(number), 0) == 0 && box.Kind == kind) return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<TfrmMain> form_;
+  std::vector<int> answers_;
+  std::vector<std::string> questions_;
+  std::vector<TStringList> logs_;
+  std::string offeredFolder_;
+  std::string chosenFolder_;
+  std::vector<std::string> importFiles_;
+  std::optional<std::string> saveName_;
+  std::vector<int> setupPages_;
+  std::vector<std::string> started_;
+};
+
+// ---- The form and its texts --------------------------------------------------------
+
+TEST_F(MainFormTest, EveryControlOfTheLanguageTableIsOnTheForm) {
+  TfrmMain& form = Form();
+  for (const char* name :
+       {"mnuFile", "mnuExit", "tbExit", "mnuVeilpaint", "mnuMakemark", "mnuCreate", "tbMakeCurrently",
+        "mnuCreateToNewFolder", "tbCreateToNewFolder", "mnuStopTran", "tbStopTran", "mnuS0", "mnuNewmark",
+        "miAddMark", "mnuEditmark", "miEditMark", "mnuDelmark", "miDelMark", "mnuInportMark", "miInportMark",
+        "mnuExportMark", "miExportMark", "mnuView", "mnuBrowse", "mnuRefresh", "mnuRefreshMark", "mnuAutoFitWindow",
+        "mnuLanguagePack", "mnuSkin", "mnuSkinDefault", "mnuSkin1", "mnuSkin2", "mnuSkin3", "mnuSkin4", "mnuTools",
+        "mnuSetup", "tbSetup", "mnuH0", "mnuHelp", "mnuMainPage", "mnuSaveAs", "tbNewmark", "tbEditmark",
+        "tbDelmark", "tbAutoFitWindow", "tbTutorial", "tbBrowse", "lblAddress", "sbGo", "pnlSelectFile",
+        "lvwConvFile", "tbAddFile", "tbAddAll", "tbDelFile", "tbDelAllFile", "tbAddFolder", "tbStop", "pnlmarkList",
+        "pnlSelectmark", "lvwSelectMark", "btnClear", "btnClearAll",
+        // The rest of the window's named parts.
+        "tvwPath", "lvwFile", "pnlAddress", "edtAddress", "sbUP", "ffFind", "chkMark", "pnlmark", "PopupMenu1",
+        "pnlSelectModel", "btnUp", "btnDown", "SpeedButton3", "SpeedButton4", "pnlPreview", "pnlView", "sbWidth",
+        "sbHeight", "opGL", "pbPreview", "PopupMenu2", "sbBar", "pnlPosition", "pbPosition", "imgWebPage"}) {
+    EXPECT_NE(form.findChild<QObject*>(name), nullptr) << name;
+  }
+  EXPECT_EQ(form.objectName(), "frmMain");
+  EXPECT_EQ(form.windowTitle().toStdString(), GetMessageText(99) + " V3.09");
+  EXPECT_EQ(form.mnuFile->title().toStdString(), GetMessageText(210));
+  EXPECT_EQ(form.tbMakeCurrently->text().toStdString(), GetMessageText(221));
+  EXPECT_EQ(form.tbMakeCurrently->toolTip().toStdString(), GetMessageText(330));
+  EXPECT_EQ(form.mnuSkin3->text().toStdString(), GetMessageText(246) + " &3");
+  EXPECT_EQ(form.btnClearAll->toolTip().toStdString(), GetMessageText(308));
+  EXPECT_EQ(form.lvwSelectMark->headerItem()->text(0).toStdString(), GetMessageText(322));
+  EXPECT_EQ(form.lvwConvFile->headerItem()->text(0).toStdString(), GetMessageText(304));
+  for (int n : {105, 210, 212, 220, 221, 222, 223, 230, 231, 232, 233, 234, 235, 240, 241, 242, 243, 244, 245, 246,
+                250, 251, 260, 261, 262, 300, 301, 302, 303, 305, 306, 307, 308, 309, 310, 320, 321, 322, 330, 334,
+                335, 336, 340, 341, 342, 343, 345, 355}) {
+    EXPECT_FALSE(Trim(GetMessageText(n)).empty()) << n;
+  }
+  // Commands whose windows do not exist yet are off, not faked.
+  EXPECT_FALSE(form.mnuNewmark->isEnabled());
+  EXPECT_FALSE(form.tbEditmark->isEnabled());
+  EXPECT_FALSE(form.mnuBrowse->isEnabled());
+  EXPECT_FALSE(form.mnuStopTran->isEnabled());
+  EXPECT_FALSE(form.mnuCreate->isEnabled());
+}
+
+// ---- Gathering, marks, preview and the batch --------------------------------------------
+
+TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {
+  const std::string a = WriteBmp("in/a.bmp", 1);
+  const std::string b = WriteBmp("in/b.bmp", 2);
+  const std::string c = WriteJpeg("in/c.jpg", 3);
+  testsupport::WriteBytes(Dir() + "in/notes.txt", {'x'});
+  const std::string markA = WriteMark("A", 4, 3, clRed);
+  const std::string markB = WriteMark("B", 2, 1, clBlue);
+
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "in");
+  EXPECT_EQ(form.edtAddress->text().toStdString(), Dir() + "in");
+  QTest::mouseClick(form.tbAddAll, Qt::LeftButton);
+  EXPECT_EQ(form.ConvFiles(), (Names{a, b, c}));
+  EXPECT_EQ(form.lvwConvFile->headerItem()->text(0).toStdString(),
+            ConversionListCaption(GetMessageText(304), 3, TotalFileSize({a, b, c})));
+  EXPECT_TRUE(form.mnuCreate->isEnabled());
+  EXPECT_TRUE(form.tbCreateToNewFolder->isEnabled());
+
+  ASSERT_EQ(form.chkMark->count(), 2);
+  form.SetMarkChecked("A", true);
+  form.SetMarkChecked("B", true);
+  EXPECT_EQ(form.Layers().Names(), (Names{"B", "A"}));
+
+  ClickConvItem(form, 0);
+  EXPECT_EQ(form.PreviewFile(), a);
+  EXPECT_EQ(form.PreviewSource(), 1);
+  EXPECT_TRUE(form.HasMarks());
+  const TBitmap& preview = form.PreviewBitmap();
+  ASSERT_EQ(preview.Width(), 12);
+  // A is drawn first, B (the top layer) over it.
+  EXPECT_TRUE(Near(preview.Canvas().Pixel(0, 0), clBlue));
+  EXPECT_TRUE(Near(preview.Canvas().Pixel(3, 2), clRed));
+  const TBitmap source = Pattern(12, 8, 1);
+  EXPECT_EQ(preview.Canvas().Pixel(8, 6), source.Canvas().Pixel(8, 6));
+  EXPECT_FALSE(form.StatusPanel(1)->text().isEmpty());
+
+  // b.bmp is there already; the question is answered Yes.
+  const std::string out = Dir() + "out/";
+  testsupport::WriteBytes(out + "b.bmp", {'o', 'l', 'd'});
+  answers_ = {oaYes};
+  chosenFolder_ = out;
+  ProgramInfo().ExportPath = Dir();
+  QTest::mouseClick(form.tbCreateToNewFolder, Qt::LeftButton);
+  EXPECT_EQ(offeredFolder_, Dir());
+  EXPECT_EQ(ProgramInfo().ExportPath, out);
+  EXPECT_EQ(questions_, (Names{out + "b.bmp" + GetMessageText(msg::OverwriteQuestion)}));
+  ASSERT_EQ(logs_.size(), 1u);
+  const TStringList& log = logs_[0];
+  ASSERT_EQ(log.Count(), 6);
+  EXPECT_EQ(log[0], GetMessageText(9024));
+  EXPECT_EQ(log[1], GetMessageText(9025) + "3/3");
+  EXPECT_EQ(log[3], "1. " + a + " => " + out + "a.bmp");
+
+  // Each output is what processing the file alone with the same marks,
+  // bottom layer first, writes.
+  fs::create_directories(Dir() + "ref");
+  TMark marks;
+  marks.AddMarkFiles(std::vector<std::string>{markA, markB});
+  marks.LoadMarks();
+  for (const std::string name : {"a.bmp", "b.bmp", "c.jpg"}) {
+    ASSERT_TRUE(marks.ProcessFile(Dir() + "in/" + name, Dir() + "ref/" + name)) << name;
+    EXPECT_EQ(testsupport::ReadBytes(out + name), testsupport::ReadBytes(Dir() + "ref/" + name)) << name;
+  }
+
+  EXPECT_FALSE(form.pnlPosition->isVisible());
+  EXPECT_EQ(form.StatusPanel(0)->text(), "Ready");
+  EXPECT_TRUE(form.mnuCreate->isEnabled());
+  EXPECT_FALSE(form.mnuStopTran->isEnabled());
+  EXPECT_FALSE(form.BatchRunning());
+  EXPECT_EQ(form.pbPosition->value(), 2);
+}
+
+TEST_F(MainFormTest, StopDuringTheSecondOfFiveFilesAndNoSecondRunInside) {
+  Names sources;
+  for (int i = 0; i < 5; ++i) sources.push_back(WriteBmp("in/f" + std::to_string(i) + ".bmp", i));
+  const std::string extra = WriteBmp("more/extra.bmp", 9);
+  WriteMark("A", 2, 2, clRed);
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "out");
+  form.WMDropFiles(sources);
+  ASSERT_EQ(form.ConvFiles(), sources);
+  form.SetMarkChecked("A", true);
+
+  bool checkedDuringRun = false;
+  const int start = handler_.Pumps;
+  handler_.OnPump = [&](int pump) {
+    if (pump - start == 1) {
+      checkedDuringRun = true;
+      EXPECT_TRUE(form.BatchRunning());
+      EXPECT_TRUE(form.pnlPosition->isVisible());
+      EXPECT_TRUE(form.tbStopTran->isEnabled());
+      EXPECT_FALSE(form.mnuSetup->isEnabled());
+      // A change of the list does not bring the convert commands back.
+      form.WMDropFiles({extra});
+      EXPECT_FALSE(form.mnuCreate->isEnabled());
+      EXPECT_FALSE(form.tbMakeCurrently->isEnabled());
+      form.mnuCreate->trigger();
+      form.mnuSetup->trigger();
+    }
+    if (pump - start == 2) QTest::mouseClick(form.tbStopTran, Qt::LeftButton);
+  };
+  form.mnuCreate->trigger();
+  handler_.OnPump = nullptr;
+
+  EXPECT_TRUE(checkedDuringRun);
+  EXPECT_TRUE(setupPages_.empty());
+  ASSERT_EQ(logs_.size(), 1u);
+  const TStringList& log = logs_[0];
+  EXPECT_EQ(log[1], GetMessageText(9025) + "2/5");
+  EXPECT_EQ(log[log.Count() - 1], "Stop Convert");
+  EXPECT_EQ(log.Count(), 3 + 2 + 1);
+  EXPECT_TRUE(FileExists(Dir() + "out/f1.bmp"));
+  EXPECT_FALSE(FileExists(Dir() + "out/f2.bmp"));
+  EXPECT_FALSE(form.StopRequested());
+  EXPECT_TRUE(form.mnuCreate->isEnabled());
+  EXPECT_FALSE(form.tbStopTran->isEnabled());
+  EXPECT_TRUE(form.mnuSetup->isEnabled());
+}
+
+TEST_F(MainFormTest, ClosingDuringABatchStopsItThenCloses) {
+  for (int i = 0; i < 3; ++i) WriteBmp("in/f" + std::to_string(i) + ".bmp", i);
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "in");
+  form.tbAddAllClick();
+  const int start = handler_.Pumps;
+  bool refused = false;
+  handler_.OnPump = [&](int pump) {
+    if (pump - start == 1) refused = !form.close();
+  };
+  handler_.Answer = idYes;  // convert without a mark
+  chosenFolder_ = Dir() + "out/";
+  form.mnuCreateToNewFolderClick();
+  handler_.OnPump = nullptr;
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(logs_.empty());
+  EXPECT_TRUE(FileExists(Dir() + "out/f0.bmp"));
+  EXPECT_FALSE(FileExists(Dir() + "out/f1.bmp"));
+  EXPECT_TRUE(WaitFor([&] { return !form.isVisible(); }));
+}
+
+TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported) {
+  const std::string a = WriteBmp("in/a.bmp", 4);
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "out");
+  form.ConvertFiles(Dir() + "out/");
+  EXPECT_TRUE(HasBox(402, 1));
+
+  form.WMDropFiles({a});
+  handler_.Answer = idNo;
+  form.mnuCreateClick();
+  EXPECT_TRUE(HasBox(403, 5));
+  EXPECT_TRUE(logs_.empty());
+  EXPECT_FALSE(FileExists(Dir() + "out/a.bmp"));
+
+  handler_.Answer = idYes;
+  form.mnuCreateClick();
+  ASSERT_EQ(logs_.size(), 1u);
+  // No mark: the picture is written as it came.
+  TBitmap written;
+  written.LoadFromFile(Dir() + "out/a.bmp");
+  EXPECT_EQ(written.Canvas().Pixel(5, 5), Pattern(12, 8, 4).Canvas().Pixel(5, 5));
+
+  fs::create_directories(Dir() + "gone");
+  GoTo(form, Dir() + "gone");
+  fs::remove(Dir() + "gone");
+  handler_.Boxes.clear();
+  form.mnuCreateClick();
+  EXPECT_TRUE(HasBox(401, 1));
+  EXPECT_EQ(logs_.size(), 1u);
+}
+
+// ---- Marks and layers ----------------------------------------------------------------------
+
+TEST_F(MainFormTest, DeletingAMarkAsksAndDropsItsLayer) {
+  const std::string dotted = WriteMark("logo.v2", 2, 2, clRed);
+  WriteMark("logo", 2, 2, clBlue);
+  TfrmMain& form = ShownForm();
+  std::vector<std::string> names;
+  for (const TMarkEntry& m : form.MarkEntries()) names.push_back(m.Name);
+  EXPECT_EQ(names, (Names{"logo", "logo.v2"}));
+  form.SetMarkChecked("logo", true);
+  form.SetMarkChecked("logo.v2", true);
+  EXPECT_EQ(form.Layers().Names(), (Names{"logo.v2", "logo"}));
+
+  form.chkMark->setCurrentRow(1);
+  handler_.Answer = idNo;
+  form.miDelMarkClick();
+  EXPECT_TRUE(HasBox(400, 5));
+  EXPECT_TRUE(FileExists(dotted));
+
+  handler_.Answer = idYes;
+  form.miDelMarkClick();
+  EXPECT_FALSE(FileExists(dotted));
+  EXPECT_TRUE(FileExists(Dir() + "spm/logo.spm"));
+  EXPECT_EQ(form.Layers().Names(), (Names{"logo"}));
+  ASSERT_EQ(form.chkMark->count(), 1);
+  EXPECT_EQ(form.chkMark->item(0)->checkState(), Qt::Checked);
+
+  // A mark file removed behind the window's back loses its layer at the
+  // next refresh.
+  fs::remove(Dir() + "spm/logo.spm");
+  form.mnuRefreshMark->trigger();
+  EXPECT_EQ(form.chkMark->count(), 0);
+  EXPECT_EQ(form.Layers().Count(), 0);
+}
+
+TEST_F(MainFormTest, ClearUpAndDownKeepChecksAndPreviewInStep) {
+  WriteBmp("in/a.bmp", 5);
+  WriteMark("A", 3, 3, clRed);
+  WriteMark("B", 2, 2, clBlue);
+  WriteMark("C", 1, 1, clLime);
+  TfrmMain& form = ShownForm();
+  form.WMDropFiles({Dir() + "in/a.bmp"});
+  ClickConvItem(form, 0);
+  for (const char* name : {"A", "B", "C"}) form.SetMarkChecked(name, true);
+  EXPECT_EQ(form.Layers().Names(), (Names{"C", "B", "A"}));
+  EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(0, 0), clLime));
+
+  // C to the bottom: B is on top at (0, 0) now.
+  form.lvwSelectMark->topLevelItem(0)->setSelected(true);
+  QTest::mouseClick(form.btnDown, Qt::LeftButton);
+  QTest::mouseClick(form.btnDown, Qt::LeftButton);
+  QTest::mouseClick(form.btnDown, Qt::LeftButton);
+  EXPECT_EQ(form.Layers().Names(), (Names{"B", "A", "C"}));
+  EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(0, 0), clBlue));
+  EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(2, 2), clRed));
+
+  QTest::mouseClick(form.btnClear, Qt::LeftButton);
+  EXPECT_EQ(form.Layers().Names(), (Names{"B", "A"}));
+  const std::vector<TMarkEntry> marks = form.MarkEntries();
+  EXPECT_TRUE(marks[0].Checked);
+  EXPECT_TRUE(marks[1].Checked);
+  EXPECT_FALSE(marks[2].Checked);
+
+  QTest::mouseClick(form.btnClearAll, Qt::LeftButton);
+  EXPECT_EQ(form.Layers().Count(), 0);
+  for (const TMarkEntry& m : form.MarkEntries()) EXPECT_FALSE(m.Checked);
+  EXPECT_FALSE(form.HasMarks());
+  EXPECT_EQ(form.PreviewBitmap().Canvas().Pixel(0, 0), Pattern(12, 8, 5).Canvas().Pixel(0, 0));
+}
+
+TEST_F(MainFormTest, ImportAndExportCopyMarkFiles) {
+  fs::create_directories(Dir() + "elsewhere");
+  TMark m;
+  m.AddMark("");
+  m.MarkPictures[0] = Solid(2, 2, clRed);
+  m.Records[0].SetPictureType(".bmp");
+  ASSERT_TRUE(m.SaveMarkFile(0, Dir() + "elsewhere/new.spm"));
+  TfrmMain& form = ShownForm();
+  EXPECT_EQ(form.chkMark->count(), 0);
+  importFiles_ = {Dir() + "elsewhere/new.spm"};
+  form.miInportMark->trigger();
+  ASSERT_EQ(form.chkMark->count(), 1);
+  EXPECT_EQ(form.chkMark->item(0)->text(), "new");
+
+  chosenFolder_ = Dir() + "out/";
+  form.mnuExportMark->trigger();
+  EXPECT_EQ(offeredFolder_, "");
+  EXPECT_EQ(testsupport::ReadBytes(Dir() + "out/new.spm"), testsupport::ReadBytes(Dir() + "spm/new.spm"));
+}
+
+// ---- Files ---------------------------------------------------------------------------------
+
+TEST_F(MainFormTest, DroppedFilesAreAddedOnceAndOnlyPictures) {
+  const std::string a = WriteBmp("in/a.bmp", 1);
+  testsupport::WriteBytes(Dir() + "in/readme.txt", {'x'});
+  TfrmMain& form = ShownForm();
+  const auto drop = [&](const Names& files) {
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const std::string& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f));
+    data->setUrls(urls);
+    // A drop goes to the widget that took the drag's entry.
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &enter);
+    QDropEvent event(QPointF(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &event);
+    delete data;
+  };
+  drop({a});
+  EXPECT_EQ(form.ConvFiles(), (Names{a}));
+  drop({a, Dir() + "in/readme.txt"});
+  EXPECT_EQ(form.ConvFiles(), (Names{a}));
+  EXPECT_TRUE(form.mnuCreate->isEnabled());
+
+  form.lvwConvFile->topLevelItem(0)->setSelected(true);
+  ClickConvItem(form, 0);
+  EXPECT_EQ(form.PreviewFile(), a);
+  QTest::mouseClick(form.tbDelFile, Qt::LeftButton);
+  EXPECT_TRUE(form.ConvFiles().empty());
+  EXPECT_FALSE(form.mnuCreate->isEnabled());
+  // The entry is gone, and its preview with it.
+  EXPECT_EQ(form.PreviewBitmap().Width(), 0);
+  EXPECT_EQ(form.lvwConvFile->headerItem()->text(0).toStdString(), GetMessageText(304));
+}
+
+TEST_F(MainFormTest, HandOverFileIsTakenOnFirstShow) {
+  const std::string one = WriteBmp("shots/one.bmp", 1);
+  const std::string two = WriteBmp("shots/two.bmp", 2);
+  const std::string x = WriteBmp("more/x.bmp", 3);
+  const std::string y = WriteBmp("more/y.bmp", 4);
+  const std::string text = Dir() + "shots/" + "a.txt";
+  testsupport::WriteBytes(text, {'x'});
+  const std::string lines = Dir() + "shots\n" + x + "\n" + y + "\n" + one + "\n";
+  testsupport::WriteBytes(Dir() + "~righ.dat", std::vector<std::uint8_t>(lines.begin(), lines.end()));
+
+  TfrmMain& form = ShownForm();
+  EXPECT_FALSE(FileExists(Dir() + "~righ.dat"));
+  EXPECT_EQ(form.ConvFiles(), (Names{one, two, x, y}));
+  EXPECT_EQ(form.ShellListFolder(), Dir() + "shots");
+  EXPECT_EQ(form.PreviewFile(), one);
+  EXPECT_TRUE(form.mnuCreate->isEnabled());
+}
+
+TEST_F(MainFormTest, FolderSearchAddsPicturesOfSubfoldersAndHoldsTheBatchBack) {
+  const std::string top = WriteBmp("in/top.bmp", 1);
+  const std::string deep = WriteBmp("in/sub/deeper/deep.bmp", 2);
+  testsupport::WriteBytes(Dir() + "in/sub/notes.txt", {'x'});
+  fs::create_directories(Dir() + "in/sub/folder.bmp");
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "in");
+  form.WMDropFiles({top});
+  bool checked = false;
+  handler_.OnPump = [&](int) {
+    if (!form.Searching() || checked) return;
+    checked = true;
+    EXPECT_FALSE(form.tbAddFolder->isEnabled());
+    EXPECT_TRUE(form.tbStop->isEnabled());
+    EXPECT_FALSE(form.mnuCreate->isEnabled());
+  };
+  QTest::mouseClick(form.tbAddFolder, Qt::LeftButton);
+  handler_.OnPump = nullptr;
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(form.ConvFiles(), (Names{top, deep}));
+  EXPECT_TRUE(form.tbAddFolder->isEnabled());
+  EXPECT_FALSE(form.tbStop->isEnabled());
+  EXPECT_TRUE(form.mnuCreate->isEnabled());
+  EXPECT_TRUE(form.StatusPanel(1)->text().isEmpty());
+}
+
+TEST_F(MainFormTest, ShellListSortsByTheClickedColumnFlippingEachTime) {
+  const std::string big = Dir() + "in/a.bmp";
+  WriteBmp("in/a.bmp", 1, 40, 40);
+  WriteBmp("in/b.bmp", 2, 4, 4);
+  WriteBmp("in/C.bmp", 3, 10, 10);
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "in");
+  EXPECT_EQ(form.ShellListFiles(), (Names{big, Dir() + "in/b.bmp", Dir() + "in/C.bmp"}));
+  form.SortShellList(1);
+  EXPECT_TRUE(form.SortDescending());
+  EXPECT_EQ(form.ShellListFiles(), (Names{big, Dir() + "in/C.bmp", Dir() + "in/b.bmp"}));
+  form.SortShellList(1);
+  EXPECT_FALSE(form.SortDescending());
+  EXPECT_EQ(form.ShellListFiles(), (Names{Dir() + "in/b.bmp", Dir() + "in/C.bmp", big}));
+
+  // The list shows the same order once the folder is read.
+  ASSERT_TRUE(WaitFor([&] {
+    const QModelIndex root = form.lvwFile->rootIndex();
+    return form.lvwFile->model()->rowCount(root) == 3;
+  }));
+  const QModelIndex root = form.lvwFile->rootIndex();
+  EXPECT_EQ(form.lvwFile->model()->index(0, 0, root).data().toString(), "b.bmp");
+  EXPECT_EQ(form.lvwFile->model()->index(2, 0, root).data().toString(), "a.bmp");
+}
+
+// ---- Preview ----------------------------------------------------------------------------------
+
+TEST_F(MainFormTest, AutoFitMirrorsAndOneToOneScrollsAndPans) {
+  WriteBmp("in/wide.bmp", 1, 2000, 60);
+  TfrmMain& form = ShownForm();
+  form.WMDropFiles({Dir() + "in/wide.bmp"});
+  ClickConvItem(form, 0);
+  ASSERT_TRUE(form.mnuAutoFitWindow->isChecked());
+  EXPECT_TRUE(form.tbAutoFitWindow->isChecked());
+  EXPECT_FALSE(form.sbWidth->isVisible());
+  EXPECT_LT(form.DisplayBitmap().Width(), 2000);
+  EXPECT_LE(form.DisplayBitmap().Width(), form.pnlPreview->width() - 4);
+
+  QTest::mouseClick(form.tbAutoFitWindow, Qt::LeftButton);
+  EXPECT_FALSE(form.mnuAutoFitWindow->isChecked());
+  EXPECT_TRUE(form.sbWidth->isVisible());
+  EXPECT_EQ(form.DisplayBitmap().Width(), 2000);
+  EXPECT_EQ(form.sbWidth->maximum(), 2000 - form.pnlView->width());
+  EXPECT_EQ(form.sbWidth->pageStep(), form.pnlView->width());
+  EXPECT_EQ(form.sbWidth->singleStep(), form.pnlView->width() / 10);
+  EXPECT_EQ(form.pnlView->width() + form.sbHeight->width(), form.pnlPreview->width());
+
+  form.PreviewMouseDown(Qt::LeftButton, QPoint(100, 10));
+  form.PreviewMouseMove(Qt::LeftButton, QPoint(40, 10));
+  EXPECT_EQ(form.sbWidth->value(), 60);
+  form.PreviewMouseUp(Qt::LeftButton);
+  form.PreviewMouseMove(Qt::LeftButton, QPoint(0, 10));
+  EXPECT_EQ(form.sbWidth->value(), 60);
+
+  form.mnuAutoFitWindow->trigger();
+  EXPECT_TRUE(form.tbAutoFitWindow->isChecked());
+  EXPECT_EQ(form.sbWidth->value(), 0);
+  EXPECT_FALSE(form.sbWidth->isVisible());
+  // The preview never gets too small to resize the window again.
+  EXPECT_GE(form.pnlPreview->minimumWidth(), 101);
+  EXPECT_GE(form.pnlPreview->minimumHeight(), 101);
+}
+
+TEST_F(MainFormTest, SavingThePreviewAsBmpLeavesThePreviewAlone) {
+  WriteBmp("in/a.bmp", 6);
+  WriteMark("A", 3, 3, clRed);
+  ProgramInfo().BmpKeepColor = false;
+  ProgramInfo().BmpColorSetup = 5;  // 1 bit
+  TfrmMain& form = ShownForm();
+  form.WMDropFiles({Dir() + "in/a.bmp"});
+  ClickConvItem(form, 0);
+  form.SetMarkChecked("A", true);
+  const TBitmap before = form.PreviewBitmap();
+
+  saveName_ = Dir() + "out/sample.bmp";
+  form.mnuSaveAs->trigger();
+  ASSERT_TRUE(FileExists(*saveName_));
+  EXPECT_EQ(form.PreviewBitmap().PixelFormat(), pf24bit);
+  EXPECT_EQ(testsupport::ReadBytes(*saveName_).size() < 200u, true);
+  for (int y = 0; y < before.Height(); ++y) {
+    for (int x = 0; x < before.Width(); ++x) {
+      ASSERT_EQ(form.PreviewBitmap().Canvas().Pixel(x, y), before.Canvas().Pixel(x, y)) << x << "," << y;
+    }
+  }
+
+  // Over an existing file only after a Yes.
+  const auto saved = testsupport::ReadBytes(*saveName_);
+  ProgramInfo().BmpKeepColor = true;
+  handler_.Answer = idNo;
+  form.mnuSaveAs->trigger();
+  EXPECT_TRUE(HasBox(1551, 5));
+  EXPECT_EQ(testsupport::ReadBytes(*saveName_), saved);
+  handler_.Answer = idYes;
+  form.mnuSaveAs->trigger();
+  EXPECT_NE(testsupport::ReadBytes(*saveName_), saved);
+}
+
+// ---- Settings, languages, skins, help ------------------------------------------------------------
+
+TEST_F(MainFormTest, ClosingStoresTheFolderAndTheFitSwitch) {
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "out");
+  form.mnuAutoFitWindow->trigger();
+  form.close();
+  form_.reset();
+  FreeProgramInfo();
+  CreateProgramInfo();
+  EXPECT_EQ(ProgramInfo().CfgDefPath, Dir() + "out");
+  EXPECT_FALSE(ProgramInfo().CfgAutoResize);
+
+  // The next window starts there.
+  TfrmMain& again = Form();
+  EXPECT_EQ(again.ShellListFolder(), Dir() + "out");
+  EXPECT_FALSE(again.tbAutoFitWindow->isChecked());
+}
+
+TEST_F(MainFormTest, LanguageMenuListsTheFolderAndSwitchesTexts) {
+  testsupport::WriteBytes(Dir() + "language/deutsch", {'2', '1', '0', '=', '&', 'D', 'a', 't', 'e', 'i', '\n'});
+  TfrmMain& form = Form();
+  const QList<QAction*> items = form.mnuLanguagePack->actions();
+  ASSERT_EQ(items.size(), 2);
+  EXPECT_EQ(items[0]->text(), "deutsch");
+  EXPECT_FALSE(items[0]->isChecked());
+  EXPECT_TRUE(items[1]->isChecked());
+  items[0]->trigger();
+  EXPECT_EQ(ProgramInfo().LanguagePackNow, "deutsch");
+  EXPECT_EQ(form.mnuFile->title(), "&Datei");
+  EXPECT_TRUE(items[0]->isChecked());
+  EXPECT_FALSE(items[1]->isChecked());
+  EXPECT_TRUE(FileExists(Dir() + "config.inf"));
+}
+
+TEST_F(MainFormTest, OnlyThePlainLookIsChosenAndTheStoredSkinIsKept) {
+  ProgramInfo().CfgSkin = 3;
+  TfrmMain& form = Form();
+  EXPECT_TRUE(form.mnuSkinDefault->isChecked());
+  EXPECT_FALSE(form.mnuSkin3->isEnabled());
+  EXPECT_EQ(ProgramInfo().CfgSkin, 3);
+  form.mnuSkinDefault->trigger();
+  EXPECT_EQ(ProgramInfo().CfgSkin, 0);
+}
+
+TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
+  TfrmMain& form = Form();
+  form.mnuVeilpaint->trigger();
+  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
+  EXPECT_TRUE(started_.empty());
+
+  const std::string editor = Dir() + "Veilpaint";
+  testsupport::WriteBytes(editor, {'#', '!'});
+  ::chmod(editor.c_str(), 0755);
+  form.mnuVeilpaint->trigger();
+  EXPECT_EQ(started_, (Names{editor + "|" + Dir()}));
+
+  handler_.Boxes.clear();
+  form.mnuHelp->trigger();
+  EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+
+  form.tbSetup->click();
+  EXPECT_EQ(setupPages_, (std::vector<int>{0}));
+}
+
+}  // namespace
