@@ -435,6 +435,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
   RefreshMarkList();
   LoadConfigToUI();
+  // The list follows the tree from here on; it starts at the tree's folder
+  // whether or not the last one was restored.
+  tvwPathChange(tvwPath->Path());
   ApplyLanguageFont(static_cast<QWidget*>(this));
   BuildLanguageMenu();
   ApplyLanguage();
@@ -815,6 +818,7 @@ void TfrmMain::CreateControls() {
 
   splMain_->setStretchFactor(0, 2);
   splMain_->setStretchFactor(1, 3);
+  splMain_->setSizes({380, 620});
 
   // Status bar: panel 0 the batch, panel 1 the preview and the search.
   sbBar = new QStatusBar(this);
@@ -998,6 +1002,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::FormShow() {
   ReadShellExtensionRequest();
+  // The tree went to its folder before it had a size to scroll in.
+  if (tvwPath->currentIndex().isValid()) tvwPath->scrollTo(tvwPath->currentIndex(), QAbstractItemView::PositionAtCenter);
   LayoutPreview();
 }
 

@@ -449,6 +449,14 @@ TEST_F(MainFormTest, ClearUpAndDownKeepChecksAndPreviewInStep) {
   EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(0, 0), clBlue));
   EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(2, 2), clRed));
 
+  // Dropping C (selected) on the top layer takes it to the top again.
+  const QRect top = form.lvwSelectMark->visualItemRect(form.lvwSelectMark->topLevelItem(0));
+  form.lvwSelectMarkDragDrop(top.center());
+  EXPECT_EQ(form.Layers().Names(), (Names{"C", "B", "A"}));
+  EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(0, 0), clLime));
+  form.lvwSelectMarkDragDrop(QPoint(-50, -50));
+  EXPECT_EQ(form.Layers().Names(), (Names{"C", "B", "A"}));
+
   QTest::mouseClick(form.btnClear, Qt::LeftButton);
   EXPECT_EQ(form.Layers().Names(), (Names{"B", "A"}));
   const std::vector<TMarkEntry> marks = form.MarkEntries();
@@ -560,6 +568,29 @@ TEST_F(MainFormTest, FolderSearchAddsPicturesOfSubfoldersAndHoldsTheBatchBack) {
   EXPECT_FALSE(form.tbStop->isEnabled());
   EXPECT_TRUE(form.mnuCreate->isEnabled());
   EXPECT_TRUE(form.StatusPanel(1)->text().isEmpty());
+}
+
+TEST_F(MainFormTest, ClosingDuringASearchStopsItThenCloses) {
+  for (int i = 0; i < 20; ++i) WriteBmp("in/d" + std::to_string(i) + "/p.bmp", i, 2, 2);
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "in");
+  bool refused = false;
+  int pumpsAfterClose = -1;
+  handler_.OnPump = [&](int) {
+    if (pumpsAfterClose >= 0) ++pumpsAfterClose;
+    if (form.Searching() && pumpsAfterClose < 0) {
+      refused = !form.close();
+      pumpsAfterClose = 0;
+    }
+  };
+  form.tbAddFolderClick();
+  handler_.OnPump = nullptr;
+  EXPECT_TRUE(refused);
+  // The search ends at its next entry, not after the whole tree.
+  EXPECT_LE(pumpsAfterClose, 1);
+  EXPECT_LT(form.ConvFiles().size(), 20u);
+  EXPECT_FALSE(form.Searching());
+  EXPECT_TRUE(WaitFor([&] { return !form.isVisible(); }));
 }
 
 TEST_F(MainFormTest, ShellListSortsByTheClickedColumnFlippingEachTime) {
