@@ -393,6 +393,25 @@ TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported
   EXPECT_EQ(logs_.size(), 1u);
 }
 
+TEST_F(MainFormTest, DamagedMarkEndsTheRunBeforeAnyFileWithoutALog) {
+  const std::string a = WriteBmp("in/a.bmp", 4);
+  fs::create_directories(Dir() + "spm");
+  testsupport::WriteBytes(Dir() + "spm/bad.spm", {1, 2, 3, 4, 5, 6, 7, 8});
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "out");
+  form.WMDropFiles({a});
+  form.SetMarkChecked("bad", true);
+  ASSERT_EQ(form.Layers().Names(), (Names{"bad"}));
+  QTest::mouseClick(form.tbMakeCurrently, Qt::LeftButton);
+  EXPECT_TRUE(HasBox(msg::MarkFileDamaged, 0));
+  EXPECT_TRUE(logs_.empty());
+  EXPECT_FALSE(FileExists(Dir() + "out/a.bmp"));
+  EXPECT_FALSE(form.BatchRunning());
+  EXPECT_FALSE(form.pnlPosition->isVisible());
+  EXPECT_TRUE(form.mnuCreate->isEnabled());
+  EXPECT_FALSE(form.mnuStopTran->isEnabled());
+}
+
 // ---- Marks and layers ----------------------------------------------------------------------
 
 TEST_F(MainFormTest, DeletingAMarkAsksAndDropsItsLayer) {
