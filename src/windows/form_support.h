@@ -36,5 +36,14 @@ void Guarded(F&& handler) noexcept {
   }
 }
 
+// A new child control carrying the component name the language table and
+// the tests know it by.
+template <class W>
+W* NewNamed(QWidget* parent, const QString& name) {
+  auto* w = new W(parent);
+  w->setObjectName(name);
+  return w;
+}
+
 // The window a new modal window is centred on: the active one, if any.
 inline QWidget* ModalOwner() { return QApplication::activeWindow(); }

@@ -34,33 +34,8 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-QRadioButton* NewRadio(QWidget* parent, const QString& name) {
-  auto* b = new QRadioButton(parent);
-  b->setObjectName(name);
-  return b;
-}
-
-QCheckBox* NewCheck(QWidget* parent, const char* name) {
-  auto* b = new QCheckBox(parent);
-  b->setObjectName(name);
-  return b;
-}
-
-QGroupBox* NewGroup(QWidget* parent, const char* name) {
-  auto* g = new QGroupBox(parent);
-  g->setObjectName(name);
-  return g;
-}
-
-QLabel* NewLabel(QWidget* parent, const char* name) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(name);
-  return l;
-}
-
 QPushButton* NewButton(QWidget* parent, const char* name) {
-  auto* b = new QPushButton(parent);
-  b->setObjectName(name);
+  auto* b = NewNamed<QPushButton>(parent, name);
   b->setAutoDefault(false);
   return b;
 }
@@ -170,15 +145,15 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   btnExit = NewButton(this, "btnExit");
 
   // ---- General
-  rgOutFileFormat = NewGroup(tsGeneral, "rgOutFileFormat");
+  rgOutFileFormat = NewNamed<QGroupBox>(tsGeneral, "rgOutFileFormat");
   outputGroup_ = new QButtonGroup(this);
-  rbOutputDefault = NewRadio(rgOutFileFormat, "rbOutputDefault");
-  rbOutputJpg = NewRadio(rgOutFileFormat, "rbOutputJpg");
-  rbOutputGif = NewRadio(rgOutFileFormat, "rbOutputGif");
-  rbOutputBmp = NewRadio(rgOutFileFormat, "rbOutputBmp");
-  rbOutputPng = NewRadio(rgOutFileFormat, "rbOutputPng");
-  rbOutputPcx = NewRadio(rgOutFileFormat, "rbOutputPcx");
-  rbOutputTga = NewRadio(rgOutFileFormat, "rbOutputTga");
+  rbOutputDefault = NewNamed<QRadioButton>(rgOutFileFormat, "rbOutputDefault");
+  rbOutputJpg = NewNamed<QRadioButton>(rgOutFileFormat, "rbOutputJpg");
+  rbOutputGif = NewNamed<QRadioButton>(rgOutFileFormat, "rbOutputGif");
+  rbOutputBmp = NewNamed<QRadioButton>(rgOutFileFormat, "rbOutputBmp");
+  rbOutputPng = NewNamed<QRadioButton>(rgOutFileFormat, "rbOutputPng");
+  rbOutputPcx = NewNamed<QRadioButton>(rgOutFileFormat, "rbOutputPcx");
+  rbOutputTga = NewNamed<QRadioButton>(rgOutFileFormat, "rbOutputTga");
   {
     auto* grid = new QGridLayout(rgOutFileFormat);
     int id = 0;
@@ -191,7 +166,7 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   }
   rbOutputDefault->setChecked(true);
 
-  lblFileFilter = NewLabel(tsGeneral, "lblFileFilter");
+  lblFileFilter = NewNamed<QLabel>(tsGeneral, "lblFileFilter");
   edtFilter = new QComboBox(tsGeneral);
   edtFilter->setObjectName("edtFilter");
   edtFilter->setEditable(true);
@@ -199,11 +174,11 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   edtFilter->addItem(DefaultImageFilter);
   edtFilter->setMinimumContentsLength(30);
   edtFilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  lblExt1 = NewLabel(tsGeneral, "lblExt1");
-  lblExt2 = NewLabel(tsGeneral, "lblExt2");
-  lblExt3 = NewLabel(tsGeneral, "lblExt3");
-  chkAutoLocateOldPath = NewCheck(tsGeneral, "chkAutoLocateOldPath");
-  chkEnabledShellnook = NewCheck(tsGeneral, "chkEnabledShellnook");
+  lblExt1 = NewNamed<QLabel>(tsGeneral, "lblExt1");
+  lblExt2 = NewNamed<QLabel>(tsGeneral, "lblExt2");
+  lblExt3 = NewNamed<QLabel>(tsGeneral, "lblExt3");
+  chkAutoLocateOldPath = NewNamed<QCheckBox>(tsGeneral, "chkAutoLocateOldPath");
+  chkEnabledShellnook = NewNamed<QCheckBox>(tsGeneral, "chkEnabledShellnook");
   btnShowMouse = NewButton(tsGeneral, "btnShowMouse");
   {
     auto* v = new QVBoxLayout(tsGeneral);
@@ -225,7 +200,7 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   }
 
   // ---- JPG
-  chkKeepJpgCompress = NewCheck(tsJPG, "chkKeepJpgCompress");
+  chkKeepJpgCompress = NewNamed<QCheckBox>(tsJPG, "chkKeepJpgCompress");
   tbJpgCompress = new QSlider(Qt::Horizontal, tsJPG);
   tbJpgCompress->setObjectName("tbJpgCompress");
   // Quality 0 would make every JPEG output fail; the scale starts at 1.
@@ -234,7 +209,7 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   tbJpgCompress->setTickInterval(10);
   tbJpgCompress->setTickPosition(QSlider::TicksBelow);
   tbJpgCompress->setPageStep(10);
-  lblJpgCompress = NewLabel(tsJPG, "lblJpgCompress");
+  lblJpgCompress = NewNamed<QLabel>(tsJPG, "lblJpgCompress");
   lblJpgCompress->setMinimumWidth(fontMetrics().horizontalAdvance("100%") + 8);
   {
     auto* v = new QVBoxLayout(tsJPG);
@@ -247,34 +222,34 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   }
 
   // ---- GIF
-  chkDither = NewCheck(tsGIF, "chkDither");
-  gbDither = NewGroup(tsGIF, "gbDither");
+  chkDither = NewNamed<QCheckBox>(tsGIF, "chkDither");
+  gbDither = NewNamed<QGroupBox>(tsGIF, "gbDither");
   ditherGroup_ = new QButtonGroup(this);
   {
     auto* grid = new QGridLayout(gbDither);
     for (int i = 0; i < 7; ++i) {
-      rbDither[i] = NewRadio(gbDither, QString("rbDither%1").arg(i));
+      rbDither[i] = NewNamed<QRadioButton>(gbDither, QString("rbDither%1").arg(i));
       ditherGroup_->addButton(rbDither[i], i);
       grid->addWidget(rbDither[i], i / 2, i % 2);
     }
   }
   rbDither[0]->setChecked(true);
-  chkPalette = NewCheck(tsGIF, "chkPalette");
-  gbPalette = NewGroup(tsGIF, "gbPalette");
+  chkPalette = NewNamed<QCheckBox>(tsGIF, "chkPalette");
+  gbPalette = NewNamed<QGroupBox>(tsGIF, "gbPalette");
   paletteGroup_ = new QButtonGroup(this);
   {
     auto* grid = new QGridLayout(gbPalette);
     for (int i = 0; i < 8; ++i) {
-      rbPalette[i] = NewRadio(gbPalette, QString("rbPalette%1").arg(i));
+      rbPalette[i] = NewNamed<QRadioButton>(gbPalette, QString("rbPalette%1").arg(i));
       paletteGroup_->addButton(rbPalette[i], i);
       grid->addWidget(rbPalette[i], i / 2, i % 2);
     }
   }
   rbPalette[0]->setChecked(true);
-  gbCompress = NewGroup(tsGIF, "gbCompress");
+  gbCompress = NewNamed<QGroupBox>(tsGIF, "gbCompress");
   compressGroup_ = new QButtonGroup(this);
-  rbLZW = NewRadio(gbCompress, "rbLZW");
-  rbRLE = NewRadio(gbCompress, "rbRLE");
+  rbLZW = NewNamed<QRadioButton>(gbCompress, "rbLZW");
+  rbRLE = NewNamed<QRadioButton>(gbCompress, "rbRLE");
   rbLZW->setText("LZW");
   rbRLE->setText("RLE");
   compressGroup_->addButton(rbLZW, 0);
@@ -286,8 +261,8 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
     h->addWidget(rbRLE);
     h->addStretch(1);
   }
-  chkOnlyAddFirst = NewCheck(tsGIF, "chkOnlyAddFirst");
-  chkDisableAnimate = NewCheck(tsGIF, "chkDisableAnimate");
+  chkOnlyAddFirst = NewNamed<QCheckBox>(tsGIF, "chkOnlyAddFirst");
+  chkDisableAnimate = NewNamed<QCheckBox>(tsGIF, "chkDisableAnimate");
   {
     auto* v = new QVBoxLayout(tsGIF);
     v->addWidget(chkDither);
@@ -301,8 +276,8 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   }
 
   // ---- BMP
-  chkKeepSourceFileColor = NewCheck(tsBMP, "chkKeepSourceFileColor");
-  gbBmpColorSetup = NewGroup(tsBMP, "gbBmpColorSetup");
+  chkKeepSourceFileColor = NewNamed<QCheckBox>(tsBMP, "chkKeepSourceFileColor");
+  gbBmpColorSetup = NewNamed<QGroupBox>(tsBMP, "gbBmpColorSetup");
   cbxBmpColorSetup = new QComboBox(gbBmpColorSetup);
   cbxBmpColorSetup->setObjectName("cbxBmpColorSetup");
   for (const std::string& item : BmpColorSetupItems()) cbxBmpColorSetup->addItem(Q(item));
@@ -317,33 +292,33 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   }
 
   // ---- Viewer
-  chkHideMainAtViewImage = NewCheck(tsViewer, "chkHideMainAtViewImage");
-  gbAutoSize = NewGroup(tsViewer, "gbAutoSize");
-  chkShrinkFit = NewCheck(gbAutoSize, "chkShrinkFit");
-  chkZoomFit = NewCheck(gbAutoSize, "chkZoomFit");
+  chkHideMainAtViewImage = NewNamed<QCheckBox>(tsViewer, "chkHideMainAtViewImage");
+  gbAutoSize = NewNamed<QGroupBox>(tsViewer, "gbAutoSize");
+  chkShrinkFit = NewNamed<QCheckBox>(gbAutoSize, "chkShrinkFit");
+  chkZoomFit = NewNamed<QCheckBox>(gbAutoSize, "chkZoomFit");
   {
     auto* v = new QVBoxLayout(gbAutoSize);
     v->addWidget(chkShrinkFit);
     v->addWidget(chkZoomFit);
   }
-  gbWindowAttributes = NewGroup(tsViewer, "gbWindowAttributes");
-  chkAlwaysTop = NewCheck(gbWindowAttributes, "chkAlwaysTop");
-  chkFullScreen = NewCheck(gbWindowAttributes, "chkFullScreen");
-  chkHideMouse = NewCheck(gbWindowAttributes, "chkHideMouse");
+  gbWindowAttributes = NewNamed<QGroupBox>(tsViewer, "gbWindowAttributes");
+  chkAlwaysTop = NewNamed<QCheckBox>(gbWindowAttributes, "chkAlwaysTop");
+  chkFullScreen = NewNamed<QCheckBox>(gbWindowAttributes, "chkFullScreen");
+  chkHideMouse = NewNamed<QCheckBox>(gbWindowAttributes, "chkHideMouse");
   {
     auto* v = new QVBoxLayout(gbWindowAttributes);
     v->addWidget(chkAlwaysTop);
     v->addWidget(chkFullScreen);
     v->addWidget(chkHideMouse);
   }
-  gbBackground = NewGroup(tsViewer, "gbBackground");
+  gbBackground = NewNamed<QGroupBox>(tsViewer, "gbBackground");
   backgroundGroup_ = new QButtonGroup(this);
-  rbSolidColor = NewRadio(gbBackground, "rbSolidColor");
-  rbTiledImage = NewRadio(gbBackground, "rbTiledImage");
+  rbSolidColor = NewNamed<QRadioButton>(gbBackground, "rbSolidColor");
+  rbTiledImage = NewNamed<QRadioButton>(gbBackground, "rbTiledImage");
   backgroundGroup_->addButton(rbSolidColor, 0);
   backgroundGroup_->addButton(rbTiledImage, 1);
   rbSolidColor->setChecked(true);
-  pnlSolidColor = NewLabel(gbBackground, "pnlSolidColor");
+  pnlSolidColor = NewNamed<QLabel>(gbBackground, "pnlSolidColor");
   pnlSolidColor->setFrameShape(QFrame::Panel);
   pnlSolidColor->setFrameShadow(QFrame::Sunken);
   pnlSolidColor->setAutoFillBackground(true);
@@ -365,9 +340,9 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
     grid->addWidget(btnTiledImage, 1, 2);
     grid->setColumnStretch(1, 1);
   }
-  gbShowHide = NewGroup(tsViewer, "gbShowHide");
-  chkShowToolbar = NewCheck(gbShowHide, "chkShowToolbar");
-  chkShowFullPath = NewCheck(gbShowHide, "chkShowFullPath");
+  gbShowHide = NewNamed<QGroupBox>(tsViewer, "gbShowHide");
+  chkShowToolbar = NewNamed<QCheckBox>(gbShowHide, "chkShowToolbar");
+  chkShowFullPath = NewNamed<QCheckBox>(gbShowHide, "chkShowFullPath");
   {
     auto* v = new QVBoxLayout(gbShowHide);
     v->addWidget(chkShowToolbar);
@@ -382,11 +357,11 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   }
 
   // ---- SlideShow
-  gbSequence = NewGroup(tsSlideShow, "gbSequence");
+  gbSequence = NewNamed<QGroupBox>(tsSlideShow, "gbSequence");
   sequenceGroup_ = new QButtonGroup(this);
-  rbForward = NewRadio(gbSequence, "rbForward");
-  rbReverse = NewRadio(gbSequence, "rbReverse");
-  rbRandom = NewRadio(gbSequence, "rbRandom");
+  rbForward = NewNamed<QRadioButton>(gbSequence, "rbForward");
+  rbReverse = NewNamed<QRadioButton>(gbSequence, "rbReverse");
+  rbRandom = NewNamed<QRadioButton>(gbSequence, "rbRandom");
   sequenceGroup_->addButton(rbForward, 0);
   sequenceGroup_->addButton(rbReverse, 1);
   sequenceGroup_->addButton(rbRandom, 2);
@@ -398,7 +373,7 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
     h->addWidget(rbRandom);
     h->addStretch(1);
   }
-  gbDelay = NewGroup(tsSlideShow, "gbDelay");
+  gbDelay = NewNamed<QGroupBox>(tsSlideShow, "gbDelay");
   tbDelay = new QSlider(Qt::Horizontal, gbDelay);
   tbDelay->setObjectName("tbDelay");
   tbDelay->setRange(0, DelayRowCount - 1);
@@ -406,11 +381,11 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   tbDelay->setPageStep(1);
   tbDelay->setTickInterval(1);
   tbDelay->setTickPosition(QSlider::TicksBelow);
-  lblDelay = NewLabel(gbDelay, "lblDelay");
+  lblDelay = NewNamed<QLabel>(gbDelay, "lblDelay");
   edtDelay = new TDelaySpinEdit(gbDelay);
   edtDelay->setObjectName("edtDelay");
   edtDelay->setMinimumWidth(fontMetrics().horizontalAdvance("8640000000") + 32);
-  lblMilliseconds = NewLabel(gbDelay, "lblMilliseconds");
+  lblMilliseconds = NewNamed<QLabel>(gbDelay, "lblMilliseconds");
   {
     auto* grid = new QGridLayout(gbDelay);
     grid->addWidget(tbDelay, 0, 0, 1, 3);
