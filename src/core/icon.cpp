@@ -46,7 +46,8 @@ void RefineFromImageHeader(IconEntry& e, std::span<const std::uint8_t> d) {
     std::int64_t w = Be32(&d[16]), h = Be32(&d[20]);
     static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
     int colourType = d[25];
-    if (w > 0 && h > 0) {
+    // PNG sizes stop at 2^31 - 1; anything larger is not a size.
+    if (w > 0 && h > 0 && w <= 0x7FFFFFFF && h <= 0x7FFFFFFF) {
       e.width = w;
       e.height = h;
     }
@@ -262,8 +263,11 @@ void TIcon::AssignTo(TBitmap& dest) const {
 }
 
 void TIcon::Draw(TCanvas& canvas, const TRect& rect) const {
-  const int dw = rect.Width(), dh = rect.Height();
-  const int sw = image_.Width(), sh = image_.Height();
+  // Sizes in 64 bits: a rectangle may span the whole int range, wider
+  // than TRect::Width can tell.
+  const std::int64_t dw = static_cast<std::int64_t>(rect.Right) - rect.Left;
+  const std::int64_t dh = static_cast<std::int64_t>(rect.Bottom) - rect.Top;
+  const std::int64_t sw = image_.Width(), sh = image_.Height();
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   TBitmap& target = canvas.Bitmap();
   const int x0 = std::max(rect.Left, 0), x1 = std::min(rect.Right, target.Width());
@@ -272,13 +276,15 @@ void TIcon::Draw(TCanvas& canvas, const TRect& rect) const {
   const TPixelFormat tf = target.PixelFormat();
   const int bytes = tf == pf32bit ? 4 : (tf == pf24bit || tf == pfDevice) ? 3 : 0;
   for (int y = y0; y < y1; ++y) {
-    // The sampling rule of StretchDraw: equal sizes copy exactly.
-    const std::int64_t sy = (2 * static_cast<std::int64_t>(y - rect.Top) + 1) * sh / (2 * static_cast<std::int64_t>(dh));
+    // The sampling rule of StretchDraw: equal sizes copy exactly. The
+    // products reach 2^64 for the widest rectangles, hence 128 bits.
+    const std::int64_t sy = static_cast<std::int64_t>(
+        static_cast<__int128>(2 * (static_cast<std::int64_t>(y) - rect.Top) + 1) * sh / (2 * static_cast<__int128>(dh)));
     const std::uint8_t* src = image_.ScanLine(static_cast<int>(sy));
     std::uint8_t* row = target.ScanLine(y);
     for (int x = x0; x < x1; ++x) {
-      const std::int64_t sx =
-          (2 * static_cast<std::int64_t>(x - rect.Left) + 1) * sw / (2 * static_cast<std::int64_t>(dw));
+      const std::int64_t sx = static_cast<std::int64_t>(
+          static_cast<__int128>(2 * (static_cast<std::int64_t>(x) - rect.Left) + 1) * sw / (2 * static_cast<__int128>(dw)));
       const std::uint8_t* s = src + 4 * sx;
       const int a = s[3];
       if (a == 0) continue;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -246,6 +247,18 @@ TEST(IconLoad, BrokenFilesRaise) {
   }
 }
 
+TEST(IconLoad, HugeSizesInPngHeadersAreNotBelieved) {
+  // PNG sizes stop at 2^31 - 1; larger header values must not take part
+  // in picking the largest entry.
+  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 8, 6, 0, 0, 0};
+  Bytes file = IconFile({{0, 0, 32, png}, {0, 0, 32, png}, {16, 16, 8, EightBitEntry()}});
+  try {
+    Load(file);
+  } catch (const EInvalidGraphic&) {
+  }
+}
+
 TEST(IconLoad, PngEntriesGoThroughThePngClass) {
   Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 2, 1, 10, 20, 30, 0, 40, 50, 60, 128};
   Bytes file = IconFile({{16, 16, 8, EightBitEntry()}, {0, 0, 32, png}});
@@ -304,6 +317,25 @@ TEST(IconDraw, BlendsByOpacityAndComposesOverWhite) {
   EXPECT_EQ(flat.GetPixelColor(0, 0), clWhite);
   EXPECT_EQ(flat.GetPixelColor(16, 0), RGB((128 * 128 + 255 * 127 + 127) / 255, 127,
                                            (100 * 128 + 255 * 127 + 127) / 255));
+}
+
+TEST(IconDraw, RectanglesAcrossTheWholeIntRangeSampleInsideTheIcon) {
+  // An opaque icon draws exactly like the bitmap it flattens to, however
+  // far its rectangle reaches beyond the target.
+  TIcon icon = Load(IconFile({{32, 32, 32, ThirtyTwoBitEntry(false, false)}}));
+  TBitmap flat;
+  icon.AssignTo(flat);
+  const int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+  for (const TRect& r : {Rect(lo, lo, hi, hi), Rect(lo, 0, 5, 7), Rect(-3, lo, hi, 9), Rect(2, 3, hi, hi)}) {
+    TBitmap ours(10, 10, pf24bit), theirs(10, 10, pf24bit);
+    ours.Canvas().StretchDraw(r, icon);
+    theirs.Canvas().StretchDraw(r, flat);
+    for (int y = 0; y < 10; ++y) {
+      for (int x = 0; x < 10; ++x) {
+        ASSERT_EQ(ours.GetPixelColor(x, y), theirs.GetPixelColor(x, y)) << x << "," << y;
+      }
+    }
+  }
 }
 
 TEST(IconSave, OneThirtyTwoBitPictureThatReadsBack) {
