@@ -57,11 +57,7 @@ void SkipGIFSubBlocks(TStream& stream) {
     const int count = gifio::ReadByteOrEnd(stream);
     if (count < 0) throw GIFException(gifio::PrematureEnd);
     if (count == 0) return;
-    if (gifio::Left(stream) < count) {
-      stream.Seek(0, TSeekOrigin::soEnd);
-      throw GIFException(gifio::PrematureEnd);
-    }
-    stream.Seek(count, TSeekOrigin::soCurrent);
+    gifio::SkipExact(stream, count);
   }
 }
 
@@ -218,10 +214,7 @@ void TGIFTextExtension::LoadBody(TStream& stream) {
   BlockSize = gifio::ReadU8(stream);
   std::uint8_t body[12] = {};
   gifio::ReadExact(stream, body, std::min<int>(BlockSize, 12));
-  if (BlockSize > 12) {
-    if (gifio::Left(stream) < BlockSize - 12) throw GIFException(gifio::PrematureEnd);
-    stream.Seek(BlockSize - 12, TSeekOrigin::soCurrent);
-  }
+  if (BlockSize > 12) gifio::SkipExact(stream, BlockSize - 12);
   auto word = [&](int at) { return static_cast<std::uint16_t>(body[at] | (body[at + 1] << 8)); };
   Left = word(0);
   Top = word(2);
@@ -290,10 +283,7 @@ void TGIFApplicationExtension::LoadBody(TStream& stream) {
   // A block of 10 holds 10 identifier bytes; longer blocks keep 11 and
   // step over the rest.
   gifio::ReadExact(stream, Identifier.data(), std::min(size, 11));
-  if (size > 11) {
-    if (gifio::Left(stream) < size - 11) throw GIFException(gifio::PrematureEnd);
-    stream.Seek(size - 11, TSeekOrigin::soCurrent);
-  }
+  if (size > 11) gifio::SkipExact(stream, size - 11);
   LoadData(stream);
 }
 

@@ -48,4 +48,16 @@ inline std::int64_t Left(TStream& stream) {
 
 inline bool AtEnd(TStream& stream) { return Left(stream) == 0; }
 
+// Steps over count bytes. A block that claims more than the stream holds
+// leaves the stream at its end, like a cut-short read, so the frame list
+// ends there instead of the whole file failing.
+inline void SkipExact(TStream& stream, std::int64_t count) {
+  if (count <= 0) return;
+  if (Left(stream) < count) {
+    stream.Seek(0, TSeekOrigin::soEnd);
+    throw GIFException(PrematureEnd);
+  }
+  stream.Seek(count, TSeekOrigin::soCurrent);
+}
+
 }  // namespace gifio

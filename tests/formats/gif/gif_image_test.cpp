@@ -146,6 +146,15 @@ TEST(GifImage, DamagedFilesEndTheFrameListQuietly) {
   // A file without a trailer is accepted.
   Load(gif, MinimalFile(kFrame, false));
   EXPECT_EQ(gif.Images().Count(), 1);
+  // A plain-text or application block that claims more bytes than the
+  // file has left ends the frame list like any other cut.
+  for (const auto& cut : {Bytes({'!', 0x01, 200, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
+                          Bytes({'!', 0xFF, 50, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M'})}) {
+    auto file = MinimalFile(kFrame, false);
+    file.insert(file.end(), cut.begin(), cut.end());
+    EXPECT_NO_THROW(Load(gif, file));
+    EXPECT_EQ(gif.Images().Count(), 1);
+  }
 }
 
 TEST(GifImage, HugeDescriptorsAreRefusedBeforeAllocating) {
