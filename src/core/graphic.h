@@ -2,6 +2,7 @@
 // The base of every picture class and the picture-format registry that
 // maps a file extension to the class that loads it.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -65,6 +66,19 @@ class TGraphic {
   [[noreturn]] void AssignError(const TGraphic* source, const char* destName) const;
 
   bool transparent_ = false;
+};
+
+// A picture class whose file can give its pixels an opacity that the
+// bitmap it loads into does not hold (a PNG's alpha channel or its
+// transparency table). Icons ask for it; everybody else pays nothing.
+class TOpacitySource {
+ public:
+  virtual ~TOpacitySource() = default;
+  // Asks the picture to keep the opacity of its pixels when it next loads.
+  virtual void KeepOpacity(bool keep) = 0;
+  // One byte per pixel of the loaded picture (0 transparent, 255 opaque),
+  // rows top first. False when it kept none or every pixel is opaque.
+  virtual bool GetOpacity(std::vector<std::uint8_t>& opacity) const = 0;
 };
 
 struct TFileFormatInfo {

@@ -94,6 +94,9 @@ TBitmap DecodePngEntry(std::span<const std::uint8_t> d) {
   const TGraphicClass* cls = TPicture::FindFileFormat("png");
   if (!cls) throw EInvalidGraphic("PNG icons are not supported");
   std::unique_ptr<TGraphic> png = cls->Create();
+  // A class that loads colours only may still keep the opacity apart.
+  auto* opacitySource = dynamic_cast<TOpacitySource*>(png.get());
+  if (opacitySource) opacitySource->KeepOpacity(true);
   TMemoryStream stream(std::vector<std::uint8_t>(d.begin(), d.end()));
   png->LoadFromStream(stream);
   TBitmap picture;
@@ -102,7 +105,19 @@ TBitmap DecodePngEntry(std::span<const std::uint8_t> d) {
   // bytes are all 0 has none.
   bool alpha = picture.PixelFormat() == pf32bit && AnyOpacity(picture);
   picture.SetPixelFormat(pf32bit);
-  if (!alpha) SetOpaque(picture);
+  if (alpha) return picture;
+  std::vector<std::uint8_t> opacity;
+  const std::size_t w = static_cast<std::size_t>(picture.Width());
+  if (opacitySource && opacitySource->GetOpacity(opacity) &&
+      opacity.size() == w * static_cast<std::size_t>(picture.Height())) {
+    for (int y = 0; y < picture.Height(); ++y) {
+      std::uint8_t* row = picture.ScanLine(y);
+      const std::uint8_t* a = opacity.data() + static_cast<std::size_t>(y) * w;
+      for (std::size_t x = 0; x < w; ++x) row[4 * x + 3] = a[x];
+    }
+    return picture;
+  }
+  SetOpaque(picture);
   return picture;
 }
 

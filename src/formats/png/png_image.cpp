@@ -613,6 +613,90 @@ struct TRowPlacer {
   }
 };
 
+// The opacity of the pixels of an unfiltered row, for images whose file
+// gives one: alpha samples, a palette transparency table, or a grey or
+// colour key (both in the standard 16-bit sample form; colour keys also in
+// the older 3-byte form of 8-bit images).
+struct TOpacityPlacer {
+  enum TKind { None, AlphaSample, PaletteTable, GreyKey, ColourKey };
+  TKind Kind = None;
+  int ColorType = 0;
+  int Depth = 8;
+  std::vector<std::uint8_t> Table;  // palette entries' opacity
+  std::uint32_t Key[3] = {};
+
+  static TOpacityPlacer For(int colorType, int depth, const TChunkTRNS* trns) {
+    TOpacityPlacer p;
+    p.ColorType = colorType;
+    p.Depth = depth;
+    if (colorType == 4 || colorType == 6) {
+      p.Kind = AlphaSample;
+      return p;
+    }
+    if (!trns) return p;
+    const std::vector<std::uint8_t>& d = trns->Bytes();
+    if (colorType == 3 && !d.empty()) {
+      p.Kind = PaletteTable;
+      p.Table.assign(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(d.size(), 256)));
+    } else if (colorType == 0 && d.size() == 2) {
+      p.Kind = GreyKey;
+      p.Key[0] = (static_cast<std::uint32_t>(d[0]) << 8) | d[1];
+    } else if (colorType == 2 && d.size() == 6) {
+      p.Kind = ColourKey;
+      for (int c = 0; c < 3; ++c) p.Key[c] = (static_cast<std::uint32_t>(d[2 * c]) << 8) | d[2 * c + 1];
+    } else if (colorType == 2 && d.size() == 3 && depth == 8) {
+      p.Kind = ColourKey;
+      for (int c = 0; c < 3; ++c) p.Key[c] = d[static_cast<std::size_t>(c)];
+    }
+    return p;
+  }
+
+  // Sample j of a row of one-sample pixels, at its full depth.
+  std::uint32_t Sample(const std::uint8_t* raw, std::int64_t j) const {
+    switch (Depth) {
+      case 1: return (raw[j >> 3] >> (7 - (j & 7))) & 1u;
+      case 2: return (raw[j >> 2] >> (6 - 2 * (j & 3))) & 3u;
+      case 4: return (raw[j >> 1] >> (4 - 4 * (j & 1))) & 15u;
+      case 8: return raw[j];
+      default: return (static_cast<std::uint32_t>(raw[2 * j]) << 8) | raw[2 * j + 1];
+    }
+  }
+
+  void Put(const std::uint8_t* raw, std::uint8_t* dst, std::int64_t count, std::int64_t start,
+           std::int64_t step) const {
+    const int sampleBytes = Depth == 16 ? 2 : 1;
+    for (std::int64_t j = 0; j < count; ++j) {
+      std::uint8_t a = 255;
+      switch (Kind) {
+        case AlphaSample: {
+          // The alpha sample follows the colour samples; its high byte.
+          const int channels = ColorType == 6 ? 4 : 2;
+          a = raw[(j * channels + channels - 1) * sampleBytes];
+          break;
+        }
+        case PaletteTable: {
+          const std::uint32_t index = Sample(raw, j);
+          a = index < Table.size() ? Table[index] : 255;
+          break;
+        }
+        case GreyKey: a = Sample(raw, j) == Key[0] ? 0 : 255; break;
+        case ColourKey: {
+          bool same = true;
+          for (int c = 0; c < 3; ++c) {
+            const std::uint8_t* p = raw + (j * 3 + c) * sampleBytes;
+            const std::uint32_t v = sampleBytes == 2 ? (static_cast<std::uint32_t>(p[0]) << 8) | p[1] : p[0];
+            same = same && v == Key[c];
+          }
+          a = same ? 0 : 255;
+          break;
+        }
+        case None: break;
+      }
+      dst[start + j * step] = a;
+    }
+  }
+};
+
 // Widens a palette of 2-bit indices to the 16 entries of a 4-bit bitmap
 // by repeating its four entries.
 std::vector<TPaletteEntry> WidenTwoBitPalette(std::vector<TPaletteEntry> palette) {
@@ -672,6 +756,13 @@ void TChunkIDAT::Decode() {
   std::vector<std::uint8_t> current(static_cast<std::size_t>(maxRow + 1));
   std::vector<std::uint8_t> prior(static_cast<std::size_t>(maxRow + 1));
   const TRowPlacer placer{colorType, depth, gamma ? &gamma->Forward() : nullptr};
+  // Kept only for a caller that asked for it (an icon's PNG entry).
+  const TOpacityPlacer opacity = image.keepOpacity_ ? TOpacityPlacer::For(colorType, depth, list.Find<TChunkTRNS>())
+                                                    : TOpacityPlacer{};
+  std::vector<std::uint8_t>& alpha = image.opacity_;
+  alpha.clear();
+  if (opacity.Kind != TOpacityPlacer::None) alpha.assign(static_cast<std::size_t>(width * height), 255);
+  auto alphaRow = [&](std::int64_t y) { return alpha.data() + y * width; };
 
   Data().SetPosition(0);
   TZDecompressionStream source(Data());
@@ -694,6 +785,7 @@ void TChunkIDAT::Decode() {
       for (std::int64_t y = 0; y < height; ++y) {
         const std::uint8_t* row = readRow(maxRow);
         placer.Put(row, image.ScanLine(static_cast<int>(y)), width, 0, 1);
+        if (!alpha.empty()) opacity.Put(row, alphaRow(y), width, 0, 1);
         std::swap(current, prior);
         image.ReportProgress(TProgressStage::psRunning, static_cast<int>((y + 1) * 100 / height));
       }
@@ -713,6 +805,7 @@ void TChunkIDAT::Decode() {
             const std::uint8_t* row = readRow(length);
             std::int64_t y = kStartRow[pass] + r * kRowStep[pass];
             placer.Put(row, image.ScanLine(static_cast<int>(y)), columns, kStartCol[pass], kColStep[pass]);
+            if (!alpha.empty()) opacity.Put(row, alphaRow(y), columns, kStartCol[pass], kColStep[pass]);
             std::swap(current, prior);
           }
         }
@@ -733,6 +826,8 @@ void TChunkIDAT::Decode() {
       image.SetPalette(std::move(padded));
     }
   }
+  // An opacity that hides nothing is no opacity.
+  if (std::all_of(alpha.begin(), alpha.end(), [](std::uint8_t a) { return a == 255; })) alpha.clear();
   image.ReportProgress(TProgressStage::psEnding, 100);
 }
 
@@ -903,9 +998,21 @@ void TPNGImage::AddDefaultChunks() {
   chunks_.AddChunk<TChunkIEND>();
 }
 
+bool TPNGImage::GetOpacity(std::vector<std::uint8_t>& opacity) const {
+  // A picture changed in size since it was loaded has lost its opacity.
+  if (opacity_.empty() ||
+      opacity_.size() != static_cast<std::size_t>(Width()) * static_cast<std::size_t>(Height())) {
+    return false;
+  }
+  opacity = opacity_;
+  return true;
+}
+
 void TPNGImage::Assign(const TGraphic& source) {
   if (&source == this) return;
+  opacity_.clear();
   if (const auto* png = dynamic_cast<const TPNGImage*>(&source)) {
+    opacity_ = png->opacity_;
     chunks_.Clear();
     for (int i = 0; i < png->chunks_.Count(); ++i) {
       const TChunk& original = png->chunks_.Item(i);
@@ -978,6 +1085,7 @@ void TPNGImage::SaveToStream(TStream& stream) {
 
 void TPNGImage::LoadFromStream(TStream& stream) {
   chunks_.Clear();
+  opacity_.clear();
   SetTransparent(false);
   SetTransparentColor(clDefault);
 

@@ -17,6 +17,7 @@
 
 #include "core/bitmap.h"
 #include "core/exceptions.h"
+#include "core/graphic.h"
 #include "core/streams.h"
 
 class TChunk;
@@ -299,7 +300,7 @@ class TChunkList {
   std::vector<std::unique_ptr<TChunk>> items_;
 };
 
-class TPNGImage : public TBitmap {
+class TPNGImage : public TBitmap, public TOpacitySource {
  public:
   TPNGImage();
   ~TPNGImage() override;
@@ -333,6 +334,13 @@ class TPNGImage : public TBitmap {
   bool Interlaced() const { return interlaced_; }
   void SetInterlaced(bool value) { interlaced_ = value; }
 
+  // The bitmap holds colours only. Asked before loading, the image also
+  // keeps what the file says of each pixel's opacity: the alpha samples
+  // (high byte), the palette's transparency table, or 0 where a grey or
+  // colour sample equals the transparent key.
+  void KeepOpacity(bool keep) override { keepOpacity_ = keep; }
+  bool GetOpacity(std::vector<std::uint8_t>& opacity) const override;
+
  private:
   friend class TChunkIDAT;
   void AddDefaultChunks();
@@ -340,6 +348,8 @@ class TPNGImage : public TBitmap {
   void ReportProgress(TProgressStage stage, int percent) { Progress(stage, percent, ""); }
 
   TChunkList chunks_;
+  bool keepOpacity_ = false;
+  std::vector<std::uint8_t> opacity_;  // empty: none kept, or all opaque
   std::uint8_t filters_ = FilterNone | FilterSub | FilterAverage | FilterPaeth;
   bool interlaced_ = false;
 };
