@@ -177,6 +177,24 @@ std::optional<int> KeepTransparentPixels(TGIFSubImage& frame, const std::vector<
   return index;
 }
 
+// The first frame with pixels of a GIF painted onto into (over what its
+// brush fills it with), at the size of the logical screen. A block without
+// an image is no frame, and a file of such blocks alone has no picture; a
+// screen without a size is as large as the frame reaches, the extent the
+// frame is painted against.
+void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into) {
+  const TGIFImageList& frames = gif.Images();
+  int first = 0;
+  while (first < frames.Count() && frames[first]->Empty()) ++first;
+  if (first == frames.Count()) throw GIFException("Image is empty");
+  const TGIFSubImage& frame = *frames[first];
+  const int width = gif.Width() > 0 ? gif.Width() : frame.Left() + frame.Width();
+  const int height = gif.Height() > 0 ? gif.Height() : frame.Top() + frame.Height();
+  into.SetPixelFormat(pf24bit);
+  into.SetSize(width, height);
+  gif.PaintFrame(into, TRect{0, 0, width, height}, first, (gif.DrawOptions() & goTransparent) != 0, false);
+}
+
 }  // namespace
 
 int OutputJpegQuality(int quality) {
@@ -338,7 +356,12 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
 
     // One frame, or the animation dropped: the first frame as drawn.
     TBitmap picture;
-    source.AssignTo(picture);
+    if (source.Width() > 0 && source.Height() > 0) {
+      source.AssignTo(picture);
+    } else {
+      // The screen has no size to draw the frame on.
+      PaintFirstGifFrame(source, picture);
+    }
     picture.SetPixelFormat(pf24bit);
     for (std::size_t m = 0; m < markCount; ++m) {
       DrawMarkOnFrame(picture, marks, m, PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]));
@@ -378,13 +401,12 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
       // work image held before.
       Composite.Canvas().Brush.Color = clWhite;
       Composite.Canvas().Brush.Style = bsSolid;
-      Composite.SetSize(holder.Width(), holder.Height());
       if (const auto* gif = dynamic_cast<const TGIFImage*>(holder.Graphic())) {
-        // The first frame, painted here: drawing an animation would start
-        // its painter and show whichever frame it had reached.
-        gif->PaintFrame(Composite, TRect{0, 0, Composite.Width(), Composite.Height()}, 0,
-                        (gif->DrawOptions() & goTransparent) != 0, false);
+        // Painted here: drawing an animation would start its painter and
+        // show whichever frame it had reached.
+        PaintFirstGifFrame(*gif, Composite);
       } else {
+        Composite.SetSize(holder.Width(), holder.Height());
         Composite.Canvas().Draw(0, 0, *holder.Graphic());
       }
     }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/messages.h"
@@ -243,6 +244,45 @@ TEST_F(ProcessTest, TransparentSourceIsDrawnOverWhite) {
   out.LoadFromFile(Dir() + "t.bmp");
   EXPECT_EQ(PixelAt(out, 0, 0), (TBgr{255, 255, 255}));
   EXPECT_EQ(PixelAt(out, 3, 3), (TBgr{255, 0, 0}));
+}
+
+// Into another type a GIF gives its first frame with pixels: a file of
+// blocks without an image has no picture and fails instead of coming out
+// blank, and a logical screen without a size takes the frame's extent.
+TEST_F(ProcessTest, GifIntoAnotherTypeGivesItsFirstPicture) {
+  TMark m;
+  testsupport::WriteBytes(Dir() + "none.gif", {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0, 0, 0, 0x21, 0xF9, 4, 0, 5,
+                                               0, 0, 0, 0x3B});
+  EXPECT_FALSE(m.ProcessFile(Dir() + "none.gif", Dir() + "none.bmp"));
+  EXPECT_FALSE(std::filesystem::exists(Dir() + "none.bmp"));
+
+  TBitmap frame = SolidBitmap(6, 5, clBlue);
+  SetPixelAt(frame, 5, 4, {0, 255, 0});
+  frame.SetPixelFormat(pf8bit);
+  TGIFImage gif;
+  gif.Add(frame);
+  gif.SaveToFile(Dir() + "sized.gif");
+  auto bytes = testsupport::ReadBytes(Dir() + "sized.gif");
+  std::fill(bytes.begin() + 6, bytes.begin() + 10, 0);  // logical screen 0 x 0
+  testsupport::WriteBytes(Dir() + "unsized.gif", bytes);
+  frame.SetPixelFormat(pf24bit);
+  for (const char* name : {"sized", "unsized"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(m.ProcessFile(Dir() + name + ".gif", Dir() + name + ".bmp"));
+    TBitmap out;
+    out.LoadFromFile(Dir() + name + ".bmp");
+    EXPECT_TRUE(SamePixels(out, frame));
+  }
+  // GIF to GIF as well: one frame of that picture, not an empty file.
+  EXPECT_FALSE(m.ProcessFile(Dir() + "none.gif", Dir() + "none-out.gif"));
+  ASSERT_TRUE(m.ProcessFile(Dir() + "unsized.gif", Dir() + "unsized-out.gif"));
+  TGIFImage back;
+  back.LoadFromFile(Dir() + "unsized-out.gif");
+  ASSERT_EQ(back.Images().Count(), 1);
+  TBitmap written;
+  back.AssignTo(written);
+  written.SetPixelFormat(pf24bit);
+  EXPECT_TRUE(SamePixels(written, frame));
 }
 
 TEST_F(ProcessTest, AnimatedGifKeepsItsFramesAndPlacesMarksOnTheWholeAnimation) {
