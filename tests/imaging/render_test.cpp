@@ -390,6 +390,62 @@ TEST_F(RenderTest, ThreeDFrameMapOfStyleZero) {
   }
 }
 
+// The other styles on the same picture: 1 averages, 3 to 5 are one-pixel
+// frames whose outer ring is inset by the bevel width (one pixel less on
+// the right and bottom) and whose inner ring is not.
+TEST_F(RenderTest, AverageAndInsetStylesPaintTheirRings) {
+  using TMap = std::vector<std::vector<int>>;
+  // A line leaves its end point out; the bottom side runs to Right + 1.
+  auto averageRing = [](TMap& e, int l, int t, int rr, int b, int topLeft, int bottomRight) {
+    for (int y = t; y < b; ++y) e[y][l] = topLeft;
+    for (int x = l; x < rr; ++x) e[t][x] = topLeft;
+    for (int y = t; y < b; ++y) e[y][rr] = bottomRight;
+    for (int x = l; x <= rr; ++x) e[b][x] = bottomRight;
+  };
+  auto shiftRing = [](TMap& e, int l, int t, int rr, int b, int light, int dark) {
+    for (int y = t; y <= b; ++y) e[y][l] += light;
+    for (int x = l + 1; x <= rr; ++x) e[t][x] += light;
+    for (int y = t; y <= b; ++y) e[y][rr] += dark;
+    for (int x = l; x <= rr - 1; ++x) e[b][x] += dark;
+  };
+  auto frame = [](TMap& e, int l, int t, int rr, int b, int top, int bottom) {
+    rr -= 1;
+    b -= 1;
+    for (int y = t; y <= b; ++y) e[y][l] = top;
+    for (int x = l; x <= rr; ++x) e[t][x] = top;
+    for (int y = t; y <= b; ++y) e[y][rr] = bottom;
+    for (int x = l; x <= rr; ++x) e[b][x] = bottom;
+  };
+  // Outer raised on (0, 0, 19, 15), or inset to (1, 1, 19, 15); inner
+  // lowered on (3, 2, 16, 13). Every side averages grey 128.
+  for (int style : {1, 3, 4, 5}) {
+    SCOPED_TRACE(style);
+    TMap expected(16, std::vector<int>(20, 128));
+    switch (style) {
+      case 1:
+        averageRing(expected, 0, 0, 19, 15, 178, 78);
+        averageRing(expected, 3, 2, 16, 13, 78, 178);
+        break;
+      case 3:
+        frame(expected, 1, 1, 19, 15, 255, 0);
+        frame(expected, 3, 2, 16, 13, 0, 255);
+        break;
+      case 4:
+        averageRing(expected, 1, 1, 19, 15, 178, 78);
+        averageRing(expected, 3, 2, 16, 13, 78, 178);
+        break;
+      default:
+        shiftRing(expected, 1, 1, 19, 15, 50, -50);
+        shiftRing(expected, 3, 2, 16, 13, -50, 50);
+        break;
+    }
+    const TBitmap result = BevelTestResult(style);
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 20; ++x) ASSERT_EQ(PixelAt(result, x, y).G, expected[y][x]) << x << "," << y;
+    }
+  }
+}
+
 TEST_F(RenderTest, MaskShowsTheBackgroundWhereItIsBlack) {
   const TBitmap source = PatternBitmap(8, 6);
   TBitmap mask = SolidBitmap(8, 6, clWhite);
