@@ -13,6 +13,7 @@
 
 #include "app/routines.h"
 #include "core/exceptions.h"
+#include "windows/form_support.h"
 
 // The OpenGL view: fills the panel below its other children.
 class TGLPanel::TView : public QOpenGLWidget {
@@ -65,11 +66,7 @@ class TGLPanel::TView : public QOpenGLWidget {
  private:
   // Events run inside Qt's painting; what they raise is shown, not let out.
   void Fire(const TNotifyEvent& event) {
-    try {
-      event(*panel_);
-    } catch (const std::exception& e) {
-      ShowMsg(e.what(), 0, SystemMessageCaption);
-    }
+    Guarded([&] { event(*panel_); });
   }
 
   TGLPanel* panel_;

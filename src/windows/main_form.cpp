@@ -169,6 +169,15 @@ std::string WithSlash(std::string path) {
   return path;
 }
 
+// The local files of a drop.
+std::vector<std::string> DroppedNames(const QMimeData& data) {
+  std::vector<std::string> names;
+  for (const QUrl& url : data.urls()) {
+    if (url.isLocalFile()) names.push_back(url.toLocalFile().toStdString());
+  }
+  return names;
+}
+
 template <class F>
 QAction* NewAction(QObject* owner, const char* name, F&& handler, QObject* context) {
   auto* action = new QAction(owner);
@@ -263,7 +272,7 @@ void TPreviewBox::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TPreviewBox::contextMenuEvent(QContextMenuEvent* event) {
-  form_->PopupMenu2->popup(event->globalPos());
+  Guarded([&] { form_->PopupMenu2->popup(event->globalPos()); });
 }
 
 // ---------------------------------------------------------------------------
@@ -308,11 +317,7 @@ void TConvFileList::dropEvent(QDropEvent* event) {
     Guarded([this] { form_->AddShellSelection(); });
     return;
   }
-  std::vector<std::string> names;
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (url.isLocalFile()) names.push_back(url.toLocalFile().toStdString());
-  }
-  Guarded([&] { form_->WMDropFiles(names); });
+  Guarded([&] { form_->WMDropFiles(DroppedNames(*event->mimeData())); });
 }
 
 // ---------------------------------------------------------------------------
@@ -397,7 +402,7 @@ TMainServices TfrmMain::DefaultServices() {
     dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(1)));
     dialog.selectFile("sample");
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
-      dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(static_cast<int>(filters.indexOf(filter)) + 1)));
+      Guarded([&] { dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(static_cast<int>(filters.indexOf(filter)) + 1))); });
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
@@ -855,7 +860,7 @@ void TfrmMain::Connect() {
   on(tbSetup, &QToolButton::clicked, &TfrmMain::mnuSetupClick);
   on(tbAutoFitWindow, &QToolButton::clicked, &TfrmMain::tbAutoFitWindowClick);
   on(tbTutorial, &QToolButton::clicked, &TfrmMain::tbTutorialClick);
-  connect(tbExit, &QToolButton::clicked, this, &QWidget::close);
+  connect(tbExit, &QToolButton::clicked, this, [this] { Guarded([this] { close(); }); });
   on(sbGo, &QToolButton::clicked, &TfrmMain::sbGoClick);
   on(sbUP, &QToolButton::clicked, &TfrmMain::sbUPClick);
   on(edtAddress, &QLineEdit::returnPressed, &TfrmMain::sbGoClick);
@@ -886,10 +891,11 @@ void TfrmMain::Connect() {
     Guarded([&] { ShowPreview(1, item->text(0).toStdString()); });
   });
   connect(chkMark, &QListWidget::itemChanged, this, [this] { Guarded([this] { chkMarkClickCheck(); }); });
-  connect(chkMark, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { PopupMenu1->popup(chkMark->viewport()->mapToGlobal(pos)); });
-  connect(sbWidth, &QScrollBar::valueChanged, pbPreview, [this] { pbPreview->update(); });
-  connect(sbHeight, &QScrollBar::valueChanged, pbPreview, [this] { pbPreview->update(); });
+  connect(chkMark, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    Guarded([&] { PopupMenu1->popup(chkMark->viewport()->mapToGlobal(pos)); });
+  });
+  connect(sbWidth, &QScrollBar::valueChanged, pbPreview, [this] { Guarded([this] { pbPreview->update(); }); });
+  connect(sbHeight, &QScrollBar::valueChanged, pbPreview, [this] { Guarded([this] { pbPreview->update(); }); });
 
   ffFind->OnFileFound = [this](TFileFinder&, const std::string& directory, const TSearchRec& rec, bool&) {
     ffFindFileFound(directory, rec.Attr, rec.Name);
@@ -1011,8 +1017,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
   if (batchRunning_ || searching_) {
     // Stop first; the window closes once the run has come back.
     closePending_ = true;
-    if (batchRunning_) mnuStopTranClick();
-    if (searching_) ffFind->Stop();
+    Guarded([this] {
+      if (batchRunning_) mnuStopTranClick();
+      if (searching_) ffFind->Stop();
+    });
     event->ignore();
     return;
   }
@@ -1041,11 +1049,7 @@ void TfrmMain::dropEvent(QDropEvent* event) {
   }
   event->setDropAction(Qt::CopyAction);
   event->accept();
-  std::vector<std::string> names;
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (url.isLocalFile()) names.push_back(url.toLocalFile().toStdString());
-  }
-  Guarded([&] { WMDropFiles(names); });
+  Guarded([&] { WMDropFiles(DroppedNames(*event->mimeData())); });
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

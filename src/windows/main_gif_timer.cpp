@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "formats/gif/gif_painter.h"
+#include "windows/form_support.h"
 
 namespace {
 
@@ -13,7 +14,9 @@ class TQtGIFAnimationTimer : public TGIFAnimationTimer {
   TQtGIFAnimationTimer() : timer_(new QTimer) {
     timer_->setSingleShot(true);
     QObject::connect(timer_, &QTimer::timeout, timer_, [this] {
-      if (OnTimer) OnTimer();
+      Guarded([this] {
+        if (OnTimer) OnTimer();
+      });
     });
   }
   ~TQtGIFAnimationTimer() override {

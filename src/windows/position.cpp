@@ -10,6 +10,7 @@
 
 #include "core/files.h"
 #include "core/inifile.h"
+#include "windows/form_support.h"
 
 namespace {
 
@@ -181,7 +182,7 @@ bool TPosition::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::Resize:
       case QEvent::WindowStateChange:
       case QEvent::Show:
-        Track(form_);
+        Guarded([this] { Track(form_); });
         break;
       default:
         break;

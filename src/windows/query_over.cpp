@@ -47,10 +47,10 @@ TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
   layout->addLayout(top, 1);
   layout->addLayout(buttons);
 
-  connect(btnYes, &QPushButton::clicked, this, [this] { Answered(oaYes); });
-  connect(btnNo, &QPushButton::clicked, this, [this] { Answered(oaNo); });
-  connect(btnAllYes, &QPushButton::clicked, this, [this] { Answered(oaAllYes); });
-  connect(btnAllNo, &QPushButton::clicked, this, [this] { Answered(oaAllNo); });
+  connect(btnYes, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaYes); }); });
+  connect(btnNo, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaNo); }); });
+  connect(btnAllYes, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaAllYes); }); });
+  connect(btnAllNo, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaAllNo); }); });
 
   ApplyLanguage();
   resize(389, 134);
@@ -66,9 +66,11 @@ void TfrmQueryOver::ApplyLanguage() {
 }
 
 void TfrmQueryOver::showEvent(QShowEvent* event) {
-  ApplyLanguage();
-  // Fixed size: the designed one, or larger when the texts need it.
-  setFixedSize(sizeHint().expandedTo(QSize(389, 134)));
+  Guarded([this] {
+    ApplyLanguage();
+    // Fixed size: the designed one, or larger when the texts need it.
+    setFixedSize(sizeHint().expandedTo(QSize(389, 134)));
+  });
   QDialog::showEvent(event);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/routines.h"
+#include "windows/form_support.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ TShellTreeView::TShellTreeView(QWidget* parent) : QTreeView(parent), model_(new 
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformRowHeights(true);
   setAnimated(false);
-  connect(model_, &QFileSystemModel::directoryLoaded, this, &TShellTreeView::FollowTarget);
+  connect(model_, &QFileSystemModel::directoryLoaded, this,
+          [this](const QString& folder) { Guarded([&] { FollowTarget(folder); }); });
   // A new tree starts at the user's home folder, the desktop's place here.
   ShellTreeGotoPath(*this, QDir::homePath().toStdString());
 }

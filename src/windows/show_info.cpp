@@ -94,7 +94,7 @@ void TfrmShowInfo::ApplyLanguage() {
 }
 
 void TfrmShowInfo::showEvent(QShowEvent* event) {
-  ApplyLanguage();
+  Guarded([this] { ApplyLanguage(); });
   QDialog::showEvent(event);
 }
 
@@ -125,7 +125,9 @@ void TfrmShowInfo::SetUpSaveDialog(QFileDialog& dialog) {
   dialog.selectNameFilter(filters.front());
   dialog.setDefaultSuffix(QString::fromStdString(LogDefaultExt(1)));
   connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
-    dialog.setDefaultSuffix(QString::fromStdString(LogDefaultExt(static_cast<int>(filters.indexOf(filter)) + 1)));
+    Guarded([&] {
+      dialog.setDefaultSuffix(QString::fromStdString(LogDefaultExt(static_cast<int>(filters.indexOf(filter)) + 1)));
+    });
   });
 }
 

@@ -105,4 +105,22 @@ TEST_F(GLPanelOnScreen, PaintsThroughOnPaintAndTellsInitAndResize) {
   EXPECT_EQ(inits, 1);
 }
 
+TEST_F(GLPanelOnScreen, WhatAnEventRaisesIsShownAndPaintingGoesOn) {
+  TGLPanel panel;
+  panel.resize(32, 32);
+  int paints = 0;
+  panel.SetOnPaint([&](TGLPanel&) {
+    // Not a standard exception: it must not get past the panel either.
+    if (++paints == 1) throw 42;
+  });
+  panel.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+  ASSERT_TRUE(WaitFor([&] { return paints > 0; }));
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  panel.GLView()->update();
+  EXPECT_TRUE(WaitFor([&] { return paints > 1; }));
+  EXPECT_EQ(handler_.Boxes.size(), 1u);
+}
+
 }  // namespace
