@@ -212,10 +212,20 @@ TEST_F(MainFormTest, EveryControlOfTheLanguageTableIsOnTheForm) {
                 335, 336, 340, 341, 342, 343, 345, 355}) {
     EXPECT_FALSE(Trim(GetMessageText(n)).empty()) << n;
   }
-  // Commands whose windows do not exist yet are off, not faked.
-  EXPECT_FALSE(form.mnuNewmark->isEnabled());
-  EXPECT_FALSE(form.tbEditmark->isEnabled());
-  EXPECT_FALSE(form.mnuBrowse->isEnabled());
+  // Commands whose windows do not exist yet are off, not faked: the mark
+  // editor, the viewer and the stored skins.
+  for (QAction* off : {form.mnuNewmark, form.mnuEditmark, form.miAddMark, form.miEditMark, form.mnuBrowse,
+                       form.mnuSkin1, form.mnuSkin2, form.mnuSkin3, form.mnuSkin4}) {
+    EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+  }
+  for (QToolButton* off : {form.tbNewmark, form.tbEditmark, form.tbBrowse}) {
+    EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+  }
+  // What works without them is on.
+  for (QAction* on : {form.mnuDelmark, form.miDelMark, form.mnuInportMark, form.mnuExportMark, form.mnuSetup,
+                      form.mnuSkinDefault, form.mnuHelp, form.mnuMainPage, form.mnuVeilpaint}) {
+    EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
+  }
   EXPECT_FALSE(form.mnuStopTran->isEnabled());
   EXPECT_FALSE(form.mnuCreate->isEnabled());
 }
