@@ -87,6 +87,31 @@ TEST_F(ProcessTest, JpegOutputQualityFollowsTheSettings) {
   EXPECT_EQ(JpegQualityOf(Dir() + "saved.jpg"), "100");
 }
 
+// A JPEG source is decoded straight into the work image instead of being
+// loaded into a JPEG image and drawn from there; the picture must be the
+// same to the byte, for colour, grey and CMYK files alike.
+TEST_F(ProcessTest, JpegSourceIsThePictureTheJpegImageDraws) {
+  if (!HaveTool("/usr/bin/convert")) GTEST_SKIP() << SkipReason("/usr/bin/convert");
+  const std::string colour = WriteJpeg("colour.jpg", PatternBitmap(23, 17), 85);
+  std::vector<std::string> sources = {colour};
+  for (const char* space : {"Gray", "CMYK"}) {
+    const std::string path = Dir() + space + ".jpg";
+    auto r = testsupport::Run({"/usr/bin/convert", colour, "-colorspace", space, path});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    sources.push_back(path);
+  }
+  for (const std::string& src : sources) {
+    SCOPED_TRACE(src);
+    TMark m;
+    ASSERT_TRUE(m.ProcessFile(src, Dir() + "out.bmp"));
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(src);
+    TBitmap drawn(jpeg.Width(), jpeg.Height(), pf24bit);
+    drawn.Canvas().Draw(0, 0, jpeg);
+    EXPECT_TRUE(SamePixels(m.Composite, drawn));
+  }
+}
+
 TEST_F(ProcessTest, NonJpegSourceHasNoDescription) {
   const TBitmap picture = PatternBitmap(9, 7);
   SaveImageFile(picture, Dir() + "in.bmp");
