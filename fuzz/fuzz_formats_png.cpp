@@ -43,6 +43,8 @@ void RepairCrcs(std::vector<std::uint8_t>& file) {
 
 void Check(const std::vector<std::uint8_t>& file) {
   TPNGImage png;
+  // The opacity an icon asks for is read from the same rows.
+  png.KeepOpacity(true);
   try {
     TMemoryStream in(file);
     png.LoadFromStream(in);
@@ -50,6 +52,11 @@ void Check(const std::vector<std::uint8_t>& file) {
     return;
   }
   if (png.Width() <= 0 || png.Height() <= 0) std::abort();
+  std::vector<std::uint8_t> opacity;
+  if (png.GetOpacity(opacity) &&
+      opacity.size() != static_cast<std::size_t>(png.Width()) * static_cast<std::size_t>(png.Height())) {
+    std::abort();
+  }
   const TPixelFormat format = png.PixelFormat();
   const std::vector<std::uint8_t> before = Pixels(png);
   const bool transparent = png.Transparent();
