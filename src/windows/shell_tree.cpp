@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <vector>
 
@@ -27,8 +29,16 @@ TShellTreeView::TShellTreeView(QWidget* parent) : QTreeView(parent), model_(new 
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformRowHeights(true);
   setAnimated(false);
-  connect(model_, &QFileSystemModel::directoryLoaded, this,
-          [this](const QString& folder) { Guarded([&] { FollowTarget(folder); }); });
+  // Folders arrive from the background and are sorted a moment later,
+  // each time shifting the rows below them; the target is followed after
+  // every such change until the user moves the tree.
+  const auto follow = [this] { Guarded([this] { FollowTarget(); }); };
+  connect(model_, &QFileSystemModel::directoryLoaded, this, follow, Qt::QueuedConnection);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, follow, Qt::QueuedConnection);
+  connect(model_, &QAbstractItemModel::layoutChanged, this, follow, Qt::QueuedConnection);
+  for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) {
+    connect(bar, &QAbstractSlider::actionTriggered, this, [this] { Guarded([this] { followTarget_ = false; }); });
+  }
   // A new tree starts at the user's home folder, the desktop's place here.
   ShellTreeGotoPath(*this, QDir::homePath().toStdString());
 }
@@ -109,14 +119,18 @@ void TShellTreeView::mousePressEvent(QMouseEvent* event) {
   QTreeView::mousePressEvent(event);
 }
 
+void TShellTreeView::keyPressEvent(QKeyEvent* event) {
+  followTarget_ = false;  // the user takes over
+  QTreeView::keyPressEvent(event);
+}
+
 void TShellTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTreeView::currentChanged(current, previous);
   if (suspended_ == 0) emit FolderChanged(Q(Path()));
 }
 
-void TShellTreeView::FollowTarget(const QString&) {
-  // Folders read after a go-to shift the rows; keep the target in view.
-  if (followTarget_ && currentIndex().isValid()) scrollTo(currentIndex());
+void TShellTreeView::FollowTarget() {
+  if (followTarget_ && currentIndex().isValid()) scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
 // ---------------------------------------------------------------------------

@@ -66,10 +66,12 @@ class TShellTreeView : public QTreeView {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
-  void FollowTarget(const QString& loadedFolder);
+  // Keeps the folder gone to in view while the model fills in around it.
+  void FollowTarget();
 
   QFileSystemModel* model_;
   int suspended_ = 0;

@@ -738,6 +738,20 @@ TEST_F(MainFormTest, ClosingStoresTheFolderAndTheFitSwitch) {
   EXPECT_FALSE(again.tbAutoFitWindow->isChecked());
 }
 
+TEST_F(MainFormTest, TheTreeShowsTheRestoredFolderOnceItsParentsAreRead) {
+  // Deep enough that the folder lies below the first screenful of the
+  // tree once the folders above it have been read and sorted.
+  fs::create_directories(Dir() + "a/b/c/d/e");
+  ProgramInfo().CfgDefPath = Dir() + "a/b/c/d/e";
+  TfrmMain& form = ShownForm();
+  ASSERT_EQ(form.tvwPath->Path(), Dir() + "a/b/c/d/e");
+  QTreeView& tree = *form.tvwPath;
+  const auto shown = [&] { return tree.viewport()->rect().contains(tree.visualRect(tree.currentIndex())); };
+  // The background reading settles; the folder stays in view throughout.
+  QTest::qWait(1000);
+  EXPECT_TRUE(shown());
+}
+
 TEST_F(MainFormTest, LanguageMenuListsTheFolderAndSwitchesTexts) {
   testsupport::WriteBytes(Dir() + "language/deutsch", {'2', '1', '0', '=', '&', 'D', 'a', 't', 'e', 'i', '\n'});
   TfrmMain& form = Form();
@@ -785,3 +799,4 @@ TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
 }
 
 }  // namespace
+
