@@ -1,5 +1,8 @@
 #include <QApplication>
 
+#include <exception>
+
+#include "app/routines.h"
 #include "app/settings.h"
 #include "formats/registry.h"
 #include "windows/gui_handler_qt.h"
@@ -16,11 +19,16 @@ int main(int argc, char* argv[]) {
   InstallGIFAnimationTimers();
   CreateProgramInfo();
   int result = 0;
-  {
+  try {
     // The only window made at start; it saves the settings as it goes.
     TfrmMain form;
     form.show();
     result = app.exec();
+  } catch (const std::exception& e) {
+    // A window that cannot be made ends the program with the reason
+    // shown, not silently.
+    ShowMsg(e.what(), 0, SystemMessageCaption);
+    result = 1;
   }
   RemoveGIFAnimationTimers();
   FreeProgramInfo();
