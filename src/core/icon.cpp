@@ -125,18 +125,20 @@ TBitmap DecodeBmpEntry(std::span<const std::uint8_t> d) {
   TBitmap picture;
   const std::size_t used = ReadDib(d, picture, true);
   const bool deep = picture.PixelFormat() == pf32bit;
-  picture.SetPixelFormat(pf32bit);
-  if (deep && AnyOpacity(picture)) return picture;
 
   // The AND mask follows the colours: 1 bit per pixel, rows padded to 32
   // bits, in the same row order; a set bit is a transparent pixel.
   const int w = picture.Width(), h = picture.Height();
   const std::uint64_t stride = static_cast<std::uint64_t>(BytesPerScanLine(w, 1));
   const std::uint64_t need = stride * static_cast<std::uint64_t>(h);
-  if (need > d.size() - used) {
-    // 32-bit entries may leave the mask out (their alpha was all 0 here,
-    // which such writers mean as opaque); others cannot.
-    if (!deep) throw EInvalidGraphic(kInvalidIcon);
+  const bool hasMask = need <= d.size() - used;
+  // 32-bit entries may leave the mask out (their alpha was all 0 then,
+  // which such writers mean as opaque); others cannot. Checked before
+  // widening to 32 bits: a few bytes of RLE may describe a huge picture.
+  if (!hasMask && !deep) throw EInvalidGraphic(kInvalidIcon);
+  picture.SetPixelFormat(pf32bit);
+  if (deep && AnyOpacity(picture)) return picture;
+  if (!hasMask) {
     SetOpaque(picture);
     return picture;
   }
