@@ -307,9 +307,12 @@ std::vector<TPaletteEntry> PaletteFor(TPixelFormat format, const std::vector<TPa
   return DefaultPalette(format);
 }
 
-std::vector<std::uint8_t> AllocatePixels(std::int64_t bytes) {
+// Undefined bytes unless zeroed is set; callers write every byte.
+TPixelBuffer AllocatePixels(std::int64_t bytes, bool zeroed) {
   try {
-    return std::vector<std::uint8_t>(static_cast<std::size_t>(bytes));
+    TPixelBuffer pixels(static_cast<std::size_t>(bytes));
+    if (zeroed && bytes > 0) std::memset(pixels.data(), 0, static_cast<std::size_t>(bytes));
+    return pixels;
   } catch (const std::bad_alloc&) {
     throw EOutOfResources("Out of memory for a bitmap of " + std::to_string(bytes) + " bytes");
   }
@@ -431,12 +434,38 @@ void TBitmap::SetSize(int width, int height) {
   Reallocate(width, height);
 }
 
+void TBitmap::SetSizeForDecoding(int width, int height, TPixelFormat format) {
+  if (format == pfCustom) throw EInvalidGraphicOperation("Invalid pixel format");
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (!WithinPixelCap(width, height)) {
+    throw EOutOfResources("Bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+                          " pixels is too large");
+  }
+  int bits = BitsPerPixel(format);
+  std::int64_t stride = BytesPerScanLine(width, bits);
+  TPixelBuffer pixels = AllocatePixels(stride * height, false);
+  std::int64_t used = (static_cast<std::int64_t>(width) * bits + 7) / 8;
+  if (used < stride) {
+    for (int y = 0; y < height; ++y) {
+      std::memset(pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + used, 0,
+                  static_cast<std::size_t>(stride - used));
+    }
+  }
+  pixels_ = std::move(pixels);
+  palette_ = IsPaletted(format) ? PaletteFor(format, palette_) : std::vector<TPaletteEntry>();
+  format_ = format;
+  width_ = width;
+  height_ = height;
+  stride_ = static_cast<int>(stride);
+}
+
 void TBitmap::Reallocate(int width, int height) {
   std::vector<TPaletteEntry> palette = palette_;
   if (IsPaletted(format_) && palette.empty()) palette = DefaultPalette(format_);
   int bits = BitsPerPixel(format_);
   std::int64_t stride = BytesPerScanLine(width, bits);
-  std::vector<std::uint8_t> pixels = AllocatePixels(stride * height);
+  TPixelBuffer pixels = AllocatePixels(stride * height, false);
   int keepW = std::min(width, width_);
   int keepH = std::min(height, height_);
   std::size_t keepBytes = static_cast<std::size_t>((static_cast<std::int64_t>(keepW) * bits + 7) / 8);
@@ -448,12 +477,13 @@ void TBitmap::Reallocate(int width, int height) {
     if (y < keepH) {
       if (keepBytes) {
         std::memcpy(dst, pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_), keepBytes);
-        ClearRowPadding(dst, keepW, bits, stride);
       }
+      ClearRowPadding(dst, keepW, bits, stride);
       FillSpan(dst, keepW, width, format_, raw);
     } else if (y > keepH) {
       std::memcpy(dst, dst - stride, static_cast<std::size_t>(stride));  // the row above is wholly new too
     } else {
+      ClearRowPadding(dst, 0, bits, stride);
       FillSpan(dst, 0, width, format_, raw);
     }
   }
@@ -496,7 +526,7 @@ void TBitmap::ConvertTo(TPixelFormat format) {
   }
   int bits = BitsPerPixel(format);
   std::int64_t stride = BytesPerScanLine(width_, bits);
-  std::vector<std::uint8_t> pixels = AllocatePixels(stride * height_);
+  TPixelBuffer pixels = AllocatePixels(stride * height_, true);
   ColorEncoder encode(format, newPalette);
   const std::size_t w = static_cast<std::size_t>(width_);
   for (int y = 0; y < height_; ++y) {

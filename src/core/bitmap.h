@@ -13,10 +13,33 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/graphic.h"
 #include "core/types.h"
+
+// Pixel memory is allocated without being cleared: every allocation site
+// writes each byte itself (decoders skip a fill they would overwrite).
+template <class T>
+struct TUninitializedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = TUninitializedAllocator<U>;
+  };
+  TUninitializedAllocator() = default;
+  template <class U>
+  TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using TPixelBuffer = std::vector<std::uint8_t, TUninitializedAllocator<std::uint8_t>>;
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 
@@ -165,6 +188,10 @@ class TBitmap : public TGraphic {
   void SetWidth(int width);
   void SetHeight(int height);
   void SetSize(int width, int height);
+  // Gives the bitmap a new size and format whose pixels are left undefined
+  // (row padding is cleared): for decoders that write every pixel at once.
+  // Same cap as SetSize.
+  void SetSizeForDecoding(int width, int height, TPixelFormat format);
 
   TPixelFormat PixelFormat() const { return format_; }
   // Converts the pixels. A paletted result keeps the current palette
@@ -247,7 +274,7 @@ class TBitmap : public TGraphic {
   int height_ = 0;
   int stride_ = 0;
   TPixelFormat format_ = pfDevice;
-  std::vector<std::uint8_t> pixels_;
+  TPixelBuffer pixels_;
   std::vector<TPaletteEntry> palette_;
   TTransparentMode transparentMode_ = tmAuto;
   TColor transparentColor_ = clDefault;

@@ -136,6 +136,10 @@ bool GuardedDecompress(DecodeJob* job) {
     if (jpeg_read_scanlines(c, &target, 1) != 1) break;
     if (job->cmyk) CmykToBgr(job->scratch, row, job->width, job->inverted);
   }
+  // Rows the decoder did not deliver show grey, as a cut-short scan does.
+  for (JDIMENSION y = c->output_scanline; y < c->output_height; ++y) {
+    std::memset(job->pixels + static_cast<std::size_t>(y) * job->stride, 128, static_cast<std::size_t>(job->width) * 3);
+  }
   job->finishing = true;
   jpeg_finish_decompress(c);
   return true;
@@ -251,8 +255,9 @@ TBitmap Decode(const std::uint8_t* data, std::size_t size) {
                 " pixels)");
   }
   TBitmap picture;
-  picture.SetPixelFormat(pf24bit);
-  picture.SetSize(static_cast<int>(job->width), static_cast<int>(job->height));
+  // libjpeg writes every row (a cut-short scan is filled in), so the
+  // picture needs no fill of its own first.
+  picture.SetSizeForDecoding(static_cast<int>(job->width), static_cast<int>(job->height), pf24bit);
   std::vector<unsigned char> scratch(job->cmyk ? static_cast<std::size_t>(job->width) * 4 : 0);
   job->pixels = picture.Bits();
   job->stride = static_cast<std::size_t>(picture.RowStride());

@@ -265,13 +265,6 @@ std::string ResolveTarget(const std::string& fileName) {
   return name;
 }
 
-std::string FolderOf(const std::string& fileName) {
-  std::string::size_type slash = fileName.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return fileName.substr(0, slash);
-}
-
 std::string TemporaryNameFor(const std::string& fileName) {
   std::string::size_type slash = fileName.rfind('/');
   std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
@@ -317,14 +310,10 @@ void TAtomicFileStream::Commit() {
     committed_ = true;  // nothing left to clean up
     throw EFCreateError("Cannot create file \"" + name_ + "\". " + reason);
   }
+  // The folder is not synced: after a crash either the old or the new
+  // name stands, each with whole contents, which is all the rename must
+  // guarantee; a batch of many files would pay a folder sync per file.
   committed_ = true;
-  // Make the rename itself durable; a folder that cannot be synced
-  // leaves the new file in place all the same.
-  int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName) {

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "core/exceptions.h"
 
@@ -134,6 +135,43 @@ TEST(BitmapSize, PalettedBitmapsGrowWithTheNearestEntryAndZeroPadding) {
   TBitmap c = Filled(2, 1, pf4bit, RGB(250, 0, 0));
   EXPECT_EQ(c.ScanLine(0)[0], 0x99);  // red is entry 9 of the 16 colours
   EXPECT_EQ(c.GetPixelColor(1, 0), RGB(255, 0, 0));
+}
+
+// Pixel memory is allocated uncleared, so every byte a resize or a
+// decoder allocation leaves must be written: freshly freed memory full of
+// 0xAB is handed out again and must not show through.
+TEST(BitmapSize, NoUnwrittenByteShowsThroughAfterAResize) {
+  for (TPixelFormat f : kFormats) {
+    for (int w = 1; w <= 5; ++w) {
+      { std::vector<std::uint8_t> dirty(4096, 0xAB); }
+      TBitmap b;
+      b.SetPixelFormat(f);
+      b.Canvas().Brush.Color = clBlack;
+      b.SetHeight(2);  // rows without pixels first
+      b.SetSize(w, 4);
+      const int used = (w * BitsPerPixel(f) + 7) / 8;
+      for (int y = 0; y < 4; ++y) {
+        for (int i = 0; i < b.RowStride(); ++i) {
+          EXPECT_EQ(b.ScanLine(y)[i], 0) << "format " << f << " width " << w << " row " << y << " byte " << i
+                                         << " of " << used;
+        }
+      }
+    }
+  }
+}
+
+TEST(BitmapSize, DecodingSizeTakesFormatAndSizeWithClearedPadding) {
+  TBitmap b = Filled(2, 2, pf8bit, clWhite);
+  { std::vector<std::uint8_t> dirty(4096, 0xAB); }
+  b.SetSizeForDecoding(5, 3, pf24bit);
+  EXPECT_EQ(b.Width(), 5);
+  EXPECT_EQ(b.Height(), 3);
+  EXPECT_EQ(b.PixelFormat(), pf24bit);
+  EXPECT_TRUE(b.Palette().empty());
+  ASSERT_EQ(b.RowStride(), 16);
+  for (int y = 0; y < 3; ++y) EXPECT_EQ(b.ScanLine(y)[15], 0);
+  EXPECT_THROW(b.SetSizeForDecoding(1 << 21, 1, pf24bit), EOutOfResources);
+  EXPECT_EQ(b.Width(), 5);
 }
 
 TEST(BitmapValue, CopiesHaveTheirOwnPixels) {
