@@ -290,8 +290,15 @@ bool TProgramInfo::SaveConfig() {
 }
 
 void TProgramInfo::LoadLanguage() {
-  const std::string name = LanguageDir + "/" + LanguagePackNow;
-  if (!FileExists(name)) return;
+  std::string name = LanguageDir + "/" + LanguagePackNow;
+  if (!FileExists(name)) {
+    // A chosen language that has gone keeps the texts there are; with
+    // none yet (at start) every window would be blank, so the default
+    // language stands in. The choice itself stays as stored.
+    if (!LanguageTexts.Empty()) return;
+    name = LanguageDir + "/english";
+    if (!FileExists(name)) return;
+  }
   TStringList texts;
   texts.LoadFromFile(name);
   LanguageTexts = std::move(texts);

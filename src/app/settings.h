@@ -98,7 +98,8 @@ class TProgramInfo {
   // old file and ConfigLines stay usable.
   bool SaveConfig();
   // Loads LanguageDir/LanguagePackNow when it exists; otherwise the texts
-  // stay as they are.
+  // stay as they are, except that without any texts yet the "english"
+  // file is loaded in its place (LanguagePackNow is not changed).
   void LoadLanguage();
 
   // The text of a message number in LanguageTexts ("" when missing).

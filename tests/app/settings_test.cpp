@@ -296,5 +296,14 @@ TEST_F(SettingsTest, LanguageFilesAreLookedUpByNumber) {
   FreeProgramInfo();
   EXPECT_EQ(GetMessageText(99), "");
   EXPECT_EQ(GetConfigValue("CfgSkin"), "");
+
+  // A chosen language whose file has gone: at start, with no texts yet,
+  // the English ones stand in rather than leaving every window blank; the
+  // choice is kept for the next save.
+  WriteText(Dir() + "config.inf", PythonScramble("LanguagePackNow=gone\r\n", true));
+  CreateProgramInfo();
+  EXPECT_EQ(ProgramInfo().LanguagePackNow, "gone");
+  EXPECT_EQ(GetMessageText(99), "Stampwise");
+  FreeProgramInfo();
   EXPECT_THROW(ProgramInfo(), Exception);
 }
