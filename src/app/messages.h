@@ -42,6 +42,7 @@ constexpr int LogElapsedSeconds = 9026;       // followed by the seconds
 constexpr int SettingsUnreadable = 9100;      // followed by "key=value" lines
 constexpr int HelpFileMissing = 9101;         // followed by the file name
 constexpr int ShellnookAction = 9102;         // file-manager menu entry
+constexpr int ConfigNotReadable = 9103;       // followed by the file name
 constexpr int MaskEditorMissing = 9110;       // followed by the program's path
 
 // Every number above, for the check that the English texts are complete.
@@ -53,7 +54,7 @@ constexpr std::initializer_list<int> AllNumbers = {
     FolderDoesNotExist, NewFolderCaption, NewFolderPrompt, MarkFileNotWritten,
     1611, 1612, 1613, 1614, 1615, 1616, MarkFileDamaged, JpegQuality,
     OverwriteQuestion, LogFailed, LogHead, LogConvertedCount, LogElapsedSeconds,
-    SettingsUnreadable, HelpFileMissing, ShellnookAction, AskDeleteMark,
+    SettingsUnreadable, HelpFileMissing, ShellnookAction, ConfigNotReadable, AskDeleteMark,
     AskReplaceExisting, PreviewFileType, MaskEditorMissing};
 
 }  // namespace msg

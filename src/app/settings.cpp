@@ -67,8 +67,9 @@ std::string TProgramInfo::GetConfigFileName() const { return GetProgramDir() + "
 std::string TProgramInfo::GetMarkDir() const { return GetProgramDir() + "spm/"; }
 
 bool TProgramInfo::LoadConfig() {
+  const std::string name = GetConfigFileName();
   try {
-    const std::string name = GetConfigFileName();
+    ConfigUnreadable = false;
     if (!FileExists(name)) return true;
     TStringList lines;
     lines.LoadFromFile(name);
@@ -77,6 +78,7 @@ bool TProgramInfo::LoadConfig() {
     ConfigLines = std::move(lines);
     return true;
   } catch (const std::exception&) {
+    ConfigUnreadable = FileExists(name);
     return false;
   }
 }
@@ -273,6 +275,12 @@ void TProgramInfo::WriteSettings() {
 }
 
 bool TProgramInfo::SaveConfig() {
+  // A settings file that could not be read is not replaced by what this
+  // run made of its defaults; it may have become readable meanwhile.
+  if (ConfigUnreadable && !LoadConfig() && ConfigUnreadable) {
+    ShowMsg(MessageText(msg::ConfigNotReadable) + "\n" + GetConfigFileName(), 0, MessageText(msg::SettingsCaption));
+    return false;
+  }
   try {
     WriteSettings();
     // ConfigLines keeps its plain lines; only the copy is escaped and

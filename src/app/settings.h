@@ -88,6 +88,9 @@ class TProgramInfo {
   // Replaces ConfigLines with the plain lines of "config.inf" when the file
   // exists. False (nothing shown) when it cannot be read.
   bool LoadConfig();
+  // Set while "config.inf" exists but could not be read: saving would
+  // replace the user's settings with defaults, so SaveConfig refuses.
+  bool ConfigUnreadable = false;
   // Fills every field from ConfigLines; a key that is absent or unusable
   // keeps its default.
   void ReadSettings();

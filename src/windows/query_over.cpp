@@ -52,6 +52,7 @@ TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
   connect(btnAllYes, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaAllYes); }); });
   connect(btnAllNo, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaAllNo); }); });
 
+  ApplyLanguageFont(static_cast<QWidget*>(this));
   ApplyLanguage();
   resize(389, 134);
 }

@@ -1,3 +1,7 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -306,4 +310,52 @@ TEST_F(SettingsTest, LanguageFilesAreLookedUpByNumber) {
   EXPECT_EQ(GetMessageText(99), "Stampwise");
   FreeProgramInfo();
   EXPECT_THROW(ProgramInfo(), Exception);
+}
+
+// A settings file that exists but cannot be read must not be replaced by
+// the defaults this run fell back to. File permissions do not bind root, so
+// as root the start is made by a child process that gave its rights up.
+TEST_F(SettingsTest, UnreadableFileIsNeverReplacedByDefaults) {
+  WriteConfig({"JpgCompress=70"});
+  const std::string name = Dir() + "config.inf";
+  const std::string before = ReadText(name);
+  ASSERT_EQ(::chmod(Dir().c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(name.c_str(), 0), 0);
+  auto attempt = [&]() -> int {
+    CreateProgramInfo();
+    TProgramInfo& p = ProgramInfo();
+    if (!p.ConfigUnreadable) return 1;
+    if (p.JpgCompress == 70) return 2;
+    p.JpgCompress = 20;
+    if (p.SaveConfig()) return 3;
+    if (handler_.Boxes.empty() || handler_.Boxes.back().Kind != 0 ||
+        handler_.Boxes.back().Text.find(name) == std::string::npos) {
+      return 4;
+    }
+    return 0;
+  };
+  if (::geteuid() == 0) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(5);
+      ::_exit(attempt());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: not marked unreadable, 2: read anyway, 3: saved, 4: no error naming the file, 5: no setuid";
+  } else {
+    EXPECT_EQ(attempt(), 0);
+  }
+  ASSERT_EQ(::chmod(name.c_str(), 0644), 0);
+  EXPECT_EQ(ReadText(name), before);
+
+  // Once readable again, the next save goes through and keeps the file's lines.
+  FreeProgramInfo();
+  CreateProgramInfo();
+  EXPECT_FALSE(ProgramInfo().ConfigUnreadable);
+  EXPECT_EQ(ProgramInfo().JpgCompress, 70);
+  EXPECT_TRUE(ProgramInfo().SaveConfig());
 }

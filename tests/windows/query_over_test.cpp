@@ -52,3 +52,19 @@ TEST_F(QueryOverTest, ShowsTheTextAndTheLanguageCaptions) {
 }
 
 }  // namespace
+
+// On a Chinese (simplified) system every window takes the system font
+// while it is created.
+TEST_F(QueryOverTest, TakesTheChineseSystemFontOnAChineseSystem) {
+  const char* old = std::getenv("LC_ALL");
+  const std::string saved = old ? old : "";
+  ::setenv("LC_ALL", "zh_CN.UTF-8", 1);
+  {
+    TfrmQueryOver form(nullptr);
+    ASSERT_EQ(handler_.FontForms.size(), 1u);
+    EXPECT_EQ(handler_.FontForms[0], static_cast<void*>(static_cast<QWidget*>(&form)));
+  }
+  if (old) ::setenv("LC_ALL", saved.c_str(), 1); else ::unsetenv("LC_ALL");
+  TfrmQueryOver plain(nullptr);
+  EXPECT_EQ(handler_.FontForms.size(), 1u);
+}

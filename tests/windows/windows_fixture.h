@@ -44,7 +44,9 @@ class TWindowsRecorder : public TGuiHandler {
     QCoreApplication::processEvents();
   }
   bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
-  void ApplyFont(void*, const TFontChoice&) override {}
+  // The forms that were asked to take the Chinese-system font.
+  std::vector<void*> FontForms;
+  void ApplyFont(void* form, const TFontChoice&) override { FontForms.push_back(form); }
   bool OpenWithDesktop(const std::string&) override { return false; }
 };
 
