@@ -17,22 +17,15 @@ using testsupport::HaveTool;
 using testsupport::ParsePnm;
 
 using testsupport::SkipReason;
+using testsupport::kConvert;
+using testsupport::Put16;
+using testsupport::Put32;
 using testsupport::TempDir;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const std::string kConvert = "/usr/bin/convert";
-
-void Put16(Bytes& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }

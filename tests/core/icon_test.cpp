@@ -17,22 +17,15 @@
 using testsupport::HaveTool;
 using testsupport::ParsePnm;
 using testsupport::SkipReason;
+using testsupport::kConvert;
+using testsupport::Put16;
+using testsupport::Put32;
 using testsupport::TempDir;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const std::string kConvert = "/usr/bin/convert";
-
-void Put16(Bytes& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
 
 Bytes DibHeader(int w, int h, int bits, std::uint32_t clrUsed = 0) {
   Bytes b;

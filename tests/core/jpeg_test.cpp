@@ -23,13 +23,14 @@ using testsupport::HavePillow;
 using testsupport::HaveTool;
 using testsupport::ParsePnm;
 using testsupport::SkipReason;
+using testsupport::kConvert;
+using testsupport::Put16;
+using testsupport::Put32;
 using testsupport::TempDir;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-const std::string kConvert = "/usr/bin/convert";
 
 // A smooth picture: red grows to the right, green downwards, blue along
 // the diagonal.

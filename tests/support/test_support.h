@@ -45,6 +45,20 @@ bool HavePillow();
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
+// ImageMagick's converter. Always by this path: another "convert" may
+// stand earlier on the PATH.
+inline const std::string kConvert = "/usr/bin/convert";
+
+// Appends little-endian 16- and 32-bit values, for hand-made file headers.
+inline void Put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
 // The source tree's root (from STAMPWISE_SOURCE_DIR, set by CTest).
 std::string SourceDir();
 
