@@ -221,18 +221,18 @@ TEST_F(GifPainter, ComposedFramesMatchPillow) {
     int Left, Top, Width, Height, Disposal;
   } frames[] = {{0, 0, 8, 6, 1}, {2, 1, 4, 3, 2}, {1, 2, 5, 3, 3}, {0, 0, 3, 3, 1}, {4, 3, 4, 3, 0}};
   int n = 0;
-  for (const auto& spec : frames) {
+  for (const auto& wanted : frames) {
     auto frame = std::make_unique<TGIFSubImage>(&gif);
     auto* f = frame.get();
-    f->SetBoundsValue(1, spec.Left);
-    f->SetBoundsValue(2, spec.Top);
-    f->SetBoundsValue(3, spec.Width);
-    f->SetBoundsValue(4, spec.Height);
+    f->SetBoundsValue(1, wanted.Left);
+    f->SetBoundsValue(2, wanted.Top);
+    f->SetBoundsValue(3, wanted.Width);
+    f->SetBoundsValue(4, wanted.Height);
     for (std::size_t k = 0; k < f->MutableData().size(); ++k)
       f->MutableData()[k] = static_cast<std::uint8_t>((k + static_cast<std::size_t>(n) * 3) % 8);
     auto gce = std::make_unique<TGIFGraphicControlExtension>(f);
     gce->SetDelay(10);
-    gce->SetDisposal(spec.Disposal);
+    gce->SetDisposal(wanted.Disposal);
     f->Extensions().Add(std::move(gce));
     gif.Add(std::move(frame));
     ++n;
