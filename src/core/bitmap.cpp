@@ -730,26 +730,26 @@ void TCanvas::CopyRectImpl(const TRect& dest, const TBitmap& sourceBitmap, const
   // The source column of every target column. The mapping never
   // decreases, so the target columns whose source lies inside the source
   // bitmap form one run; the same holds for the rows.
-  std::vector<I64> columns;
-  columns.reserve(static_cast<std::size_t>(x1 - x0));
-  I64 vx0 = -1, vx1 = -1;
-  for (I64 x = x0; x < x1; ++x) {
-    I64 s = sl + MapCoordinate(x - dl, dw, sw);
-    if (s < 0 || s >= srcW) continue;
-    if (vx0 < 0) vx0 = x;
-    vx1 = x + 1;
-    columns.push_back(s);
-  }
-  std::vector<I64> rows;
-  rows.reserve(static_cast<std::size_t>(y1 - y0));
-  I64 vy0 = -1, vy1 = -1;
-  for (I64 y = y0; y < y1; ++y) {
-    I64 s = st + MapCoordinate(y - dt, dh, sh);
-    if (s < 0 || s >= srcH) continue;
-    if (vy0 < 0) vy0 = y;
-    vy1 = y + 1;
-    rows.push_back(s);
-  }
+  // from..to: the visible target run of one axis; origin/size: the target
+  // rectangle's; sourceStart/sourceSize: the source rectangle's; limit: the
+  // source bitmap's extent. Fills the source index of each target index
+  // whose source lies inside, and the first and one-past-last such target.
+  auto mapAxis = [](I64 from, I64 to, I64 origin, I64 size, I64 sourceStart, I64 sourceSize, I64 limit,
+                    std::vector<I64>& sources, I64& first, I64& last) {
+    sources.reserve(static_cast<std::size_t>(to - from));
+    first = last = -1;
+    for (I64 t = from; t < to; ++t) {
+      I64 s = sourceStart + MapCoordinate(t - origin, size, sourceSize);
+      if (s < 0 || s >= limit) continue;
+      if (first < 0) first = t;
+      last = t + 1;
+      sources.push_back(s);
+    }
+  };
+  std::vector<I64> columns, rows;
+  I64 vx0, vx1, vy0, vy1;
+  mapAxis(x0, x1, dl, dw, sl, sw, srcW, columns, vx0, vx1);
+  mapAxis(y0, y1, dt, dh, st, sh, srcH, rows, vy0, vy1);
   if (columns.empty() || rows.empty()) return;
 
   const TPixelFormat sf = sourceBitmap.PixelFormat(), tf = target.PixelFormat();
