@@ -4,35 +4,20 @@
 
 #include <QAbstractFileIconProvider>
 #include <QActionGroup>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QProcess>
 #include <QProgressBar>
-#include <QScrollBar>
 #include <QSignalBlocker>
-#include <QSortFilterProxyModel>
-#include <QSplitter>
-#include <QStatusBar>
-#include <QStyle>
-#include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <set>
@@ -47,377 +32,26 @@
 #include "windows/copy_files.h"
 #include "windows/file_finder.h"
 #include "windows/form_support.h"
-#include "windows/gl_panel.h"
-#include "windows/image_convert.h"
 #include "windows/position.h"
-#include "windows/query_over.h"
-#include "windows/select_dir.h"
 #include "windows/setup.h"
 #include "windows/shell_tree.h"
-#include "windows/show_info.h"
 
 const char* const HomePageAddress = "https://stampwise.example.org/";
 const char* const ProgramVersion = "V3.09";
 const char* const MaskEditorName = "Veilpaint";
+const char* const ReadyText = "Ready";
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-const char* const MarkImportFilter = "Mark file(*.spm)|*.spm";
-const char* const MarkImportTitle = "Select mark file ...";
-const char* const ReadyText = "Ready";
-
-// The captions (C) and hints (H) of the window by message number; a
-// suffix follows the text.
-struct TLanguageTarget {
-  int Number;
-  const char* Name;
-  char Kind;
-  const char* Suffix;
-};
-
-constexpr TLanguageTarget LanguageTable[] = {
-    {210, "mnuFile", 'C', ""},
-    {103, "mnuExit", 'C', ""},
-    {103, "tbExit", 'C', ""},
-    {212, "mnuVeilpaint", 'C', ""},
-    {220, "mnuMakemark", 'C', ""},
-    {221, "mnuCreate", 'C', ""},
-    {221, "tbMakeCurrently", 'C', ""},
-    {222, "mnuCreateToNewFolder", 'C', ""},
-    {222, "tbCreateToNewFolder", 'H', ""},
-    {223, "mnuStopTran", 'C', ""},
-    {223, "tbStopTran", 'H', ""},
-    {230, "mnuS0", 'C', ""},
-    {231, "mnuNewmark", 'C', ""},
-    {231, "miAddMark", 'C', ""},
-    {232, "mnuEditmark", 'C', ""},
-    {232, "miEditMark", 'C', ""},
-    {233, "mnuDelmark", 'C', ""},
-    {233, "miDelMark", 'C', ""},
-    {234, "mnuInportMark", 'C', ""},
-    {234, "miInportMark", 'C', ""},
-    {235, "mnuExportMark", 'C', ""},
-    {235, "miExportMark", 'C', ""},
-    {240, "mnuView", 'C', ""},
-    {243, "mnuBrowse", 'C', ""},
-    {105, "mnuRefresh", 'C', ""},
-    {105, "mnuRefreshMark", 'C', ""},
-    {241, "mnuAutoFitWindow", 'C', ""},
-    {242, "mnuLanguagePack", 'C', ""},
-    {244, "mnuSkin", 'C', ""},
-    {245, "mnuSkinDefault", 'C', ""},
-    {246, "mnuSkin1", 'C', " &1"},
-    {246, "mnuSkin2", 'C', " &2"},
-    {246, "mnuSkin3", 'C', " &3"},
-    {246, "mnuSkin4", 'C', " &4"},
-    {250, "mnuTools", 'C', ""},
-    {251, "mnuSetup", 'C', ""},
-    {251, "tbSetup", 'C', ""},
-    {260, "mnuH0", 'C', ""},
-    {261, "mnuHelp", 'C', ""},
-    {262, "mnuMainPage", 'C', ""},
-    {355, "mnuSaveAs", 'C', ""},
-    {330, "tbMakeCurrently", 'H', ""},
-    {334, "tbNewmark", 'H', ""},
-    {335, "tbEditmark", 'H', ""},
-    {336, "tbDelmark", 'H', ""},
-    {340, "tbSetup", 'H', ""},
-    {341, "tbAutoFitWindow", 'H', ""},
-    {342, "tbTutorial", 'H', ""},
-    {343, "tbBrowse", 'H', ""},
-    {345, "tbExit", 'H', ""},
-    {300, "tbTutorial", 'C', ""},
-    {301, "lblAddress", 'C', ""},
-    {302, "sbGo", 'C', ""},
-    {303, "pnlSelectFile", 'C', ""},
-    {305, "tbAddFile", 'H', ""},
-    {306, "tbAddAll", 'H', ""},
-    {307, "tbDelFile", 'H', ""},
-    {308, "tbDelAllFile", 'H', ""},
-    {309, "tbAddFolder", 'H', ""},
-    {310, "tbStop", 'H', ""},
-    {320, "pnlmarkList", 'C', ""},
-    {321, "pnlSelectmark", 'C', ""},
-    {307, "btnClear", 'H', ""},
-    {308, "btnClearAll", 'H', ""},
-};
-
-void SetCaption(QObject* target, const QString& text) {
-  if (auto* menu = qobject_cast<QMenu*>(target)) {
-    menu->setTitle(text);
-  } else if (auto* action = qobject_cast<QAction*>(target)) {
-    action->setText(text);
-  } else if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-    button->setText(text);
-  } else if (auto* label = qobject_cast<QLabel*>(target)) {
-    label->setText(text);
-  }
-}
-
-void SetHint(QObject* target, const QString& text) {
-  if (auto* action = qobject_cast<QAction*>(target)) {
-    action->setToolTip(text);
-  } else if (auto* widget = qobject_cast<QWidget*>(target)) {
-    widget->setToolTip(text);
-  }
-}
 
 std::string WithSlash(std::string path) {
   if (path.empty() || path.back() != '/') path += '/';
   return path;
 }
 
-// The local files of a drop.
-std::vector<std::string> DroppedNames(const QMimeData& data) {
-  std::vector<std::string> names;
-  for (const QUrl& url : data.urls()) {
-    if (url.isLocalFile()) names.push_back(url.toLocalFile().toStdString());
-  }
-  return names;
-}
-
-template <class F>
-QAction* NewAction(QObject* owner, const char* name, F&& handler, QObject* context) {
-  auto* action = new QAction(owner);
-  action->setObjectName(name);
-  QObject::connect(action, &QAction::triggered, context, [handler] { Guarded(handler); });
-  return action;
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// The file list's view of the folder: only the folder's image files, in
-// the order the window chose.
-
-class TShellListModel : public QSortFilterProxyModel {
- public:
-  TShellListModel(QFileSystemModel* source, QObject* parent) : QSortFilterProxyModel(parent), files_(source) {
-    setSourceModel(source);
-    setDynamicSortFilter(true);
-  }
-
-  void SetFolder(const QString& folder) {
-    folder_ = folder;
-    invalidateFilter();
-  }
-  void SetOrder(int column, bool descending) {
-    column_ = column;
-    descending_ = descending;
-    invalidate();
-    sort(0, Qt::AscendingOrder);
-  }
-  void Refilter() { invalidateFilter(); }
-
-  TShellEntry Entry(const QModelIndex& sourceIndex) const {
-    const QModelIndex index = sourceIndex.siblingAtColumn(0);
-    TShellEntry e;
-    e.Name = files_->fileName(index).toStdString();
-    e.Size = files_->size(index);
-    e.Type = files_->type(index).toStdString();
-    e.Modified = files_->lastModified(index).toMSecsSinceEpoch();
-    return e;
-  }
-
- protected:
-  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
-    // The folders on the way to the shown one stay, or it could not be
-    // reached; inside it only image files count.
-    if (files_->filePath(parent) != folder_) return true;
-    const QModelIndex index = files_->index(row, 0, parent);
-    const std::string path = files_->filePath(index).toStdString();
-    return !files_->isDir(index) && FileExists(path) && IsImageFile(Trim(path));
-  }
-
-  bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
-    return ShellListCompare(Entry(left), Entry(right), column_, descending_) < 0;
-  }
-
- private:
-  QFileSystemModel* files_;
-  QString folder_;
-  int column_ = 0;
-  bool descending_ = false;
-};
-
-// ---------------------------------------------------------------------------
-
-TPreviewBox::TPreviewBox(TfrmMain* form, QWidget* parent) : QWidget(parent), form_(form) {
-  setObjectName("pbPreview");
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
-
-void TPreviewBox::paintEvent(QPaintEvent*) {
-  Guarded([this] { form_->PaintPreview(*this); });
-}
-
-void TPreviewBox::mousePressEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseDown(event->button(), event->position().toPoint()); });
-}
-
-void TPreviewBox::mouseMoveEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseMove(event->buttons(), event->position().toPoint()); });
-}
-
-void TPreviewBox::mouseReleaseEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseUp(event->button()); });
-}
-
-void TPreviewBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The viewer would open here; until it exists a double click is only a
-  // press.
-  QWidget::mouseDoubleClickEvent(event);
-}
-
-void TPreviewBox::contextMenuEvent(QContextMenuEvent* event) {
-  Guarded([&] { form_->PopupMenu2->popup(event->globalPos()); });
-}
-
-// ---------------------------------------------------------------------------
-
-TConvFileList::TConvFileList(TfrmMain* form, QWidget* parent) : QTreeWidget(parent), form_(form) {
-  setAcceptDrops(true);
-  setDragDropMode(QAbstractItemView::DropOnly);
-}
-
-bool TConvFileList::Accepts(const QDropEvent* event) const {
-  if (event->source() == form_->lvwFile) return true;
-  return event->source() == nullptr && event->mimeData()->hasUrls();
-}
-
-void TConvFileList::dragEnterEvent(QDragEnterEvent* event) {
-  if (!Accepts(event)) {
-    event->ignore();
-    return;
-  }
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-}
-
-void TConvFileList::dragMoveEvent(QDragMoveEvent* event) {
-  if (!Accepts(event)) {
-    event->ignore();
-    return;
-  }
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-}
-
-void TConvFileList::dropEvent(QDropEvent* event) {
-  if (!Accepts(event)) {
-    event->ignore();
-    return;
-  }
-  // A copy: the file list must not remove what was dragged.
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-  if (event->source() == form_->lvwFile) {
-    Guarded([this] { form_->AddShellSelection(); });
-    return;
-  }
-  Guarded([&] { form_->WMDropFiles(DroppedNames(*event->mimeData())); });
-}
-
-// ---------------------------------------------------------------------------
-
-TLayerListView::TLayerListView(TfrmMain* form, QWidget* parent) : QTreeWidget(parent), form_(form) {
-  setDragEnabled(true);
-  setAcceptDrops(true);
-  setDragDropMode(QAbstractItemView::DragDrop);
-  setDefaultDropAction(Qt::CopyAction);
-  setAutoScroll(true);
-}
-
-void TLayerListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->source() != this) {
-    event->ignore();
-    return;
-  }
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-}
-
-void TLayerListView::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->source() != this) {
-    event->ignore();
-    return;
-  }
-  // The base class scrolls the list near its edges.
-  QTreeWidget::dragMoveEvent(event);
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-}
-
-void TLayerListView::dropEvent(QDropEvent* event) {
-  if (event->source() != this) {
-    event->ignore();
-    return;
-  }
-  // The items are moved here; the view itself must not copy or remove any.
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-  const QPoint pos = event->position().toPoint();
-  Guarded([&] { form_->lvwSelectMarkDragDrop(pos); });
-}
-
-// ---------------------------------------------------------------------------
-// Services
-
-TMainServices TfrmMain::DefaultServices() {
-  TMainServices s;
-  s.QueryOverwrite = [](const std::string& text) { return ::QueryOverwrite(text); };
-  s.ShowLog = [](const TStringList& lines) { TfrmShowInfo::Execute(lines); };
-  s.SelectFolder = [](std::string& path) { return TfrmSelectDir::Execute(path); };
-  s.ChooseMarkFiles = [](QWidget* owner) {
-    QFileDialog dialog(owner);
-    dialog.setObjectName("odMark");
-    dialog.setWindowTitle(MarkImportTitle);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    QStringList filters;
-    for (const auto& [title, patterns] : ParseDialogFilter(MarkImportFilter)) {
-      filters << Q(title + " (" + patterns + ")");
-    }
-    dialog.setNameFilters(filters);
-    std::vector<std::string> files;
-    if (dialog.exec() != QDialog::Accepted) return files;
-    for (const QString& f : dialog.selectedFiles()) files.push_back(f.toStdString());
-    return files;
-  };
-  s.ChoosePreviewSaveName = [](QWidget* owner) -> std::optional<std::string> {
-    QFileDialog dialog(owner);
-    dialog.setObjectName("spdSave");
-    // Qt's own dialog: it tells which file type is chosen while it is open.
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    // An existing file is asked about by the window itself.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    QStringList filters;
-    for (const auto& [title, patterns] : ParseDialogFilter(PreviewSaveFilter)) filters << Q(title);
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.front());
-    dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(1)));
-    dialog.selectFile("sample");
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
-      Guarded([&] { dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(static_cast<int>(filters.indexOf(filter)) + 1))); });
-    });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
-  };
-  s.ExecuteSetup = [](int page) { return TfrmSetup::Execute(page); };
-  s.StartProgram = [](const std::string& program, const std::string& folder) {
-    return QProcess::startDetached(Q(program), {}, Q(folder));
-  };
-  return s;
-}
-
-TMainServices& TfrmMain::Services() {
-  static TMainServices services = DefaultServices();
-  return services;
-}
 
 // ---------------------------------------------------------------------------
 // Creation
@@ -431,12 +65,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   CreateControls();
   Connect();
 
-  mnuStopTran->setEnabled(false);
-  tbStopTran->setEnabled(false);
-  tbStop->setEnabled(false);
-  previewBitmap_.SetPixelFormat(pf24bit);
-  displayBitmap_.SetPixelFormat(pf24bit);
-  SetConvertCommandsEnabled(false);
+  ApplyRunState();
 
   RefreshMarkList();
   LoadConfigToUI();
@@ -462,453 +91,6 @@ void TfrmMain::FormDestroy() {
   }
 }
 
-void TfrmMain::CreateMenus() {
-  QMenuBar* bar = menuBar();
-  bar->setObjectName("mmMain");
-
-  mnuFile = bar->addMenu(QString());
-  mnuFile->setObjectName("mnuFile");
-  mnuVeilpaint = NewAction(this, "mnuVeilpaint", [this] { mnuVeilpaintClick(); }, this);
-  mnuInportMark = NewAction(this, "mnuInportMark", [this] { miInportMarkClick(); }, this);
-  mnuExportMark = NewAction(this, "mnuExportMark", [this] { miExportMarkClick(); }, this);
-  mnuExit = NewAction(this, "mnuExit", [this] { close(); }, this);
-  mnuFile->addAction(mnuVeilpaint);
-  mnuFile->addSeparator();
-  mnuFile->addAction(mnuInportMark);
-  mnuFile->addAction(mnuExportMark);
-  mnuFile->addSeparator();
-  mnuFile->addAction(mnuExit);
-
-  mnuMakemark = bar->addMenu(QString());
-  mnuMakemark->setObjectName("mnuMakemark");
-  mnuCreate = NewAction(this, "mnuCreate", [this] { mnuCreateClick(); }, this);
-  mnuCreateToNewFolder = NewAction(this, "mnuCreateToNewFolder", [this] { mnuCreateToNewFolderClick(); }, this);
-  mnuStopTran = NewAction(this, "mnuStopTran", [this] { mnuStopTranClick(); }, this);
-  mnuMakemark->addAction(mnuCreate);
-  mnuMakemark->addAction(mnuCreateToNewFolder);
-  mnuMakemark->addAction(mnuStopTran);
-  mnuMakemark->addSeparator();
-  mnuS0 = mnuMakemark->addMenu(QString());
-  mnuS0->setObjectName("mnuS0");
-  // The mark editor is not part of the program yet: its commands are
-  // there, but off.
-  mnuNewmark = NewAction(this, "mnuNewmark", [] {}, this);
-  mnuEditmark = NewAction(this, "mnuEditmark", [] {}, this);
-  mnuDelmark = NewAction(this, "mnuDelmark", [this] { miDelMarkClick(); }, this);
-  mnuNewmark->setEnabled(false);
-  mnuEditmark->setEnabled(false);
-  mnuS0->addAction(mnuNewmark);
-  mnuS0->addAction(mnuEditmark);
-  mnuS0->addAction(mnuDelmark);
-
-  mnuView = bar->addMenu(QString());
-  mnuView->setObjectName("mnuView");
-  // The viewer is not part of the program yet.
-  mnuBrowse = NewAction(this, "mnuBrowse", [] {}, this);
-  mnuBrowse->setEnabled(false);
-  mnuRefresh = NewAction(this, "mnuRefresh", [this] { mnuRefreshClick(); }, this);
-  mnuAutoFitWindow = NewAction(this, "mnuAutoFitWindow", [this] { mnuAutoFitWindowClick(); }, this);
-  mnuAutoFitWindow->setCheckable(true);
-  mnuView->addAction(mnuBrowse);
-  mnuView->addAction(mnuRefresh);
-  mnuView->addAction(mnuAutoFitWindow);
-  mnuView->addSeparator();
-  mnuSkin = mnuView->addMenu(QString());
-  mnuSkin->setObjectName("mnuSkin");
-  skinGroup_ = new QActionGroup(this);
-  skinGroup_->setExclusive(true);
-  const char* skinNames[] = {"mnuSkinDefault", "mnuSkin1", "mnuSkin2", "mnuSkin3", "mnuSkin4"};
-  QAction* skins[5];
-  for (int i = 0; i < 5; ++i) {
-    skins[i] = NewAction(this, skinNames[i], [this, i] { ApplySkin(i); }, this);
-    skins[i]->setCheckable(true);
-    skins[i]->setData(i);
-    // Only the plain look can be drawn until the skin engine is there.
-    skins[i]->setEnabled(i == 0);
-    skinGroup_->addAction(skins[i]);
-    mnuSkin->addAction(skins[i]);
-  }
-  mnuSkinDefault = skins[0];
-  mnuSkin1 = skins[1];
-  mnuSkin2 = skins[2];
-  mnuSkin3 = skins[3];
-  mnuSkin4 = skins[4];
-  mnuLanguagePack = mnuView->addMenu(QString());
-  mnuLanguagePack->setObjectName("mnuLanguagePack");
-  languageGroup_ = new QActionGroup(this);
-  languageGroup_->setExclusive(true);
-
-  mnuTools = bar->addMenu(QString());
-  mnuTools->setObjectName("mnuTools");
-  mnuSetup = NewAction(this, "mnuSetup", [this] { mnuSetupClick(); }, this);
-  mnuTools->addAction(mnuSetup);
-
-  mnuH0 = bar->addMenu(QString());
-  mnuH0->setObjectName("mnuH0");
-  mnuHelp = NewAction(this, "mnuHelp", [this] { mnuHelpClick(); }, this);
-  mnuMainPage = NewAction(this, "mnuMainPage", [this] { mnuMainPageClick(); }, this);
-  mnuH0->addAction(mnuHelp);
-  mnuH0->addAction(mnuMainPage);
-
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  miAddMark = NewAction(this, "miAddMark", [] {}, this);
-  miEditMark = NewAction(this, "miEditMark", [] {}, this);
-  miAddMark->setEnabled(false);
-  miEditMark->setEnabled(false);
-  miDelMark = NewAction(this, "miDelMark", [this] { miDelMarkClick(); }, this);
-  miInportMark = NewAction(this, "miInportMark", [this] { miInportMarkClick(); }, this);
-  miExportMark = NewAction(this, "miExportMark", [this] { miExportMarkClick(); }, this);
-  mnuRefreshMark = NewAction(this, "mnuRefreshMark", [this] { mnuRefreshMarkClick(); }, this);
-  PopupMenu1->addAction(miAddMark);
-  PopupMenu1->addAction(miEditMark);
-  PopupMenu1->addAction(miDelMark);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(miInportMark);
-  PopupMenu1->addAction(miExportMark);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(mnuRefreshMark);
-
-  PopupMenu2 = new QMenu(this);
-  PopupMenu2->setObjectName("PopupMenu2");
-  mnuSaveAs = NewAction(this, "mnuSaveAs", [this] { mnuSaveAsClick(); }, this);
-  PopupMenu2->addAction(mnuSaveAs);
-}
-
-void TfrmMain::CreateToolBar() {
-  tbrMain = addToolBar(QString());
-  tbrMain->setObjectName("tbrMain");
-  tbrMain->setMovable(false);
-  QStyle* st = style();
-  const auto button = [this, st](const char* name, QStyle::StandardPixmap icon, bool withText) {
-    auto* b = new QToolButton(this);
-    b->setObjectName(name);
-    b->setIcon(st->standardIcon(icon));
-    b->setAutoRaise(true);
-    b->setToolButtonStyle(withText ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
-    tbrMain->addWidget(b);
-    return b;
-  };
-  tbMakeCurrently = button("tbMakeCurrently", QStyle::SP_DialogApplyButton, true);
-  tbCreateToNewFolder = button("tbCreateToNewFolder", QStyle::SP_FileDialogNewFolder, false);
-  tbStopTran = button("tbStopTran", QStyle::SP_MediaStop, false);
-  tbrMain->addSeparator();
-  tbNewmark = button("tbNewmark", QStyle::SP_FileIcon, false);
-  tbEditmark = button("tbEditmark", QStyle::SP_FileDialogDetailedView, false);
-  tbDelmark = button("tbDelmark", QStyle::SP_TrashIcon, false);
-  tbNewmark->setEnabled(false);
-  tbEditmark->setEnabled(false);
-  tbrMain->addSeparator();
-  tbSetup = button("tbSetup", QStyle::SP_FileDialogContentsView, true);
-  tbBrowse = button("tbBrowse", QStyle::SP_DesktopIcon, false);
-  tbBrowse->setEnabled(false);
-  tbAutoFitWindow = button("tbAutoFitWindow", QStyle::SP_TitleBarMaxButton, false);
-  tbAutoFitWindow->setCheckable(true);
-  tbrMain->addSeparator();
-  tbTutorial = button("tbTutorial", QStyle::SP_DialogHelpButton, true);
-  tbExit = button("tbExit", QStyle::SP_DialogCloseButton, true);
-
-  auto* spacer = new QWidget(this);
-  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-  tbrMain->addWidget(spacer);
-  imgWebPage = new QLabel(this);
-  imgWebPage->setObjectName("imgWebPage");
-  imgWebPage->setPixmap(st->standardIcon(QStyle::SP_DriveNetIcon).pixmap(24, 24));
-  imgWebPage->setCursor(Qt::PointingHandCursor);
-  imgWebPage->setToolTip(HomePageAddress);
-  tbrMain->addWidget(imgWebPage);
-}
-
-void TfrmMain::CreateControls() {
-  QStyle* st = style();
-  auto* central = new QWidget(this);
-  central->setObjectName("pnlClient");
-  setCentralWidget(central);
-  auto* mainLayout = new QVBoxLayout(central);
-  mainLayout->setContentsMargins(4, 4, 4, 4);
-  mainLayout->setSpacing(4);
-
-  // Address bar.
-  pnlAddress = new QWidget(central);
-  pnlAddress->setObjectName("pnlAddress");
-  auto* address = new QHBoxLayout(pnlAddress);
-  address->setContentsMargins(0, 0, 0, 0);
-  lblAddress = new QLabel(pnlAddress);
-  lblAddress->setObjectName("lblAddress");
-  edtAddress = new QLineEdit(pnlAddress);
-  edtAddress->setObjectName("edtAddress");
-  sbUP = new QToolButton(pnlAddress);
-  sbUP->setObjectName("sbUP");
-  sbUP->setIcon(st->standardIcon(QStyle::SP_FileDialogToParent));
-  sbUP->setAutoRaise(true);
-  sbGo = new QToolButton(pnlAddress);
-  sbGo->setObjectName("sbGo");
-  sbGo->setIcon(st->standardIcon(QStyle::SP_ArrowForward));
-  sbGo->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  sbGo->setAutoRaise(true);
-  address->addWidget(lblAddress);
-  address->addWidget(edtAddress, 1);
-  address->addWidget(sbUP);
-  address->addWidget(sbGo);
-  mainLayout->addWidget(pnlAddress);
-
-  splMain_ = new QSplitter(Qt::Horizontal, central);
-  splMain_->setObjectName("splMain");
-  mainLayout->addWidget(splMain_, 1);
-
-  // Left: the folder tree, the file list and the conversion list.
-  auto* left = new QSplitter(Qt::Vertical, splMain_);
-  left->setObjectName("splBrowse");
-  tvwPath = new TShellTreeView(left);
-  tvwPath->setObjectName("tvwPath");
-
-  fileModel_ = new QFileSystemModel(this);
-  fileModel_->setObjectName("lvwFileModel");
-  fileModel_->setReadOnly(true);
-  fileModel_->setFilter(QDir::Files | QDir::AllDirs | QDir::NoDotAndDotDot);
-  shellList_ = new TShellListModel(fileModel_, this);
-  lvwFile = new QTreeView(left);
-  lvwFile->setObjectName("lvwFile");
-  lvwFile->setModel(shellList_);
-  lvwFile->setRootIsDecorated(false);
-  lvwFile->setItemsExpandable(false);
-  lvwFile->setUniformRowHeights(true);
-  lvwFile->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lvwFile->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lvwFile->setDragEnabled(true);
-  lvwFile->setDragDropMode(QAbstractItemView::DragOnly);
-  lvwFile->setDefaultDropAction(Qt::CopyAction);
-  lvwFile->setSortingEnabled(false);
-  lvwFile->header()->setSectionsClickable(true);
-  lvwFile->header()->setSortIndicatorShown(true);
-  lvwFile->header()->setSortIndicator(0, Qt::AscendingOrder);
-  lvwFile->header()->resizeSection(0, 220);
-  shellList_->SetOrder(sortColumn_, sortDescending_);
-
-  auto* conv = new QWidget(left);
-  conv->setObjectName("pnlConvFile");
-  auto* convLayout = new QVBoxLayout(conv);
-  convLayout->setContentsMargins(0, 0, 0, 0);
-  convLayout->setSpacing(2);
-  pnlSelectFile = new QLabel(conv);
-  pnlSelectFile->setObjectName("pnlSelectFile");
-  pnlSelectFile->setFrameShape(QFrame::StyledPanel);
-  lvwConvFile = new TConvFileList(this, conv);
-  lvwConvFile->setObjectName("lvwConvFile");
-  lvwConvFile->setColumnCount(1);
-  lvwConvFile->setRootIsDecorated(false);
-  lvwConvFile->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  auto* convButtons = new QHBoxLayout;
-  const auto convButton = [conv, convButtons, st](const char* name, QStyle::StandardPixmap icon) {
-    auto* b = new QToolButton(conv);
-    b->setObjectName(name);
-    b->setIcon(st->standardIcon(icon));
-    b->setAutoRaise(true);
-    convButtons->addWidget(b);
-    return b;
-  };
-  tbAddFile = convButton("tbAddFile", QStyle::SP_ArrowDown);
-  tbAddAll = convButton("tbAddAll", QStyle::SP_FileDialogListView);
-  tbDelFile = convButton("tbDelFile", QStyle::SP_DialogDiscardButton);
-  tbDelAllFile = convButton("tbDelAllFile", QStyle::SP_DialogResetButton);
-  tbAddFolder = convButton("tbAddFolder", QStyle::SP_DirIcon);
-  tbStop = convButton("tbStop", QStyle::SP_BrowserStop);
-  convButtons->addStretch(1);
-  convLayout->addWidget(pnlSelectFile);
-  convLayout->addWidget(lvwConvFile, 1);
-  convLayout->addLayout(convButtons);
-  left->setStretchFactor(0, 2);
-  left->setStretchFactor(1, 3);
-  left->setStretchFactor(2, 2);
-
-  ffFind = new TFileFinder(this);
-  ffFind->setObjectName("ffFind");
-  ffFind->Filename = "*.*";
-  ffFind->FuzzySearch = true;
-  ffFind->IgnoreCase = true;
-
-  // Right: the panel switches, then marks, layers and the preview.
-  auto* right = new QWidget(splMain_);
-  right->setObjectName("pnlRight");
-  auto* rightLayout = new QVBoxLayout(right);
-  rightLayout->setContentsMargins(0, 0, 0, 0);
-  rightLayout->setSpacing(2);
-  auto* switches = new QHBoxLayout;
-  SpeedButton3 = new QToolButton(right);
-  SpeedButton3->setObjectName("SpeedButton3");
-  SpeedButton3->setIcon(st->standardIcon(QStyle::SP_FileDialogListView));
-  SpeedButton3->setCheckable(true);
-  SpeedButton3->setChecked(true);
-  SpeedButton3->setAutoRaise(true);
-  SpeedButton4 = new QToolButton(right);
-  SpeedButton4->setObjectName("SpeedButton4");
-  SpeedButton4->setIcon(st->standardIcon(QStyle::SP_FileDialogDetailedView));
-  SpeedButton4->setCheckable(true);
-  SpeedButton4->setChecked(true);
-  SpeedButton4->setAutoRaise(true);
-  switches->addWidget(SpeedButton3);
-  switches->addWidget(SpeedButton4);
-  switches->addStretch(1);
-  rightLayout->addLayout(switches);
-
-  splPreview_ = new QSplitter(Qt::Horizontal, right);
-  splPreview_->setObjectName("splPreview");
-  rightLayout->addWidget(splPreview_, 1);
-
-  pnlmark = new QWidget(splPreview_);
-  pnlmark->setObjectName("pnlmark");
-  auto* markLayout = new QVBoxLayout(pnlmark);
-  markLayout->setContentsMargins(0, 0, 0, 0);
-  markLayout->setSpacing(2);
-  pnlmarkList = new QLabel(pnlmark);
-  pnlmarkList->setObjectName("pnlmarkList");
-  pnlmarkList->setFrameShape(QFrame::StyledPanel);
-  chkMark = new QListWidget(pnlmark);
-  chkMark->setObjectName("chkMark");
-  chkMark->setContextMenuPolicy(Qt::CustomContextMenu);
-  markLayout->addWidget(pnlmarkList);
-  markLayout->addWidget(chkMark, 1);
-
-  pnlSelectModel = new QWidget(splPreview_);
-  pnlSelectModel->setObjectName("pnlSelectModel");
-  auto* layerLayout = new QVBoxLayout(pnlSelectModel);
-  layerLayout->setContentsMargins(0, 0, 0, 0);
-  layerLayout->setSpacing(2);
-  pnlSelectmark = new QLabel(pnlSelectModel);
-  pnlSelectmark->setObjectName("pnlSelectmark");
-  pnlSelectmark->setFrameShape(QFrame::StyledPanel);
-  lvwSelectMark = new TLayerListView(this, pnlSelectModel);
-  lvwSelectMark->setObjectName("lvwSelectMark");
-  lvwSelectMark->setColumnCount(1);
-  lvwSelectMark->setRootIsDecorated(false);
-  lvwSelectMark->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  auto* layerButtons = new QHBoxLayout;
-  const auto layerButton = [this, layerButtons, st](const char* name, QStyle::StandardPixmap icon) {
-    auto* b = new QToolButton(pnlSelectModel);
-    b->setObjectName(name);
-    b->setIcon(st->standardIcon(icon));
-    b->setAutoRaise(true);
-    layerButtons->addWidget(b);
-    return b;
-  };
-  btnUp = layerButton("btnUp", QStyle::SP_ArrowUp);
-  btnDown = layerButton("btnDown", QStyle::SP_ArrowDown);
-  btnClear = layerButton("btnClear", QStyle::SP_DialogDiscardButton);
-  btnClearAll = layerButton("btnClearAll", QStyle::SP_DialogResetButton);
-  layerButtons->addStretch(1);
-  layerLayout->addWidget(pnlSelectmark);
-  layerLayout->addWidget(lvwSelectMark, 1);
-  layerLayout->addLayout(layerButtons);
-
-  pnlPreview = new QWidget(splPreview_);
-  pnlPreview->setObjectName("pnlPreview");
-  // Never smaller than this, so the window can always be resized.
-  pnlPreview->setMinimumSize(PreviewMinimumSize, PreviewMinimumSize);
-  pnlView = new QWidget(pnlPreview);
-  pnlView->setObjectName("pnlView");
-  sbWidth = new QScrollBar(Qt::Horizontal, pnlPreview);
-  sbWidth->setObjectName("sbWidth");
-  sbHeight = new QScrollBar(Qt::Vertical, pnlPreview);
-  sbHeight->setObjectName("sbHeight");
-  sbWidth->hide();
-  sbHeight->hide();
-  opGL = new TGLPanel(pnlView);
-  opGL->setObjectName("opGL");
-  pbPreview = new TPreviewBox(this, opGL);
-  splPreview_->setStretchFactor(0, 0);
-  splPreview_->setStretchFactor(1, 0);
-  splPreview_->setStretchFactor(2, 1);
-  splPreview_->setCollapsible(2, false);
-  splPreview_->setSizes({150, 150, 400});
-
-  splMain_->setStretchFactor(0, 2);
-  splMain_->setStretchFactor(1, 3);
-  splMain_->setSizes({380, 620});
-
-  // Status bar: panel 0 the batch, panel 1 the preview and the search.
-  sbBar = new QStatusBar(this);
-  sbBar->setObjectName("sbBar");
-  setStatusBar(sbBar);
-  statusPanels_[0] = new QLabel(sbBar);
-  statusPanels_[0]->setObjectName("sbBarPanel0");
-  statusPanels_[0]->setMinimumWidth(220);
-  statusPanels_[1] = new QLabel(sbBar);
-  statusPanels_[1]->setObjectName("sbBarPanel1");
-  sbBar->addWidget(statusPanels_[0]);
-  sbBar->addWidget(statusPanels_[1], 1);
-  pnlPosition = new QWidget(sbBar);
-  pnlPosition->setObjectName("pnlPosition");
-  auto* positionLayout = new QHBoxLayout(pnlPosition);
-  positionLayout->setContentsMargins(0, 0, 0, 0);
-  pbPosition = new QProgressBar(pnlPosition);
-  pbPosition->setObjectName("pbPosition");
-  pbPosition->setMinimumWidth(200);
-  positionLayout->addWidget(pbPosition);
-  sbBar->addPermanentWidget(pnlPosition);
-  pnlPosition->hide();
-  statusPanels_[0]->setText(ReadyText);
-}
-
-void TfrmMain::Connect() {
-  const auto on = [this](auto* sender, auto signal, void (TfrmMain::*handler)()) {
-    connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
-  };
-  on(tbMakeCurrently, &QToolButton::clicked, &TfrmMain::mnuCreateClick);
-  on(tbCreateToNewFolder, &QToolButton::clicked, &TfrmMain::mnuCreateToNewFolderClick);
-  on(tbStopTran, &QToolButton::clicked, &TfrmMain::mnuStopTranClick);
-  on(tbDelmark, &QToolButton::clicked, &TfrmMain::miDelMarkClick);
-  on(tbSetup, &QToolButton::clicked, &TfrmMain::mnuSetupClick);
-  on(tbAutoFitWindow, &QToolButton::clicked, &TfrmMain::tbAutoFitWindowClick);
-  on(tbTutorial, &QToolButton::clicked, &TfrmMain::tbTutorialClick);
-  connect(tbExit, &QToolButton::clicked, this, [this] { Guarded([this] { close(); }); });
-  on(sbGo, &QToolButton::clicked, &TfrmMain::sbGoClick);
-  on(sbUP, &QToolButton::clicked, &TfrmMain::sbUPClick);
-  on(edtAddress, &QLineEdit::returnPressed, &TfrmMain::sbGoClick);
-  on(tbAddFile, &QToolButton::clicked, &TfrmMain::tbAddFileClick);
-  on(tbAddAll, &QToolButton::clicked, &TfrmMain::tbAddAllClick);
-  on(tbDelFile, &QToolButton::clicked, &TfrmMain::tbDelFileClick);
-  on(tbDelAllFile, &QToolButton::clicked, &TfrmMain::tbDelAllFileClick);
-  on(tbAddFolder, &QToolButton::clicked, &TfrmMain::tbAddFolderClick);
-  on(tbStop, &QToolButton::clicked, &TfrmMain::tbStopClick);
-  on(btnUp, &QToolButton::clicked, &TfrmMain::btnUpClick);
-  on(btnDown, &QToolButton::clicked, &TfrmMain::btnDownClick);
-  on(btnClear, &QToolButton::clicked, &TfrmMain::btnClearClick);
-  on(btnClearAll, &QToolButton::clicked, &TfrmMain::btnClearAllClick);
-  on(SpeedButton3, &QToolButton::clicked, &TfrmMain::SpeedButton3Click);
-  on(SpeedButton4, &QToolButton::clicked, &TfrmMain::SpeedButton4Click);
-
-  connect(tvwPath, &TShellTreeView::FolderChanged, this,
-          [this](const QString& path) { Guarded([&] { tvwPathChange(path.toStdString()); }); });
-  connect(lvwFile->header(), &QHeaderView::sectionClicked, this,
-          [this](int column) { Guarded([&] { SortShellList(column); }); });
-  connect(lvwFile, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
-    Guarded([&] {
-      if (lvwFile->selectionModel()->selectedRows().size() >= 2) return;
-      ShowPreview(0, fileModel_->filePath(shellList_->mapToSource(index)).toStdString());
-    });
-  });
-  connect(lvwConvFile, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem* item) {
-    Guarded([&] { ShowPreview(1, item->text(0).toStdString()); });
-  });
-  connect(chkMark, &QListWidget::itemChanged, this, [this] { Guarded([this] { chkMarkClickCheck(); }); });
-  connect(chkMark, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    Guarded([&] { PopupMenu1->popup(chkMark->viewport()->mapToGlobal(pos)); });
-  });
-  connect(sbWidth, &QScrollBar::valueChanged, pbPreview, [this] { Guarded([this] { pbPreview->update(); }); });
-  connect(sbHeight, &QScrollBar::valueChanged, pbPreview, [this] { Guarded([this] { pbPreview->update(); }); });
-
-  ffFind->OnFileFound = [this](TFileFinder&, const std::string& directory, const TSearchRec& rec, bool&) {
-    ffFindFileFound(directory, rec.Attr, rec.Name);
-  };
-  ffFind->OnStop = [this](TFileFinder&) { ffFindStop(); };
-
-  lvwFile->installEventFilter(this);
-  lvwConvFile->installEventFilter(this);
-  chkMark->installEventFilter(this);
-  imgWebPage->installEventFilter(this);
-  pnlPreview->installEventFilter(this);
-}
-
 // ---------------------------------------------------------------------------
 // Settings, language and skins
 
@@ -919,10 +101,7 @@ void TfrmMain::LoadConfigToUI() {
   if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (info.AutoLocateOldPath) ShellTreeGotoPath(*tvwPath, folder);
   mnuAutoFitWindow->setChecked(info.CfgAutoResize);
-  {
-    const QSignalBlocker blocker(tbAutoFitWindow);
-    tbAutoFitWindow->setChecked(mnuAutoFitWindow->isChecked());
-  }
+  pnlPreview->SetAutoFit(info.CfgAutoResize);
   ApplySkin(info.CfgSkin);
 }
 
@@ -963,26 +142,6 @@ void TfrmMain::LanguageMenuClick(QAction* item) {
   ApplyLanguage();
 }
 
-void TfrmMain::ApplyLanguage() {
-  const QString title = MessageText(msg::ProductTitle) + " " + ProgramVersion;
-  // The title is the program's name for the desktop too; Qt then adds
-  // nothing to the window's own title.
-  QApplication::setApplicationDisplayName(title);
-  setWindowTitle(title);
-  for (const TLanguageTarget& t : LanguageTable) {
-    QObject* target = findChild<QObject*>(t.Name);
-    if (target == nullptr) continue;
-    const QString text = MessageText(t.Number) + t.Suffix;
-    if (t.Kind == 'C') {
-      SetCaption(target, text);
-    } else {
-      SetHint(target, text);
-    }
-  }
-  lvwSelectMark->setHeaderLabel(MessageText(322));
-  UpdateFileSummary();
-}
-
 void TfrmMain::ApplySkin(int index) {
   if (index < 0 || index > 4) index = 0;
   if (index == 0) {
@@ -1014,12 +173,11 @@ void TfrmMain::FormShow() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (batchRunning_ || searching_) {
+  if (!run_.RequestClose()) {
     // Stop first; the window closes once the run has come back.
-    closePending_ = true;
     Guarded([this] {
-      if (batchRunning_) mnuStopTranClick();
-      if (searching_) ffFind->Stop();
+      if (run_.BatchRunning()) mnuStopTranClick();
+      if (run_.Searching()) ffFind->Stop();
     });
     event->ignore();
     return;
@@ -1028,9 +186,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::FinishPendingClose() {
-  if (!closePending_ || batchRunning_ || searching_) return;
-  closePending_ = false;
-  QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+  if (run_.TakePendingClose()) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -1049,10 +205,11 @@ void TfrmMain::dropEvent(QDropEvent* event) {
   }
   event->setDropAction(Qt::CopyAction);
   event->accept();
-  Guarded([&] { WMDropFiles(DroppedNames(*event->mimeData())); });
+  Guarded([&] { WMDropFiles(DroppedLocalFiles(*event->mimeData())); });
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  const bool inList = watched == lvwFile || watched == lvwConvFile || watched == chkMark;
   if (event->type() == QEvent::KeyRelease && (watched == lvwFile || watched == lvwConvFile)) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_Up || key == Qt::Key_Down) {
@@ -1060,14 +217,21 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (event->type() == QEvent::KeyPress && watched == chkMark &&
              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-    Guarded([this] { miDelMarkClick(); });
+    Guarded([this] { mnuDelmark->trigger(); });
     return true;
+  } else if (event->type() == QEvent::KeyPress && inList &&
+             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {
+    Guarded([&] { ListActivated(watched); });
   } else if (event->type() == QEvent::MouseButtonRelease && watched == imgWebPage) {
     Guarded([this] { mnuMainPageClick(); });
-  } else if (event->type() == QEvent::Resize && watched == pnlPreview) {
-    Guarded([this] { LayoutPreview(); });
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::ListActivated(QObject* list) {
+  QAction* command = list == chkMark ? mnuEditmark : mnuBrowse;
+  if (command->isEnabled()) command->trigger();
 }
 
 // ---------------------------------------------------------------------------
@@ -1183,20 +347,18 @@ void TfrmMain::WMDropFiles(const std::vector<std::string>& names) {
 }
 
 void TfrmMain::tbAddFolderClick() {
-  if (searching_ || batchRunning_) return;
+  if (run_.BatchRunning() || run_.Searching()) return;
   const std::string folder = tvwPath->Path();
   if (folder.empty() || !DirectoryExists(folder)) return;
   ffFind->Root = WithSlash(folder);
   foundFiles_.Clear();
-  searching_ = true;
-  tbAddFolder->setEnabled(false);
-  tbStop->setEnabled(true);
-  SetConvertCommandsEnabled(false);
+  run_.StartSearch();
+  ApplyRunState();
   struct TEnd {
     TfrmMain* form;
     ~TEnd() {
       // A search that ended without its stop event still ends here.
-      if (form->searching_) {
+      if (form->run_.Searching()) {
         try {
           form->ffFindStop();
         } catch (...) {
@@ -1217,12 +379,10 @@ void TfrmMain::ffFindFileFound(const std::string& directory, int attr, const std
 }
 
 void TfrmMain::ffFindStop() {
-  if (!searching_) return;
-  searching_ = false;
+  if (!run_.Searching()) return;
+  run_.EndSearch();
   AppendConvFiles(FoundImageFiles(foundFiles_.Lines(), ConvFiles()));
   statusPanels_[1]->clear();
-  tbAddFolder->setEnabled(!batchRunning_);
-  tbStop->setEnabled(false);
   UpdateFileSummary();
   FinishPendingClose();
 }
@@ -1234,21 +394,17 @@ void TfrmMain::UpdateFileSummary() {
   const std::int64_t total = TotalFileSize(files);
   lvwConvFile->setHeaderLabel(
       Q(ConversionListCaption(GetMessageText(msg::ConversionListColumn), static_cast<int>(files.size()), total)));
-  // While a batch or a search runs, its end decides; enabling here would
-  // let a second run start inside the first.
-  SetConvertCommandsEnabled(total > 0 && !batchRunning_ && !searching_);
+  run_.SetHasFiles(total > 0);
+  ApplyRunState();
 }
 
-void TfrmMain::SetConvertCommandsEnabled(bool enabled) {
-  mnuCreate->setEnabled(enabled);
-  mnuCreateToNewFolder->setEnabled(enabled);
-  tbMakeCurrently->setEnabled(enabled);
-  tbCreateToNewFolder->setEnabled(enabled);
-}
-
-void TfrmMain::SetStopCommandsEnabled(bool enabled) {
-  mnuStopTran->setEnabled(enabled);
-  tbStopTran->setEnabled(enabled);
+void TfrmMain::ApplyRunState() {
+  mnuCreate->setEnabled(run_.ConvertEnabled());
+  mnuCreateToNewFolder->setEnabled(run_.ConvertEnabled());
+  mnuStopTran->setEnabled(run_.StopBatchEnabled());
+  tbAddFolder->setEnabled(run_.AddFolderEnabled());
+  tbStop->setEnabled(run_.StopSearchEnabled());
+  mnuSetup->setEnabled(run_.SetupEnabled());
 }
 
 // ---------------------------------------------------------------------------
@@ -1274,12 +430,12 @@ void TfrmMain::mnuCreateToNewFolderClick() {
 void TfrmMain::mnuStopTranClick() {
   // The convert commands come back when the run has ended, not before:
   // a run started now would run inside this one.
-  SetStopCommandsEnabled(false);
-  stopRequested_ = true;
+  run_.RequestStop();
+  ApplyRunState();
 }
 
 void TfrmMain::ConvertFiles(const std::string& folder) {
-  if (batchRunning_) return;
+  if (run_.BatchRunning() || run_.Searching()) return;
   const std::vector<std::string> sources = ConvFiles();
   if (sources.empty()) {
     ShowMsg(GetMessageText(msg::ConversionListEmpty), 1, SystemMessageCaption);
@@ -1290,14 +446,9 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
     return;
   }
 
-  batchRunning_ = true;
-  stopRequested_ = false;
+  run_.StartBatch();
+  ApplyRunState();
   pnlPosition->show();
-  SetStopCommandsEnabled(true);
-  SetConvertCommandsEnabled(false);
-  tbAddFolder->setEnabled(false);
-  mnuSetup->setEnabled(false);
-  tbSetup->setEnabled(false);
   const int count = static_cast<int>(sources.size());
   pbPosition->setRange(0, std::max(1, count - 1));
   pbPosition->setValue(0);
@@ -1308,12 +459,7 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
       try {
         form->pnlPosition->hide();
         form->statusPanels_[0]->setText(ReadyText);
-        form->SetStopCommandsEnabled(false);
-        form->stopRequested_ = false;
-        form->batchRunning_ = false;
-        form->tbAddFolder->setEnabled(!form->searching_);
-        form->mnuSetup->setEnabled(true);
-        form->tbSetup->setEnabled(true);
+        form->run_.EndBatch();
         form->UpdateFileSummary();
         form->FinishPendingClose();
       } catch (...) {
@@ -1323,7 +469,7 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
 
   TBatchHooks hooks;
   hooks.QueryOverwrite = [](const std::string& question) { return Services().QueryOverwrite(question); };
-  hooks.StopRequested = [this] { return stopRequested_; };
+  hooks.StopRequested = [this] { return run_.StopRequested(); };
   hooks.ProcessMessages = [] { ProcessMessages(); };
   hooks.Progress = [this, count](int position, const std::string& outputName) {
     // One file has no range to walk; it is full once done.
@@ -1332,7 +478,7 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
   };
   const TBatchResult result = RunBatch(markFiles, sources, folder, hooks);
   // A close asked for during the run wants the window gone, not the log.
-  if (!closePending_) Services().ShowLog(result.Log);
+  if (run_.ShowsLog()) Services().ShowLog(result.Log);
 }
 
 // ---------------------------------------------------------------------------
@@ -1548,17 +694,10 @@ void TfrmMain::PreviewCurrentOf(QAbstractItemView* view) {
 }
 
 void TfrmMain::ClearPreview() {
-  imgTemp_ = TBitmap();
-  hasPicture_ = false;
-  previewBitmap_ = TBitmap();
-  previewBitmap_.SetPixelFormat(pf24bit);
-  displayBitmap_ = TBitmap();
-  displayBitmap_.SetPixelFormat(pf24bit);
-  hasMarks_ = false;
   previewFile_.clear();
   previewSource_ = 2;
   statusPanels_[1]->clear();
-  LayoutPreview();
+  pnlPreview->Clear();
 }
 
 void TfrmMain::ShowPreview(int source, const std::string& file) {
@@ -1573,136 +712,31 @@ void TfrmMain::ShowPreview(int source, const std::string& file) {
   } catch (const std::exception&) {
     return;  // a picture that does not load leaves the preview as it was
   }
-  imgTemp_ = std::move(picture);
-  hasPicture_ = true;
+  const int width = picture.Width();
+  const int height = picture.Height();
+  pnlPreview->SetPicture(std::move(picture));
   previewFile_ = file;
   previewSource_ = source;
-  statusPanels_[1]->setText(Q(PreviewStatusText(GetMessageText(msg::PreviewFileType), file, GetFileSizeByName(file),
-                                                imgTemp_.Width(), imgTemp_.Height())));
+  statusPanels_[1]->setText(
+      Q(PreviewStatusText(GetMessageText(msg::PreviewFileType), file, GetFileSizeByName(file), width, height)));
   UpdatePreview();
   LayoutPreview();
 }
 
-void TfrmMain::UpdatePreview() {
-  if (!hasPicture_) return;
-  sbWidth->setValue(0);
-  sbHeight->setValue(0);
-  TBitmap marked(imgTemp_);
-  marked.SetPixelFormat(pf24bit);
-  const std::vector<std::string> files = LayerMarkFiles();
-  hasMarks_ = !files.empty();
-  if (hasMarks_) TMark::ApplyMarksToPicture(marked, files);
-  previewBitmap_ = std::move(marked);
-}
+void TfrmMain::UpdatePreview() { pnlPreview->UpdateMarks(LayerMarkFiles()); }
 
-void TfrmMain::LayoutPreview() {
-  const TPoint panel{pnlPreview->width(), pnlPreview->height()};
-  if (previewBitmap_.Width() <= 0 || previewBitmap_.Height() <= 0) {
-    sbWidth->hide();
-    sbHeight->hide();
-    pnlView->setGeometry(0, 0, panel.X, panel.Y);
-    opGL->setGeometry(0, 0, 0, 0);
-    pbPreview->setGeometry(0, 0, 0, 0);
-    displayBitmap_ = TBitmap();
-    displayBitmap_.SetPixelFormat(pf24bit);
-    pbPreview->update();
-    return;
-  }
-  const bool autoFit = mnuAutoFitWindow->isChecked();
-  const TPoint picture{previewBitmap_.Width(), previewBitmap_.Height()};
-  const int barWidth = sbHeight->sizeHint().width();
-  const int barHeight = sbWidth->sizeHint().height();
-  const TPreviewLayout layout = LayoutPreviewArea(autoFit, panel, picture, barWidth, barHeight);
+void TfrmMain::LayoutPreview() { pnlPreview->Relayout(); }
 
-  if (autoFit) {
-    sbWidth->hide();
-    sbHeight->hide();
-    TBitmap fitted;
-    fitted.SetPixelFormat(pf24bit);
-    if (layout.DisplaySize.X > 0 && layout.DisplaySize.Y > 0) {
-      fitted.SetSize(layout.DisplaySize.X, layout.DisplaySize.Y);
-      fitted.Canvas().StretchDraw(TRect{0, 0, layout.DisplaySize.X, layout.DisplaySize.Y}, previewBitmap_);
-    }
-    displayBitmap_ = std::move(fitted);
-  } else {
-    displayBitmap_ = previewBitmap_;
-    const auto setUp = [](QScrollBar* bar, const TScrollSetup& s) {
-      const QSignalBlocker blocker(bar);
-      bar->setRange(0, s.Max);
-      bar->setPageStep(std::max(1, s.PageStep));
-      bar->setSingleStep(std::max(1, s.LineStep));
-      bar->setValue(0);
-    };
-    setUp(sbWidth, layout.Horizontal);
-    setUp(sbHeight, layout.Vertical);
-    sbWidth->setGeometry(0, layout.ViewSize.Y, layout.ViewSize.X, barHeight);
-    sbHeight->setGeometry(layout.ViewSize.X, 0, barWidth, layout.ViewSize.Y);
-    sbWidth->show();
-    sbHeight->show();
-  }
-  pnlView->setGeometry(0, 0, layout.ViewSize.X, layout.ViewSize.Y);
-  const TRect& r = layout.PictureRect;
-  opGL->setGeometry(r.Left, r.Top, r.Width(), r.Height());
-  pbPreview->setGeometry(0, 0, r.Width(), r.Height());
-  pbPreview->update();
-}
-
-void TfrmMain::PaintPreview(QWidget& box) {
-  QPainter painter(&box);
-  painter.fillRect(box.rect(), box.palette().window());
-  if (displayBitmap_.Width() <= 0 || displayBitmap_.Height() <= 0) return;
-  const QImage image = WrapBitmap(displayBitmap_);
-  const bool autoFit = mnuAutoFitWindow->isChecked();
-  const int x = autoFit ? 0 : -sbWidth->value();
-  const int y = autoFit ? 0 : -sbHeight->value();
-  painter.drawImage(x, y, image);
-}
-
-void TfrmMain::PreviewMouseDown(Qt::MouseButton button, const QPoint& pos) {
-  if (button != Qt::LeftButton || mnuAutoFitWindow->isChecked()) return;
-  panning_ = true;
-  panStart_ = pos;
-  panStartPosX_ = sbWidth->value();
-  panStartPosY_ = sbHeight->value();
-}
-
-void TfrmMain::PreviewMouseMove(Qt::MouseButtons buttons, const QPoint& pos) {
-  if (!panning_ || buttons != Qt::LeftButton) return;
-  sbWidth->setValue(panStartPosX_ - (pos.x() - panStart_.x()));
-  sbHeight->setValue(panStartPosY_ - (pos.y() - panStart_.y()));
-}
-
-void TfrmMain::PreviewMouseUp(Qt::MouseButton button) {
-  if (button == Qt::LeftButton) panning_ = false;
-}
-
-void TfrmMain::mnuAutoFitWindowClick() {
-  {
-    const QSignalBlocker blocker(tbAutoFitWindow);
-    tbAutoFitWindow->setChecked(mnuAutoFitWindow->isChecked());
-  }
-  sbWidth->setValue(0);
-  sbHeight->setValue(0);
-  LayoutPreview();
-}
-
-void TfrmMain::tbAutoFitWindowClick() {
-  {
-    const QSignalBlocker blocker(mnuAutoFitWindow);
-    mnuAutoFitWindow->setChecked(tbAutoFitWindow->isChecked());
-  }
-  sbWidth->setValue(0);
-  sbHeight->setValue(0);
-  LayoutPreview();
-}
+void TfrmMain::mnuAutoFitWindowClick() { pnlPreview->SetAutoFit(mnuAutoFitWindow->isChecked()); }
 
 void TfrmMain::mnuSaveAsClick() {
-  if (previewBitmap_.Width() <= 0 || previewBitmap_.Height() <= 0) return;
+  const TBitmap& preview = pnlPreview->PreviewBitmap();
+  if (preview.Width() <= 0 || preview.Height() <= 0) return;
   const std::optional<std::string> name = Services().ChoosePreviewSaveName(this);
   if (!name || name->empty()) return;
   if (FileExists(*name) && ShowMsg(GetMessageText(msg::AskReplaceExisting), 5, SystemMessageCaption) != idYes) return;
   // The preview itself stays as it is; the writer converts a copy.
-  SaveImageFile(previewBitmap_, *name);
+  SaveImageFile(preview, *name);
 }
 
 // ---------------------------------------------------------------------------
@@ -1727,7 +761,7 @@ void TfrmMain::mnuMainPageClick() {
 
 void TfrmMain::mnuSetupClick() {
   // The settings decide how the running batch writes its files.
-  if (batchRunning_) return;
+  if (!run_.SetupEnabled()) return;
   if (Services().ExecuteSetup(TfrmSetup::pgGeneral)) {
     // The image patterns may have changed.
     shellList_->Refilter();

@@ -2,8 +2,18 @@
 // The main window: the folder tree and the file list to browse pictures,
 // the conversion list, the mark list and the layer list, the marked
 // preview, and the commands for marks, the batch run, the view, skins,
-// languages and help. The rules that need no widget live in
-// main_models.h; this form keeps its widgets in step with them.
+// languages and help.
+//
+// The form is spread over a few files: main_form_controls.cpp builds the
+// menus, the tool bar and the controls, connects them and holds the
+// language table; main_services.cpp the default dialogs; main_form.cpp the
+// operations and handlers. The preview panel (main_preview.h) and the list
+// widgets (main_lists.h) are widgets of their own; the rules that need no
+// widget live in main_models.h and main_run_state.h.
+//
+// A command is one QAction: its menu item, its tool button (which takes
+// the action as its default action) and its popup item (which follows it,
+// see FollowAction) are on, off and checked together.
 
 #include <QMainWindow>
 #include <QTreeView>
@@ -17,7 +27,10 @@
 
 #include "core/bitmap.h"
 #include "core/strings.h"
+#include "windows/main_lists.h"
 #include "windows/main_models.h"
+#include "windows/main_preview.h"
+#include "windows/main_run_state.h"
 
 class QAction;
 class QActionGroup;
@@ -35,9 +48,7 @@ class QToolButton;
 class TFileFinder;
 class TGLPanel;
 class TPosition;
-class TShellListModel;
 class TShellTreeView;
-class TfrmMain;
 
 // The address the Help menu and the picture link open.
 extern const char* const HomePageAddress;
@@ -45,6 +56,8 @@ extern const char* const HomePageAddress;
 extern const char* const ProgramVersion;
 // The mask editor started from the program folder.
 extern const char* const MaskEditorName;
+// The batch's status panel while no batch runs.
+extern const char* const ReadyText;
 
 // What the window asks of the desktop and of other windows. Tests replace
 // these so that no dialog blocks and nothing outside their folder changes.
@@ -66,59 +79,6 @@ struct TMainServices {
   std::function<bool(const std::string& program, const std::string& folder)> StartProgram;
 };
 
-// The paint box of the preview.
-class TPreviewBox : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit TPreviewBox(TfrmMain* form, QWidget* parent);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
-
- private:
-  TfrmMain* form_;
-};
-
-// The conversion list: takes drags from the file list and files dropped
-// from outside.
-class TConvFileList : public QTreeWidget {
-  Q_OBJECT
-
- public:
-  explicit TConvFileList(TfrmMain* form, QWidget* parent);
-
- protected:
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
-  bool Accepts(const QDropEvent* event) const;
-  TfrmMain* form_;
-};
-
-// The layer list: its layers are dragged within it.
-class TLayerListView : public QTreeWidget {
-  Q_OBJECT
-
- public:
-  explicit TLayerListView(TfrmMain* form, QWidget* parent);
-
- protected:
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
-  TfrmMain* form_;
-};
-
 class TfrmMain : public QMainWindow {
   Q_OBJECT
 
@@ -130,6 +90,17 @@ class TfrmMain : public QMainWindow {
   ~TfrmMain() override;
 
   // ---- Menus ----
+  // Commands whose window is not part of the program yet are there with
+  // their names and texts but off. Each is one action: switch it on and
+  // connect its triggered signal, and every control that stands for it
+  // follows.
+  //   mnuNewmark   the mark editor for a new mark (tbNewmark, miAddMark)
+  //   mnuEditmark  the mark editor for the current mark (tbEditmark,
+  //                miEditMark, a double click or Enter in chkMark)
+  //   mnuBrowse    the viewer for the file of the focused list (tbBrowse,
+  //                a double click or Enter in lvwFile or lvwConvFile)
+  //   actViewPreview  the viewer for the preview (a double click on it)
+  //   mnuSkin1..mnuSkin4  the stored skins (ApplySkin draws the plain look)
   QMenu* mnuFile;
   QAction* mnuVeilpaint;
   QAction* mnuInportMark;
@@ -159,8 +130,10 @@ class TfrmMain : public QMainWindow {
   QMenu* mnuH0;
   QAction* mnuHelp;
   QAction* mnuMainPage;
+  QAction* actViewPreview;
 
   // ---- Tool bar ----
+  // Each button but tbTutorial has its menu command as default action.
   QToolBar* tbrMain;
   QToolButton* tbMakeCurrently;
   QToolButton* tbCreateToNewFolder;
@@ -199,6 +172,7 @@ class TfrmMain : public QMainWindow {
   QWidget* pnlmark;
   QLabel* pnlmarkList;
   QListWidget* chkMark;
+  // The popup items follow the menu commands of the same name.
   QMenu* PopupMenu1;
   QAction* miAddMark;
   QAction* miEditMark;
@@ -217,7 +191,8 @@ class TfrmMain : public QMainWindow {
   QToolButton* SpeedButton4;
 
   // ---- Preview ----
-  QWidget* pnlPreview;
+  // pnlPreview owns the rest; the others are its parts, named here too.
+  TPreviewPanel* pnlPreview;
   QWidget* pnlView;
   QScrollBar* sbWidth;
   QScrollBar* sbHeight;
@@ -244,9 +219,9 @@ class TfrmMain : public QMainWindow {
   // Previews the file of a list (0 the file list, 1 the conversion list);
   // an empty file clears the preview.
   void ShowPreview(int source, const std::string& file);
+  // Draws the layers onto the loaded picture.
   void UpdatePreview();
   void LayoutPreview();
-  void PaintPreview(QWidget& box);
   void SyncLayers(bool fromChecks);
   void ApplySkin(int index);
   // The files dropped onto the window.
@@ -277,7 +252,6 @@ class TfrmMain : public QMainWindow {
   void btnClearAllClick();
   void lvwSelectMarkDragDrop(const QPoint& pos);
   void mnuAutoFitWindowClick();
-  void tbAutoFitWindowClick();
   void SpeedButton3Click();
   void SpeedButton4Click();
   void mnuSaveAsClick();
@@ -301,20 +275,21 @@ class TfrmMain : public QMainWindow {
   QLabel* StatusPanel(int index) const;
   const std::string& PreviewFile() const { return previewFile_; }
   int PreviewSource() const { return previewSource_; }
-  const TBitmap& PreviewBitmap() const { return previewBitmap_; }
-  const TBitmap& DisplayBitmap() const { return displayBitmap_; }
-  bool HasMarks() const { return hasMarks_; }
-  bool StopRequested() const { return stopRequested_; }
-  bool BatchRunning() const { return batchRunning_; }
-  bool Searching() const { return searching_; }
+  const TBitmap& PreviewBitmap() const { return pnlPreview->PreviewBitmap(); }
+  const TBitmap& DisplayBitmap() const { return pnlPreview->DisplayBitmap(); }
+  bool HasMarks() const { return pnlPreview->HasMarks(); }
+  const TMainRunState& RunState() const { return run_; }
+  bool StopRequested() const { return run_.StopRequested(); }
+  bool BatchRunning() const { return run_.BatchRunning(); }
+  bool Searching() const { return run_.Searching(); }
   int SortColumn() const { return sortColumn_; }
   bool SortDescending() const { return sortDescending_; }
   void SortShellList(int column);
 
   // Preview panning, as the paint box reports the mouse.
-  void PreviewMouseDown(Qt::MouseButton button, const QPoint& pos);
-  void PreviewMouseMove(Qt::MouseButtons buttons, const QPoint& pos);
-  void PreviewMouseUp(Qt::MouseButton button);
+  void PreviewMouseDown(Qt::MouseButton button, const QPoint& pos) { pnlPreview->MouseDown(button, pos); }
+  void PreviewMouseMove(Qt::MouseButtons buttons, const QPoint& pos) { pnlPreview->MouseMove(buttons, pos); }
+  void PreviewMouseUp(Qt::MouseButton button) { pnlPreview->MouseUp(button); }
 
   // Takes the selected files of the file list (a drag onto the
   // conversion list, tbAddFile).
@@ -328,18 +303,20 @@ class TfrmMain : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // main_form_controls.cpp
   void CreateMenus();
   void CreateToolBar();
   void CreateControls();
   void Connect();
+
   void FormShow();
   void FormDestroy();
   void tvwPathChange(const std::string& path);
   void chkMarkClickCheck();
   void ffFindFileFound(const std::string& directory, int attr, const std::string& name);
   void ffFindStop();
-  void SetConvertCommandsEnabled(bool enabled);
-  void SetStopCommandsEnabled(bool enabled);
+  // Sets every command the run state decides.
+  void ApplyRunState();
   void SetMarks(const std::vector<TMarkEntry>& marks);
   void SetLayers(const TLayerList& layers);
   void AppendConvFiles(const std::vector<std::string>& files);
@@ -351,6 +328,9 @@ class TfrmMain : public QMainWindow {
   void ClearPreview();
   void PreviewCurrentOf(QAbstractItemView* view);
   void FinishPendingClose();
+  // A double click or Enter in a list: the command that stands for it,
+  // when it is on.
+  void ListActivated(QObject* list);
 
   QFileSystemModel* fileModel_;
   TShellListModel* shellList_;
@@ -362,22 +342,14 @@ class TfrmMain : public QMainWindow {
 
   std::string previewFile_;
   int previewSource_ = 2;
-  bool hasPicture_ = false;  // the loaded picture ("imgTemp") holds one
-  TBitmap imgTemp_;
-  TBitmap previewBitmap_;
-  TBitmap displayBitmap_;
-  bool hasMarks_ = false;
   TStringList foundFiles_;
-  bool stopRequested_ = false;
-  bool panning_ = false;
-  QPoint panStart_;
-  int panStartPosX_ = 0;
-  int panStartPosY_ = 0;
   bool sortDescending_ = false;
   int sortColumn_ = 0;
-
-  bool batchRunning_ = false;
-  bool searching_ = false;
-  bool closePending_ = false;
+  TMainRunState run_;
   bool shown_ = false;
 };
+
+// Makes follower stand for leader: triggering it triggers the leader, and
+// it is on and visible whenever the leader is. For the popup items that
+// repeat a menu command under a name of their own.
+void FollowAction(QAction* follower, QAction* leader);

@@ -230,6 +230,53 @@ TEST_F(MainFormTest, EveryControlOfTheLanguageTableIsOnTheForm) {
   EXPECT_FALSE(form.mnuCreate->isEnabled());
 }
 
+// A command waiting for its window is one action: switched on and connected,
+// its tool button, its popup item and the list gestures that stand for it
+// follow.
+TEST_F(MainFormTest, PendingCommandsAreOneActionEachThatTheirControlsFollow) {
+  WriteMark("A", 2, 2, clRed);
+  const std::string a = WriteBmp("in/a.bmp", 1);
+  TfrmMain& form = ShownForm();
+  form.WMDropFiles({a});
+  struct TCommand {
+    QAction* Action;
+    QToolButton* Button;
+    QAction* Popup;
+    // A double click that stands for the command (nullptr: none).
+    QAbstractItemView* List;
+  };
+  const std::vector<TCommand> commands = {
+      {form.mnuNewmark, form.tbNewmark, form.miAddMark, nullptr},
+      {form.mnuEditmark, form.tbEditmark, form.miEditMark, form.chkMark},
+      {form.mnuBrowse, form.tbBrowse, nullptr, form.lvwConvFile},
+      {form.actViewPreview, nullptr, nullptr, nullptr},
+  };
+  for (const TCommand& c : commands) {
+    const std::string name = c.Action->objectName().toStdString();
+    int fired = 0;
+    QObject::connect(c.Action, &QAction::triggered, &form, [&fired] { ++fired; });
+    const auto gestures = [&] {
+      if (c.Button != nullptr) QTest::mouseClick(c.Button, Qt::LeftButton);
+      if (c.Popup != nullptr) c.Popup->trigger();
+      if (c.List != nullptr) {
+        const QModelIndex first = c.List->model()->index(0, 0);
+        ASSERT_TRUE(first.isValid()) << name;
+        QTest::mouseDClick(c.List->viewport(), Qt::LeftButton, {}, c.List->visualRect(first).center());
+      }
+    };
+    gestures();
+    EXPECT_EQ(fired, 0) << name << " is off";
+    c.Action->setEnabled(true);
+    EXPECT_TRUE(c.Button == nullptr || c.Button->isEnabled()) << name;
+    EXPECT_TRUE(c.Popup == nullptr || c.Popup->isEnabled()) << name;
+    gestures();
+    EXPECT_EQ(fired, (c.Button != nullptr) + (c.Popup != nullptr) + (c.List != nullptr)) << name;
+    c.Action->setEnabled(false);
+    EXPECT_TRUE(c.Button == nullptr || !c.Button->isEnabled()) << name;
+    EXPECT_TRUE(c.Popup == nullptr || !c.Popup->isEnabled()) << name;
+  }
+}
+
 // ---- Gathering, marks, preview and the batch --------------------------------------------
 
 TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {

@@ -1,0 +1,186 @@
+#include "windows/main_preview.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+#include "imaging/mark.h"
+#include "windows/form_support.h"
+#include "windows/gl_panel.h"
+#include "windows/image_convert.h"
+#include "windows/main_models.h"
+
+TPreviewBox::TPreviewBox(TPreviewPanel* panel, QWidget* parent) : QWidget(parent), panel_(panel) {
+  setObjectName("pbPreview");
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void TPreviewBox::paintEvent(QPaintEvent*) {
+  Guarded([this] { panel_->Paint(*this); });
+}
+
+void TPreviewBox::mousePressEvent(QMouseEvent* event) {
+  Guarded([&] { panel_->MouseDown(event->button(), event->position().toPoint()); });
+}
+
+void TPreviewBox::mouseMoveEvent(QMouseEvent* event) {
+  Guarded([&] { panel_->MouseMove(event->buttons(), event->position().toPoint()); });
+}
+
+void TPreviewBox::mouseReleaseEvent(QMouseEvent* event) {
+  Guarded([&] { panel_->MouseUp(event->button()); });
+}
+
+void TPreviewBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  QWidget::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton) emit panel_->DoubleClicked();
+}
+
+void TPreviewBox::contextMenuEvent(QContextMenuEvent* event) { emit panel_->ContextMenuRequested(event->globalPos()); }
+
+// ---------------------------------------------------------------------------
+
+TPreviewPanel::TPreviewPanel(QWidget* parent) : QWidget(parent) {
+  setObjectName("pnlPreview");
+  // Never smaller than this, so the window can always be resized.
+  setMinimumSize(PreviewMinimumSize, PreviewMinimumSize);
+  pnlView = NewNamed<QWidget>(this, "pnlView");
+  sbWidth = new QScrollBar(Qt::Horizontal, this);
+  sbWidth->setObjectName("sbWidth");
+  sbHeight = new QScrollBar(Qt::Vertical, this);
+  sbHeight->setObjectName("sbHeight");
+  sbWidth->hide();
+  sbHeight->hide();
+  opGL = NewNamed<TGLPanel>(pnlView, "opGL");
+  pbPreview = new TPreviewBox(this, opGL);
+  previewBitmap_.SetPixelFormat(pf24bit);
+  displayBitmap_.SetPixelFormat(pf24bit);
+  connect(sbWidth, &QScrollBar::valueChanged, pbPreview, [this] { pbPreview->update(); });
+  connect(sbHeight, &QScrollBar::valueChanged, pbPreview, [this] { pbPreview->update(); });
+}
+
+void TPreviewPanel::SetPicture(TBitmap picture) {
+  imgTemp_ = std::move(picture);
+  hasPicture_ = true;
+}
+
+void TPreviewPanel::Clear() {
+  imgTemp_ = TBitmap();
+  hasPicture_ = false;
+  previewBitmap_ = TBitmap();
+  previewBitmap_.SetPixelFormat(pf24bit);
+  displayBitmap_ = TBitmap();
+  displayBitmap_.SetPixelFormat(pf24bit);
+  hasMarks_ = false;
+  Relayout();
+}
+
+void TPreviewPanel::ResetScroll() {
+  sbWidth->setValue(0);
+  sbHeight->setValue(0);
+}
+
+void TPreviewPanel::UpdateMarks(const std::vector<std::string>& markFiles) {
+  if (!hasPicture_) return;
+  ResetScroll();
+  TBitmap marked(imgTemp_);
+  marked.SetPixelFormat(pf24bit);
+  hasMarks_ = !markFiles.empty();
+  if (hasMarks_) TMark::ApplyMarksToPicture(marked, markFiles);
+  previewBitmap_ = std::move(marked);
+}
+
+void TPreviewPanel::SetAutoFit(bool autoFit) {
+  if (autoFit == autoFit_) return;
+  autoFit_ = autoFit;
+  ResetScroll();
+  Relayout();
+}
+
+void TPreviewPanel::Relayout() {
+  const TPoint panel{width(), height()};
+  if (previewBitmap_.Width() <= 0 || previewBitmap_.Height() <= 0) {
+    sbWidth->hide();
+    sbHeight->hide();
+    pnlView->setGeometry(0, 0, panel.X, panel.Y);
+    opGL->setGeometry(0, 0, 0, 0);
+    pbPreview->setGeometry(0, 0, 0, 0);
+    displayBitmap_ = TBitmap();
+    displayBitmap_.SetPixelFormat(pf24bit);
+    pbPreview->update();
+    return;
+  }
+  const TPoint picture{previewBitmap_.Width(), previewBitmap_.Height()};
+  const int barWidth = sbHeight->sizeHint().width();
+  const int barHeight = sbWidth->sizeHint().height();
+  const TPreviewLayout layout = LayoutPreviewArea(autoFit_, panel, picture, barWidth, barHeight);
+
+  if (autoFit_) {
+    sbWidth->hide();
+    sbHeight->hide();
+    TBitmap fitted;
+    fitted.SetPixelFormat(pf24bit);
+    if (layout.DisplaySize.X > 0 && layout.DisplaySize.Y > 0) {
+      fitted.SetSize(layout.DisplaySize.X, layout.DisplaySize.Y);
+      fitted.Canvas().StretchDraw(TRect{0, 0, layout.DisplaySize.X, layout.DisplaySize.Y}, previewBitmap_);
+    }
+    displayBitmap_ = std::move(fitted);
+  } else {
+    displayBitmap_ = previewBitmap_;
+    const auto setUp = [](QScrollBar* bar, const TScrollSetup& s) {
+      const QSignalBlocker blocker(bar);
+      bar->setRange(0, s.Max);
+      bar->setPageStep(std::max(1, s.PageStep));
+      bar->setSingleStep(std::max(1, s.LineStep));
+      bar->setValue(0);
+    };
+    setUp(sbWidth, layout.Horizontal);
+    setUp(sbHeight, layout.Vertical);
+    sbWidth->setGeometry(0, layout.ViewSize.Y, layout.ViewSize.X, barHeight);
+    sbHeight->setGeometry(layout.ViewSize.X, 0, barWidth, layout.ViewSize.Y);
+    sbWidth->show();
+    sbHeight->show();
+  }
+  pnlView->setGeometry(0, 0, layout.ViewSize.X, layout.ViewSize.Y);
+  const TRect& r = layout.PictureRect;
+  opGL->setGeometry(r.Left, r.Top, r.Width(), r.Height());
+  pbPreview->setGeometry(0, 0, r.Width(), r.Height());
+  pbPreview->update();
+}
+
+void TPreviewPanel::Paint(QWidget& box) const {
+  QPainter painter(&box);
+  painter.fillRect(box.rect(), box.palette().window());
+  if (displayBitmap_.Width() <= 0 || displayBitmap_.Height() <= 0) return;
+  const QImage image = WrapBitmap(displayBitmap_);
+  const int x = autoFit_ ? 0 : -sbWidth->value();
+  const int y = autoFit_ ? 0 : -sbHeight->value();
+  painter.drawImage(x, y, image);
+}
+
+void TPreviewPanel::MouseDown(Qt::MouseButton button, const QPoint& pos) {
+  if (button != Qt::LeftButton || autoFit_) return;
+  panning_ = true;
+  panStart_ = pos;
+  panStartPosX_ = sbWidth->value();
+  panStartPosY_ = sbHeight->value();
+}
+
+void TPreviewPanel::MouseMove(Qt::MouseButtons buttons, const QPoint& pos) {
+  if (!panning_ || buttons != Qt::LeftButton) return;
+  sbWidth->setValue(panStartPosX_ - (pos.x() - panStart_.x()));
+  sbHeight->setValue(panStartPosY_ - (pos.y() - panStart_.y()));
+}
+
+void TPreviewPanel::MouseUp(Qt::MouseButton button) {
+  if (button == Qt::LeftButton) panning_ = false;
+}
+
+void TPreviewPanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Guarded([this] { Relayout(); });
+}
