@@ -5,7 +5,7 @@
 
 #include "core/exceptions.h"
 #include "core/streams.h"
-#include "formats/pcx/row_depth.h"
+#include "formats/common/row_depth.h"
 
 void EncodePcxLine(const std::uint8_t* line, std::size_t length, std::vector<std::uint8_t>& out) {
   std::size_t i = 0;

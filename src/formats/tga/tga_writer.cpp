@@ -5,7 +5,7 @@
 
 #include "core/exceptions.h"
 #include "core/streams.h"
-#include "formats/pcx/row_depth.h"
+#include "formats/common/row_depth.h"
 
 namespace {
 

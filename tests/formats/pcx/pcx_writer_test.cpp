@@ -7,7 +7,7 @@
 
 #include "core/exceptions.h"
 
-#include "formats/pcx/row_depth.h"
+#include "formats/common/row_depth.h"
 #include "formats/png/oracles.h"
 
 using testsupport::HaveTool;

@@ -1,4 +1,4 @@
-#include "formats/pcx/row_depth.h"
+#include "formats/common/row_depth.h"
 
 #include <cstring>
 #include <string>
