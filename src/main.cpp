@@ -31,6 +31,7 @@ int main(int argc, char* argv[]) {
     result = 1;
   }
   RemoveGIFAnimationTimers();
+  UnregisterImageFormats();
   FreeProgramInfo();
   SetGuiHandler(nullptr);
   return result;

@@ -5,6 +5,7 @@
 #include "core/graphic.h"
 #include "formats/gif/gif_image.h"
 #include "formats/png/png_image.h"
+#include "formats/reader_family.h"
 
 void RegisterImageFormats() {
   static std::once_flag once;
@@ -13,4 +14,7 @@ void RegisterImageFormats() {
     RegisterGIFImage();
     TPicture::RegisterFileFormat("png", "Portable Graphics Network", TPNGImage::StaticClass());
   });
+  ReaderFamilyInitialization();
 }
+
+void UnregisterImageFormats() { ReaderFamilyFinalization(); }

@@ -1,0 +1,191 @@
+#pragma once
+// The base of every reader of the multi-format family: a bitmap with a
+// colour manager, the image-properties record its header fills, and the
+// steps every load shares (releasing the old picture, the base position,
+// progress, the family's errors).
+//
+// A reader derives from TReaderGraphic and overrides
+//   ClassType()              its own TGraphicClass (name and factory);
+//   ProbeStream(stream)      whether the stream holds its format; it may
+//                            read and move freely: CanLoadStream puts the
+//                            position back and answers false when the
+//                            probe raises;
+//   ReadImageHeader(s, i)    calls the base first (which clears the
+//                            properties), reads its header into
+//                            ImageProperties() and answers true when the
+//                            header is its format;
+//   LoadFromStream(stream)   BeginLoad, ReadImageHeader (false raises the
+//                            format's invalid-image text), back to
+//                            BasePosition(), colour manager and bitmap set
+//                            up, rows converted, progress reported.
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/bitmap.h"
+#include "core/types.h"
+#include "formats/color/color_manager.h"
+
+class TStream;
+
+// Dynamic arrays the readers keep in their properties.
+using TCardinalArray = std::vector<std::uint32_t>;
+using TByteArray = std::vector<std::uint8_t>;
+
+// Flags of TImageProperties::Options.
+enum TImageOption : std::uint8_t {
+  ioTiled = 1,       // the TIFF is stored in tiles
+  ioBigEndian = 2,   // multi-byte samples are big-endian
+  ioMinIsWhite = 4,  // the lowest sample value is white
+  ioReversed = 8,    // bits of a byte are stored least significant first
+  ioUseGamma = 16    // the colour manager applies the file's gamma
+};
+
+// The compression of an image as the readers name it.
+enum class TCompressionType : std::uint8_t {
+  Unknown = 0,  // not supported
+  None = 1,
+  RLE = 2,  // a format's own run-length coding
+  PackBits = 3,
+  LZW = 4,
+  CCITTGroup3 = 5,
+  CCITTMH = 6,  // modified Huffman
+  CCITTGroup4 = 7,
+  JPEG = 8,
+  LZ77 = 9,  // deflate
+  OldJPEG = 10,
+  NeXT = 11,
+  CCITTMHWordAligned = 12,
+  ThunderScan = 13,
+  IT8CTPad = 14,
+  IT8LW = 15,
+  IT8MP = 16,
+  IT8BL = 17,
+  PixarFilm = 18,
+  PixarLog = 19,
+  KodakDCS = 20,
+  JBIG = 21,
+  PCDHuffmann = 22,
+  PSPJPEG = 23  // JPEG inside a Paint Shop Pro file
+};
+
+// What a reader's header says about its image. Copying copies the arrays
+// with their contents; Clear zeroes everything and releases them.
+struct TImageProperties {
+  std::uint32_t Version = 0;
+  std::uint8_t Options = 0;  // TImageOption flags
+  std::uint32_t Width = 0;
+  std::uint32_t Height = 0;
+  TColorScheme ColorScheme = TColorScheme::Unknown;
+  std::uint8_t BitsPerSample = 0;
+  std::uint8_t SamplesPerPixel = 0;
+  std::uint8_t BitsPerPixel = 0;
+  TCompressionType Compression = TCompressionType::Unknown;
+  float FileGamma = 0.0f;
+  float XResolution = 0.0f;  // dots per inch
+  float YResolution = 0.0f;
+  bool Interlaced = false;
+  bool HasAlpha = false;
+
+  // Fields of the TIFF, Photo-CD and Paint Shop Pro readers.
+  std::uint32_t FirstIFD = 0;
+  std::uint8_t Orientation = 0;
+  std::uint16_t Predictor = 0;
+  std::uint16_t PlanarConfig = 0;
+  std::uint32_t T4Options = 0;
+  std::uint32_t JPEGColorMode = 0;
+  std::uint32_t JPEGTablesMode = 0;
+  std::uint16_t YCbCrPositioning = 0;
+  TCardinalArray RowsPerStrip;
+  TByteArray JPEGTables;
+  TByteArray YCbCrSubsampling;
+  bool Overview = false;  // a Photo-CD overview pack
+
+  bool BottomUp = false;      // rows stored bottom row first
+  std::uint8_t Channels = 0;  // channels in the file
+  std::uint8_t FilterMode = 0;
+
+  bool Has(TImageOption option) const { return (Options & option) != 0; }
+  void Clear() { *this = TImageProperties(); }
+};
+
+// Raises EInvalidGraphic with the text.
+[[noreturn]] void RaiseInvalidGraphic(const std::string& message);
+// Raises EInvalidGraphic with the pattern's "%s" places filled with the
+// arguments in order (see FormatText).
+[[noreturn]] void RaiseInvalidGraphicFmt(const char* pattern, std::initializer_list<std::string> arguments);
+// The pattern with each "%s" replaced by the next argument; "%%" is a
+// "%"; a "%s" without an argument left stays empty.
+std::string FormatText(const char* pattern, std::initializer_list<std::string> arguments);
+
+class TReaderGraphic : public TBitmap {
+ public:
+  TReaderGraphic();
+  ~TReaderGraphic() override;
+  TReaderGraphic(const TReaderGraphic&) = delete;
+  TReaderGraphic& operator=(const TReaderGraphic&) = delete;
+
+  // From another reader, its image properties first; then the bitmap.
+  void Assign(const TGraphic& source) override;
+
+  // Whether the stream, from its position, holds this class's format. The
+  // position is always put back.
+  bool CanLoadStream(TStream& stream) const;
+  // Opens the file for reading (EFOpenError when it cannot be), asks
+  // CanLoadStream and closes it again.
+  bool CanLoadFile(const std::string& fileName) const;
+
+  // Reads the header of sub-image imageIndex (0 for formats with one
+  // image) from the stream's position into the properties; the stream is
+  // left after the bytes read. The base clears the properties, sets the
+  // file gamma to 1.0 and answers false.
+  virtual bool ReadImageHeader(TStream& stream, int imageIndex);
+
+  const TImageProperties& ImageProperties() const { return properties_; }
+  TImageProperties& ImageProperties() { return properties_; }
+  TColorManager& ColorManager() { return colorManager_; }
+  const TColorManager& ColorManager() const { return colorManager_; }
+
+  // The band of rows the last progress event referred to.
+  const TRect& ProgressRect() const { return progressRect_; }
+
+ protected:
+  // The probe behind CanLoadStream. The base answers false.
+  virtual bool ProbeStream(TStream& stream) const;
+
+  // The first step of every load: releases the current picture and its
+  // palette, notes the stream and its position as the base position.
+  void BeginLoad(TStream& stream);
+  std::int64_t BasePosition() const { return basePosition_; }
+  TStream* Stream() const { return stream_; }
+  void SetStream(TStream* stream) { stream_ = stream; }
+
+  // The format's invalid-image error: "Cannot load image. Invalid or
+  // unexpected <formatName> image format."
+  [[noreturn]] static void RaiseInvalidImage(const std::string& formatName);
+
+  // Progress of a load over height rows of width pixels: a stage starts
+  // with the band (0, 0, width, firstBandHeight); each ProgressRow reports
+  // row x 100 / height percent (rounded) with the stage's text and moves
+  // the band down one row;
+  // ProgressEnd ends the stage with an empty text.
+  void ProgressStart(const std::string& message, int width, int firstBandHeight = 1);
+  void ProgressRow(int row, int height);
+  void ProgressEnd();
+
+  // Row y of the bitmap as a span over its stored bytes.
+  std::span<std::uint8_t> ScanLineSpan(int y) {
+    return std::span<std::uint8_t>(ScanLine(y), static_cast<std::size_t>(RowStride()));
+  }
+
+ private:
+  TColorManager colorManager_;
+  TImageProperties properties_;
+  std::int64_t basePosition_ = 0;
+  TStream* stream_ = nullptr;
+  TRect progressRect_;
+  std::string progressMessage_;
+};
