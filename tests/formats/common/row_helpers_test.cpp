@@ -40,28 +40,22 @@ TEST(Differencing, UndoesEachSampleAgainstThePreviousPixel) {
     std::function<void(Bytes&)> Undo;
     Bytes Row, Expected;
   };
+  // clang-format off
   const Case cases[] = {
       {"1 byte", [](Bytes& r) { UndoDifferencing1(r, 3); }, {1, 1, 1, 255}, {1, 2, 3, 2}},
       {"1 byte, count 0", [](Bytes& r) { UndoDifferencing1(r, 0); }, {5}, {5}},
       {"3 bytes", [](Bytes& r) { UndoDifferencing3(r, 1); }, {1, 2, 3, 1, 1, 255}, {1, 2, 3, 2, 3, 2}},
-      {"4 bytes",
-       [](Bytes& r) { UndoDifferencing4(r, 2); },
-       {1, 2, 3, 4, 1, 1, 1, 1, 1, 0, 0, 0},
-       {1, 2, 3, 4, 2, 3, 4, 5, 3, 3, 4, 5}},
-      {"grey+alpha 8-bit",
-       [](Bytes& r) { UndoDifferencing(r, 3, 2, 8, false); },
-       {10, 200, 1, 100, 1, 0},
-       {10, 200, 11, 44, 12, 44}},
+      {"4 bytes", [](Bytes& r) { UndoDifferencing4(r, 2); },
+       {1, 2, 3, 4, 1, 1, 1, 1, 1, 0, 0, 0}, {1, 2, 3, 4, 2, 3, 4, 5, 3, 3, 4, 5}},
+      {"grey+alpha 8-bit", [](Bytes& r) { UndoDifferencing(r, 3, 2, 8, false); },
+       {10, 200, 1, 100, 1, 0}, {10, 200, 11, 44, 12, 44}},
       // 16-bit samples carry into their high byte, in the file's order.
-      {"16-bit big-endian",
-       [](Bytes& r) { UndoDifferencing(r, 2, 2, 16, true); },
-       {0x00, 0xFF, 0x00, 0x02, 0x00, 0x01, 0xFF, 0xFF},
-       {0x00, 0xFF, 0x00, 0x02, 0x01, 0x00, 0x00, 0x01}},
-      {"16-bit little-endian",
-       [](Bytes& r) { UndoDifferencing(r, 2, 1, 16, false); },
-       {0xFF, 0x00, 0x01, 0x00},
-       {0xFF, 0x00, 0x00, 0x01}},
+      {"16-bit big-endian", [](Bytes& r) { UndoDifferencing(r, 2, 2, 16, true); },
+       {0x00, 0xFF, 0x00, 0x02, 0x00, 0x01, 0xFF, 0xFF}, {0x00, 0xFF, 0x00, 0x02, 0x01, 0x00, 0x00, 0x01}},
+      {"16-bit little-endian", [](Bytes& r) { UndoDifferencing(r, 2, 1, 16, false); },
+       {0xFF, 0x00, 0x01, 0x00}, {0xFF, 0x00, 0x00, 0x01}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     Bytes row = c.Row;
     c.Undo(row);
