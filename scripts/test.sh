@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the sanitizer and release trees (and the
-# fuzz targets when clang is there) and runs every test through ctest.
+# Installs what is missing, builds the sanitizer trees (AddressSanitizer with
+# UndefinedBehaviorSanitizer; ThreadSanitizer for the threaded code), the
+# release tree and the fuzz targets when clang is there, and runs every
+# test through ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 
 status=0
-for preset in asan release; do
+for preset in asan tsan release; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -22,6 +22,7 @@
 #include "formats/tga/tga_writer.h"
 #include "imaging/drawing.h"
 #include "imaging/mark.h"
+#include "imaging/source_picture.h"
 
 namespace {
 
@@ -175,24 +176,6 @@ std::optional<int> KeepTransparentPixels(TGIFSubImage& frame, const std::vector<
     if (hidden[i]) pixels[i] = static_cast<std::uint8_t>(index);
   }
   return index;
-}
-
-// The first frame with pixels of a GIF painted onto into (over what its
-// brush fills it with), at the size of the logical screen. A block without
-// an image is no frame, and a file of such blocks alone has no picture; a
-// screen without a size is as large as the frame reaches, the extent the
-// frame is painted against.
-void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into) {
-  const TGIFImageList& frames = gif.Images();
-  int first = 0;
-  while (first < frames.Count() && frames[first]->Empty()) ++first;
-  if (first == frames.Count()) throw GIFException("Image is empty");
-  const TGIFSubImage& frame = *frames[first];
-  const int width = gif.Width() > 0 ? gif.Width() : frame.Left() + frame.Width();
-  const int height = gif.Height() > 0 ? gif.Height() : frame.Top() + frame.Height();
-  into.SetPixelFormat(pf24bit);
-  into.SetSize(width, height);
-  gif.PaintFrame(into, TRect{0, 0, width, height}, first, (gif.DrawOptions() & goTransparent) != 0, false);
 }
 
 }  // namespace
@@ -387,29 +370,8 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
     // image's default; the output description and the written JPEG use it.
     const int quality = TJPEGImage().CompressionQuality();
     std::string info;
-    // The previous picture goes first, so two pictures are never held.
-    Composite.Clear();
-    Composite.SetPixelFormat(pf24bit);
-    if (sourceType == 1) {
-      const std::vector<std::uint8_t> bytes = ReadFileBytes(src);
-      DecodeJpeg(bytes.data(), bytes.size(), Composite);
-      info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
-    } else {
-      TPicture holder;
-      holder.LoadFromFile(src);
-      // A transparent source is drawn over white, never over what the
-      // work image held before.
-      Composite.Canvas().Brush.Color = clWhite;
-      Composite.Canvas().Brush.Style = bsSolid;
-      if (const auto* gif = dynamic_cast<const TGIFImage*>(holder.Graphic())) {
-        // Painted here: drawing an animation would start its painter and
-        // show whichever frame it had reached.
-        PaintFirstGifFrame(*gif, Composite);
-      } else {
-        Composite.SetSize(holder.Width(), holder.Height());
-        Composite.Canvas().Draw(0, 0, *holder.Graphic());
-      }
-    }
+    LoadSourcePicture(src, Composite);
+    if (sourceType == 1) info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
     measured.DecodeMs = MillisecondsSince(mark);
 
     if (sourceType == 2 && destType == 2) {

@@ -12,6 +12,7 @@
 #include "core/strings.h"
 #include "formats/gif/gif_image.h"
 #include "imaging/drawing.h"
+#include "imaging/source_picture.h"
 
 // ---- Conversion list ---------------------------------------------------------
 
@@ -294,24 +295,7 @@ std::vector<std::string> TakeHandOverLines(const std::string& fileName) {
 
 // ---- Preview -------------------------------------------------------------------------
 
-TBitmap LoadPreviewPicture(const std::string& fileName) {
-  TPicture holder;
-  holder.LoadFromFile(fileName);
-  TBitmap picture;
-  picture.SetPixelFormat(pf24bit);
-  picture.Canvas().Brush.Color = clWhite;
-  picture.Canvas().Brush.Style = bsSolid;
-  picture.SetSize(holder.Width(), holder.Height());
-  if (const auto* gif = dynamic_cast<const TGIFImage*>(holder.Graphic())) {
-    // The first frame, painted here: drawing the animation would start its
-    // painter on a picture that is copied away at once.
-    gif->PaintFrame(picture, TRect{0, 0, picture.Width(), picture.Height()}, 0,
-                    (gif->DrawOptions() & goTransparent) != 0, false);
-  } else if (holder.Graphic() != nullptr) {
-    picture.Canvas().Draw(0, 0, *holder.Graphic());
-  }
-  return picture;
-}
+TBitmap LoadPreviewPicture(const std::string& fileName) { return LoadSourcePicture(fileName); }
 
 std::string PreviewStatusText(const std::string& label, const std::string& fileName, std::int64_t fileSize,
                               int width, int height) {

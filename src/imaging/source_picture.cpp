@@ -1,0 +1,71 @@
+#include "imaging/source_picture.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "app/routines.h"
+#include "core/graphic.h"
+#include "core/jpeg.h"
+#include "core/streams.h"
+#include "formats/gif/gif_image.h"
+
+namespace {
+
+int FirstFrameWithPixels(const TGIFImage& gif) {
+  const TGIFImageList& frames = gif.Images();
+  int first = 0;
+  while (first < frames.Count() && frames[first]->Empty()) ++first;
+  if (first == frames.Count()) throw GIFException("Image is empty");
+  return first;
+}
+
+}  // namespace
+
+TPoint GifSourceSize(const TGIFImage& gif) {
+  const TGIFSubImage& frame = *gif.Images()[FirstFrameWithPixels(gif)];
+  return TPoint{gif.Width() > 0 ? gif.Width() : frame.Left() + frame.Width(),
+                gif.Height() > 0 ? gif.Height() : frame.Top() + frame.Height()};
+}
+
+void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into) {
+  const int first = FirstFrameWithPixels(gif);
+  const TPoint size = GifSourceSize(gif);
+  into.SetPixelFormat(pf24bit);
+  into.SetSize(size.X, size.Y);
+  gif.PaintFrame(into, TRect{0, 0, size.X, size.Y}, first, (gif.DrawOptions() & goTransparent) != 0, false);
+}
+
+void LoadSourcePicture(const std::string& fileName, TBitmap& into) {
+  into.Clear();
+  into.SetPixelFormat(pf24bit);
+  try {
+    if (GetImageType(fileName) == 1) {
+      const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
+      DecodeJpeg(bytes.data(), bytes.size(), into);
+      return;
+    }
+    TPicture holder;
+    holder.LoadFromFile(fileName);
+    // A transparent source is drawn over white, never over what the
+    // picture held before.
+    into.Canvas().Brush.Color = clWhite;
+    into.Canvas().Brush.Style = bsSolid;
+    if (const auto* gif = dynamic_cast<const TGIFImage*>(holder.Graphic())) {
+      // Painted here: drawing an animation would start its painter and
+      // show whichever frame it had reached.
+      PaintFirstGifFrame(*gif, into);
+    } else if (holder.Graphic() != nullptr) {
+      into.SetSize(holder.Width(), holder.Height());
+      into.Canvas().Draw(0, 0, *holder.Graphic());
+    }
+  } catch (...) {
+    into.Clear();
+    throw;
+  }
+}
+
+TBitmap LoadSourcePicture(const std::string& fileName) {
+  TBitmap picture;
+  LoadSourcePicture(fileName, picture);
+  return picture;
+}

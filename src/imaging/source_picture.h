@@ -1,0 +1,31 @@
+#pragma once
+// Loading a source file into the 24-bit picture the marks are drawn on.
+// The batch, the main window's preview and the viewer all load through
+// here, so one file gives one picture wherever it is shown or converted.
+//
+// Nothing here touches shared state: the viewer's loader thread calls it
+// while the GUI thread works on pictures of its own.
+
+#include <string>
+
+#include "core/bitmap.h"
+#include "core/types.h"
+
+class TGIFImage;
+
+// The size a GIF source is shown and converted at: its logical screen, or,
+// for a screen without a size, as far as its first frame with pixels
+// reaches. Raises GIFException("Image is empty") when no frame has pixels.
+TPoint GifSourceSize(const TGIFImage& gif);
+// The first frame with pixels of a GIF painted onto into (over what its
+// brush fills it with) at GifSourceSize. A block without an image is no
+// frame.
+void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into);
+
+// Loads fileName into into, which becomes 24-bit: a JPEG is decoded
+// straight into it; every other type goes through the picture registry by
+// its extension and is drawn over white (a GIF gives its first frame with
+// pixels). What into held before is dropped first, so two pictures are
+// never held at once. Raises what the reader raises; into is then empty.
+void LoadSourcePicture(const std::string& fileName, TBitmap& into);
+TBitmap LoadSourcePicture(const std::string& fileName);

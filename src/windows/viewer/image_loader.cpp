@@ -1,0 +1,97 @@
+#include "windows/viewer/image_loader.h"
+
+#include <exception>
+#include <utility>
+
+#include "imaging/source_picture.h"
+
+TLoadImage::TLoadImage(std::string fileName, TPictureLoader loader) : fileName_(std::move(fileName)) {
+  std::promise<TLoadedPicture> promise;
+  result_ = promise.get_future();
+  // The thread gets its own copies of the name and the loader; the result
+  // goes back through the promise alone.
+  thread_ = std::thread([name = fileName_, load = std::move(loader), promise = std::move(promise),
+                         cancelled = &cancelled_]() mutable {
+    TLoadedPicture result;
+    result.FileName = name;
+    if (!cancelled->load()) {
+      try {
+        result.Picture = load(name);
+        result.Ok = true;
+      } catch (const std::exception& e) {
+        result.Picture = TBitmap();
+        result.Error = e.what();
+      } catch (...) {
+        result.Picture = TBitmap();
+        result.Error = "Unknown error";
+      }
+    } else {
+      result.Error = "cancelled";
+    }
+    promise.set_value(std::move(result));
+  });
+}
+
+TLoadImage::~TLoadImage() {
+  Cancel();
+  Wait();
+}
+
+bool TLoadImage::Ready() const {
+  return result_.valid() && result_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+TLoadedPicture TLoadImage::Take() {
+  if (!result_.valid()) {
+    TLoadedPicture none;
+    none.FileName = fileName_;
+    none.Error = "taken";
+    return none;
+  }
+  TLoadedPicture result = result_.get();
+  Wait();
+  return result;
+}
+
+void TLoadImage::Cancel() { cancelled_.store(true); }
+
+void TLoadImage::Wait() {
+  if (thread_.joinable()) thread_.join();
+}
+
+// ---------------------------------------------------------------------------
+
+TPrefetcher::TPrefetcher(TPictureLoader loader) : loader_(std::move(loader)) {}
+
+TPrefetcher::~TPrefetcher() { Discard(); }
+
+void TPrefetcher::Start(const std::string& fileName) {
+  if (load_ && load_->FileName() == fileName) return;
+  Discard();
+  load_ = std::make_unique<TLoadImage>(fileName, loader_);
+  ++started_;
+}
+
+std::optional<TBitmap> TPrefetcher::Take(const std::string& fileName) {
+  if (!load_) return std::nullopt;
+  std::unique_ptr<TLoadImage> load = std::move(load_);
+  if (load->FileName() != fileName) {
+    load->Cancel();
+    return std::nullopt;  // the destructor waits for the thread
+  }
+  TLoadedPicture result = load->Take();
+  if (!result.Ok) return std::nullopt;
+  return std::move(result.Picture);
+}
+
+void TPrefetcher::Discard() {
+  if (!load_) return;
+  load_->Cancel();
+  load_.reset();
+}
+
+std::string TPrefetcher::Pending() const { return load_ ? load_->FileName() : std::string(); }
+
+TPictureLoader SourcePictureLoader() {
+  return [](const std::string& fileName) { return LoadSourcePicture(fileName); };
+}

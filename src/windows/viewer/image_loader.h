@@ -1,0 +1,89 @@
+#pragma once
+// The viewer's background loader: TLoadImage decodes one file on a thread
+// of its own into a picture it owns and hands it back through a future.
+// The thread touches nothing shared: no settings, no scratch bitmaps, no
+// window; it only reads its file. The viewer takes the picture, or cancels
+// the load and waits for the thread, before it goes on and before it
+// closes, so no picture is ever written by two threads.
+//
+// Written without Qt so that the ThreadSanitizer build runs it without the
+// windows.
+
+#include <atomic>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "core/bitmap.h"
+
+// Loads a file into a picture; the loader thread runs it. The default is
+// LoadSourcePicture, the batch's and the preview's own routine.
+using TPictureLoader = std::function<TBitmap(const std::string& fileName)>;
+
+// What one load gave.
+struct TLoadedPicture {
+  std::string FileName;
+  bool Ok = false;
+  TBitmap Picture;    // empty when the load failed
+  std::string Error;  // what the reader raised
+};
+
+class TLoadImage {
+ public:
+  // Starts the thread at once.
+  TLoadImage(std::string fileName, TPictureLoader loader);
+  // Cancels and waits for the thread.
+  ~TLoadImage();
+  TLoadImage(const TLoadImage&) = delete;
+  TLoadImage& operator=(const TLoadImage&) = delete;
+
+  const std::string& FileName() const { return fileName_; }
+  // True once the picture is there (without waiting).
+  bool Ready() const;
+  // Waits for the load and takes its result (once).
+  TLoadedPicture Take();
+  // A load that has not started decoding yet does not start; one that
+  // has runs to its end (a reader cannot be stopped half-way) and its
+  // result is dropped.
+  void Cancel();
+  // Waits for the thread to end.
+  void Wait();
+
+ private:
+  std::string fileName_;
+  std::atomic<bool> cancelled_{false};
+  std::future<TLoadedPicture> result_;
+  std::thread thread_;
+};
+
+// The one picture loaded ahead of the viewer, matched by its file's path
+// (never by a list position, which changes when the list does).
+class TPrefetcher {
+ public:
+  explicit TPrefetcher(TPictureLoader loader);
+  ~TPrefetcher();
+
+  // Starts loading fileName unless it is already on its way; a load of
+  // another file is cancelled first.
+  void Start(const std::string& fileName);
+  // The picture of fileName when it was loaded ahead (waiting for the
+  // load to end); nothing when another file or none was, or its load
+  // failed. Whatever was loaded ahead is used up either way.
+  std::optional<TBitmap> Take(const std::string& fileName);
+  // Drops what is loaded ahead, waiting for a running load to end.
+  void Discard();
+  // The file loaded ahead, empty for none.
+  std::string Pending() const;
+  int Started() const { return started_; }
+
+ private:
+  TPictureLoader loader_;
+  std::unique_ptr<TLoadImage> load_;
+  int started_ = 0;
+};
+
+// LoadSourcePicture as a TPictureLoader.
+TPictureLoader SourcePictureLoader();

@@ -1,0 +1,215 @@
+// The viewer's loader thread: it decodes real files into pictures of its
+// own while the GUI thread marks and renders other pictures, hands them
+// back by path only, and is waited for before anything goes away. These
+// tests also run in the ThreadSanitizer tree.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/jpeg.h"
+#include "core/streams.h"
+#include "formats/png/png_image.h"
+#include "imaging/imaging_fixture.h"
+#include "imaging/mark.h"
+#include "imaging/source_picture.h"
+#include "windows/viewer/image_loader.h"
+#include "windows/viewer/view_marks.h"
+#include "windows/viewer/view_zoom.h"
+
+namespace {
+
+class ViewerLoaderTest : public ImagingTest {
+ protected:
+  // Pictures of three types whose pixels differ from file to file.
+  std::vector<std::string> WritePictures() {
+    std::vector<std::string> files;
+    TBitmap a = PatternBitmap(64, 48, 1);
+    WriteFileAtomic(Dir() + "a.jpg", EncodeJpeg(a, 90));
+    files.push_back(Dir() + "a.jpg");
+    TBitmap b = PatternBitmap(33, 17, 2);
+    b.SaveToFile(Dir() + "b.bmp");
+    files.push_back(Dir() + "b.bmp");
+    TPNGImage png;
+    png.Assign(PatternBitmap(20, 31, 3));
+    png.SaveToFile(Dir() + "c.png");
+    files.push_back(Dir() + "c.png");
+    return files;
+  }
+};
+
+// A loader that counts its reads and can be held at its start.
+struct TGatedLoader {
+  std::atomic<int> reads{0};
+  std::atomic<int> entered{0};
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool open = true;
+
+  TPictureLoader Loader() {
+    return [this](const std::string& name) {
+      ++entered;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        opened.wait(lock, [this] { return open; });
+      }
+      ++reads;
+      return LoadSourcePicture(name);
+    };
+  }
+  void Close() {
+    std::lock_guard<std::mutex> lock(mutex);
+    open = false;
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      open = true;
+    }
+    opened.notify_all();
+  }
+};
+
+}  // namespace
+
+TEST_F(ViewerLoaderTest, LoadsThePictureTheSharedRoutineGives) {
+  for (const std::string& file : WritePictures()) {
+    SCOPED_TRACE(file);
+    TLoadImage load(file, SourcePictureLoader());
+    EXPECT_EQ(load.FileName(), file);
+    TLoadedPicture result = load.Take();
+    ASSERT_TRUE(result.Ok) << result.Error;
+    EXPECT_EQ(result.FileName, file);
+    EXPECT_TRUE(SamePixels(result.Picture, LoadSourcePicture(file)));
+    EXPECT_FALSE(load.Take().Ok);  // taken once
+  }
+  // A damaged file and a missing one fail with the reader's error and no
+  // picture.
+  testsupport::WriteBytes(Dir() + "bad.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
+  for (const std::string& file : {Dir() + "bad.png", Dir() + "missing.jpg"}) {
+    TLoadImage load(file, SourcePictureLoader());
+    TLoadedPicture result = load.Take();
+    EXPECT_FALSE(result.Ok);
+    EXPECT_FALSE(result.Error.empty());
+    EXPECT_EQ(result.Picture.Width(), 0);
+  }
+}
+
+TEST_F(ViewerLoaderTest, PicturesAreMatchedByPathAndReadOnce) {
+  const std::vector<std::string> files = WritePictures();
+  TGatedLoader gate;
+  {
+    TPrefetcher ahead(gate.Loader());
+    ahead.Start(files[0]);
+    ahead.Start(files[0]);  // already on its way
+    EXPECT_EQ(ahead.Started(), 1);
+    EXPECT_EQ(ahead.Pending(), files[0]);
+    std::optional<TBitmap> got = ahead.Take(files[0]);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_TRUE(SamePixels(*got, LoadSourcePicture(files[0])));
+    EXPECT_EQ(gate.reads.load(), 1);
+    EXPECT_TRUE(ahead.Pending().empty());
+    EXPECT_FALSE(ahead.Take(files[0]).has_value());  // used up
+
+    // After the list changed, the picture loaded ahead belongs to another
+    // file: it is never shown under this name.
+    ahead.Start(files[1]);
+    EXPECT_FALSE(ahead.Take(files[2]).has_value());
+    EXPECT_TRUE(ahead.Pending().empty());
+    // A failed load gives nothing either.
+    ahead.Start(Dir() + "missing.bmp");
+    EXPECT_FALSE(ahead.Take(Dir() + "missing.bmp").has_value());
+  }
+  // A load that is cancelled before it starts never reads.
+  gate.reads = 0;
+  gate.Close();
+  {
+    TPrefetcher ahead(gate.Loader());
+    ahead.Start(files[0]);
+    ahead.Start(files[1]);  // cancels the first, which is still held
+    std::thread opener([&gate] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      gate.Open();
+    });
+    std::optional<TBitmap> got = ahead.Take(files[1]);
+    opener.join();
+    ASSERT_TRUE(got.has_value());
+    EXPECT_TRUE(SamePixels(*got, LoadSourcePicture(files[1])));
+  }
+  EXPECT_EQ(gate.reads.load(), 1);
+}
+
+TEST_F(ViewerLoaderTest, ClosingWaitsForARunningLoad) {
+  const std::vector<std::string> files = WritePictures();
+  TGatedLoader gate;
+  gate.Close();
+  std::atomic<bool> destroyed{false};
+  // Opens the gate a while after the load has begun.
+  std::thread opener([&] {
+    while (gate.entered.load() == 0) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(destroyed.load());  // still waiting for the held load
+    gate.Open();
+  });
+  {
+    TPrefetcher ahead(gate.Loader());
+    ahead.Start(files[0]);
+    while (gate.entered.load() == 0) std::this_thread::yield();
+    ahead.Discard();  // waits; the picture is dropped
+    EXPECT_TRUE(ahead.Pending().empty());
+  }
+  destroyed = true;
+  opener.join();
+}
+
+// The GUI thread marks and renders while the loader decodes: nothing the
+// two run is shared (no scratch bitmaps, no settings).
+TEST_F(ViewerLoaderTest, LoadingRunsBesideMarkingAndRendering) {
+  const std::vector<std::string> files = WritePictures();
+  TMark mark;
+  mark.AddMark("");
+  mark.Records[0].SetPictureType(".bmp");
+  mark.Records[0].SetAnchor(4);
+  mark.Records[0].SetTransparency(30);
+  mark.Records[0].SetAngle(30);  // rotation goes through the scratch bitmap
+  mark.MarkPictures[0] = SolidBitmap(9, 5, clRed);
+  ASSERT_TRUE(mark.SaveMarkFile(0, Dir() + "m.spm"));
+  TViewMarks marks;
+  ASSERT_TRUE(marks.Load({Dir() + "m.spm"}));
+
+  TPrefetcher ahead(SourcePictureLoader());
+  TBitmap shown = PatternBitmap(80, 60, 9);
+  for (int round = 0; round < 12; ++round) {
+    const std::string& next = files[static_cast<std::size_t>(round) % files.size()];
+    ahead.Start(next);
+    TBitmap marked;
+    marks.Apply(shown, marked);
+    TViewZoom zoom;
+    zoom.Picture = TPoint{marked.Width(), marked.Height()};
+    zoom.View = TPoint{50, 40};
+    TBitmap crop, display;
+    RenderPlanInto(marked, zoom.RenderVisiblePart(), crop, display);
+    EXPECT_GT(display.Width(), 0);
+    std::optional<TBitmap> got = ahead.Take(next);
+    ASSERT_TRUE(got.has_value());
+    shown = std::move(*got);
+  }
+}
+
+// A damaged mark file leaves the pictures unmarked instead of failing them.
+TEST_F(ViewerLoaderTest, MarksAreReadOnceAndADamagedFileMarksNothing) {
+  testsupport::WriteBytes(Dir() + "bad.spm", {1, 2, 3, 4, 5});
+  TViewMarks marks;
+  EXPECT_FALSE(marks.Load({Dir() + "bad.spm"}));
+  EXPECT_EQ(marks.Count(), 0);
+  const TBitmap base = PatternBitmap(10, 10, 4);
+  TBitmap out;
+  marks.Apply(base, out);
+  EXPECT_TRUE(SamePixels(out, base));
+}
