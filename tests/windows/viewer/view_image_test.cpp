@@ -1,0 +1,445 @@
+// The viewer window on the offscreen platform: pictures of a list shown
+// marked, the title, keys, the prefetching loader, effects, file commands,
+// the slideshow and the GIF timer.
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
+#include <QToolButton>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+
+#include "core/jpeg.h"
+#include "core/streams.h"
+#include "formats/gif/gif_image.h"
+#include "formats/registry.h"
+#include "imaging/mark.h"
+#include "imaging/source_picture.h"
+#include "windows/main_gif_timer.h"
+#include "windows/main_models.h"
+#include "windows/viewer/view_image.h"
+#include "windows/windows_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TBitmap Pattern(int w, int h, int seed) {
+  TBitmap b(w, h, pf24bit);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = b.ScanLine(y) + 3 * x;
+      p[0] = static_cast<std::uint8_t>(x * 3 + seed * 50);
+      p[1] = static_cast<std::uint8_t>(y * 5 + seed * 20);
+      p[2] = static_cast<std::uint8_t>(100 + seed * 30);
+    }
+  }
+  return b;
+}
+
+bool Same(const TBitmap& a, const TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int x = 0; x < a.Width(); ++x) {
+      if (a.GetPixelColor(x, y) != b.GetPixelColor(x, y)) return false;
+    }
+  }
+  return true;
+}
+
+// The list a main window would hand over.
+struct TFakeList {
+  std::vector<std::string> Files;
+  int Index = 0;
+  TViewList View() {
+    TViewList l;
+    l.Count = [this] { return static_cast<int>(Files.size()); };
+    l.FileName = [this](int i) { return Files[static_cast<std::size_t>(i)]; };
+    l.ItemIndex = [this] { return Index; };
+    l.Select = [this](int i) { Index = i; };
+    return l;
+  }
+};
+
+class ViewerTest : public WindowsTest {
+ protected:
+  void SetUp() override {
+    WindowsTest::SetUp();
+    RegisterImageFormats();
+    saved_ = TfrmViewImage::Services();
+    TViewerServices& s = TfrmViewImage::Services();
+    s.LoadPicture = [this](const std::string& name) {
+      ++reads_;
+      return LoadSourcePicture(name);
+    };
+    s.ExecuteSetup = [this](int page) {
+      setupPages_.push_back(page);
+      return false;
+    };
+    s.ChooseSaveName = [this](QWidget*, const std::string& start, int& filter) -> std::optional<std::string> {
+      saveStarts_.push_back(start);
+      filter = saveFilter_;
+      return saveAnswer_;
+    };
+    s.RandomIndex = [](int) { return 0; };
+    ProgramInfo().ViewAlwaysTop = false;
+  }
+  void TearDown() override {
+    viewer_.reset();
+    TfrmViewImage::Services() = saved_;
+    WindowsTest::TearDown();
+  }
+
+  std::string WriteBmp(const std::string& name, int w, int h, int seed) {
+    Pattern(w, h, seed).SaveToFile(Dir() + name);
+    return Dir() + name;
+  }
+  // A mark of one colour in the top-left corner, fully opaque.
+  std::string WriteMark(int w, int h, TColor color) {
+    TMark m;
+    m.AddMark("");
+    m.Records[0].SetPictureType(".bmp");
+    m.Records[0].SetAnchor(0);
+    m.Records[0].SetXOffset(0);
+    m.Records[0].SetYOffset(0);
+    m.Records[0].SetTransparency(0);
+    m.Records[0].SetColorKeyOn(false);
+    TBitmap solid(w, h, pf24bit);
+    solid.Canvas().Brush.Color = color;
+    solid.Canvas().FillRect(TRect{0, 0, w, h});
+    m.MarkPictures[0] = solid;
+    fs::create_directories(Dir() + "spm");
+    const std::string path = Dir() + "spm/m.spm";
+    EXPECT_TRUE(m.SaveMarkFile(0, path));
+    return path;
+  }
+  TfrmViewImage& Open(int mode, const std::string& file, const std::vector<std::string>& marks = {},
+                      const TBitmap& bitmap = TBitmap()) {
+    viewer_ = std::make_unique<TfrmViewImage>(nullptr, bitmap, mode, file, list_.View(), marks);
+    viewer_->show();
+    viewer_->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(viewer_.get()));
+    return *viewer_;
+  }
+  QAction* Action(const char* name) { return viewer_->findChild<QAction*>(name); }
+  void Key(int key, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(viewer_->pbPreview, Qt::Key(key), m); }
+
+  TViewerServices saved_;
+  std::atomic<int> reads_{0};
+  std::vector<int> setupPages_;
+  std::vector<std::string> saveStarts_;
+  std::optional<std::string> saveAnswer_;
+  int saveFilter_ = 1;
+  TFakeList list_;
+  std::unique_ptr<TfrmViewImage> viewer_;
+};
+
+}  // namespace
+
+TEST_F(ViewerTest, ShowsThePictureMarkedWithItsTitleAndCaptions) {
+  list_.Files = {WriteBmp("p.bmp", 800, 600, 1)};
+  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(5, 4, clRed)});
+  ASSERT_EQ(v.PictureBitmap().Width(), 800);
+  EXPECT_TRUE(Same(v.BasePicture(), Pattern(800, 600, 1)));
+  // Marked as the batch marks: the mark's red over its corner alone.
+  TBitmap marked = Pattern(800, 600, 1);
+  TMark::ApplyMarksToPicture(marked, {Dir() + "spm/m.spm"});
+  EXPECT_TRUE(Same(v.PictureBitmap(), marked));
+  EXPECT_GE(GetRValue(v.PictureBitmap().GetPixelColor(2, 2)), 250);
+  EXPECT_EQ(v.PictureBitmap().GetPixelColor(6, 6), Pattern(800, 600, 1).GetPixelColor(6, 6));
+  // The title at 100 %: zoom, size, name and the product title.
+  v.FormKeyDown(Qt::Key_Slash, Qt::KeypadModifier);
+  EXPECT_EQ(v.windowTitle().toStdString(), "100% - 800x600 - p.bmp - Stampwise V3.09");
+  ProgramInfo().ViewShowFullPath = true;
+  v.UpdateTitle();
+  EXPECT_EQ(v.windowTitle().toStdString(), "100% - 800x600 - " + list_.Files[0] + " - Stampwise V3.09");
+  // Every command and hint has its text.
+  for (QAction* a : v.findChildren<QAction*>()) {
+    if (!a->objectName().startsWith("mnu")) continue;
+    EXPECT_FALSE(a->text().trimmed().isEmpty()) << a->objectName().toStdString();
+  }
+  for (QMenu* m : {v.mnuEdit, v.mnuRotate, v.mnuEffect}) EXPECT_FALSE(m->title().isEmpty());
+  for (QToolButton* b : v.findChildren<QToolButton*>()) {
+    if (b->objectName().startsWith("tb")) {
+      EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();
+    }
+  }
+  EXPECT_EQ(v.mnuDisplaypertain->text(), "Display pertain");
+}
+
+// The QTest road: three pictures, Page Down, zoom with the keypad, pan
+// with the mouse; the next picture comes from the loader thread.
+TEST_F(ViewerTest, PageDownZoomAndPanOnThreePictures) {
+  list_.Files = {WriteBmp("a.bmp", 300, 200, 1), WriteBmp("b.bmp", 320, 240, 2), WriteBmp("c.bmp", 200, 100, 3)};
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  EXPECT_EQ(v.DirectLoads(), 1);
+  // The next picture is read ahead at once.
+  EXPECT_EQ(v.PrefetchPending(), list_.Files[1]);
+  ASSERT_TRUE(WaitFor([&] { return reads_.load() == 2; }));
+  EXPECT_FALSE(v.mnuPrevious->isEnabled());
+
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(v.FileName(), list_.Files[1]);
+  EXPECT_EQ(list_.Index, 1);
+  EXPECT_TRUE(Same(v.PictureBitmap(), Pattern(320, 240, 2)));
+  EXPECT_EQ(v.PrefetchHits(), 1);
+  // Read once on the GUI thread and once ahead; the third is on its way.
+  ASSERT_TRUE(WaitFor([&] { return reads_.load() == 3; }));
+  EXPECT_EQ(v.DirectLoads(), 1);
+  EXPECT_TRUE(v.mnuPrevious->isEnabled());
+
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(v.ZoomModel().Zoom, 1500);
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(v.ZoomModel().Zoom, 2000);
+  Key(Qt::Key_Minus, Qt::KeypadModifier);
+  EXPECT_EQ(v.ZoomModel().Zoom, 1500);
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  // Make the view smaller than the zoomed picture so there is room to pan.
+  v.resize(200, 150);
+  QCoreApplication::processEvents();
+  const TPoint before{v.ZoomModel().CenterX, v.ZoomModel().CenterY};
+  QTest::mousePress(v.pbPreview, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+  QTest::mouseMove(v.pbPreview, QPoint(40, 50));
+  QTest::mouseRelease(v.pbPreview, Qt::LeftButton, Qt::NoModifier, QPoint(40, 50));
+  // Dragging left by 20 and up by 10 at 2:1 moves the centre right 10 and down 5.
+  EXPECT_EQ(v.ZoomModel().CenterX, std::clamp(before.X + 10, 0, 320));
+  EXPECT_EQ(v.ZoomModel().CenterY, std::clamp(before.Y + 5, 0, 240));
+  EXPECT_EQ(v.ZoomModel().Zoom, 2000);
+
+  Key(Qt::Key_End);
+  EXPECT_EQ(v.FileName(), list_.Files[2]);
+  Key(Qt::Key_End);  // stays at the last
+  EXPECT_EQ(list_.Index, 2);
+  EXPECT_FALSE(v.mnuNext->isEnabled());
+  Key(Qt::Key_PageUp);
+  Key(Qt::Key_PageUp);
+  Key(Qt::Key_PageUp);  // stays at the first
+  EXPECT_EQ(list_.Index, 0);
+}
+
+TEST_F(ViewerTest, SpaceWrapsAndLocksKeepZoomAndCentre) {
+  list_.Files = {WriteBmp("a.bmp", 60, 40, 1), WriteBmp("b.bmp", 60, 40, 2), WriteBmp("c.bmp", 60, 40, 3)};
+  list_.Index = 2;
+  TfrmViewImage& v = Open(1, list_.Files[2]);
+  Key(Qt::Key_Space);
+  EXPECT_EQ(list_.Index, 0);
+  EXPECT_TRUE(Same(v.PictureBitmap(), Pattern(60, 40, 1)));
+  ProgramInfo().SlideSequence = ssBackward;
+  Key(Qt::Key_Space);
+  EXPECT_EQ(list_.Index, 2);
+
+  v.mnuZoomLock->trigger();
+  v.mnuLocationLock->trigger();
+  EXPECT_TRUE(v.tbZoomLock->isChecked());
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  const TViewZoom z = v.ZoomModel();
+  Key(Qt::Key_PageUp);
+  EXPECT_EQ(v.ZoomModel().Zoom, z.Zoom);
+  EXPECT_EQ(v.ZoomModel().CenterX, z.CenterX);
+  EXPECT_EQ(v.ZoomModel().CenterY, z.CenterY);
+  v.close();
+  viewer_.reset();
+  EXPECT_TRUE(ProgramInfo().ZoomLock);
+  EXPECT_TRUE(ProgramInfo().LocationLock);
+}
+
+TEST_F(ViewerTest, OneBitmapIsShownWithoutNavigationOrFileCommands) {
+  const TBitmap given = Pattern(40, 30, 4);
+  list_.Files = {WriteBmp("a.bmp", 10, 10, 1)};
+  TfrmViewImage& v = Open(2, "", {WriteMark(4, 4, clRed)}, given);
+  EXPECT_TRUE(Same(v.PictureBitmap(), given));  // no marks in mode 2
+  for (int key : {Qt::Key_PageDown, Qt::Key_Space, Qt::Key_End, Qt::Key_Delete}) Key(key);
+  EXPECT_EQ(list_.Index, 0);
+  EXPECT_TRUE(Same(v.PictureBitmap(), given));
+  for (QAction* a : {v.mnuNext, v.mnuPrevious, v.mnuCopy, v.mnuCopyFileTo, v.mnuSave, v.mnuDelete}) {
+    EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+  }
+  v.mnuSave->trigger();
+  saveAnswer_ = Dir() + "out.png";
+  saveFilter_ = 5;
+  v.mnuSaveAs->trigger();
+  ASSERT_EQ(saveStarts_.size(), 1u);
+  EXPECT_EQ(saveStarts_[0], "newfile1");
+  EXPECT_TRUE(Same(LoadSourcePicture(Dir() + "out.png"), given));
+  v.mnuCopyToClip->trigger();
+  const QImage clip = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(clip.size(), QSize(40, 30));
+}
+
+TEST_F(ViewerTest, EffectsWorkOnTheUnmarkedPictureAndTheFileWaitsForSave) {
+  list_.Files = {WriteBmp("a.bmp", 30, 20, 1), WriteBmp("b.bmp", 30, 20, 2)};
+  const auto original = testsupport::ReadBytes(list_.Files[0]);
+  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(3, 3, RGB(250, 250, 250))});
+  QTest::keyClick(v.pbPreview, Qt::Key_BracketRight, Qt::ControlModifier);
+  const TBitmap source = Pattern(30, 20, 1);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 30; ++x) {
+      const TColor want = source.GetPixelColor(x, y);
+      const auto up = [](int c) { return std::min(c + 10, 255); };
+      ASSERT_EQ(v.BasePicture().GetPixelColor(x, y),
+                RGB(up(GetRValue(want)), up(GetGValue(want)), up(GetBValue(want))));
+    }
+  }
+  // The mark is drawn once, on the result: not brightened, not stamped twice.
+  TBitmap marked = v.BasePicture();
+  TMark::ApplyMarksToPicture(marked, {Dir() + "spm/m.spm"});
+  EXPECT_TRUE(Same(v.PictureBitmap(), marked));
+  EXPECT_EQ(testsupport::ReadBytes(list_.Files[0]), original);
+  // Rotating turns the picture; Save asks before it writes over the file.
+  v.mnuRotate90->trigger();
+  EXPECT_EQ(v.PictureBitmap().Width(), 20);
+  handler_.Answer = idNo;
+  v.mnuSave->trigger();
+  EXPECT_EQ(testsupport::ReadBytes(list_.Files[0]), original);
+  handler_.Answer = idYes;
+  v.mnuSave->trigger();
+  TBitmap saved;
+  saved.LoadFromFile(list_.Files[0]);
+  EXPECT_TRUE(Same(saved, v.PictureBitmap()));
+  // The next picture is its own, not the effect's.
+  Key(Qt::Key_PageDown);
+  EXPECT_TRUE(Same(v.BasePicture(), Pattern(30, 20, 2)));
+}
+
+TEST_F(ViewerTest, DeleteAsksAndShowsTheNextPicture) {
+  list_.Files = {WriteBmp("a.bmp", 30, 20, 1), WriteBmp("b.bmp", 30, 20, 2)};
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  handler_.Answer = idNo;
+  Key(Qt::Key_Delete);
+  EXPECT_TRUE(FileExists(list_.Files[0]));
+  EXPECT_EQ(v.FileName(), list_.Files[0]);
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Text, "Delete the file " + list_.Files[0] + "?");
+  EXPECT_EQ(handler_.Boxes[0].Kind, 5);
+  handler_.Answer = idYes;
+  v.mnuDelete->trigger();
+  EXPECT_FALSE(FileExists(list_.Files[0]));
+  EXPECT_EQ(v.FileName(), list_.Files[1]);
+  EXPECT_TRUE(Same(v.PictureBitmap(), Pattern(30, 20, 2)));
+  // The last file: gone, and nothing new is shown.
+  v.mnuDelete->trigger();
+  EXPECT_FALSE(FileExists(list_.Files[1]));
+  EXPECT_EQ(v.FileName(), list_.Files[1]);
+}
+
+TEST_F(ViewerTest, CopyFileToNeverRemovesTheFileAndTypesWithoutAWriterGoThroughSaveAs) {
+  list_.Files = {WriteBmp("a.bmp", 12, 10, 1)};
+  // ".jpe" is read as JPEG but is no type the program writes.
+  WriteFileAtomic(Dir() + "pic.jpe", EncodeJpeg(Pattern(16, 8, 2), 90));
+  list_.Files.push_back(Dir() + "pic.jpe");
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  const auto original = testsupport::ReadBytes(list_.Files[0]);
+  handler_.Answer = idYes;
+  saveAnswer_ = list_.Files[0];  // onto itself
+  v.mnuCopyFileTo->trigger();
+  EXPECT_EQ(testsupport::ReadBytes(list_.Files[0]), original);
+  saveAnswer_ = Dir() + "copy.bmp";
+  v.mnuCopyFileTo->trigger();
+  EXPECT_EQ(testsupport::ReadBytes(Dir() + "copy.bmp"), original);
+  EXPECT_EQ(saveStarts_.back(), "a.bmp");
+  // An existing target stays without Yes.
+  handler_.Answer = idNo;
+  WriteBmp("copy.bmp", 3, 3, 5);
+  const auto other = testsupport::ReadBytes(Dir() + "copy.bmp");
+  v.mnuCopyFileTo->trigger();
+  EXPECT_EQ(testsupport::ReadBytes(Dir() + "copy.bmp"), other);
+
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(v.FileName(), Dir() + "pic.jpe");
+  EXPECT_EQ(v.PictureBitmap().Width(), 16);
+  EXPECT_FALSE(v.mnuSave->isEnabled());
+  saveAnswer_ = Dir() + "pic-marked.tif";
+  saveFilter_ = 5;
+  handler_.Answer = idYes;
+  v.mnuSaveAs->trigger();
+  EXPECT_FALSE(FileExists(Dir() + "pic-marked.tif"));
+  EXPECT_TRUE(FileExists(Dir() + "pic-marked.tif.png"));
+}
+
+TEST_F(ViewerTest, SlideshowStepsStopsOnEnterAndOptionsPauseIt) {
+  list_.Files = {WriteBmp("a.bmp", 20, 10, 1), WriteBmp("b.bmp", 20, 10, 2), WriteBmp("c.bmp", 20, 10, 3)};
+  ProgramInfo().SlideDelay = 0;  // never a busy loop: the shortest wait is kept
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  Key(Qt::Key_Pause);
+  EXPECT_TRUE(v.SlideshowRunning());
+  EXPECT_TRUE(v.mnuSlideshow->isChecked());
+  EXPECT_EQ(v.timSlideshow->interval(), MinSlideInterval);
+  ASSERT_TRUE(WaitFor([&] { return list_.Index == 2; }));
+  ASSERT_TRUE(WaitFor([&] { return list_.Index == 0; }));  // wraps
+
+  v.mnuOptions->trigger();
+  EXPECT_EQ(setupPages_, std::vector<int>{4});
+  EXPECT_TRUE(v.SlideshowRunning());  // given back after the dialog
+
+  Key(Qt::Key_Return);
+  EXPECT_FALSE(v.SlideshowRunning());
+  EXPECT_FALSE(v.tbSlideshow->isChecked());
+  EXPECT_TRUE(v.isVisible());
+  Key(Qt::Key_Escape);
+  EXPECT_FALSE(v.isVisible());
+}
+
+TEST_F(ViewerTest, TheGifTimerRedrawsOnlyAnimations) {
+  InstallGIFAnimationTimers();
+  // One frame, and two frames of different colours.
+  TBitmap red(8, 6, pf24bit), blue(8, 6, pf24bit);
+  red.Canvas().Brush.Color = clRed;
+  red.Canvas().FillRect(TRect{0, 0, 8, 6});
+  blue.Canvas().Brush.Color = clBlue;
+  blue.Canvas().FillRect(TRect{0, 0, 8, 6});
+  red.SetPixelFormat(pf8bit);
+  blue.SetPixelFormat(pf8bit);
+  {
+    TGIFImage one;
+    one.Add(red);
+    one.SaveToFile(Dir() + "one.gif");
+    TGIFImage two;
+    two.Add(red);
+    two.Add(blue);
+    two.SaveToFile(Dir() + "two.gif");
+  }
+  list_.Files = {Dir() + "one.gif", Dir() + "two.gif"};
+  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(2, 2, clLime)});
+  EXPECT_FALSE(v.Animating());
+  QTest::qWait(400);
+  EXPECT_EQ(v.GifRedraws(), 0);
+  EXPECT_EQ(v.PictureBitmap().GetPixelColor(0, 0), clLime - 0x100);  // the blend's 254
+  EXPECT_TRUE(v.PrefetchPending().empty());  // GIF files are never loaded ahead
+
+  Key(Qt::Key_PageDown);
+  EXPECT_TRUE(v.Animating());
+  ASSERT_TRUE(WaitFor([&] { return v.GifRedraws() >= 3; }));
+  EXPECT_EQ(v.timGIF->interval(), 50);
+  // Every sampled frame carries the mark.
+  EXPECT_EQ(v.PictureBitmap().GetPixelColor(0, 0), clLime - 0x100);
+  RemoveGIFAnimationTimers();
+}
+
+// Batch, preview and viewer give one picture for a GIF whose logical
+// screen has no size: its frame's.
+TEST_F(ViewerTest, BatchPreviewAndViewerLoadOneSourceAlike) {
+  TBitmap frame = Pattern(6, 5, 1);
+  frame.SetPixelFormat(pf8bit);
+  TGIFImage gif;
+  gif.Add(frame);
+  gif.SaveToFile(Dir() + "sized.gif");
+  auto bytes = testsupport::ReadBytes(Dir() + "sized.gif");
+  std::fill(bytes.begin() + 6, bytes.begin() + 10, 0);  // logical screen 0 x 0
+  testsupport::WriteBytes(Dir() + "unsized.gif", bytes);
+  list_.Files = {Dir() + "unsized.gif"};
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  const TBitmap preview = LoadPreviewPicture(Dir() + "unsized.gif");
+  TMark batch;
+  ASSERT_TRUE(batch.ProcessFile(Dir() + "unsized.gif", Dir() + "out.bmp"));
+  TBitmap converted;
+  converted.LoadFromFile(Dir() + "out.bmp");
+  EXPECT_EQ(preview.Width(), 6);
+  EXPECT_TRUE(Same(preview, converted));
+  EXPECT_TRUE(Same(v.BasePicture(), converted));
+}
