@@ -35,6 +35,7 @@
 #include "windows/position.h"
 #include "windows/setup.h"
 #include "windows/shell_tree.h"
+#include "windows/viewer/view_image.h"
 
 const char* const HomePageAddress = "https://stampwise.example.org/";
 const char* const ProgramVersion = "V3.09";
@@ -227,6 +228,68 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     Guarded([this] { mnuMainPageClick(); });
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Viewing
+
+void TfrmMain::mnuBrowseClick() {
+  if (previewFile_.empty()) return;
+  int mode = previewSource_;
+  if (lvwFile->hasFocus()) mode = 0;
+  if (lvwConvFile->hasFocus()) mode = 1;
+  TViewList list;
+  if (mode == 0) {
+    if (!lvwFile->currentIndex().isValid()) return;
+    list.Count = [this] { return shellList_->rowCount(lvwFile->rootIndex()); };
+    list.FileName = [this](int i) {
+      return fileModel_->filePath(shellList_->mapToSource(shellList_->index(i, 0, lvwFile->rootIndex()))).toStdString();
+    };
+    list.ItemIndex = [this] {
+      const QModelIndex current = lvwFile->currentIndex();
+      return current.isValid() ? current.row() : -1;
+    };
+    list.Select = [this](int i) {
+      lvwFile->selectionModel()->setCurrentIndex(shellList_->index(i, 0, lvwFile->rootIndex()),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    };
+  } else if (mode == 1) {
+    if (lvwConvFile->currentItem() == nullptr) return;
+    list.Count = [this] { return lvwConvFile->topLevelItemCount(); };
+    list.FileName = [this](int i) { return lvwConvFile->topLevelItem(i)->text(0).toStdString(); };
+    list.ItemIndex = [this] {
+      QTreeWidgetItem* current = lvwConvFile->currentItem();
+      return current != nullptr ? lvwConvFile->indexOfTopLevelItem(current) : -1;
+    };
+    list.Select = [this](int i) {
+      lvwConvFile->clearSelection();
+      lvwConvFile->setCurrentItem(lvwConvFile->topLevelItem(i));
+    };
+  } else {
+    return;
+  }
+  const std::string file = previewFile_;
+  ViewImage(mode, file, list);
+  // The preview follows the picture the viewer ended on.
+  PreviewCurrentOf(mode == 0 ? static_cast<QAbstractItemView*>(lvwFile) : lvwConvFile);
+}
+
+void TfrmMain::actViewPreviewClick() {
+  if (PreviewBitmap().Width() <= 0 || PreviewBitmap().Height() <= 0) return;
+  ViewImage(2, previewFile_, TViewList());
+}
+
+void TfrmMain::ViewImage(int mode, const std::string& file, const TViewList& list) {
+  if (!Services().ViewImage) return;
+  const bool hide = ProgramInfo().ViewImageViewMain;
+  if (hide) this->hide();
+  try {
+    Services().ViewImage(this, PreviewBitmap(), mode, file, list, LayerMarkFiles());
+  } catch (...) {
+    if (hide) show();
+    throw;
+  }
+  if (hide) show();
 }
 
 void TfrmMain::ListActivated(QObject* list) {

@@ -49,6 +49,7 @@ class TFileFinder;
 class TGLPanel;
 class TPosition;
 class TShellTreeView;
+struct TViewList;
 
 // The address the Help menu and the picture link open.
 extern const char* const HomePageAddress;
@@ -77,6 +78,10 @@ struct TMainServices {
   std::function<bool(int page)> ExecuteSetup;
   // Starts a program in a folder without waiting for it.
   std::function<bool(const std::string& program, const std::string& folder)> StartProgram;
+  // The image viewer (TfrmViewImage::Execute).
+  std::function<void(QWidget* owner, const TBitmap& bitmap, int mode, const std::string& fileName,
+                     const TViewList& list, const std::vector<std::string>& markFiles)>
+      ViewImage;
 };
 
 class TfrmMain : public QMainWindow {
@@ -260,6 +265,10 @@ class TfrmMain : public QMainWindow {
   void mnuVeilpaintClick();
   void mnuMainPageClick();
   void mnuSetupClick();
+  // The viewer for the previewed file walking the focused list (mnuBrowse),
+  // or for the marked preview alone (a double click on it).
+  void mnuBrowseClick();
+  void actViewPreviewClick();
 
   // ---- State, for the lists and the tests ----
   std::vector<std::string> ConvFiles() const;
@@ -325,6 +334,8 @@ class TfrmMain : public QMainWindow {
   // folder itself.
   std::vector<std::string> FolderImageFiles(const std::string& folder) const;
   std::vector<std::string> LayerMarkFiles() const;
+  // Shows the viewer (main window hidden while ViewImageViewMain is on).
+  void ViewImage(int mode, const std::string& file, const TViewList& list);
   void ClearPreview();
   void PreviewCurrentOf(QAbstractItemView* view);
   void FinishPendingClose();

@@ -197,8 +197,8 @@ void TfrmMain::CreateMenus() {
 
   mnuView = bar->addMenu(QString());
   mnuView->setObjectName("mnuView");
-  mnuBrowse = NewPendingAction(this, "mnuBrowse");
-  actViewPreview = NewPendingAction(this, "actViewPreview");
+  mnuBrowse = NewAction(this, "mnuBrowse", [this] { mnuBrowseClick(); });
+  actViewPreview = NewAction(this, "actViewPreview", [this] { actViewPreviewClick(); });
   mnuRefresh = NewAction(this, "mnuRefresh", [this] { mnuRefreshClick(); });
   mnuAutoFitWindow = NewAction(this, "mnuAutoFitWindow", [this] { mnuAutoFitWindowClick(); });
   mnuAutoFitWindow->setCheckable(true);

@@ -11,6 +11,7 @@
 #include "windows/select_dir.h"
 #include "windows/setup.h"
 #include "windows/show_info.h"
+#include "windows/viewer/view_image.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ const char* const MarkImportTitle = "Select mark file ...";
 
 TMainServices TfrmMain::DefaultServices() {
   TMainServices s;
+  s.ViewImage = &TfrmViewImage::Execute;
   s.QueryOverwrite = [](const std::string& text) { return ::QueryOverwrite(text); };
   s.ShowLog = [](const TStringList& lines) { TfrmShowInfo::Execute(lines); };
   s.SelectFolder = [](std::string& path) { return TfrmSelectDir::Execute(path); };

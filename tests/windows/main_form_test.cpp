@@ -30,6 +30,7 @@
 #include "windows/main_form.h"
 #include "windows/query_over.h"
 #include "windows/shell_tree.h"
+#include "windows/viewer/view_image.h"
 #include "windows/windows_fixture.h"
 
 namespace {
@@ -98,6 +99,16 @@ class MainFormTest : public WindowsTest {
     s.StartProgram = [this](const std::string& program, const std::string& folder) {
       started_.push_back(program + "|" + folder);
       return true;
+    };
+    s.ViewImage = [this](QWidget* owner, const TBitmap& bitmap, int mode, const std::string& file, const TViewList& list,
+                         const std::vector<std::string>& marks) {
+      TViewing v{owner, bitmap, mode, file, {}, -1, marks, owner->isVisible()};
+      if (list.Valid()) {
+        for (int i = 0; i < list.Count(); ++i) v.Files.push_back(list.FileName(i));
+        v.Index = list.ItemIndex();
+        if (list.Count() > 1) list.Select(list.Count() - 1);  // as the viewer leaves it
+      }
+      viewings_.push_back(v);
     };
     ProgramInfo().CfgDefPath = Dir() + "in";
     ProgramInfo().AutoLocateOldPath = true;
@@ -176,6 +187,18 @@ class MainFormTest : public WindowsTest {
   std::optional<std::string> saveName_;
   std::vector<int> setupPages_;
   std::vector<std::string> started_;
+  // What the viewer was opened with.
+  struct TViewing {
+    QWidget* Owner;
+    TBitmap Bitmap;
+    int Mode;
+    std::string File;
+    std::vector<std::string> Files;
+    int Index;
+    std::vector<std::string> Marks;
+    bool OwnerVisible;
+  };
+  std::vector<TViewing> viewings_;
 };
 
 // ---- The form and its texts --------------------------------------------------------
@@ -213,17 +236,19 @@ TEST_F(MainFormTest, EveryControlOfTheLanguageTableIsOnTheForm) {
     EXPECT_FALSE(Trim(GetMessageText(n)).empty()) << n;
   }
   // Commands whose windows do not exist yet are off, not faked: the mark
-  // editor, the viewer and the stored skins.
-  for (QAction* off : {form.mnuNewmark, form.mnuEditmark, form.miAddMark, form.miEditMark, form.mnuBrowse,
-                       form.mnuSkin1, form.mnuSkin2, form.mnuSkin3, form.mnuSkin4}) {
+  // editor and the stored skins.
+  for (QAction* off : {form.mnuNewmark, form.mnuEditmark, form.miAddMark, form.miEditMark, form.mnuSkin1,
+                       form.mnuSkin2, form.mnuSkin3, form.mnuSkin4}) {
     EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
   }
-  for (QToolButton* off : {form.tbNewmark, form.tbEditmark, form.tbBrowse}) {
+  for (QToolButton* off : {form.tbNewmark, form.tbEditmark}) {
     EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
   }
-  // What works without them is on.
+  // What works without them is on, the viewer too.
+  EXPECT_TRUE(form.tbBrowse->isEnabled());
   for (QAction* on : {form.mnuDelmark, form.miDelMark, form.mnuInportMark, form.mnuExportMark, form.mnuSetup,
-                      form.mnuSkinDefault, form.mnuHelp, form.mnuMainPage, form.mnuVeilpaint}) {
+                      form.mnuSkinDefault, form.mnuHelp, form.mnuMainPage, form.mnuVeilpaint, form.mnuBrowse,
+                      form.actViewPreview}) {
     EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
   }
   EXPECT_FALSE(form.mnuStopTran->isEnabled());
@@ -248,8 +273,6 @@ TEST_F(MainFormTest, PendingCommandsAreOneActionEachThatTheirControlsFollow) {
   const std::vector<TCommand> commands = {
       {form.mnuNewmark, form.tbNewmark, form.miAddMark, nullptr},
       {form.mnuEditmark, form.tbEditmark, form.miEditMark, form.chkMark},
-      {form.mnuBrowse, form.tbBrowse, nullptr, form.lvwConvFile},
-      {form.actViewPreview, nullptr, nullptr, nullptr},
   };
   for (const TCommand& c : commands) {
     const std::string name = c.Action->objectName().toStdString();
@@ -275,6 +298,50 @@ TEST_F(MainFormTest, PendingCommandsAreOneActionEachThatTheirControlsFollow) {
     EXPECT_TRUE(c.Button == nullptr || !c.Button->isEnabled()) << name;
     EXPECT_TRUE(c.Popup == nullptr || !c.Popup->isEnabled()) << name;
   }
+}
+
+// The View command, Enter or a double click in a list, and a double click
+// on the preview open the viewer; the main window hides meanwhile while
+// ViewImageViewMain is on.
+TEST_F(MainFormTest, ViewCommandsOpenTheViewerOnTheFocusedListOrThePreview) {
+  const std::string markA = WriteMark("A", 2, 2, clRed);
+  const std::string a = WriteBmp("in/a.bmp", 1);
+  const std::string b = WriteBmp("in/b.bmp", 2);
+  TfrmMain& form = ShownForm();
+  form.SetMarkChecked("A", true);
+  QTest::mouseClick(form.tbBrowse, Qt::LeftButton);
+  EXPECT_TRUE(viewings_.empty());  // nothing previewed yet
+  form.WMDropFiles({a, b});
+  ClickConvItem(form, 0);
+  ASSERT_EQ(form.PreviewFile(), a);
+
+  QTest::mouseClick(form.tbBrowse, Qt::LeftButton);
+  ASSERT_EQ(viewings_.size(), 1u);
+  EXPECT_EQ(viewings_[0].Owner, &form);
+  EXPECT_EQ(viewings_[0].Mode, 1);
+  EXPECT_EQ(viewings_[0].File, a);
+  EXPECT_EQ(viewings_[0].Files, (Names{a, b}));
+  EXPECT_EQ(viewings_[0].Index, 0);
+  EXPECT_EQ(viewings_[0].Marks, (Names{markA}));
+  EXPECT_FALSE(viewings_[0].OwnerVisible);
+  EXPECT_TRUE(form.isVisible());
+  // The preview follows the picture the viewer ended on.
+  EXPECT_EQ(form.PreviewFile(), b);
+
+  ProgramInfo().ViewImageViewMain = false;
+  const QModelIndex first = form.lvwConvFile->model()->index(0, 0);
+  QTest::mouseDClick(form.lvwConvFile->viewport(), Qt::LeftButton, {}, form.lvwConvFile->visualRect(first).center());
+  ASSERT_EQ(viewings_.size(), 2u);
+  EXPECT_TRUE(viewings_[1].OwnerVisible);
+  EXPECT_EQ(viewings_[1].Mode, 1);
+
+  // The preview alone: its marked picture, mode 2.
+  QTest::mouseDClick(form.pbPreview, Qt::LeftButton);
+  ASSERT_EQ(viewings_.size(), 3u);
+  EXPECT_EQ(viewings_[2].Mode, 2);
+  EXPECT_EQ(viewings_[2].File, form.PreviewFile());
+  EXPECT_EQ(viewings_[2].Bitmap.Width(), form.PreviewBitmap().Width());
+  EXPECT_TRUE(Near(viewings_[2].Bitmap.Canvas().Pixel(0, 0), clRed));
 }
 
 // ---- Gathering, marks, preview and the batch --------------------------------------------

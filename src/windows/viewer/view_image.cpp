@@ -142,6 +142,10 @@ TViewerServices TfrmViewImage::DefaultServices() {
                         int& filterIndex) -> std::optional<std::string> {
     QFileDialog dialog(owner);
     dialog.setObjectName("spdSave");
+    // Qt's own dialog, which tells the chosen filter; the viewer asks
+    // about an existing file itself.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     const QStringList filters = {"JPEG (*.jpg)", "JPEG (*.jpeg)", "GIF (*.gif)", "Bitmap (*.bmp)", "PNG (*.png)"};
     dialog.setNameFilters(filters);
