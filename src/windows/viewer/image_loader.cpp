@@ -63,34 +63,51 @@ void TLoadImage::Wait() {
 
 TPrefetcher::TPrefetcher(TPictureLoader loader) : loader_(std::move(loader)) {}
 
-TPrefetcher::~TPrefetcher() { Discard(); }
+TPrefetcher::~TPrefetcher() { Wait(); }
 
 void TPrefetcher::Start(const std::string& fileName) {
   if (load_ && load_->FileName() == fileName) return;
-  Discard();
+  Retire();
   load_ = std::make_unique<TLoadImage>(fileName, loader_);
   ++started_;
 }
 
 std::optional<TBitmap> TPrefetcher::Take(const std::string& fileName) {
+  Reap();
   if (!load_) return std::nullopt;
-  std::unique_ptr<TLoadImage> load = std::move(load_);
-  if (load->FileName() != fileName) {
-    load->Cancel();
-    return std::nullopt;  // the destructor waits for the thread
+  if (load_->FileName() != fileName) {
+    Retire();
+    return std::nullopt;
   }
+  std::unique_ptr<TLoadImage> load = std::move(load_);
   TLoadedPicture result = load->Take();
   if (!result.Ok) return std::nullopt;
   return std::move(result.Picture);
 }
 
-void TPrefetcher::Discard() {
-  if (!load_) return;
-  load_->Cancel();
-  load_.reset();
+void TPrefetcher::Discard() { Retire(); }
+
+void TPrefetcher::Wait() {
+  Retire();
+  retired_.clear();  // each destructor waits for its thread
 }
 
 std::string TPrefetcher::Pending() const { return load_ ? load_->FileName() : std::string(); }
+
+void TPrefetcher::Retire() {
+  if (load_) {
+    load_->Cancel();
+    retired_.push_back(std::move(load_));
+  }
+  Reap();
+  // Never more than a few readers behind the viewer: the oldest is waited
+  // for.
+  while (retired_.size() > MaxRetired) retired_.erase(retired_.begin());
+}
+
+void TPrefetcher::Reap() {
+  std::erase_if(retired_, [](const std::unique_ptr<TLoadImage>& load) { return load->Ready(); });
+}
 
 TPictureLoader SourcePictureLoader() {
   return [](const std::string& fileName) { return LoadSourcePicture(fileName); };

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/bitmap.h"
 
@@ -61,10 +62,19 @@ class TLoadImage {
 
 // The one picture loaded ahead of the viewer, matched by its file's path
 // (never by a list position, which changes when the list does).
+//
+// A load that is no longer wanted is cancelled and set aside: the GUI
+// thread does not wait for a reader it cannot stop, unless more than
+// MaxRetired such loads are still running. Wait (and the destructor)
+// waits for every thread.
 class TPrefetcher {
  public:
+  static constexpr std::size_t MaxRetired = 2;
+
   explicit TPrefetcher(TPictureLoader loader);
   ~TPrefetcher();
+  TPrefetcher(const TPrefetcher&) = delete;
+  TPrefetcher& operator=(const TPrefetcher&) = delete;
 
   // Starts loading fileName unless it is already on its way; a load of
   // another file is cancelled first.
@@ -73,15 +83,23 @@ class TPrefetcher {
   // load to end); nothing when another file or none was, or its load
   // failed. Whatever was loaded ahead is used up either way.
   std::optional<TBitmap> Take(const std::string& fileName);
-  // Drops what is loaded ahead, waiting for a running load to end.
+  // Drops what is loaded ahead without waiting for it.
   void Discard();
+  // Drops it and waits until no loader thread runs any more.
+  void Wait();
   // The file loaded ahead, empty for none.
   std::string Pending() const;
   int Started() const { return started_; }
+  // Cancelled loads whose threads may still run.
+  std::size_t Retired() const { return retired_.size(); }
 
  private:
+  void Retire();
+  void Reap();
+
   TPictureLoader loader_;
   std::unique_ptr<TLoadImage> load_;
+  std::vector<std::unique_ptr<TLoadImage>> retired_;
   int started_ = 0;
 };
 

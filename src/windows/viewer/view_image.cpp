@@ -458,8 +458,8 @@ void TfrmViewImage::StopLoader() {
   timSlideshow->stop();
   timGIF->stop();
   slideRunning_ = false;
-  // The loader thread must be done before anything it could touch goes.
-  prefetcher_.Discard();
+  // Every loader thread must be done before the viewer goes.
+  prefetcher_.Wait();
 }
 
 void TfrmViewImage::closeEvent(QCloseEvent* event) {
