@@ -5,13 +5,15 @@
 
 #include "imaging/source_picture.h"
 
-TLoadImage::TLoadImage(std::string fileName, TPictureLoader loader) : fileName_(std::move(fileName)) {
+TLoadImage::TLoadImage(std::string fileName, TPictureLoader loader, TBitmap release)
+    : fileName_(std::move(fileName)) {
   std::promise<TLoadedPicture> promise;
   result_ = promise.get_future();
   // The thread gets its own copies of the name and the loader; the result
   // goes back through the promise alone.
   thread_ = std::thread([name = fileName_, load = std::move(loader), promise = std::move(promise),
-                         cancelled = &cancelled_]() mutable {
+                         cancelled = &cancelled_, release = std::move(release)]() mutable {
+    release = TBitmap();
     TLoadedPicture result;
     result.FileName = name;
     if (!cancelled->load()) {
@@ -65,10 +67,10 @@ TPrefetcher::TPrefetcher(TPictureLoader loader) : loader_(std::move(loader)) {}
 
 TPrefetcher::~TPrefetcher() { Wait(); }
 
-void TPrefetcher::Start(const std::string& fileName) {
+void TPrefetcher::Start(const std::string& fileName, TBitmap release) {
   if (load_ && load_->FileName() == fileName) return;
   Retire();
-  load_ = std::make_unique<TLoadImage>(fileName, loader_);
+  load_ = std::make_unique<TLoadImage>(fileName, loader_, std::move(release));
   ++started_;
 }
 

@@ -34,8 +34,10 @@ struct TLoadedPicture {
 
 class TLoadImage {
  public:
-  // Starts the thread at once.
-  TLoadImage(std::string fileName, TPictureLoader loader);
+  // Starts the thread at once. release is a picture the caller is done
+  // with: the thread frees it before it reads, so that returning a large
+  // picture's memory costs the GUI thread nothing.
+  TLoadImage(std::string fileName, TPictureLoader loader, TBitmap release = TBitmap());
   // Cancels and waits for the thread.
   ~TLoadImage();
   TLoadImage(const TLoadImage&) = delete;
@@ -77,8 +79,9 @@ class TPrefetcher {
   TPrefetcher& operator=(const TPrefetcher&) = delete;
 
   // Starts loading fileName unless it is already on its way; a load of
-  // another file is cancelled first.
-  void Start(const std::string& fileName);
+  // another file is cancelled first. release goes to the loader thread to
+  // be freed there.
+  void Start(const std::string& fileName, TBitmap release = TBitmap());
   // The picture of fileName when it was loaded ahead (waiting for the
   // load to end); nothing when another file or none was, or its load
   // failed. Whatever was loaded ahead is used up either way.

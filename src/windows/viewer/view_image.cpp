@@ -609,6 +609,8 @@ void TfrmViewImage::ReadPicture(bool useAhead) {
     gif_.reset();
   }
   picture.SetPixelFormat(pf24bit);
+  // The picture shown before goes to the next load, to be freed there.
+  retiring_ = std::move(base_);
   base_ = std::move(picture);
 }
 
@@ -883,9 +885,11 @@ void TfrmViewImage::PrefetchNeighbour() {
   if (nextFileName_.empty() || nextFileName_ == fileName_ || !FileExists(nextFileName_) ||
       GetImageType(nextFileName_) == 2 || GetImageType(fileName_) == 2) {
     prefetcher_.Discard();
+    retiring_ = TBitmap();
     return;
   }
-  prefetcher_.Start(nextFileName_);
+  prefetcher_.Start(nextFileName_, std::move(retiring_));
+  retiring_ = TBitmap();
 }
 
 // ---- Mouse -----------------------------------------------------------------

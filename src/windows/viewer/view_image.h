@@ -263,6 +263,7 @@ class TfrmViewImage : public QDialog {
   int imageType_ = 10;
 
   TBitmap base_;
+  TBitmap retiring_;  // the picture shown before, freed by the next load
   TBitmap pictureBitmap_;
   TBitmap cropBitmap_;
   TBitmap displayBitmap_;

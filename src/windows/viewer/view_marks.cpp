@@ -1,5 +1,6 @@
 #include "windows/viewer/view_marks.h"
 
+#include <cstring>
 #include <exception>
 #include <utility>
 
@@ -31,14 +32,24 @@ void TViewMarks::Apply(const TBitmap& base, TBitmap& marked) {
     return;
   }
   try {
-    marks_->Composite = base;
+    TBitmap& work = marks_->Composite;
+    // The work image of the last picture is reused when the size is the
+    // same: pages already mapped are written, not faulted in again.
+    if (work.Width() == base.Width() && work.Height() == base.Height() && work.PixelFormat() == pf24bit &&
+        base.PixelFormat() == pf24bit) {
+      std::memcpy(work.Bits(), base.Bits(),
+                  static_cast<std::size_t>(base.RowStride()) * static_cast<std::size_t>(base.Height()));
+    } else {
+      work = base;
+      work.SetPixelFormat(pf24bit);
+    }
     marks_->DrawMarks(base.Width(), base.Height());
-    marked = std::move(marks_->Composite);
+    std::swap(marked, work);
   } catch (const std::exception&) {
     marked = base;
+    marks_->Composite.Clear();
   }
   marked.SetPixelFormat(pf24bit);
-  marks_->Composite.Clear();
   // Rotation and effects of one picture never carry over to the next.
   try {
     marks_->RestoreMarkPictures();

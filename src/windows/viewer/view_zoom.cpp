@@ -219,13 +219,16 @@ void RenderPlanInto(const TBitmap& picture, const TRenderPlan& plan, TBitmap& cr
   const TRect& src = plan.Source;
   const int sw = src.Right - src.Left, sh = src.Bottom - src.Top;
   const int dw = plan.Dest.Right - plan.Dest.Left, dh = plan.Dest.Bottom - plan.Dest.Top;
-  // Only the visible part is ever copied and scaled.
-  crop.SetSizeForDecoding(sw, sh, pf24bit);
-  crop.Canvas().CopyRect(TRect{0, 0, sw, sh}, picture.Canvas(), src);
   if (plan.Unscaled()) {
-    std::swap(display, crop);
-  } else {
-    display.SetSizeForDecoding(dw, dh, pf24bit);
-    display.Canvas().StretchDraw(TRect{0, 0, dw, dh}, crop);
+    // 1:1: the visible part copied as it is.
+    display.SetSizeForDecoding(sw, sh, pf24bit);
+    display.Canvas().CopyRect(TRect{0, 0, sw, sh}, picture.Canvas(), src);
+    return;
   }
+  // Only the visible part is read, each shown pixel taking its nearest
+  // source pixel: the crop and the stretch in one pass, so a large
+  // picture is never copied whole first. crop is not needed for it.
+  crop.Clear();
+  display.SetSizeForDecoding(dw, dh, pf24bit);
+  display.Canvas().CopyRect(TRect{0, 0, dw, dh}, picture.Canvas(), src);
 }

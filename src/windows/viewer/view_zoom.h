@@ -112,8 +112,9 @@ TRect WindowRectForPicture(TPoint screen, TPoint wanted, bool zoomFit, bool shri
 TRect WindowRectForZoom(TPoint screen, TPoint zoomed, bool mayEnlarge, int minWidth);
 
 class TBitmap;
-// Crop, then stretch: copies plan.Source of picture 1:1 into crop, then
-// stretches it (nearest neighbour, no smoothing) into display at the size
-// of plan.Dest; at 1:1 display takes the crop itself. An empty plan
-// leaves display empty.
+// Crop, then stretch: display gets plan.Source of picture at the size of
+// plan.Dest, each pixel the nearest source pixel (no smoothing), reading
+// only the visible part; at 1:1 it is the visible part as it is. crop is
+// left empty (scratch for callers that crop first). An empty plan leaves
+// display empty.
 void RenderPlanInto(const TBitmap& picture, const TRenderPlan& plan, TBitmap& crop, TBitmap& display);
