@@ -260,6 +260,7 @@ void TfrmViewImage::CreateMenus() {
   mnuReload = ViewerAction(this, "mnuReload", [this] { mnuReloadClick(); });
   mnuReload->setShortcut(QKeySequence(Qt::Key_F5));
   mnuFullScreen = ViewerAction(this, "mnuFullScreen", key(Qt::Key_F, Qt::ControlModifier));
+  mnuFullScreen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   mnuFullScreen->setCheckable(true);
 
   mnuEdit = new QMenu(PopupMenu1);
