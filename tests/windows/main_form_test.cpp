@@ -134,19 +134,7 @@ class MainFormTest : public WindowsTest {
 
   // A mark of one colour in the top-left corner, drawn fully opaque.
   std::string WriteMark(const std::string& name, int w, int h, TColor color) {
-    TMark m;
-    m.AddMark("");
-    m.Records[0].SetPictureType(".bmp");
-    m.Records[0].SetAnchor(0);
-    m.Records[0].SetXOffset(0);
-    m.Records[0].SetYOffset(0);
-    m.Records[0].SetTransparency(0);
-    m.Records[0].SetColorKeyOn(false);
-    m.MarkPictures[0] = Solid(w, h, color);
-    fs::create_directories(Dir() + "spm");
-    const std::string path = Dir() + "spm/" + name + ".spm";
-    EXPECT_TRUE(m.SaveMarkFile(0, path));
-    return path;
+    return WriteOneColourMark(Dir(), name, w, h, color);
   }
   std::string WriteBmp(const std::string& relative, int seed, int w = 12, int h = 8) {
     const std::string path = Dir() + relative;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/strings.h"
+#include "imaging/mark.h"
 
 namespace {
 
@@ -67,4 +68,23 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     QTest::qWait(5);
   }
   return true;
+}
+
+std::string WriteOneColourMark(const std::string& folder, const std::string& name, int w, int h, TColor color) {
+  TMark m;
+  m.AddMark("");
+  m.Records[0].SetPictureType(".bmp");
+  m.Records[0].SetAnchor(0);
+  m.Records[0].SetXOffset(0);
+  m.Records[0].SetYOffset(0);
+  m.Records[0].SetTransparency(0);
+  m.Records[0].SetColorKeyOn(false);
+  TBitmap solid(w, h, pf24bit);
+  solid.Canvas().Brush.Color = color;
+  solid.Canvas().FillRect(TRect{0, 0, w, h});
+  m.MarkPictures[0] = solid;
+  ForceDirectories(folder + "spm");
+  const std::string path = folder + "spm/" + name + ".spm";
+  EXPECT_TRUE(m.SaveMarkFile(0, path));
+  return path;
 }

@@ -94,5 +94,9 @@ void WhenModal(std::function<void(T*)> action, int timeoutMs = 10000) {
 // Clicks a child button of a window by its name.
 void ClickChild(QWidget* window, const char* name);
 
+// Writes folder + "spm/" + name + ".spm": a mark of one colour in the
+// top-left corner, drawn fully opaque. Gives the file's path.
+std::string WriteOneColourMark(const std::string& folder, const std::string& name, int w, int h, TColor color);
+
 // Runs the event loop until done() holds or the time is up.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);

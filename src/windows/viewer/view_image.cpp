@@ -715,12 +715,17 @@ void TfrmViewImage::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   Guarded([this] {
     if (!isVisible() || firstShow_) return;
+    // While the program itself moves or sizes the window, its caller
+    // renders once it is done.
+    if (!ready_ || settingBounds_) {
+      LayoutView();
+      return;
+    }
     if (height() <= 0) {
       mnuReloadClick();
       return;
     }
     LayoutView();
-    PaintBackground();
     RenderVisiblePart();
     PaintView();
   });

@@ -98,25 +98,7 @@ class ViewerTest : public WindowsTest {
     Pattern(w, h, seed).SaveToFile(Dir() + name);
     return Dir() + name;
   }
-  // A mark of one colour in the top-left corner, fully opaque.
-  std::string WriteMark(int w, int h, TColor color) {
-    TMark m;
-    m.AddMark("");
-    m.Records[0].SetPictureType(".bmp");
-    m.Records[0].SetAnchor(0);
-    m.Records[0].SetXOffset(0);
-    m.Records[0].SetYOffset(0);
-    m.Records[0].SetTransparency(0);
-    m.Records[0].SetColorKeyOn(false);
-    TBitmap solid(w, h, pf24bit);
-    solid.Canvas().Brush.Color = color;
-    solid.Canvas().FillRect(TRect{0, 0, w, h});
-    m.MarkPictures[0] = solid;
-    fs::create_directories(Dir() + "spm");
-    const std::string path = Dir() + "spm/m.spm";
-    EXPECT_TRUE(m.SaveMarkFile(0, path));
-    return path;
-  }
+  std::string WriteMark(int w, int h, TColor color) { return WriteOneColourMark(Dir(), "m", w, h, color); }
   TfrmViewImage& Open(int mode, const std::string& file, const std::vector<std::string>& marks = {},
                       const TBitmap& bitmap = TBitmap()) {
     viewer_ = std::make_unique<TfrmViewImage>(nullptr, bitmap, mode, file, list_.View(), marks);
