@@ -114,9 +114,10 @@ void DecodeGIFImageData(TStream& stream, const TGIFDecodeFrame& frame, std::vect
 
   std::uint8_t codeSize = 0;
   if (stream.Read(&codeSize, 1) != 1) return;
-  // The shifts below assume a clear code inside the 4096-entry table and
-  // at least two roots.
-  if (codeSize < 2 || codeSize > 11) throw GIFException("Invalid GIF code size");
+  // The clear code must lie inside the 4096-entry table. Sizes 0 and 1
+  // are decoded as they stand (one or two roots), which is how files that
+  // use them were written.
+  if (codeSize > 11) throw GIFException("Invalid GIF code size");
 
   const int clearCode = 1 << codeSize;
   const int endCode = clearCode + 1;
@@ -233,6 +234,16 @@ void DecodeGIFImageData(TStream& stream, const TGIFDecodeFrame& frame, std::vect
   // Trailing codes, an end code or junk after the last row must not be
   // taken for the next block of the file.
   reader.SkipToTerminator();
+}
+
+std::int64_t GIFMostDecodedPixels(std::int64_t bytes) {
+  if (bytes <= 0) return 0;
+  // Far beyond any pixel cap, and small enough for the sums below.
+  bytes = std::min<std::int64_t>(bytes, std::int64_t{1} << 40);
+  const std::int64_t codes = bytes * 8;
+  constexpr std::int64_t longest = GIFTableSize;
+  if (codes <= longest) return codes * (codes + 1) / 2;
+  return longest * (longest + 1) / 2 + (codes - longest) * longest;
 }
 
 // ---------------------------------------------------------------------------

@@ -44,9 +44,19 @@ struct TGIFDecodeFrame {
 // (resized to Width x Height, rows top-down in natural order). The stream
 // is left behind the block terminator, or at its end when the data is cut
 // short. Damaged data ends the frame with the pixels decoded so far and
-// a warning; a code size outside 2..11 raises GIFException.
+// a warning; a code size above 11 (a clear code outside the table)
+// raises GIFException. Code sizes 0 and 1 are taken as they stand: clear
+// code 1 or 2, codes starting 1 or 2 bits wide.
 void DecodeGIFImageData(TStream& stream, const TGIFDecodeFrame& frame, std::vector<std::uint8_t>& data,
                         const TGIFWarningHandler& warning);
+
+// The most pixels that bytes bytes of image data can decode to: every
+// code takes at least one bit (a code size of 0 starts at one), and the
+// n-th code after a clear yields at most n pixels, never more than the
+// table's longest string of 4096. Pixels the data does not reach are
+// left to the fill value, so a frame may be larger than this; what a
+// reader lets such frames cost is its own choice.
+std::int64_t GIFMostDecodedPixels(std::int64_t bytes);
 
 // ---------------------------------------------------------------------------
 // Sub-block streams

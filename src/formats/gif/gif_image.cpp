@@ -20,6 +20,16 @@ bool renderOnLoad = false;
 // this, so that a small damaged file cannot make us allocate gigabytes.
 constexpr std::int64_t MaxImagePixels = std::int64_t{1} << 29;
 
+// Pixels the frames of a file may hold beyond what its bytes can decode
+// to: a frame cut short keeps the fill value where its data stops, but a
+// file of a few hundred bytes cannot claim hundreds of megabytes that way.
+constexpr std::int64_t UnbackedPixels = std::int64_t{1} << 22;
+
+// The pixels the frames in the next bytes bytes of a file may hold.
+std::int64_t PixelBudget(std::int64_t bytes) {
+  return std::min(MaxImagePixels, std::max(UnbackedPixels, GIFMostDecodedPixels(bytes)));
+}
+
 const char* const TooLarge = "Image exceeds the maximum size";
 const char* const BadDimensions = "Invalid image dimensions";
 
@@ -607,7 +617,7 @@ void TGIFSubImage::Encode(TStream& stream) {
     codeSize = colorMap_.BitsPerPixel();
     colors = colorMap_.Count();
   } else {
-    codeSize = image_ ? image_->BitsPerPixel() : 8;
+    codeSize = image_ ? image_->GlobalCodeSize() : 8;
     colors = 1 << codeSize;
   }
   std::unique_ptr<TGIFEncoder> encoder;
@@ -654,6 +664,14 @@ void TGIFSubImage::LoadFromStream(TStream& stream) {
     Warning(gsWarning, "Image exceeds Logical Screen size");
   }
   if (!WithinPixelCap(width_, height_)) throw GIFException(TooLarge);
+  // Checked before any pixel is allocated: against what is left of the
+  // image's budget while it loads, else against what the stream holds.
+  std::int64_t ownBudget = -1;
+  std::int64_t& budget = image_ && image_->loadBudget_ >= 0 ? image_->loadBudget_ : ownBudget;
+  if (budget < 0) budget = PixelBudget(gifio::Left(stream));
+  const std::int64_t pixels = static_cast<std::int64_t>(width_) * height_;
+  if (pixels > budget) throw GIFException(TooLarge);
+  budget -= pixels;
   if (packed_ & 0x80) {
     const int count = 2 << (packed_ & 7);
     if (count < 2 || count > 256) throw GIFException("Invalid number of colors specified in Image Descriptor");
@@ -1089,10 +1107,15 @@ void TGIFImage::AssignTo(TBitmap& dest) const {
 
 void TGIFImage::LoadFromStream(TStream& stream) {
   Progress(TProgressStage::psStarting, 0, "Loading...");
+  struct BudgetGuard {
+    std::int64_t& budget;
+    ~BudgetGuard() { budget = -1; }
+  } budgetGuard{loadBudget_};
   try {
     Clear();
     header_.LoadFromStream(stream);
-    std::int64_t pixels = 0;
+    // Every frame's pixels are taken from one budget for the whole file.
+    loadBudget_ = PixelBudget(gifio::Left(stream));
     for (;;) {
       const int b = gifio::ReadByteOrEnd(stream);
       if (b < 0) break;  // no trailer: the frames read so far are the picture
@@ -1115,8 +1138,6 @@ void TGIFImage::LoadFromStream(TStream& stream) {
         if (gifio::AtEnd(stream) && std::strcmp(e.what(), gifio::PrematureEnd) == 0) break;
         throw;
       }
-      pixels += frame->DataSize();
-      if (pixels > MaxImagePixels) throw GIFException(TooLarge);
       images_.Add(std::move(frame));
       const std::int64_t size = stream.Size();
       Progress(TProgressStage::psRunning, size > 0 ? static_cast<int>(stream.Position() * 100 / size) : 100,
@@ -1133,7 +1154,12 @@ void TGIFImage::LoadFromStream(TStream& stream) {
 
 void TGIFImage::SaveToStream(TStream& stream) {
   Progress(TProgressStage::psStarting, 0, "Saving...");
+  struct CodeSizeGuard {
+    int& size;
+    ~CodeSizeGuard() { size = 0; }
+  } codeSizeGuard{savingCodeSize_};
   try {
+    savingCodeSize_ = BitsPerPixel();
     header_.SaveToStream(stream);
     const int count = images_.Count();
     for (int i = 0; i < count; ++i) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "core/exceptions.h"
 #include "core/files.h"
 #include "core/graphic.h"
@@ -165,6 +167,125 @@ TEST(GifImage, HugeDescriptorsAreRefusedBeforeAllocating) {
     ADD_FAILURE();
   } catch (const GIFException& e) {
     EXPECT_STREQ(e.what(), "Image exceeds the maximum size");
+  }
+}
+
+// A frame's pixels are allocated before its data are read, and pixels the
+// data do not reach keep the fill value. What a file's bytes cannot decode
+// to is allowed only up to a few megapixels for the whole file, so a tiny
+// file cannot claim hundreds of megabytes.
+TEST(GifImage, FramesLargerThanTheirDataAreBoundedByTheFileSize) {
+  auto descriptor = [](int w, int h) {
+    return Bytes({',', 0, 0, 0, 0, w & 0xFF, w >> 8, h & 0xFF, h >> 8, 0});
+  };
+  // Two data bytes: a clear code and a root, then the terminator.
+  const auto stub = Bytes({2, 2, 0x04, 0x00, 0});
+  TMemoryStream encoded;
+  TLZWEncoder().Encode(encoded, 2, 2, std::vector<std::uint8_t>(4096 * 2048, 1), false, 2048, 4096);
+  const std::vector<std::uint8_t> solid = encoded.TakeBytes();
+  struct FrameSpec {
+    int W, H;
+    bool Solid;  // data for every pixel, else the stub
+  };
+  struct Case {
+    const char* Name;
+    std::vector<FrameSpec> Frames;
+    bool Loads;
+  };
+  const Case cases[] = {
+      {"frames of 16000 x 16000 with two data bytes", {{16000, 16000, false}, {16000, 16000, false}, {16000, 16000, false}}, false},
+      {"a cut-short frame of a few megapixels", {{2000, 2000, false}}, true},
+      {"two of them", {{2000, 2000, false}, {2000, 2000, false}}, false},
+      {"a frame its data fill", {{4096, 2048, true}}, true},
+      {"that frame, then a cut-short one", {{4096, 2048, true}, {2000, 2000, false}}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<std::uint8_t> blocks;
+    for (const FrameSpec& f : c.Frames) {
+      const auto d = descriptor(f.W, f.H);
+      blocks.insert(blocks.end(), d.begin(), d.end());
+      blocks.insert(blocks.end(), f.Solid ? solid.begin() : stub.begin(), f.Solid ? solid.end() : stub.end());
+    }
+    TGIFImage gif;
+    try {
+      Load(gif, MinimalFile(blocks));
+      EXPECT_TRUE(c.Loads);
+      ASSERT_EQ(gif.Images().Count(), static_cast<int>(c.Frames.size()));
+      const auto& last = gif.Images()[gif.Images().Count() - 1]->Data();
+      EXPECT_EQ(last.front(), c.Frames.back().Solid ? 1 : 0);
+      EXPECT_EQ(last.back(), c.Frames.back().Solid ? 1 : 0);
+    } catch (const GIFException& e) {
+      EXPECT_FALSE(c.Loads) << e.what();
+      EXPECT_STREQ(e.what(), "Image exceeds the maximum size");
+      EXPECT_LT(gif.Images().Count(), static_cast<int>(c.Frames.size()));
+    }
+  }
+  // The first of the huge frames is refused before it gets any pixels.
+  TGIFImage gif;
+  const auto one = descriptor(16000, 16000);
+  std::vector<std::uint8_t> blocks(one.begin(), one.end());
+  blocks.insert(blocks.end(), stub.begin(), stub.end());
+  EXPECT_THROW(Load(gif, MinimalFile(blocks)), GIFException);
+  EXPECT_EQ(gif.Images().Count(), 0);
+}
+
+// Reading, reading again over the old picture, writing and freeing cost
+// one step per block: ten times the blocks may cost at most twenty times
+// the time. One file of 10n blocks is timed against ten files of n held
+// at once, so both runs touch as much memory and the caches favour
+// neither. The address sanitizer's build, where every block costs many
+// times more, tries a tenth of the counts.
+TEST(GifImage, ManyBlocksCostLinearTime) {
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr int kExtensions = 2000, kFrames = 100;
+#else
+  constexpr int kExtensions = 20000, kFrames = 2000;
+#endif
+  const auto tinyFrame = giftest::PackCodes(2, {{4, 3}, {0, 3}, {5, 3}});
+  auto frame1x1 = Bytes({',', 0, 0, 0, 0, 1, 0, 1, 0, 0});
+  frame1x1.insert(frame1x1.end(), tinyFrame.begin(), tinyFrame.end());
+  struct Shape {
+    const char* Name;
+    std::vector<std::uint8_t> Repeated;  // before one 1x1 frame
+    int Count;
+  };
+  const Shape shapes[] = {
+      {"empty comments", Bytes({'!', 0xFE, 0}), kExtensions},
+      {"graphic control blocks", Bytes({'!', 0xF9, 4, 0, 0, 0, 0, 0}), kExtensions},
+      {"frames of one pixel on the global table", frame1x1, kFrames},
+  };
+  auto file = [&](const Shape& shape, int count) {
+    std::vector<std::uint8_t> blocks;
+    blocks.reserve(shape.Repeated.size() * static_cast<std::size_t>(count) + frame1x1.size());
+    for (int i = 0; i < count; ++i) blocks.insert(blocks.end(), shape.Repeated.begin(), shape.Repeated.end());
+    blocks.insert(blocks.end(), frame1x1.begin(), frame1x1.end());
+    return MinimalFile(blocks);
+  };
+  // The best of a few runs over copies images of one file. The first
+  // reading is not timed: it takes fresh memory from the system.
+  auto seconds = [](const std::vector<std::uint8_t>& bytes, int copies, int runs) {
+    double best = 1e9;
+    for (int r = 0; r < runs; ++r) {
+      std::vector<std::unique_ptr<TGIFImage>> gifs;
+      for (int i = 0; i < copies; ++i) {
+        gifs.push_back(std::make_unique<TGIFImage>());
+        Load(*gifs.back(), bytes);
+      }
+      const auto start = std::chrono::steady_clock::now();
+      for (auto& gif : gifs) Load(*gif, bytes);
+      for (auto& gif : gifs) EXPECT_EQ(Save(*gif).size(), bytes.size());
+      gifs.clear();
+      best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.Name);
+    const double tenSmall = seconds(file(shape, shape.Count), 10, 3);
+    const double large = seconds(file(shape, shape.Count * 10), 1, 3);
+    EXPECT_LE(large, 2 * tenSmall) << tenSmall << " s for ten files of " << shape.Count << " blocks, " << large
+                                   << " s for one of ten times as many";
   }
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <map>
 #include <set>
+#include <utility>
 
 #include "core/exceptions.h"
 
@@ -119,6 +122,81 @@ TEST(GifDither, FloydSteinbergSpreadsTheErrorAsSpecified) {
   // above: 100 + (149 + 8) div 16 = 109 -> black.
   EXPECT_EQ(fs.Column(), 2);
   EXPECT_EQ(fs.Dither(100, 100, 100, r, g, b), 0);
+}
+
+// One pixel's error, and only that one, is spread: the lookup hands back
+// black for the pixel at (3, 0) and every other colour unchanged, so each
+// later pixel shows in what it is asked for exactly its share. With an
+// error equal to the divisor that share is the kernel weight itself.
+class TOneErrorLookup : public TColorLookup {
+ public:
+  TOneErrorLookup() : TColorLookup(256) {}
+  int Row = 0, Column = 0;
+  std::map<std::pair<int, int>, std::array<int, 3>> Asked;  // (row, column) -> (r, g, b)
+  int Lookup(int red, int green, int blue, int& outRed, int& outGreen, int& outBlue) override {
+    Asked[{Row, Column}] = {red, green, blue};
+    const bool source = Row == 0 && Column == 3;
+    outRed = source ? 0 : red;
+    outGreen = source ? 0 : green;
+    outBlue = source ? 0 : blue;
+    return 0;
+  }
+};
+
+TEST(GifDither, EveryEngineSpreadsTheErrorWithItsKernelWeights) {
+  struct Weight {
+    int Row, Dx, W;
+  };
+  struct Kernel {
+    int Mode, Divisor;
+    std::vector<Weight> Weights;  // row 0 is the pixel's own row; dx in its direction of travel
+  };
+  const Kernel kernels[] = {
+      {dmNearest, 16, {}},
+      {dmFloydSteinberg, 16, {{0, 1, 7}, {1, -1, 3}, {1, 0, 5}, {1, 1, 1}}},
+      {dmStucki, 42, {{0, 1, 8}, {0, 2, 4},
+                      {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},
+                      {2, -2, 1}, {2, -1, 2}, {2, 0, 4}, {2, 1, 2}, {2, 2, 1}}},
+      {dmSierra, 32, {{0, 1, 5}, {0, 2, 3},
+                      {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2},
+                      {2, -1, 2}, {2, 0, 3}, {2, 1, 2}}},
+      {dmJaJuNI, 48, {{0, 1, 7}, {0, 2, 5},
+                      {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5}, {1, 2, 3},
+                      {2, -2, 1}, {2, -1, 3}, {2, 0, 5}, {2, 1, 3}, {2, 2, 1}}},
+      {dmSteveArche, 200, {{0, 2, 32},
+                           {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},
+                           {2, -2, 12}, {2, 0, 26}, {2, 2, 12},
+                           {3, -3, 5}, {3, -1, 12}, {3, 1, 12}, {3, 3, 5}}},
+      {dmBurkes, 32, {{0, 1, 8}, {0, 2, 4},
+                      {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2}}},
+  };
+  constexpr int kWidth = 7, kRows = 5;
+  for (const Kernel& k : kernels) {
+    SCOPED_TRACE(k.Mode);
+    TOneErrorLookup lookup;
+    auto engine = CreateDitherEngine(k.Mode, kWidth, lookup);
+    ASSERT_TRUE(engine);
+    int r, g, b;
+    for (int row = 0; row < kRows; ++row) {
+      for (int i = 0; i < kWidth; ++i) {
+        lookup.Row = row;
+        lookup.Column = engine->Column();
+        const bool source = row == 0 && lookup.Column == 3;
+        // Red and blue carry an error of the divisor, green none.
+        engine->Dither(source ? k.Divisor : 0, 0, source ? k.Divisor : 0, r, g, b);
+      }
+      engine->NextLine();
+    }
+    ASSERT_EQ(lookup.Asked.size(), static_cast<std::size_t>(kWidth * kRows));
+    for (const auto& [place, asked] : lookup.Asked) {
+      const auto [row, column] = place;
+      if (row == 0 && column == 3) continue;  // the source pixel itself
+      int expected = 0;
+      for (const Weight& w : k.Weights)
+        if (w.Row == row && 3 + w.Dx == column) expected = w.W;
+      EXPECT_EQ(asked, (std::array<int, 3>{expected, 0, expected})) << "row " << row << " column " << column;
+    }
+  }
 }
 
 TEST(GifReduce, CodesAndModesOutsideTheTablesGiveEmptyBitmaps) {
