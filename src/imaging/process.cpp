@@ -133,6 +133,29 @@ void ShowMarkedPixels(std::vector<bool>& hidden, const TBitmap& before, const TB
   }
 }
 
+// The pixels of the single-frame road's picture that the first frame of
+// gif leaves unseen, one flag per pixel; empty when it hides none. A
+// frame of the screen's size is the picture itself; a smaller one is
+// drawn at its place, and when it is transparent the screen around it is
+// unseen too.
+std::vector<bool> UnseenPixels(const TGIFImage& gif, const TBitmap& picture) {
+  const TGIFSubImage& frame = *gif.Images()[0];
+  if (frame.Width() == gif.Width() && frame.Height() == gif.Height()) return TransparentPixels(frame);
+  if (!frame.Transparent()) return {};
+  const int key = frame.TransparentIndex();
+  const std::size_t width = static_cast<std::size_t>(picture.Width());
+  std::vector<bool> hidden(width * static_cast<std::size_t>(picture.Height()), true);
+  for (int y = std::max(frame.Top(), 0); y < std::min(frame.Top() + frame.Height(), picture.Height()); ++y) {
+    const std::uint8_t* row = frame.Data().data() + static_cast<std::size_t>(y - frame.Top()) * frame.Width();
+    for (int x = std::max(frame.Left(), 0); x < std::min(frame.Left() + frame.Width(), picture.Width()); ++x) {
+      if (row[x - frame.Left()] != key) {
+        hidden[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = false;
+      }
+    }
+  }
+  return hidden;
+}
+
 // The colour a frame's hidden pixels carry in its table, so that a viewer
 // that ignores transparency shows what it showed before.
 TColor HiddenColor(const TGIFSubImage& frame) {
@@ -260,9 +283,7 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
     source.LoadFromFile(src);
     // A block without an image (an extension before the trailer) is no
     // frame: it has nothing to mark and would count as one.
-    for (int i = source.Images().Count() - 1; i >= 0; --i) {
-      if (source.Images()[i]->Empty()) source.Images().Delete(i);
-    }
+    source.Images().DeleteIf([](const TGIFSubImage& frame) { return frame.Empty(); });
     source.FreeBitmap();
     if (source.Images().Count() == 0) throw GIFException("Image is empty");
     const int frames = source.Images().Count();
@@ -346,11 +367,25 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
       PaintFirstGifFrame(source, picture);
     }
     picture.SetPixelFormat(pf24bit);
+    // What the frame hid stays hidden, as on the animated road.
+    std::vector<bool> hidden = UnseenPixels(source, picture);
+    const TBitmap unmarked = hidden.empty() ? TBitmap() : picture;
     for (std::size_t m = 0; m < markCount; ++m) {
       DrawMarkOnFrame(picture, marks, m, PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]));
     }
+    if (!hidden.empty()) ShowMarkedPixels(hidden, unmarked, picture);
+    const TColor hiddenColor = HiddenColor(*source.Images()[0]);
     ApplyGifOptions(source);
     source.Assign(picture);
+    TGIFSubImage& written = *source.Images()[0];
+    const std::optional<int> index =
+        hidden.empty() ? std::nullopt : KeepTransparentPixels(written, hidden, hiddenColor);
+    if (index) {
+      auto control = std::make_unique<TGIFGraphicControlExtension>(&written);
+      control->SetTransparent(true);
+      control->SetTransparentColorIndex(*index);
+      written.Extensions().Add(std::move(control));
+    }
     source.SaveToFile(dest);
     return true;
   } catch (const std::exception&) {

@@ -382,6 +382,53 @@ TEST_F(ProcessGifTest, TransparentPixelsStayExactlyWhereTheyWere) {
   EXPECT_NE(info[4].find("transparent"), std::string::npos) << info[4];
 }
 
+// A single frame, or the first frame of an animation written as one, keeps
+// what it hid hidden, as the animated road does: inside the frame, and,
+// for a transparent frame smaller than the screen, around it. A mark drawn
+// over hidden pixels shows.
+TEST_F(ProcessGifTest, SingleFramesKeepWhatTheyHidHidden) {
+  // Hidden at the top left, visible black (the hidden colour too) at the
+  // right, red elsewhere.
+  auto index = [](int x, int y) {
+    if (x >= 1 && x < 5 && y < 4) return static_cast<int>(kHidden);
+    return x >= 7 ? static_cast<int>(kBlack) : static_cast<int>(kRed);
+  };
+  const TSourceFrame screenSized{16, 12, index, 0, 0, true, 5, 0, true};
+  const TSourceFrame inset{10, 8, index, 3, 2, true, 5, 0, true};
+  const TSourceFrame second{16, 12, Solid(kGreen), 0, 0, true, 5, 0, false};
+  // What the written frame shows, on the whole screen.
+  const TSourceFrame insetOnScreen{16, 12, [&](int x, int y) {
+                                     const bool inside = x >= 3 && x < 13 && y >= 2 && y < 10;
+                                     return inside ? index(x - 3, y - 2) : static_cast<int>(kHidden);
+                                   }};
+  struct Case {
+    const char* Name;
+    std::vector<TSourceFrame> Frames;
+    TSourceFrame Shown;
+    TRect2 Mark;
+  };
+  const Case cases[] = {
+      {"a frame of the screen's size", {screenSized}, screenSized, {3, 2, 4, 3}},
+      {"a frame smaller than the screen", {inset}, insetOnScreen, {0, 0, 5, 4}},
+      {"the first frame of an animation", {screenSized, second}, screenSized, {10, 9, 3, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string src = WriteAnimation("hidden.gif", c.Frames, 16, 12);
+    TMark m;
+    m.GifDisableAnimate = true;
+    AddMark(m, SolidBitmap(c.Mark.W, c.Mark.H, clWhite), c.Mark.X, c.Mark.Y);
+    ASSERT_TRUE(m.ProcessFile(src, Dir() + "out.gif"));
+    const auto info = Info(Dir() + "out.gif");
+    ASSERT_EQ(info.size(), 2u) << info[0];
+    EXPECT_NE(info[1].find("transparent"), std::string::npos) << info[1];
+    const auto read = ReadFrames(Dir() + "out.gif", 1);
+    ASSERT_EQ(read.size(), 1u);
+    const auto hidden = [&](int x, int y) { return c.Shown.Index(x, y) == kHidden && !c.Mark.Contains(x, y); };
+    ExpectFrame(read[0], c.Shown, {c.Mark}, hidden, kBlendedWhite);
+  }
+}
+
 // Rotation belongs to the normal road only.
 TEST_F(ProcessGifTest, RotatedMarkIsDrawnUprightOnThisRoad) {
   const std::vector<TSourceFrame> frames = {{20, 16, Solid(kRed), 0, 0, true, 5},

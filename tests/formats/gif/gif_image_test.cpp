@@ -193,7 +193,9 @@ TEST(GifImage, FramesLargerThanTheirDataAreBoundedByTheFileSize) {
     bool Loads;
   };
   const Case cases[] = {
-      {"frames of 16000 x 16000 with two data bytes", {{16000, 16000, false}, {16000, 16000, false}, {16000, 16000, false}}, false},
+      {"frames of 16000 x 16000 with two data bytes",
+       {{16000, 16000, false}, {16000, 16000, false}, {16000, 16000, false}},
+       false},
       {"a cut-short frame of a few megapixels", {{2000, 2000, false}}, true},
       {"two of them", {{2000, 2000, false}, {2000, 2000, false}}, false},
       {"a frame its data fill", {{4096, 2048, true}}, true},
