@@ -131,14 +131,15 @@ void DecodeGIFImageData(TStream& stream, const TGIFDecodeFrame& frame, std::vect
   std::array<std::uint8_t, GIFTableSize> stack{};
   for (int i = 0; i < clearCode; ++i) suffix[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
 
+  // Entries clear..4095 are zero again afterwards: only those below the
+  // next code were ever set, so only those are cleared (a frame of a few
+  // pixels then costs a few steps, not a sweep of the whole table).
   auto resetTable = [&] {
+    std::fill(prefix.begin() + clearCode, prefix.begin() + nextCode, std::uint16_t{0});
+    std::fill(suffix.begin() + clearCode, suffix.begin() + nextCode, std::uint8_t{0});
     width_bits = codeSize + 1;
     nextCode = clearCode + 2;
     limit = clearCode * 2;
-    for (int i = clearCode; i < GIFTableSize; ++i) {
-      prefix[static_cast<std::size_t>(i)] = 0;
-      suffix[static_cast<std::size_t>(i)] = 0;
-    }
   };
 
   TCodeReader reader(stream, warning);
@@ -384,7 +385,11 @@ int TGIFEncoder::NextPixel() {
 // ---------------------------------------------------------------------------
 // LZW
 
-void THashTable::Clear() { std::fill(slots_.begin(), slots_.end(), EmptySlot); }
+void THashTable::Clear() {
+  if (empty_) return;
+  std::fill(slots_.begin(), slots_.end(), EmptySlot);
+  empty_ = true;
+}
 
 int THashTable::FindSlot(std::uint32_t key) const {
   int slot = static_cast<int>(((key >> 4) ^ key) % HashSize);
@@ -401,12 +406,15 @@ int THashTable::FindSlot(std::uint32_t key) const {
 }
 
 int THashTable::Lookup(std::uint32_t key) const {
+  if (slots_.empty()) return -1;
   const std::uint32_t entry = slots_[static_cast<std::size_t>(FindSlot(key))];
   if (entry == EmptySlot) return -1;
   return static_cast<int>(entry & 0xFFF);
 }
 
 void THashTable::Insert(std::uint32_t key, int code) {
+  if (slots_.empty()) slots_.assign(HashSize, EmptySlot);
+  empty_ = false;
   slots_[static_cast<std::size_t>(FindSlot(key))] = (key << 12) | static_cast<std::uint32_t>(code & 0xFFF);
 }
 

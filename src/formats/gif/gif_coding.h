@@ -157,13 +157,15 @@ class TGIFEncoder {
 
 // The string table of the LZW encoder: 8009 slots (a prime) of
 // (key shl 12) or code, all ones when empty. The key of a string is
-// (prefix code shl 8) or next pixel.
+// (prefix code shl 8) or next pixel. The slots are made at the first
+// insertion, so frames of one pixel (which insert nothing) cost nothing.
 class THashTable {
  public:
   static constexpr int HashSize = 8009;
   static constexpr std::uint32_t EmptySlot = 0xFFFFFFFFu;
 
-  THashTable() { Clear(); }
+  THashTable() = default;
+  // Empties every slot (nothing to do when nothing was inserted since).
   void Clear();
   // The code stored for key, or -1.
   int Lookup(std::uint32_t key) const;
@@ -171,7 +173,8 @@ class THashTable {
 
  private:
   int FindSlot(std::uint32_t key) const;
-  std::vector<std::uint32_t> slots_ = std::vector<std::uint32_t>(HashSize, EmptySlot);
+  std::vector<std::uint32_t> slots_;
+  bool empty_ = true;
 };
 
 class TLZWEncoder : public TGIFEncoder {
