@@ -190,16 +190,16 @@ TEST(GifImage, FramesLargerThanTheirDataAreBoundedByTheFileSize) {
   struct Case {
     const char* Name;
     std::vector<FrameSpec> Frames;
-    bool Loads;
+    int Kept;  // frames read before the refusal, or all of them
   };
   const Case cases[] = {
       {"frames of 16000 x 16000 with two data bytes",
        {{16000, 16000, false}, {16000, 16000, false}, {16000, 16000, false}},
-       false},
-      {"a cut-short frame of a few megapixels", {{2000, 2000, false}}, true},
-      {"two of them", {{2000, 2000, false}, {2000, 2000, false}}, false},
-      {"a frame its data fill", {{4096, 2048, true}}, true},
-      {"that frame, then a cut-short one", {{4096, 2048, true}, {2000, 2000, false}}, true},
+       0},
+      {"a cut-short frame of a few megapixels", {{2000, 2000, false}}, 1},
+      {"two of them", {{2000, 2000, false}, {2000, 2000, false}}, 1},
+      {"a frame its data fill", {{4096, 2048, true}}, 1},
+      {"that frame, then a cut-short one", {{4096, 2048, true}, {2000, 2000, false}}, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -210,26 +210,19 @@ TEST(GifImage, FramesLargerThanTheirDataAreBoundedByTheFileSize) {
       blocks.insert(blocks.end(), f.Solid ? solid.begin() : stub.begin(), f.Solid ? solid.end() : stub.end());
     }
     TGIFImage gif;
+    const bool loads = c.Kept == static_cast<int>(c.Frames.size());
     try {
       Load(gif, MinimalFile(blocks));
-      EXPECT_TRUE(c.Loads);
-      ASSERT_EQ(gif.Images().Count(), static_cast<int>(c.Frames.size()));
+      EXPECT_TRUE(loads);
       const auto& last = gif.Images()[gif.Images().Count() - 1]->Data();
       EXPECT_EQ(last.front(), c.Frames.back().Solid ? 1 : 0);
       EXPECT_EQ(last.back(), c.Frames.back().Solid ? 1 : 0);
     } catch (const GIFException& e) {
-      EXPECT_FALSE(c.Loads) << e.what();
+      EXPECT_FALSE(loads) << e.what();
       EXPECT_STREQ(e.what(), "Image exceeds the maximum size");
-      EXPECT_LT(gif.Images().Count(), static_cast<int>(c.Frames.size()));
     }
+    EXPECT_EQ(gif.Images().Count(), c.Kept);
   }
-  // The first of the huge frames is refused before it gets any pixels.
-  TGIFImage gif;
-  const auto one = descriptor(16000, 16000);
-  std::vector<std::uint8_t> blocks(one.begin(), one.end());
-  blocks.insert(blocks.end(), stub.begin(), stub.end());
-  EXPECT_THROW(Load(gif, MinimalFile(blocks)), GIFException);
-  EXPECT_EQ(gif.Images().Count(), 0);
 }
 
 // Reading, reading again over the old picture, writing and freeing cost
