@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/exceptions.h"
 #include "core/files.h"
 #include "core/streams.h"
 #include "core/strings.h"
@@ -12,6 +13,18 @@ TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
   if (!FileExists(fileName_)) return;
   TStringList lines;
   lines.LoadFromFile(fileName_);
+  Parse(lines.Lines());
+}
+
+TIniFile TIniFile::FromText(std::string_view text) {
+  TIniFile ini{std::string()};
+  std::string_view body = text;
+  if (body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  ini.Parse(SplitLines(body));
+  return ini;
+}
+
+void TIniFile::Parse(const std::vector<std::string>& lines) {
   Section* current = nullptr;
   for (const std::string& raw : lines) {
     std::string line = Trim(raw);
@@ -208,6 +221,7 @@ std::string TIniFile::Text() const {
 }
 
 void TIniFile::UpdateFile() {
+  if (fileName_.empty()) throw EFCreateError("Cannot create file: an INI read from memory has no file");
   if (!dirty_ && FileExists(fileName_)) return;
   WriteFileAtomic(fileName_, Text());
   dirty_ = false;

@@ -4,6 +4,7 @@
 // file is written with CR LF through a temporary name and a rename.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TIniFile {
@@ -13,6 +14,11 @@ class TIniFile {
   // first section and lines without "=" are ignored; of duplicate keys
   // the first counts; duplicate sections merge.
   explicit TIniFile(std::string fileName);
+
+  // An INI read from text in memory (a UTF-8 byte-order mark is
+  // dropped). It has no file: its FileName is empty and UpdateFile raises
+  // EFCreateError.
+  static TIniFile FromText(std::string_view text);
 
   const std::string& FileName() const { return fileName_; }
 
@@ -51,6 +57,7 @@ class TIniFile {
     std::string Name;
     std::vector<Entry> Entries;
   };
+  void Parse(const std::vector<std::string>& lines);
   Section* FindSection(const std::string& name);
   const Section* FindSection(const std::string& name) const;
 

@@ -1,0 +1,19 @@
+#pragma once
+// The checks a skin must pass before it is stored: its description names
+// every element the skinned windows use, every image it names is in the
+// skin, each image divides into its frames and leaves room between its
+// margins, no opaque pixel takes the transparent magenta (or the green
+// step above it that cutting window shapes also takes as transparent),
+// and every text colour stands out from what it is drawn on.
+
+#include <string>
+#include <vector>
+
+#include "skin/author/skin_builder.h"
+
+// The contrast of two colours, 1 (none) to 21 (black on white), from
+// their relative luminance.
+double ContrastRatio(TRgb a, TRgb b);
+
+// What is wrong with the skin, one line each; empty when nothing is.
+std::vector<std::string> CheckSkin(const TSkinSource& source);

@@ -1,0 +1,243 @@
+#include "skin/package/lzh.h"
+
+#include <algorithm>
+#include <new>
+
+namespace lzh {
+
+namespace {
+
+// Runs of byte values: PositionCode gives 0 to the first 32 values, then
+// 1..3 to 16 values each, 4..11 to 8 each, 12..23 to 4 each, 24..47 to 2
+// each and 48..63 to one each; PositionLength is 3 for the first 32
+// values, then 4 for 48, 5 for 64, 6 for 48, 7 for 48 and 8 for 16.
+constexpr std::array<std::uint8_t, 256> MakePositionCode() {
+  std::array<std::uint8_t, 256> code{};
+  struct Run {
+    int Codes;
+    int ValuesEach;
+  };
+  constexpr Run runs[] = {{1, 32}, {3, 16}, {8, 8}, {12, 4}, {24, 2}, {16, 1}};
+  int value = 0;
+  int next = 0;
+  for (const Run& run : runs) {
+    for (int c = 0; c < run.Codes; ++c, ++next) {
+      for (int k = 0; k < run.ValuesEach; ++k) code[static_cast<std::size_t>(value++)] = static_cast<std::uint8_t>(next);
+    }
+  }
+  return code;
+}
+
+constexpr std::array<std::uint8_t, 256> MakePositionLength() {
+  std::array<std::uint8_t, 256> length{};
+  struct Run {
+    int Bits;
+    int Values;
+  };
+  constexpr Run runs[] = {{3, 32}, {4, 48}, {5, 64}, {6, 48}, {7, 48}, {8, 16}};
+  int value = 0;
+  for (const Run& run : runs) {
+    for (int k = 0; k < run.Values; ++k) length[static_cast<std::size_t>(value++)] = static_cast<std::uint8_t>(run.Bits);
+  }
+  return length;
+}
+
+}  // namespace
+
+const std::array<std::uint8_t, 256> PositionCode = MakePositionCode();
+const std::array<std::uint8_t, 256> PositionLength = MakePositionLength();
+
+void THuffmanTree::Init() {
+  for (int i = 0; i < SymbolCount; ++i) {
+    freq_[i] = 1;
+    child_[i] = static_cast<std::uint16_t>(i + NodeCount);
+    parent_[i + NodeCount] = static_cast<std::uint16_t>(i);
+  }
+  for (int i = 0, j = SymbolCount; j <= Root; i += 2, ++j) {
+    freq_[j] = static_cast<std::uint16_t>(freq_[i] + freq_[i + 1]);
+    child_[j] = static_cast<std::uint16_t>(i);
+    parent_[i] = parent_[i + 1] = static_cast<std::uint16_t>(j);
+  }
+  freq_[NodeCount] = 0xFFFF;
+  parent_[Root] = 0;
+}
+
+void THuffmanTree::Rebuild() {
+  // The leaves move down to the first slots with halved frequencies.
+  int j = 0;
+  for (int i = 0; i < NodeCount; ++i) {
+    if (child_[i] >= NodeCount) {
+      freq_[j] = static_cast<std::uint16_t>((freq_[i] + 1) / 2);
+      child_[j] = child_[i];
+      ++j;
+    }
+  }
+  // Pairs of nodes are joined again, each new node inserted where its
+  // frequency keeps the order.
+  for (int i = 0, n = SymbolCount; n < NodeCount; i += 2, ++n) {
+    const unsigned f = static_cast<unsigned>(freq_[i]) + freq_[i + 1];
+    int k = n - 1;
+    while (k >= 0 && f < freq_[k]) --k;
+    ++k;
+    for (int m = n; m > k; --m) {
+      freq_[m] = freq_[m - 1];
+      child_[m] = child_[m - 1];
+    }
+    freq_[k] = static_cast<std::uint16_t>(f);
+    child_[k] = static_cast<std::uint16_t>(i);
+  }
+  for (int i = 0; i < NodeCount; ++i) {
+    const int k = child_[i];
+    if (k >= NodeCount) {
+      parent_[k] = static_cast<std::uint16_t>(i);
+    } else {
+      parent_[k] = parent_[k + 1] = static_cast<std::uint16_t>(i);
+    }
+  }
+}
+
+void THuffmanTree::Update(int symbol) {
+  if (freq_[Root] == RebuildLimit) Rebuild();
+  int c = parent_[symbol + NodeCount];
+  do {
+    const unsigned k = ++freq_[c];
+    // Keep the order: a node that now outweighs its right neighbours
+    // changes places with the last node still lighter than it.
+    int l = c + 1;
+    if (k > freq_[l]) {
+      while (k > freq_[++l]) {
+      }
+      --l;
+      freq_[c] = freq_[l];
+      freq_[l] = static_cast<std::uint16_t>(k);
+
+      const int i = child_[c];
+      parent_[i] = static_cast<std::uint16_t>(l);
+      if (i < NodeCount) parent_[i + 1] = static_cast<std::uint16_t>(l);
+      const int j = child_[l];
+      child_[l] = static_cast<std::uint16_t>(i);
+      parent_[j] = static_cast<std::uint16_t>(c);
+      if (j < NodeCount) parent_[j + 1] = static_cast<std::uint16_t>(c);
+      child_[c] = static_cast<std::uint16_t>(j);
+      c = l;
+    }
+    c = parent_[c];
+  } while (c != 0);
+}
+
+}  // namespace lzh
+
+// ---------------------------------------------------------------------------
+
+TLZH::TLZH(TStream& input, TStream& output) : input_(input), output_(output) {}
+
+std::int64_t TLZH::ReadFromStream(std::uint8_t* buffer, std::uint16_t count) {
+  const std::int64_t left = std::max<std::int64_t>(0, input_.Size() - input_.Position());
+  const std::int64_t wanted = std::min<std::int64_t>(count, left);
+  return wanted > 0 ? input_.Read(buffer, wanted) : 0;
+}
+
+void TLZH::WriteToStream(const std::uint8_t* buffer, std::int64_t count) { output_.WriteBuffer(buffer, count); }
+
+void TLZH::Refill() {
+  while (bitCount_ <= 8) {
+    if (inPos_ == inLen_) {
+      inPos_ = 0;
+      inLen_ = static_cast<int>(ReadFromStream(inBlock_.data(), static_cast<std::uint16_t>(inBlock_.size())));
+    }
+    std::uint8_t b = 0;
+    if (inPos_ < inLen_) {
+      b = inBlock_[static_cast<std::size_t>(inPos_++)];
+    } else {
+      ++pastEnd_;
+    }
+    bitBuffer_ = static_cast<std::uint16_t>(bitBuffer_ | (b << (8 - bitCount_)));
+    bitCount_ = static_cast<std::uint8_t>(bitCount_ + 8);
+  }
+}
+
+int TLZH::GetBit() {
+  Refill();
+  const int bit = bitBuffer_ >> 15;
+  bitBuffer_ = static_cast<std::uint16_t>(bitBuffer_ << 1);
+  --bitCount_;
+  return bit;
+}
+
+int TLZH::GetByte() {
+  Refill();
+  const int byte = bitBuffer_ >> 8;
+  bitBuffer_ = static_cast<std::uint16_t>(bitBuffer_ << 8);
+  bitCount_ = static_cast<std::uint8_t>(bitCount_ - 8);
+  return byte;
+}
+
+int TLZH::DecodeChar() {
+  int c = tree_.Child(lzh::Root);
+  while (c < lzh::NodeCount) c = tree_.Child(c + GetBit());
+  c -= lzh::NodeCount;
+  tree_.Update(c);
+  return c;
+}
+
+int TLZH::DecodePosition() {
+  int i = GetByte();
+  const int upper = lzh::PositionCode[static_cast<std::size_t>(i)];
+  for (int extra = lzh::PositionLength[static_cast<std::size_t>(i)] - 2; extra > 0; --extra) i = (i << 1) + GetBit();
+  return (upper << 6) | (i & 63);
+}
+
+// Bits fed past the input's end are zeros the stream never had: using
+// one means the stream was cut short or is not a packed stream at all.
+void TLZH::CheckInput() const {
+  if (pastEnd_ * 8 > bitCount_) throw ElzhException("LZH : Packed data ends before the unpacked size is reached");
+}
+
+void TLZH::PutByte(std::uint8_t b) {
+  outBlock_.push_back(b);
+  if (outBlock_.size() >= 65536) Flush();
+}
+
+void TLZH::Flush() {
+  if (!outBlock_.empty()) WriteToStream(outBlock_.data(), static_cast<std::int64_t>(outBlock_.size()));
+  outBlock_.clear();
+}
+
+void TLZH::Decode(std::int64_t size) {
+  std::vector<std::uint8_t> ring;
+  try {
+    ring.assign(lzh::RingSize + lzh::MaxMatch - 1, 0);
+    outBlock_.reserve(65536);
+  } catch (const std::bad_alloc&) {
+    throw ElzhException("LZH : Cannot get memory for dictionary tables");
+  }
+  tree_.Init();
+  bitBuffer_ = 0;
+  bitCount_ = 0;
+  inPos_ = inLen_ = 0;
+  pastEnd_ = 0;
+  std::fill(ring.begin(), ring.begin() + lzh::RingStart, lzh::RingFill);
+  int r = lzh::RingStart;
+  std::int64_t written = 0;
+  while (written < size) {
+    const int c = DecodeChar();
+    if (c < lzh::FirstMatchSymbol) {
+      PutByte(static_cast<std::uint8_t>(c));
+      ring[static_cast<std::size_t>(r)] = static_cast<std::uint8_t>(c);
+      r = (r + 1) & lzh::RingMask;
+      ++written;
+    } else {
+      const int start = (r - DecodePosition() - 1) & lzh::RingMask;
+      const int length = lzh::MatchLength(c);
+      for (int k = 0; k < length; ++k) {
+        const std::uint8_t b = ring[static_cast<std::size_t>((start + k) & lzh::RingMask)];
+        PutByte(b);
+        ring[static_cast<std::size_t>(r)] = b;
+        r = (r + 1) & lzh::RingMask;
+        ++written;
+      }
+    }
+    CheckInput();
+  }
+  Flush();
+}
