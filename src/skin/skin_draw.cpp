@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -222,7 +223,9 @@ QRegion RegionFromBitmap(const QImage& bitmap, int x, int y, int toleranceRed, i
            within(qBlue(c), qBlue(key), toleranceBlue);
   };
   // Rectangles are gathered in blocks of 2000 and each block joined into
-  // the result, so no one step handles an unbounded list.
+  // the result, so no one step handles an unbounded list. Rows whose runs
+  // are the same as the row above's lengthen its rectangles instead, so
+  // that a block is already the banded form a region keeps.
   constexpr int Block = 2000;
   std::vector<QRect> rects;
   rects.reserve(Block);
@@ -233,19 +236,32 @@ QRegion RegionFromBitmap(const QImage& bitmap, int x, int y, int toleranceRed, i
     result = result.united(block);
     rects.clear();
   };
+  std::vector<std::pair<int, int>> band;  // runs [x0, x1) of the rows bandTop ..
+  std::vector<std::pair<int, int>> runs;
+  int bandTop = 0;
+  const auto endBand = [&](int bandEnd) {
+    for (const auto& [x0, x1] : band) {
+      rects.emplace_back(x0 + x, bandTop + y, x1 - x0, bandEnd - bandTop);
+      if (static_cast<int>(rects.size()) == Block) flush();
+    }
+  };
   for (int row = 0; row < image.height(); ++row) {
     const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(row));
+    runs.clear();
     int col = 0;
     while (col < image.width()) {
       while (col < image.width() && transparent(line[col])) ++col;
       const int start = col;
       while (col < image.width() && !transparent(line[col])) ++col;
-      if (col > start) {
-        rects.emplace_back(start + x, row + y, col - start, 1);
-        if (static_cast<int>(rects.size()) == Block) flush();
-      }
+      if (col > start) runs.emplace_back(start, col);
+    }
+    if (runs != band || row == 0) {
+      endBand(row);
+      band.swap(runs);
+      bandTop = row;
     }
   }
+  endBand(image.height());
   flush();
   return result;
 }

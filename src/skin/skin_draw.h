@@ -91,7 +91,8 @@ void DrawSkinTransparent(QImage& target, const QRect& rect, const QImage& bitmap
 
 // The region of bitmap's pixels that are not transparent, moved by
 // (x, y): a pixel is transparent when each of its channels c lies in
-// [key's channel, min(255, key's channel + tolerance)]. Each row gives
-// one rectangle per run of other pixels. The bitmap is not changed.
+// [key's channel, min(255, key's channel + tolerance)]. Every run of
+// other pixels in a row is a rectangle one row high, joined with the runs
+// of the rows below while they are the same. The bitmap is not changed.
 QRegion RegionFromBitmap(const QImage& bitmap, int x, int y, int toleranceRed, int toleranceGreen,
                          int toleranceBlue, QRgb key = SkinTransparent);
