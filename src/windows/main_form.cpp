@@ -29,6 +29,7 @@
 #include "imaging/batch.h"
 #include "imaging/mark.h"
 #include "imaging/process.h"
+#include "skin/stored_skins.h"
 #include "windows/copy_files.h"
 #include "windows/file_finder.h"
 #include "windows/form_support.h"
@@ -61,6 +62,13 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmMain");
   // Files dropped from the file manager land anywhere on the window.
   setAcceptDrops(true);
+  // The skin component comes with the form, as it was stored: off, with
+  // no skin of its own.
+  ssStore = std::make_unique<TSkinStore>();
+  LoadStoredSkins(*ssStore);
+  sdSkin = std::make_unique<TSkinData>();
+  sdSkin->BeginLoading();
+  sdSkin->Loaded();
   CreateMenus();
   CreateToolBar();
   CreateControls();
@@ -144,15 +152,15 @@ void TfrmMain::LanguageMenuClick(QAction* item) {
 }
 
 void TfrmMain::ApplySkin(int index) {
-  if (index < 0 || index > 4) index = 0;
+  if (index < 0 || index > StoredSkinCount) index = 0;
+  skinGroup_->actions().at(index)->setChecked(true);
+  ProgramInfo().CfgSkin = static_cast<std::uint8_t>(index);
   if (index == 0) {
-    mnuSkinDefault->setChecked(true);
-    ProgramInfo().CfgSkin = 0;
+    sdSkin->SetActive(false);
     return;
   }
-  // A stored skin cannot be drawn yet: the plain look shows and the choice
-  // stays stored for the day it can.
-  mnuSkinDefault->setChecked(true);
+  sdSkin->LoadFromCollection(*ssStore, index - 1);
+  if (sdSkin->SkinLoaded() && !sdSkin->Active()) sdSkin->SetActive(true);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,12 +21,15 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/bitmap.h"
 #include "core/strings.h"
+#include "skin/package/skin_store.h"
+#include "skin/skin_data.h"
 #include "windows/main_lists.h"
 #include "windows/main_models.h"
 #include "windows/main_preview.h"
@@ -105,7 +108,6 @@ class TfrmMain : public QMainWindow {
   //   mnuBrowse    the viewer for the file of the focused list (tbBrowse,
   //                a double click or Enter in lvwFile or lvwConvFile)
   //   actViewPreview  the viewer for the preview (a double click on it)
-  //   mnuSkin1..mnuSkin4  the stored skins (ApplySkin draws the plain look)
   QMenu* mnuFile;
   QAction* mnuVeilpaint;
   QAction* mnuInportMark;
@@ -212,6 +214,12 @@ class TfrmMain : public QMainWindow {
   QProgressBar* pbPosition;
 
   TPosition* Position;
+
+  // ---- Skins ----
+  // The skin component and the store of the four stored skins; the Skin
+  // menu drives the component through ApplySkin only.
+  std::unique_ptr<TSkinData> sdSkin;
+  std::unique_ptr<TSkinStore> ssStore;
 
   // ---- Operations ----
   void LoadConfigToUI();

@@ -216,8 +216,6 @@ void TfrmMain::CreateMenus() {
     skins[i] = NewAction(this, skinNames[i], [this, i] { ApplySkin(i); });
     skins[i]->setCheckable(true);
     skins[i]->setData(i);
-    // Only the plain look can be drawn until the skin engine is there.
-    skins[i]->setEnabled(i == 0);
     skinGroup_->addAction(skins[i]);
     mnuSkin->addAction(skins[i]);
   }

@@ -146,3 +146,17 @@ TEST(IniFile, AnUpdateIntoAMissingFolderRaises) {
   ini.WriteInteger("S", "k", 1);
   EXPECT_THROW(ini.UpdateFile(), EFCreateError);
 }
+
+TEST(IniFile, TextInMemoryReadsLikeAFileAndHasNoFileToUpdate) {
+  const std::string text = "\xEF\xBB\xBF[First]\r\nKey=1\nkey=2\r[first]\r\nOther = b \r\n";
+  TempDir dir;
+  WriteText(dir.File("same.ini"), text);
+  const TIniFile fromFile(dir.File("same.ini"));
+  TIniFile fromText = TIniFile::FromText(text);
+  EXPECT_EQ(fromText.Text(), fromFile.Text());
+  EXPECT_EQ(fromText.ReadInteger("FIRST", "KEY", 0), 1);
+  EXPECT_EQ(fromText.ReadString("First", "Other", ""), "b");
+  EXPECT_EQ(fromText.FileName(), "");
+  fromText.WriteInteger("First", "Key", 3);
+  EXPECT_THROW(fromText.UpdateFile(), EFCreateError);
+}

@@ -224,9 +224,8 @@ TEST_F(MainFormTest, EveryControlOfTheLanguageTableIsOnTheForm) {
     EXPECT_FALSE(Trim(GetMessageText(n)).empty()) << n;
   }
   // Commands whose windows do not exist yet are off, not faked: the mark
-  // editor and the stored skins.
-  for (QAction* off : {form.mnuNewmark, form.mnuEditmark, form.miAddMark, form.miEditMark, form.mnuSkin1,
-                       form.mnuSkin2, form.mnuSkin3, form.mnuSkin4}) {
+  // editor.
+  for (QAction* off : {form.mnuNewmark, form.mnuEditmark, form.miAddMark, form.miEditMark}) {
     EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
   }
   for (QToolButton* off : {form.tbNewmark, form.tbEditmark}) {
@@ -235,8 +234,8 @@ TEST_F(MainFormTest, EveryControlOfTheLanguageTableIsOnTheForm) {
   // What works without them is on, the viewer too.
   EXPECT_TRUE(form.tbBrowse->isEnabled());
   for (QAction* on : {form.mnuDelmark, form.miDelMark, form.mnuInportMark, form.mnuExportMark, form.mnuSetup,
-                      form.mnuSkinDefault, form.mnuHelp, form.mnuMainPage, form.mnuVeilpaint, form.mnuBrowse,
-                      form.actViewPreview}) {
+                      form.mnuSkinDefault, form.mnuSkin1, form.mnuSkin2, form.mnuSkin3, form.mnuSkin4, form.mnuHelp,
+                      form.mnuMainPage, form.mnuVeilpaint, form.mnuBrowse, form.actViewPreview}) {
     EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
   }
   EXPECT_FALSE(form.mnuStopTran->isEnabled());
@@ -870,14 +869,34 @@ TEST_F(MainFormTest, LanguageMenuListsTheFolderAndSwitchesTexts) {
   EXPECT_TRUE(FileExists(Dir() + "config.inf"));
 }
 
-TEST_F(MainFormTest, OnlyThePlainLookIsChosenAndTheStoredSkinIsKept) {
+TEST_F(MainFormTest, TheSkinMenuLoadsAStoredSkinOrSwitchesSkinningOff) {
   ProgramInfo().CfgSkin = 3;
   TfrmMain& form = Form();
-  EXPECT_TRUE(form.mnuSkinDefault->isChecked());
-  EXPECT_FALSE(form.mnuSkin3->isEnabled());
-  EXPECT_EQ(ProgramInfo().CfgSkin, 3);
-  form.mnuSkinDefault->trigger();
-  EXPECT_EQ(ProgramInfo().CfgSkin, 0);
+  // The stored choice is put back at start.
+  EXPECT_TRUE(form.mnuSkin3->isChecked());
+  EXPECT_TRUE(form.sdSkin->Active());
+  EXPECT_EQ(form.sdSkin->SkinName(), "Meadow");
+  EXPECT_EQ(form.ssStore->Store().Count(), 4);
+
+  struct Step {
+    QAction* Item;
+    int Skin;
+    const char* Name;  // the loaded skin; nullptr while skinning is off
+  };
+  const Step steps[] = {{form.mnuSkin1, 1, "Slate"}, {form.mnuSkinDefault, 0, nullptr}, {form.mnuSkin4, 4, "Rosewood"},
+                        {form.mnuSkin2, 2, "Graphite"}};
+  for (const Step& s : steps) {
+    s.Item->trigger();
+    EXPECT_EQ(ProgramInfo().CfgSkin, s.Skin);
+    EXPECT_TRUE(s.Item->isChecked());
+    EXPECT_EQ(form.sdSkin->Active(), s.Name != nullptr);
+    if (s.Name) {
+      EXPECT_EQ(form.sdSkin->SkinName(), s.Name);
+    }
+  }
+  for (QAction* other : {form.mnuSkinDefault, form.mnuSkin1, form.mnuSkin3, form.mnuSkin4}) {
+    EXPECT_FALSE(other->isChecked());
+  }
 }
 
 TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
