@@ -109,22 +109,32 @@ QColor TextColour(const TIniFile& ini, const std::string& section, const std::st
   return ParseSkinColour(ini.ReadString(section, key, ""), def);
 }
 
-// The keys every element section has.
-void ReadCommon(const TIniFile& ini, const TSkinReader& reader, const std::string& section, TDataSkinObject& e,
-                const QColor& textColour) {
-  e.Bitmap = LoadSkinImage(reader, ini.ReadString(section, "Image", ""));
+// The margins and Trans of a section.
+void ReadMargins(const TIniFile& ini, const std::string& section, TDataSkinObject& e) {
   e.LeftWidth = Int(ini, section, "LeftWidth", 0);
   e.RightWidth = Int(ini, section, "RightWidth", 0);
   e.TopHeight = Int(ini, section, "TopHeight", 0);
   e.BottomHeight = Int(ini, section, "BottomHeight", 0);
   e.Trans = Int(ini, section, "Trans", 0);
-  e.Tile = Int(ini, section, "Tile", 0);
+}
+
+// The three integer colours and the three text colours of a section.
+void ReadColourKeys(const TIniFile& ini, const std::string& section, TDataSkinObject& e, const QColor& textColour) {
   e.NormalColour = IntColour(ini, section, "NormalColour");
   e.MouseOverColour = IntColour(ini, section, "MouseOverColour");
   e.PressedColour = IntColour(ini, section, "PressedColour");
   e.NormalColour2 = TextColour(ini, section, "NormalColour2", textColour);
   e.MouseOverColour2 = TextColour(ini, section, "MouseOverColour2", textColour);
   e.PressedColour2 = TextColour(ini, section, "PressedColour2", textColour);
+}
+
+// The keys every element section has.
+void ReadCommon(const TIniFile& ini, const TSkinReader& reader, const std::string& section, TDataSkinObject& e,
+                const QColor& textColour) {
+  e.Bitmap = LoadSkinImage(reader, ini.ReadString(section, "Image", ""));
+  ReadMargins(ini, section, e);
+  e.Tile = Int(ini, section, "Tile", 0);
+  ReadColourKeys(ini, section, e, textColour);
 }
 
 template <class Element>
@@ -236,20 +246,10 @@ void ReadButtons(const TIniFile& ini, const TSkinReader& reader, TSkinDescriptio
   b.Bitmap = LoadSkinImage(reader, ini.ReadString(s, "Bitmap", ""));
   b.CheckBitmap = LoadSkinImage(reader, ini.ReadString(s, "CheckButton", ""));
   b.RadioBitmap = LoadSkinImage(reader, ini.ReadString(s, "RadioButton", ""));
-  b.LeftWidth = Int(ini, s, "LeftWidth", 0);
-  b.RightWidth = Int(ini, s, "RightWidth", 0);
-  b.TopHeight = Int(ini, s, "TopHeight", 0);
-  b.BottomHeight = Int(ini, s, "BottomHeight", 0);
-  b.Trans = Int(ini, s, "Trans", 0);
-  b.NormalColour = IntColour(ini, s, "NormalColour");
-  b.MouseOverColour = IntColour(ini, s, "MouseOverColour");
-  b.PressedColour = IntColour(ini, s, "PressedColour");
+  ReadMargins(ini, s, b);
+  ReadColourKeys(ini, s, b, skin.Colours.ButtonText);
   b.CheckFrameCount = CellFrames(Int(ini, s, "CheckButtonFrame", 0), b.CheckBitmap);
   b.RadioFrameCount = CellFrames(Int(ini, s, "RadioButtonFrame", 0), b.RadioBitmap);
-  const QColor text = skin.Colours.ButtonText;
-  b.NormalColour2 = TextColour(ini, s, "NormalColour2", text);
-  b.MouseOverColour2 = TextColour(ini, s, "MouseOverColour2", text);
-  b.PressedColour2 = TextColour(ini, s, "PressedColour2", text);
   b.FrameCount = 5;
 }
 
@@ -275,11 +275,7 @@ void ReadProgress(const TIniFile& ini, const TSkinReader& reader, TSkinDescripti
   if (ini.ReadString(s, "Bitmap", "").empty()) return;
   auto p = std::make_unique<TDataSkinObject>(s);
   p->Bitmap = LoadSkinImage(reader, ini.ReadString(s, "Bitmap", ""));
-  p->LeftWidth = Int(ini, s, "LeftWidth", 0);
-  p->RightWidth = Int(ini, s, "RightWidth", 0);
-  p->TopHeight = Int(ini, s, "TopHeight", 0);
-  p->BottomHeight = Int(ini, s, "BottomHeight", 0);
-  p->Trans = Int(ini, s, "Trans", 0);
+  ReadMargins(ini, s, *p);
   p->Tile = Int(ini, s, "Tile", 0);
   p->FrameCount = 2;
   skin.Progress = std::move(p);

@@ -68,11 +68,25 @@ class TSkinPainter {
   void Put(const std::string& section, const std::string& key, TRgb value) {
     ini_.WriteString(section, key, RgbText(value));
   }
-  void Margins(const std::string& section, int left, int top, int right, int bottom) {
-    Put(section, "LeftWidth", left);
-    Put(section, "TopHeight", top);
-    Put(section, "RightWidth", right);
-    Put(section, "BottomHeight", bottom);
+  struct TElementKeys {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    int Trans = 0;
+    const char* ImageKey = "Image";
+  };
+  // An element section: its picture, the key that names it, its margins
+  // and Trans; no element of ours tiles.
+  void Element(const std::string& section, const std::string& file, TSkinPicture picture, const TElementKeys& keys) {
+    Add(file, std::move(picture));
+    Put(section, keys.ImageKey, file);
+    Put(section, "LeftWidth", keys.Left);
+    Put(section, "TopHeight", keys.Top);
+    Put(section, "RightWidth", keys.Right);
+    Put(section, "BottomHeight", keys.Bottom);
+    Put(section, "Trans", keys.Trans);
+    Put(section, "Tile", 0);
   }
   void TextColours(const std::string& section, TRgb normal, TRgb hot, TRgb pressed) {
     Put(section, "NormalColour2", normal);
@@ -439,11 +453,8 @@ void TSkinPainter::PushButtons() {
     ControlFace(p, shape, look.Top, look.Bottom, look.Border, d_.Face, look.Sunken);
     frames.push_back(p);
   }
-  Add("button.bmp", FramesSideBySide(frames));
   const char* s = "Buttons";
-  Put(s, "Bitmap", "button.bmp");
-  Margins(s, m, m, m, m);
-  Put(s, "Trans", 1);
+  Element(s, "button.bmp", FramesSideBySide(frames), {m, m, m, m, 1, "Bitmap"});
   TextColours(s, d_.ButtonText, d_.ButtonText, d_.ButtonText);
 }
 
@@ -503,12 +514,7 @@ void TSkinPainter::Progress() {
   ControlFace(back, shape, Mix(trough, d_.Shadow, 0.15), trough, Mix(d_.Shadow, d_.Face, 0.2), d_.Face, true);
   TSkinPicture bar(w, h);
   ControlFace(bar, shape, Mix(d_.Accent, White, 0.3), d_.Accent, Mix(d_.Accent, Black, 0.25), trough);
-  Add("progress.bmp", FramesSideBySide({back, bar}));
-  const char* s = "Progress";
-  Put(s, "Bitmap", "progress.bmp");
-  Margins(s, m, mv, m, mv);
-  Put(s, "Trans", 1);
-  Put(s, "Tile", 0);
+  Element("Progress", "progress.bmp", FramesSideBySide({back, bar}), {m, mv, m, mv, 1, "Bitmap"});
 }
 
 void TSkinPainter::Tabs() {
@@ -544,10 +550,12 @@ void TSkinPainter::Tabs() {
   const TRgb idleTop = Mix(d_.Face, d_.Shadow, 0.06);
   const TRgb idleBottom = Mix(d_.Face, d_.Shadow, 0.16);
   TSkinPicture normal = tab(idleTop, idleBottom, false, false);
-  Add("tabs.bmp", FramesSideBySide({normal, tab(Mix(d_.Face, d_.Light, 0.3), d_.Face, true, accent),
+  const char* s = "Tabs";
+  Element(s, "tabs.bmp", FramesSideBySide({normal, tab(Mix(d_.Face, d_.Light, 0.3), d_.Face, true, accent),
                                      tab(Mix(d_.Face, d_.Light, 0.2), Mix(d_.Face, d_.Light, 0.2), false, false),
                                      tab(Mix(idleTop, d_.Light, 0.4), Mix(idleBottom, d_.Light, 0.3), false, false),
-                                     normal}));
+                                     normal}),
+          {m, mt, m, 2, 1});
   TSkinPicture page(16, 16);
   page.Fill(0, 0, 16, 16, border);
   page.Fill(1, 1, 15, 15, d_.Face);
@@ -556,12 +564,7 @@ void TSkinPainter::Tabs() {
     page.Fill(1, 1, 2, 15, d_.Light);
   }
   Add("tabborder.bmp", page);
-  const char* s = "Tabs";
-  Put(s, "Image", "tabs.bmp");
   Put(s, "Border", "tabborder.bmp");
-  Margins(s, m, mt, m, 2);
-  Put(s, "Trans", 1);
-  Put(s, "Tile", 0);
   TextColours(s, d_.Text, d_.SelectedTabText, d_.Text);
 }
 
@@ -580,12 +583,8 @@ void TSkinPainter::StatusBar() {
   };
   TSkinPicture none(size, size);
   none.Fill(0, 0, size, size, d_.Face);
-  Add("statusbar.bmp", FramesSideBySide({panel(dark, light), panel(light, dark), none}));
   const char* s = "StatusBarEdges";
-  Put(s, "Image", "statusbar.bmp");
-  Margins(s, 2, 2, 2, 2);
-  Put(s, "Trans", 0);
-  Put(s, "Tile", 0);
+  Element(s, "statusbar.bmp", FramesSideBySide({panel(dark, light), panel(light, dark), none}), {2, 2, 2, 2, 0});
   TextColours(s, d_.Text, d_.Text, d_.Text);
 }
 
@@ -618,12 +617,7 @@ void TSkinPainter::Combo() {
     p.Fill(0, 0, 1, h, i == 3 ? d_.Accent : d_.ButtonBorder);
     frames.push_back(p);
   }
-  Add("combobutton.bmp", FramesSideBySide(frames));
-  const char* s = "ComboButton";
-  Put(s, "Image", "combobutton.bmp");
-  Margins(s, 1, 1, 1, 1);
-  Put(s, "Trans", 1);
-  Put(s, "Tile", 0);
+  Element("ComboButton", "combobutton.bmp", FramesSideBySide(frames), {1, 1, 1, 1, 1});
 
   const TRgb glyphs[] = {d_.Text, d_.Text, d_.Shadow, d_.Accent, d_.Text};
   std::vector<TSkinPicture> arrows;
@@ -632,9 +626,7 @@ void TSkinPainter::Combo() {
     Arrow(p, 3, 4, 4, 5, c);
     arrows.push_back(p);
   }
-  Add("comboarrow.bmp", FramesSideBySide(arrows));
-  Put("ExtraImages", "Image", "comboarrow.bmp");
-  Put("ExtraImages", "Trans", 1);
+  Element("ExtraImages", "comboarrow.bmp", FramesSideBySide(arrows), {0, 0, 0, 0, 1});
 
   const auto edge = [&](TRgb outer) {
     TSkinPicture p(8, 8);
@@ -648,10 +640,8 @@ void TSkinPainter::Combo() {
     return p;
   };
   const TRgb frame = Mix(d_.ButtonBorder, d_.DarkShadow, 0.15);
-  Add("sunkedge.bmp", FramesSideBySide({edge(frame), edge(d_.Accent), edge(Mix(frame, d_.Face, 0.5)), edge(frame)}));
-  Put("SunkEdge", "Image", "sunkedge.bmp");
-  Margins("SunkEdge", 2, 2, 2, 2);
-  Put("SunkEdge", "Trans", 0);
+  Element("SunkEdge", "sunkedge.bmp",
+          FramesSideBySide({edge(frame), edge(d_.Accent), edge(Mix(frame, d_.Face, 0.5)), edge(frame)}), {2, 2, 2, 2, 0});
 }
 
 void TSkinPainter::Header() {
@@ -667,12 +657,8 @@ void TSkinPainter::Header() {
     p.Fill(size - 1, 3, size, size - 4, Mix(d_.Face, d_.Light, 0.7));
     frames.push_back(p);
   }
-  Add("header.bmp", FramesSideBySide(frames));
   const char* s = "Headerbar";
-  Put(s, "Image", "header.bmp");
-  Margins(s, 3, 3, 3, 3);
-  Put(s, "Trans", 0);
-  Put(s, "Tile", 0);
+  Element(s, "header.bmp", FramesSideBySide(frames), {3, 3, 3, 3, 0});
   TextColours(s, d_.Text, d_.Text, d_.Text);
 }
 
@@ -689,22 +675,14 @@ void TSkinPainter::Menus() {
   selected.Fill(0, 0, w, h, d_.Menu);
   selected.FillShapeVertical(shape, Mix(d_.Accent, White, d_.Controls == TControlStyle::Soft ? 0.12 : 0.0), d_.Accent);
   selected.EraseOutside(shape);
-  Add("menuitem.bmp", FramesSideBySide({blank, separator, blank, selected, selected}));
   const char* s = "MenuItem";
-  Put(s, "Image", "menuitem.bmp");
-  Margins(s, 4, 4, 4, 4);
-  Put(s, "Trans", 1);
-  Put(s, "Tile", 0);
+  Element(s, "menuitem.bmp", FramesSideBySide({blank, separator, blank, selected, selected}), {4, 4, 4, 4, 1});
   TextColours(s, d_.MenuText, d_.AccentText, d_.AccentText);
 
   TSkinPicture back(24, 24);
   back.Fill(0, 0, 24, 24, Mix(d_.Shadow, d_.DarkShadow, 0.3));
   back.Fill(1, 1, 23, 23, d_.Menu);
-  Add("menuback.bmp", back);
-  Put("MenuBackground", "Image", "menuback.bmp");
-  Margins("MenuBackground", 4, 4, 4, 4);
-  Put("MenuBackground", "Trans", 0);
-  Put("MenuBackground", "Tile", 0);
+  Element("MenuBackground", "menuback.bmp", back, {4, 4, 4, 4, 0});
 }
 
 void TSkinPainter::ScrollBars() {
@@ -760,11 +738,7 @@ void TSkinPainter::ScrollBars() {
     }
     const std::string name = horizontal ? "HorzScroll" : "VertScroll";
     const std::string file = horizontal ? "hscroll.bmp" : "vscroll.bmp";
-    Add(file, FramesSideBySide(tracks));
-    Put(name, "Image", file);
-    Margins(name, 2, 2, 2, 2);
-    Put(name, "Trans", 0);
-    Put(name, "Tile", 0);
+    Element(name, file, FramesSideBySide(tracks), {2, 2, 2, 2, 0});
 
     const int length = 24;
     const int tw = horizontal ? length : size;
@@ -781,17 +755,10 @@ void TSkinPainter::ScrollBars() {
     }
     const std::string thumbName = horizontal ? "HorzScrollThumb" : "VertScrollThumb";
     const std::string thumbFile = horizontal ? "hthumb.bmp" : "vthumb.bmp";
-    Add(thumbFile, FramesSideBySide(thumbFrames));
-    Put(thumbName, "Image", thumbFile);
-    Put(thumbName, "FrameCount", 3);
     const int cap = static_cast<int>(std::ceil(thumbCorner)) + 3;
-    if (horizontal) {
-      Margins(thumbName, cap, 3, cap, 3);
-    } else {
-      Margins(thumbName, 3, cap, 3, cap);
-    }
-    Put(thumbName, "Trans", 1);
-    Put(thumbName, "Tile", 0);
+    Element(thumbName, thumbFile, FramesSideBySide(thumbFrames),
+            horizontal ? TElementKeys{cap, 3, cap, 3, 1} : TElementKeys{3, cap, 3, cap, 1});
+    Put(thumbName, "FrameCount", 3);
   }
 }
 
