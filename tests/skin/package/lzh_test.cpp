@@ -105,10 +105,10 @@ TEST(LzhRoundTrip, AnIndependentPackersStreamsDecode) {
 TEST(LzhBadStreams, FailInsteadOfReadingPastTheInput) {
   const Bytes good = PackSkinStream(Join({Random(5000, 3), Text(5000)}));
   const auto withSize = [](std::int32_t size, Bytes body) {
-    Bytes b;
-    testsupport::Put32(b, static_cast<std::uint32_t>(size));
-    b.insert(b.end(), body.begin(), body.end());
-    return b;
+    const auto v = static_cast<std::uint32_t>(size);
+    body.insert(body.begin(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                               static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)});
+    return body;
   };
   struct Case {
     const char* Name;
