@@ -55,7 +55,7 @@ void TSkinData::Loaded() {
   if (!active_) return;
   if (!SkinLoaded()) {
     active_ = false;
-  } else if (TSkinManagerLink* m = SkinManager(); m && SkinFormtype == sfMainform) {
+  } else if (TSkinManagerLink* m = SkinManager()) {
     m->SetAction(TSkinManagerLink::SkinAll);
   }
 }
