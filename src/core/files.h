@@ -19,5 +19,8 @@ bool DirectoryExists(const std::string& path);  // a folder
 // Size of a regular file, -1 when it does not exist.
 std::int64_t FileSize(const std::string& path);
 bool DeleteFile(const std::string& path);
+// True when both paths exist and name one file (links followed), as two
+// spellings of a name do on a volume that ignores letter case.
+bool SameFile(const std::string& a, const std::string& b);
 // Creates the folder and its missing parents; true when it exists after.
 bool ForceDirectories(const std::string& path);

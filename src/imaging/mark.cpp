@@ -39,10 +39,23 @@ std::vector<std::uint8_t> PictureStream(const TBitmap& picture) {
   return WriteBmp(copy);
 }
 
-// A path part that could lead out of the mark folder or is no file name.
-bool UnsafeMarkName(std::string_view name) {
-  return name.empty() || name.find('/') != std::string_view::npos ||
-         name.find('\\') != std::string_view::npos || name.find("..") != std::string_view::npos;
+// A path holding a NUL, or a ".." step that could lead out of its folder.
+bool UnsafePath(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) return true;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (path.substr(start, end - start) == "..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// A mark file must not lead out of its folder, and its name part is a
+// mark name.
+bool IsMarkFilePath(const std::string& fileName) {
+  return !UnsafePath(fileName) && IsPlainMarkName(ExtractFileNameNoExt(ExtractFileName(fileName)));
 }
 
 }  // namespace
@@ -166,8 +179,13 @@ void InitMarkInfo(TMarkInfo& record) {
   record.SetSourceScale(100.0f);
 }
 
+bool IsPlainMarkName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+         name.find('\0') == std::string_view::npos;
+}
+
 std::string GetMarkFileName(const std::string& name) {
-  if (UnsafeMarkName(name)) return "";
+  if (!IsPlainMarkName(name)) return "";
   const std::string folder = ProgramDir() + "spm";
   if (!DirectoryExists(folder) && !ForceDirectories(folder)) return "";
   return folder + "/" + name + ".spm";
@@ -303,12 +321,15 @@ std::vector<std::uint8_t> TMark::BuildMarkFile(int index) {
   return packed.TakeBytes();
 }
 
+void TMark::WriteMarkFile(int index, const std::string& fileName) {
+  if (!IsMarkFilePath(fileName)) throw EFCreateError("Not a mark file name: " + fileName);
+  WriteFileAtomic(fileName, BuildMarkFile(index));
+}
+
 bool TMark::SaveMarkFile(int index, const std::string& fileName) {
-  // A mark name must not lead out of its folder; such a name is a file
-  // that cannot be written.
-  const std::string markName = ExtractFileNameNoExt(ExtractFileName(fileName));
-  const bool safeName = !UnsafeMarkName(markName) && fileName.find('\\') == std::string::npos &&
-                        fileName.find("/../") == std::string::npos && fileName.rfind("../", 0) != 0;
+  // Packing failures are told by the result alone, writing failures by a
+  // message too.
+  const bool safeName = IsMarkFilePath(fileName);
   std::vector<std::uint8_t> bytes;
   if (safeName) {
     try {

@@ -249,10 +249,13 @@ class TMarkInfo {
 // do not name is zero).
 void InitMarkInfo(TMarkInfo& record);
 
+// A mark name is any plain file name: not empty, not "." or "..", without
+// "/" or NUL. Names such as "v1..2" or "a\b" are plain.
+bool IsPlainMarkName(std::string_view name);
+
 // The mark file of a mark name: program folder + "spm/" + name + ".spm".
 // The "spm" folder is created when missing. Empty when it cannot be made,
-// and for a name that could leave the mark folder (one holding "/", "\"
-// or "..") or is empty.
+// and for a name that is not a plain file name.
 std::string GetMarkFileName(const std::string& name);
 
 class TMark {
@@ -300,9 +303,13 @@ class TMark {
   // Writes mark index to fileName (through a temporary file, so a failed
   // save leaves the old file intact). Sets the record's picture lengths
   // and offsets to what is written. False when packing fails, and (after
-  // showing message 1555) when the file cannot be written or its name is
-  // not a safe mark file name.
+  // showing message 1555) when the file cannot be written, its path holds
+  // a ".." step or a NUL, or its name part is no mark name.
   bool SaveMarkFile(int index, const std::string& fileName);
+  // The same, but every failure (a path with a ".." step or a NUL, a
+  // name part that is no mark name, packing, writing) raises and nothing
+  // is shown.
+  void WriteMarkFile(int index, const std::string& fileName);
   // The bytes SaveMarkFile writes (raises on failure).
   std::vector<std::uint8_t> BuildMarkFile(int index);
 

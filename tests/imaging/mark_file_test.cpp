@@ -255,8 +255,14 @@ TEST_F(MarkFileTest, GetMarkFileNameMakesTheFolderAndRefusesEscapes) {
   EXPECT_FALSE(DirectoryExists(Dir() + "spm"));
   EXPECT_EQ(GetMarkFileName("logo"), Dir() + "spm/logo.spm");
   EXPECT_TRUE(DirectoryExists(Dir() + "spm"));
-  EXPECT_EQ(GetMarkFileName("Überschrift 2"), Dir() + "spm/Überschrift 2.spm");
-  for (const char* bad : {"", "../x", "a/b", "a\\b", ".."}) EXPECT_EQ(GetMarkFileName(bad), "") << bad;
+  // Every plain file name is a mark name, dots and backslashes included.
+  for (const char* good : {"Überschrift 2", "v1..2", "Sale...", "...", "a\\b", ".hidden", "x.spm"}) {
+    EXPECT_EQ(GetMarkFileName(good), Dir() + "spm/" + good + ".spm") << good;
+  }
+  for (const std::string& bad : {std::string(""), std::string("../x"), std::string("a/b"), std::string("."),
+                                 std::string(".."), std::string("/"), std::string("a\0b", 3)}) {
+    EXPECT_EQ(GetMarkFileName(bad), "") << bad;
+  }
 }
 
 TEST_F(MarkFileTest, DamagedFilesFailCleanlyAndChangeNothing) {
@@ -333,8 +339,8 @@ TEST_F(MarkFileTest, UnsafeOrUnwritableNamesAreNotSaved) {
   MakeMark(m, 2, false, false, false);
   std::filesystem::create_directories(Dir() + "spm");
   testsupport::WriteBytes(Dir() + "spm/old.spm", {1, 2, 3});
-  for (const std::string& bad : {Dir() + "spm/../old.spm", Dir() + "spm/a\\b.spm", Dir() + "spm/.spm",
-                                Dir() + "spm/x..y.spm", Dir() + "no/such/folder/m.spm"}) {
+  for (const std::string& bad : {Dir() + "spm/../old.spm", Dir() + "spm/.spm", Dir() + "spm/...spm",
+                                 Dir() + "spm/a" + std::string(1, '\0') + "b.spm", Dir() + "no/such/folder/m.spm"}) {
     handler_.Boxes.clear();
     EXPECT_FALSE(m.SaveMarkFile(0, bad)) << bad;
     ASSERT_EQ(handler_.Boxes.size(), 1u) << bad;
@@ -345,11 +351,28 @@ TEST_F(MarkFileTest, UnsafeOrUnwritableNamesAreNotSaved) {
   EXPECT_EQ(testsupport::ReadBytes(Dir() + "spm/old.spm"), (Bytes{1, 2, 3}));
   EXPECT_FALSE(m.SaveMarkFile(5, Dir() + "spm/old.spm"));  // no such mark
   EXPECT_EQ(testsupport::ReadBytes(Dir() + "spm/old.spm"), (Bytes{1, 2, 3}));
+  // WriteMarkFile refuses the same paths by raising, without a message.
+  handler_.Boxes.clear();
+  EXPECT_THROW(m.WriteMarkFile(0, Dir() + "spm/../old.spm"), EFCreateError);
+  EXPECT_THROW(m.WriteMarkFile(0, Dir() + "no/such/folder/m.spm"), Exception);
+  EXPECT_TRUE(handler_.Boxes.empty());
   // Saving over an existing mark file replaces it and leaves no temporary file.
   EXPECT_TRUE(m.SaveMarkFile(0, Dir() + "spm/old.spm"));
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(Dir() + "spm")) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+  // Names with dots in a row, and folders holding a backslash, are plain.
+  std::filesystem::create_directories(Dir() + "back\\slash");
+  for (const std::string& good : {Dir() + "spm/x..y.spm", Dir() + "spm/Sale....spm", Dir() + "spm/a\\b.spm",
+                                  Dir() + "back\\slash/m.spm"}) {
+    handler_.Boxes.clear();
+    EXPECT_TRUE(m.SaveMarkFile(0, good)) << good;
+    EXPECT_TRUE(handler_.Boxes.empty()) << good;
+    TMarkInfo record;
+    TBitmap picture;
+    TMark::LoadMarkFile(good, record, nullptr, nullptr, nullptr, &picture);
+    EXPECT_TRUE(SamePixels(picture, m.MarkPictures[0])) << good;
+  }
 }
 
 // Python's zlib and Pillow read what we write, apart from our code.
