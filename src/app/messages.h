@@ -45,6 +45,26 @@ constexpr int ShellnookAction = 9102;         // file-manager menu entry
 constexpr int ConfigNotReadable = 9103;       // followed by the file name
 constexpr int MaskEditorMissing = 9110;       // followed by the program's path
 
+// The mark editor.
+constexpr int MarkEditorCaption = 1500;
+constexpr int ChoosePicture = 1550;           // title of the picture choosers
+constexpr int MarkNameMissing = 1552;
+constexpr int MarkTextMissing = 1553;
+constexpr int MarkVersionLabel = 1556;        // followed by ":" and the version
+constexpr int MarkPictureMissing = 1557;
+constexpr int MarkTextTooLong = 1558;
+constexpr int MarkNameNotPlain = 1559;        // "/", NUL, "." or ".."
+constexpr int MarkNameTooLong = 1560;         // more than 30 bytes
+constexpr int PicturePathCut = 1561;          // more than 255 bytes
+constexpr int PreviewTooLarge = 1562;         // shown in the preview instead
+constexpr int PictureNotRead = 1563;          // followed by the file name
+constexpr int MarkFontCaption = 1564;         // the font dialog
+constexpr int MarkFontColor = 1565;
+constexpr int BevelLowered = 1597;            // bevel items: lowered, none, raised
+constexpr int BevelNone = 1598;
+constexpr int BevelRaised = 1599;
+constexpr int MarkNotRead = 9010;             // three "%s" for line breaks
+
 // Every number above, for the check that the English texts are complete.
 constexpr std::initializer_list<int> AllNumbers = {
     ProductTitle, ButtonOK, ButtonClose, ButtonSave, SettingsCaption,
@@ -55,6 +75,9 @@ constexpr std::initializer_list<int> AllNumbers = {
     1611, 1612, 1613, 1614, 1615, 1616, MarkFileDamaged, JpegQuality,
     OverwriteQuestion, LogFailed, LogHead, LogConvertedCount, LogElapsedSeconds,
     SettingsUnreadable, HelpFileMissing, ShellnookAction, ConfigNotReadable, AskDeleteMark,
-    AskReplaceExisting, PreviewFileType, MaskEditorMissing};
+    AskReplaceExisting, PreviewFileType, MaskEditorMissing,
+    MarkEditorCaption, ChoosePicture, MarkNameMissing, MarkTextMissing, MarkVersionLabel,
+    MarkPictureMissing, MarkTextTooLong, MarkNameNotPlain, MarkNameTooLong, PicturePathCut,
+    PreviewTooLarge, PictureNotRead, MarkFontCaption, MarkFontColor, BevelLowered, BevelNone, BevelRaised, MarkNotRead};
 
 }  // namespace msg

@@ -1,0 +1,325 @@
+#pragma once
+// The mark editor: the modal window in which a new mark is made or an
+// existing one changed and saved as a mark file. It holds one mark set
+// with one mark; every option control maps onto a field or flag of that
+// mark's record (mark_editor_model.h), and every change re-renders the
+// marked sample through the mark set's own drawing, so the preview shows
+// exactly what a batch produces.
+//
+// Open it with TfrmMakeMark::Execute(false, "") for a new mark and
+// TfrmMakeMark::Execute(true, name) to edit the mark of that name; the
+// result tells whether the mark was saved.
+
+#include <QDialog>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/bitmap.h"
+#include "imaging/mark.h"
+#include "windows/mark_editor/mark_editor_model.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QRadioButton;
+class QScrollArea;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class TColorSwatch;
+class TGLPanel;
+class TPaintBox;
+class TPosition;
+
+// What the window asks of the desktop and of other windows. Tests replace
+// these so that no dialog blocks.
+struct TMakeMarkServices {
+  // The open dialog for a picture (title, first folder): the file, or
+  // nothing when cancelled.
+  std::function<std::optional<std::string>(QWidget* owner, const std::string& title, const std::string& folder)>
+      ChoosePicture;
+  // The save dialog starting with a name: the file, or nothing.
+  std::function<std::optional<std::string>(QWidget* owner, const std::string& initialName)> ChooseSaveName;
+  std::function<std::optional<TColor>(QWidget* owner, TColor initial)> ChooseColor;
+  std::function<std::optional<TMarkFont>(QWidget* owner, const TMarkFont& initial)> ChooseFont;
+  std::function<bool(const std::string& program, const std::string& folder)> StartProgram;
+  // Views the marked sample; when empty the command is off.
+  std::function<void(QWidget* owner, const TBitmap& picture)> ViewPicture;
+};
+
+class TfrmMakeMark : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Shows the window modally; true when the mark was saved.
+  static bool Execute(bool editExisting, const std::string& markName);
+
+  static TMakeMarkServices& Services();
+  static TMakeMarkServices DefaultServices();
+
+  TfrmMakeMark(bool editExisting, const std::string& markName, QWidget* owner = nullptr);
+  ~TfrmMakeMark() override;
+
+  // ---- Tool bar ----
+  QToolButton* tbOK;
+  QToolButton* tbSave;
+  QToolButton* tbHelp;
+  QToolButton* tbExit;
+  QToolButton* tbVeilpaint;
+  QToolButton* tbBrowseImage;
+
+  // ---- The mark ----
+  QLabel* lblmarkName;
+  QLineEdit* edtName;
+  QRadioButton* rbImage;
+  QRadioButton* rbText;
+  QWidget* pnlImage;
+  QLabel* lblPicFile;
+  QLineEdit* edtImageFile;
+  QToolButton* SpeedButton1;
+  QWidget* pnlText;
+  QLabel* lblText1;
+  QPlainTextEdit* edtText;
+  QToolButton* sbF;
+  QToolButton* sbB;
+  QFrame* pnlFrame;
+  QScrollArea* ScrollBox1;
+  TPaintBox* pbView;
+  QLabel* lblVer;
+
+  // ---- Option pages ----
+  QTabWidget* pcOptions;
+  QWidget* TabSheet1;
+  QWidget* TabSheet2;
+  QWidget* TabSheet3;
+  QWidget* TabSheet4;
+
+  // Placing
+  QGroupBox* gbLocate;
+  QToolButton* PositionButtons[9];
+  QLabel* lblExcursionX;
+  QSpinBox* edtXEX;
+  QLabel* lblExcursionY;
+  QSpinBox* edtYEX;
+  QCheckBox* chkFlag;
+  TColorSwatch* pnlColor;
+  QLabel* lblEclosion;
+  QSpinBox* edtEclosion;
+  QLabel* lblRotate;
+  QSpinBox* edtRotate;
+  TColorSwatch* pnlRotateBackColor;
+  QLabel* lblClarity;
+  QSlider* tbClarity;
+  QLabel* lblClartiyPer;
+  QCheckBox* chkAuto;
+  QCheckBox* chkTilePic;
+
+  // Effects
+  QCheckBox* chkMosaic;
+  QWidget* pnlMosaic;
+  QLabel* lblMosaicX;
+  QSpinBox* edtMosaicX;
+  QLabel* lblMosaicY;
+  QSpinBox* edtMosaicY;
+  QCheckBox* chkExposal;
+  QCheckBox* chkReSize;
+  QWidget* pnlReSize;
+  QLabel* lblReSizeX;
+  QSpinBox* edtReSizeX;
+  QLabel* lblReSizeY;
+  QSpinBox* edtReSizeY;
+  QToolButton* sbFitToCurrBackground;
+  QCheckBox* chkMix;
+
+  // The source picture
+  QCheckBox* chkResizeSourceImage;
+  QWidget* pnlResizeSourceImage;
+  QCheckBox* chkResizeSourceImageOfScale;
+  QComboBox* cbxResizeSourceImageOfScale;
+  QWidget* pnlCustomSourceSize;
+  QLabel* lblResizeSourceImageSizeX;
+  QSpinBox* edtResizeSourceImageSizeX;
+  QLabel* lblResizeSourceImageSizeY;
+  QSpinBox* edtResizeSourceImageSizeY;
+  QComboBox* cbxDefaultSize;
+  QCheckBox* chkEnableSourceImageBackgroupColor;
+  QWidget* pnlEnableSourceImageBackgroupColor;
+  TColorSwatch* pnlSourceImageBackgroupColor;
+  QCheckBox* chkSourceImageBackgroundImage;
+  QToolButton* btnSourceImageBackgroundImage;
+  QCheckBox* chkSourceImageFrame;
+  QWidget* pnlSourceImageFrame;
+  QLabel* lblSourceImageFrameX;
+  QSpinBox* edtSourceImageFrameX;
+  QLabel* lblSourceImageFrameY;
+  QSpinBox* edtSourceImageFrameY;
+  TColorSwatch* pnlSourceImageFrameColor;
+  QCheckBox* chkSourceImageFrameFile;
+  QToolButton* btnSourceImageFrameFile;
+  QLabel* lblSourceImageFrameBevelInner;
+  QComboBox* cbxSourceImageFrameBevelInner;
+  QLabel* lblSourceImageFrameBevelOuter;
+  QComboBox* cbxSourceImageFrameBevelOuter;
+  QLabel* lblSourceImageFrameBevelWidth;
+  QSpinBox* edtSourceImageFrameBevelWidth;
+  QLabel* lblSourceImageFrameStyle;
+  QComboBox* cbxSourceImageFrameStyle;
+  QLabel* lblSourceImageFrameColorContrast;
+  QSpinBox* edtSourceImageFrameColorContrast;
+
+  // Mask
+  QCheckBox* chkUseMask;
+  QWidget* pnlUseMask;
+  QToolButton* btnSelectMaskFile;
+  QLabel* lblMaskLeft;
+  QSpinBox* edtMaskLeft;
+  QLabel* lblMaskTop;
+  QSpinBox* edtMaskTop;
+  QLabel* lblMaskWidth;
+  QSpinBox* edtMaskWidth;
+  QLabel* lblMaskHeight;
+  QSpinBox* edtMaskHeight;
+  QToolButton* btnMaskFitOrigi;
+  QToolButton* btnMaskFitBackground;
+  QToolButton* btnMaskBlur;
+  QCheckBox* chkMaskTurn;
+
+  // ---- The marked sample ----
+  QWidget* pnlPreview;
+  TGLPanel* opGL;
+  TPaintBox* pbPreview;
+  QLabel* lblPreviewMessage;
+  QLabel* lblPreviewFile;
+  QLineEdit* edtPreviewFile;
+  QToolButton* SpeedButton3;
+  QToolButton* sbClear;
+  QCheckBox* chkDrag;
+  QLabel* lblSaveAs;
+  QLabel* lblColor;
+  QLabel* lblLocate;
+
+  TPosition* Position;
+
+  // ---- Operations ----
+  void ApplyLanguage();
+  void LoadMark();
+  // The record shown in the controls, and the controls as options.
+  void MarkToForm(const TMarkInfo& record);
+  TMarkOptions FormOptions() const;
+  void FormToMark(TMarkInfo& record) const;
+  bool ValidateOptions();
+  bool ValidateBeforeSave();
+  bool SaveMark();
+  // Asks for a build and paint of the preview; requests made before the
+  // next turn of the event loop are served by one build.
+  void RefreshPreview();
+  // Serves the pending requests now.
+  void ProcessPendingRefresh();
+  void BuildMarkImage();
+  void BuildPreview();
+  void PaintPreview();
+  void ShowPixelInfo(TPaintBox* box, int x, int y);
+  void PickColorAt(TPaintBox* box, Qt::MouseButton button, int x, int y);
+
+  // ---- State, for the tests ----
+  bool Ready() const { return ready_; }
+  bool Saved() const { return saved_; }
+  int Anchor() const { return position_; }
+  const TBitmap& MarkPicture() const { return markPicture_; }
+  const TBitmap& Composite() const { return markSet_.Composite; }
+  const TBitmap& WorkBitmap() const { return workBitmap_; }
+  const TBitmap& ViewBitmap() const { return viewBitmap_; }
+  const TMark& MarkSet() const { return markSet_; }
+  const TMarkFont& MarkFont() const { return font_; }
+  TColor TextBackColor() const { return textBackColor_; }
+  bool Dragging() const { return drag_.Active(); }
+  // How many previews were built.
+  int BuildCount() const { return builds_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreatePositionButtons();
+  void Connect();
+  void FormShow();
+  void ShowOptions(const TMarkOptions& options);
+  void ShowNumbers(const TMarkOptions& options);
+  void ApplyFontToMemo();
+  void InterpretNumbers();
+  QWidget* NumberControl(TNumberField field) const;
+  void SetNumber(TNumberField field, long long value);
+  void LayoutMarkView();
+  bool SampleInUse() const;
+  TBitmap LoadPicture(const std::string& fileName, bool quiet);
+
+  // Handlers.
+  void tbOKClick();
+  void tbSaveClick();
+  void tbHelpClick();
+  void tbVeilpaintClick();
+  void tbBrowseImageClick();
+  void lblSaveAsClick();
+  void SpeedButton1Click();
+  void SpeedButton3Click();
+  void sbClearClick();
+  void edtPreviewFileChange();
+  void rbImageClick();
+  void rbTextClick();
+  void sbFClick();
+  void sbBClick();
+  void edtTextChange();
+  void chkAutoClick();
+  void chkFlagClick();
+  void tbClarityChange();
+  void chkTilePicClick();
+  void PanelBoxClick();
+  void chkResizeSourceImageOfScaleClick();
+  void cbxDefaultSizeChange(int index);
+  void PositionButtonClick(int tag);
+  void SwatchClick(TColorSwatch* swatch, bool rebuildMark);
+  void ChooseCompanionPicture(TBitmap& picture, std::string& folder, bool mask);
+  void btnMaskFitOrigiClick();
+  void btnMaskFitBackgroundClick();
+  void btnMaskBlurClick();
+  void sbFitToCurrBackgroundClick();
+  void chkDragClick();
+  void pbPreviewMouseDown(Qt::MouseButton button, QPoint pos);
+  void pbPreviewMouseMove(Qt::MouseButtons buttons, QPoint pos);
+  void pbPreviewMouseUp(Qt::MouseButton button);
+
+  bool editExisting_;
+  std::string oldName_;
+  bool ready_ = false;
+  bool saved_ = false;
+  bool shown_ = false;
+  int position_ = 0;
+  TMark markSet_;
+  TBitmap workBitmap_;
+  TBitmap markPicture_;    // the mark picture ("imgTemp")
+  TBitmap loadedPicture_;  // the picture of a picture mark
+  TBitmap viewBitmap_;     // the mark picture as the mark view shows it
+  TBitmap sample_;         // the sample picture ("imgPreviewTemp")
+  std::string sampleName_;  // the file sample_ was loaded from
+  TMarkFont font_;
+  TColor textBackColor_ = clWhite;
+  TOffsetDrag drag_;
+  QButtonGroup* positionGroup_;
+  QTimer* refreshTimer_;
+  bool markImagePending_ = false;
+  bool previewPending_ = false;
+  int builds_ = 0;
+};

@@ -1,0 +1,134 @@
+#include "windows/mark_editor/mark_editor_widgets.h"
+
+#include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/messages.h"
+#include "windows/form_support.h"
+#include "windows/mark_editor/mark_text.h"
+
+namespace {
+
+QColor ToQColor(TColor c) {
+  const TColor rgb = ColorToRGB(c);
+  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
+
+}  // namespace
+
+std::optional<TColor> ChooseColorDialog(QWidget* owner, TColor initial) {
+  const QColor chosen = QColorDialog::getColor(ToQColor(initial), owner);
+  if (!chosen.isValid()) return std::nullopt;
+  return RGB(chosen.red(), chosen.green(), chosen.blue());
+}
+
+// ---------------------------------------------------------------------------
+
+TColorSwatch::TColorSwatch(QWidget* parent) : QLabel(parent) {
+  setAutoFillBackground(true);
+  setFrameShape(QFrame::Panel);
+  setAlignment(Qt::AlignCenter);
+  setMinimumSize(40, 21);
+  setCursor(Qt::PointingHandCursor);
+  UpdateLook();
+}
+
+void TColorSwatch::SetColor(TColor color) {
+  color_ = color;
+  UpdateLook();
+}
+
+void TColorSwatch::SetFontColor(TColor color) {
+  fontColor_ = color;
+  UpdateLook();
+}
+
+void TColorSwatch::UpdateLook() {
+  QPalette p = palette();
+  p.setColor(QPalette::Window, ToQColor(color_));
+  p.setColor(QPalette::WindowText, ToQColor(fontColor_));
+  setPalette(p);
+  setFrameShadow(QFrame::Raised);
+}
+
+void TColorSwatch::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) setFrameShadow(QFrame::Sunken);
+  event->accept();
+}
+
+void TColorSwatch::mouseReleaseEvent(QMouseEvent* event) {
+  setFrameShadow(QFrame::Raised);
+  event->accept();
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+// ---------------------------------------------------------------------------
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+  Guarded([this] {
+    QPainter painter(this);
+    if (OnPaint) OnPaint(painter);
+  });
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* event) {
+  Guarded([&] {
+    if (OnMouseDown) OnMouseDown(event->button(), event->buttons(), event->position().toPoint());
+  });
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+  Guarded([&] {
+    if (OnMouseMove) OnMouseMove(event->buttons(), event->position().toPoint());
+  });
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
+  Guarded([&] {
+    if (OnMouseUp) OnMouseUp(event->button(), event->position().toPoint());
+  });
+}
+
+// ---------------------------------------------------------------------------
+
+TMarkFontDialog::TMarkFontDialog(const TMarkFont& initial, QWidget* owner) : QDialog(owner) {
+  setObjectName("fdFont");
+  setWindowTitle(MessageText(msg::MarkFontCaption));
+  fontPicker = new QFontDialog(this);
+  fontPicker->setObjectName("fontPicker");
+  fontPicker->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+  fontPicker->setWindowFlags(Qt::Widget);
+  fontPicker->setCurrentFont(MarkQFont(initial));
+  pnlFontColor = NewNamed<TColorSwatch>(this, "pnlFontColor");
+  pnlFontColor->SetColor(initial.Color);
+  pnlFontColor->setMinimumSize(60, 24);
+  auto* colorLabel = NewNamed<QLabel>(this, "lblFontColor");
+  colorLabel->setText(MessageText(msg::MarkFontColor));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(MessageText(msg::ButtonOK));
+  auto* row = new QHBoxLayout;
+  row->addWidget(colorLabel);
+  row->addWidget(pnlFontColor);
+  row->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(fontPicker, 1);
+  layout->addLayout(row);
+  layout->addWidget(buttons);
+  connect(pnlFontColor, &TColorSwatch::clicked, this, [this] { Guarded([this] { ChooseColor(); }); });
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void TMarkFontDialog::ChooseColor() {
+  if (const std::optional<TColor> c = ChooseColorDialog(this, pnlFontColor->Color())) pnlFontColor->SetColor(*c);
+}
+
+TMarkFont TMarkFontDialog::ChosenFont() const { return MarkFontOf(fontPicker->currentFont(), pnlFontColor->Color()); }

@@ -1,0 +1,81 @@
+#pragma once
+// The small widgets of the mark editor: colour swatches that are pressed
+// like buttons, paint boxes that hand their painting and mouse to the
+// form, and the font dialog that also chooses the text colour.
+
+#include <QDialog>
+#include <QLabel>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+#include "core/types.h"
+#include "windows/mark_editor/mark_editor_model.h"
+
+class QFontDialog;
+
+// A panel showing a colour (and optionally a caption in a colour of its
+// own). Pressing it shows it sunken until the button is released; a
+// release over it is a click.
+class TColorSwatch : public QLabel {
+  Q_OBJECT
+
+ public:
+  explicit TColorSwatch(QWidget* parent = nullptr);
+
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+  TColor FontColor() const { return fontColor_; }
+  void SetFontColor(TColor color);
+
+ signals:
+  void clicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  void UpdateLook();
+  TColor color_ = clWhite;
+  TColor fontColor_ = clBlack;
+};
+
+// A paint box: painting and the mouse go to the handlers the form sets.
+class TPaintBox : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TPaintBox(QWidget* parent = nullptr);
+
+  std::function<void(QPainter&)> OnPaint;
+  std::function<void(Qt::MouseButton, Qt::MouseButtons, QPoint)> OnMouseDown;
+  std::function<void(Qt::MouseButtons, QPoint)> OnMouseMove;
+  std::function<void(Qt::MouseButton, QPoint)> OnMouseUp;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The font dialog of a text mark: family, size and style, and the text
+// colour below them.
+class TMarkFontDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TMarkFontDialog(const TMarkFont& initial, QWidget* owner = nullptr);
+  TMarkFont ChosenFont() const;
+
+  QFontDialog* fontPicker;
+  TColorSwatch* pnlFontColor;
+
+ private:
+  void ChooseColor();
+};
+
+// The colour dialog starting at a colour; nothing when cancelled.
+std::optional<TColor> ChooseColorDialog(QWidget* owner, TColor initial);
