@@ -35,12 +35,12 @@
 #include "windows/form_support.h"
 #include "windows/position.h"
 #include "windows/setup.h"
+#include "windows/shared_commands.h"
 #include "windows/shell_tree.h"
 #include "windows/viewer/view_image.h"
 
 const char* const HomePageAddress = "https://stampwise.example.org/";
 const char* const ProgramVersion = "V3.09";
-const char* const MaskEditorName = "Veilpaint";
 const char* const ReadyText = "Ready";
 
 namespace {
@@ -658,6 +658,20 @@ void TfrmMain::SyncLayers(bool fromChecks) {
   }
 }
 
+void TfrmMain::mnuNewmarkClick() {
+  if (Services().ExecuteMarkEditor(false, std::string())) RefreshMarkList();
+}
+
+void TfrmMain::mnuEditmarkClick() {
+  const std::string name = CurrentMarkName();
+  if (name.empty()) return;
+  if (!Services().ExecuteMarkEditor(true, name)) return;
+  // The edited mark may be a layer of the preview, or have a new name.
+  UpdatePreview();
+  LayoutPreview();
+  RefreshMarkList();
+}
+
 void TfrmMain::miDelMarkClick() {
   const std::string name = CurrentMarkName();
   if (name.empty()) return;
@@ -817,14 +831,7 @@ void TfrmMain::mnuHelpClick() { HtmlHelp(HelpFileName()); }
 
 void TfrmMain::tbTutorialClick() { HtmlHelp(HelpFileName() + "::/实例教程.htm"); }
 
-void TfrmMain::mnuVeilpaintClick() {
-  const std::string program = ProgramDir() + MaskEditorName;
-  if (FileExists(program) && ::access(program.c_str(), X_OK) == 0 &&
-      Services().StartProgram(program, ProgramDir())) {
-    return;
-  }
-  ShowMsg(GetMessageText(msg::MaskEditorMissing) + "\n" + program, 1, SystemMessageCaption);
-}
+void TfrmMain::mnuVeilpaintClick() { StartMaskEditor(Services().StartProgram); }
 
 void TfrmMain::mnuMainPageClick() {
   if (TGuiHandler* handler = GuiHandler()) handler->OpenWithDesktop(HomePageAddress);

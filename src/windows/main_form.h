@@ -58,8 +58,6 @@ struct TViewList;
 extern const char* const HomePageAddress;
 // The version shown after the product name in the title.
 extern const char* const ProgramVersion;
-// The mask editor started from the program folder.
-extern const char* const MaskEditorName;
 // The batch's status panel while no batch runs.
 extern const char* const ReadyText;
 
@@ -85,6 +83,9 @@ struct TMainServices {
   std::function<void(QWidget* owner, const TBitmap& bitmap, int mode, const std::string& fileName,
                      const TViewList& list, const std::vector<std::string>& markFiles)>
       ViewImage;
+  // The mark editor for a new mark (false, "") or the mark of a name;
+  // true when the mark was saved.
+  std::function<bool(bool editExisting, const std::string& name)> ExecuteMarkEditor;
 };
 
 class TfrmMain : public QMainWindow {
@@ -98,16 +99,8 @@ class TfrmMain : public QMainWindow {
   ~TfrmMain() override;
 
   // ---- Menus ----
-  // Commands whose window is not part of the program yet are there with
-  // their names and texts but off. Each is one action: switch it on and
-  // connect its triggered signal, and every control that stands for it
-  // follows.
-  //   mnuNewmark   the mark editor for a new mark (tbNewmark, miAddMark)
-  //   mnuEditmark  the mark editor for the current mark (tbEditmark,
-  //                miEditMark, a double click or Enter in chkMark)
-  //   mnuBrowse    the viewer for the file of the focused list (tbBrowse,
-  //                a double click or Enter in lvwFile or lvwConvFile)
-  //   actViewPreview  the viewer for the preview (a double click on it)
+  // Each command is one action; every control that stands for it follows
+  // it (on, off, triggering).
   QMenu* mnuFile;
   QAction* mnuVeilpaint;
   QAction* mnuInportMark;
@@ -255,6 +248,8 @@ class TfrmMain : public QMainWindow {
   void sbGoClick();
   void sbUPClick();
   void mnuRefreshClick();
+  void mnuNewmarkClick();
+  void mnuEditmarkClick();
   void miDelMarkClick();
   void miInportMarkClick();
   void miExportMarkClick();

@@ -139,15 +139,6 @@ QAction* NewAction(TfrmMain* form, const char* name, F&& handler) {
   return action;
 }
 
-// A command whose window is not part of the program yet: off, and
-// connected by that window.
-QAction* NewPendingAction(TfrmMain* form, const char* name) {
-  auto* action = new QAction(form);
-  action->setObjectName(name);
-  action->setEnabled(false);
-  return action;
-}
-
 }  // namespace
 
 void FollowAction(QAction* follower, QAction* leader) {
@@ -188,8 +179,8 @@ void TfrmMain::CreateMenus() {
   mnuMakemark->addSeparator();
   mnuS0 = mnuMakemark->addMenu(QString());
   mnuS0->setObjectName("mnuS0");
-  mnuNewmark = NewPendingAction(this, "mnuNewmark");
-  mnuEditmark = NewPendingAction(this, "mnuEditmark");
+  mnuNewmark = NewAction(this, "mnuNewmark", [this] { mnuNewmarkClick(); });
+  mnuEditmark = NewAction(this, "mnuEditmark", [this] { mnuEditmarkClick(); });
   mnuDelmark = NewAction(this, "mnuDelmark", [this] { miDelMarkClick(); });
   mnuS0->addAction(mnuNewmark);
   mnuS0->addAction(mnuEditmark);

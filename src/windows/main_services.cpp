@@ -2,14 +2,15 @@
 // of outside programs. Tests replace them through TfrmMain::Services().
 
 #include <QFileDialog>
-#include <QProcess>
 
 #include "app/routines.h"
 #include "windows/form_support.h"
 #include "windows/main_form.h"
+#include "windows/mark_editor/mark_editor.h"
 #include "windows/query_over.h"
 #include "windows/select_dir.h"
 #include "windows/setup.h"
+#include "windows/shared_commands.h"
 #include "windows/show_info.h"
 #include "windows/viewer/view_image.h"
 
@@ -44,30 +45,13 @@ TMainServices TfrmMain::DefaultServices() {
     for (const QString& f : dialog.selectedFiles()) files.push_back(f.toStdString());
     return files;
   };
-  s.ChoosePreviewSaveName = [](QWidget* owner) -> std::optional<std::string> {
-    QFileDialog dialog(owner);
-    dialog.setObjectName("spdSave");
-    // Qt's own dialog: it tells which file type is chosen while it is open.
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    // An existing file is asked about by the window itself.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    QStringList filters;
-    for (const auto& [title, patterns] : ParseDialogFilter(PreviewSaveFilter)) filters << Q(title);
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.front());
-    dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(1)));
-    dialog.selectFile("sample");
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
-      Guarded([&] { dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(static_cast<int>(filters.indexOf(filter)) + 1))); });
-    });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
-  };
+  s.ChoosePreviewSaveName = [](QWidget* owner) { return ChoosePictureSaveName(owner, "sample"); };
   s.ExecuteSetup = [](int page) { return TfrmSetup::Execute(page); };
   s.StartProgram = [](const std::string& program, const std::string& folder) {
-    return QProcess::startDetached(Q(program), {}, Q(folder));
+    return StartProgramDetached(program, folder);
+  };
+  s.ExecuteMarkEditor = [](bool editExisting, const std::string& name) {
+    return TfrmMakeMark::Execute(editExisting, name);
   };
   return s;
 }

@@ -17,6 +17,8 @@
 #include "windows/main_models.h"
 #include "windows/show_info.h"
 
+const char* const MaskEditorName = "Veilpaint";
+
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }

@@ -110,6 +110,11 @@ class MainFormTest : public WindowsTest {
       }
       viewings_.push_back(v);
     };
+    s.ExecuteMarkEditor = [this](bool editExisting, const std::string& name) {
+      editorCalls_.push_back((editExisting ? "edit " : "new ") + name);
+      if (onEditor_) onEditor_(editExisting, name);
+      return editorSaves_;
+    };
     ProgramInfo().CfgDefPath = Dir() + "in";
     ProgramInfo().AutoLocateOldPath = true;
   }
@@ -187,6 +192,10 @@ class MainFormTest : public WindowsTest {
     bool OwnerVisible;
   };
   std::vector<TViewing> viewings_;
+  // The mark editor's calls, what it does meanwhile and its answer.
+  std::vector<std::string> editorCalls_;
+  std::function<void(bool, const std::string&)> onEditor_;
+  bool editorSaves_ = false;
 };
 
 // ---- The form and its texts --------------------------------------------------------
@@ -223,19 +232,16 @@ TEST_F(MainFormTest, EveryControlOfTheLanguageTableIsOnTheForm) {
                 335, 336, 340, 341, 342, 343, 345, 355}) {
     EXPECT_FALSE(Trim(GetMessageText(n)).empty()) << n;
   }
-  // Commands whose windows do not exist yet are off, not faked: the mark
-  // editor.
-  for (QAction* off : {form.mnuNewmark, form.mnuEditmark, form.miAddMark, form.miEditMark}) {
-    EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
-  }
-  for (QToolButton* off : {form.tbNewmark, form.tbEditmark}) {
-    EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
-  }
-  // What works without them is on, the viewer too.
+  // Every command is there and on: the viewer, the mark editor and the
+  // stored skins too.
   EXPECT_TRUE(form.tbBrowse->isEnabled());
-  for (QAction* on : {form.mnuDelmark, form.miDelMark, form.mnuInportMark, form.mnuExportMark, form.mnuSetup,
-                      form.mnuSkinDefault, form.mnuSkin1, form.mnuSkin2, form.mnuSkin3, form.mnuSkin4, form.mnuHelp,
-                      form.mnuMainPage, form.mnuVeilpaint, form.mnuBrowse, form.actViewPreview}) {
+  for (QToolButton* on : {form.tbNewmark, form.tbEditmark}) {
+    EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
+  }
+  for (QAction* on : {form.mnuNewmark, form.mnuEditmark, form.miAddMark, form.miEditMark, form.mnuDelmark,
+                      form.miDelMark, form.mnuInportMark, form.mnuExportMark, form.mnuSetup, form.mnuSkinDefault,
+                      form.mnuSkin1, form.mnuSkin2, form.mnuSkin3, form.mnuSkin4, form.mnuHelp, form.mnuMainPage,
+                      form.mnuVeilpaint, form.mnuBrowse, form.actViewPreview}) {
     EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
   }
   EXPECT_FALSE(form.mnuStopTran->isEnabled());
@@ -265,6 +271,8 @@ TEST_F(MainFormTest, PendingCommandsAreOneActionEachThatTheirControlsFollow) {
     const std::string name = c.Action->objectName().toStdString();
     int fired = 0;
     QObject::connect(c.Action, &QAction::triggered, &form, [&fired] { ++fired; });
+    // Switched on or not yet, each command is tried off first.
+    c.Action->setEnabled(false);
     const auto gestures = [&] {
       if (c.Button != nullptr) QTest::mouseClick(c.Button, Qt::LeftButton);
       if (c.Popup != nullptr) c.Popup->trigger();
@@ -556,6 +564,98 @@ TEST_F(MainFormTest, DeletingAMarkAsksAndDropsItsLayer) {
   form.mnuRefreshMark->trigger();
   EXPECT_EQ(form.chkMark->count(), 0);
   EXPECT_EQ(form.Layers().Count(), 0);
+}
+
+TEST_F(MainFormTest, MarkEditorCommandsOpenItAndTheListFollowsWhatItSaved) {
+  WriteMark("A", 2, 2, clRed);
+  const std::string a = WriteBmp("in/a.bmp", 1);
+  TfrmMain& form = ShownForm();
+  form.WMDropFiles({a});
+  form.SetMarkChecked("A", true);
+  ClickConvItem(form, 0);
+  ASSERT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(0, 0), clRed));
+
+  // Cancelled: asked, nothing changes.
+  QTest::mouseClick(form.tbNewmark, Qt::LeftButton);
+  EXPECT_EQ(editorCalls_, (Names{"new "}));
+  EXPECT_EQ(form.chkMark->count(), 1);
+
+  // Saved: the new mark is listed, the checks are kept.
+  editorSaves_ = true;
+  onEditor_ = [this](bool, const std::string&) { WriteMark("B", 1, 1, clBlue); };
+  form.miAddMark->trigger();
+  ASSERT_EQ(form.chkMark->count(), 2);
+  EXPECT_EQ(form.chkMark->item(0)->checkState(), Qt::Checked);
+
+  // Every way of editing asks for the current mark.
+  editorCalls_.clear();
+  onEditor_ = nullptr;
+  editorSaves_ = false;
+  form.chkMark->setCurrentRow(0);
+  QTest::mouseClick(form.tbEditmark, Qt::LeftButton);
+  form.miEditMark->trigger();
+  // A double click is a click and a second press on the same item.
+  const QPoint item = form.chkMark->visualItemRect(form.chkMark->item(0)).center();
+  QTest::mouseClick(form.chkMark->viewport(), Qt::LeftButton, {}, item);
+  QTest::mouseDClick(form.chkMark->viewport(), Qt::LeftButton, {}, item);
+  form.chkMark->setFocus();
+  QTest::keyClick(form.chkMark, Qt::Key_Return);
+  EXPECT_EQ(editorCalls_, (Names{"edit A", "edit A", "edit A", "edit A"}));
+
+  // An edit that saves redraws the preview with the changed mark.
+  editorSaves_ = true;
+  onEditor_ = [this](bool, const std::string&) { WriteMark("A", 2, 2, clLime); };
+  form.mnuEditmark->trigger();
+  EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(0, 0), clLime));
+
+  // A rename takes the old name's layer away.
+  onEditor_ = [this](bool, const std::string&) {
+    WriteMark("A2", 2, 2, clLime);
+    fs::remove(Dir() + "spm/A.spm");
+  };
+  form.chkMark->setCurrentRow(0);
+  form.mnuEditmark->trigger();
+  EXPECT_EQ(form.chkMark->item(0)->text(), "A2");
+  EXPECT_EQ(form.Layers().Count(), 0);
+
+  // Without marks there is nothing to edit.
+  fs::remove(Dir() + "spm/A2.spm");
+  fs::remove(Dir() + "spm/B.spm");
+  form.mnuRefreshMark->trigger();
+  editorCalls_.clear();
+  form.mnuEditmark->trigger();
+  EXPECT_TRUE(editorCalls_.empty());
+}
+
+TEST_F(MainFormTest, AMarkNamedWithDotsInARowIsListedLayeredConvertedAndDeleted) {
+  const std::string file = WriteMark("v1..2", 3, 2, clRed);
+  const std::string a = WriteBmp("in/a.bmp", 1);
+  TfrmMain& form = ShownForm();
+  ASSERT_EQ(form.chkMark->count(), 1);
+  EXPECT_EQ(form.chkMark->item(0)->text(), "v1..2");
+  form.SetMarkChecked("v1..2", true);
+  EXPECT_EQ(form.Layers().Names(), (Names{"v1..2"}));
+  form.WMDropFiles({a});
+  ClickConvItem(form, 0);
+  EXPECT_TRUE(form.HasMarks());
+  EXPECT_TRUE(Near(form.PreviewBitmap().Canvas().Pixel(2, 1), clRed));
+
+  chosenFolder_ = Dir() + "out/";
+  QTest::mouseClick(form.tbCreateToNewFolder, Qt::LeftButton);
+  TBitmap out;
+  out.LoadFromFile(Dir() + "out/a.bmp");
+  EXPECT_TRUE(Near(out.Canvas().Pixel(2, 1), clRed));
+  EXPECT_FALSE(Near(out.Canvas().Pixel(3, 2), clRed));
+
+  chosenFolder_ = Dir() + "export/";
+  fs::create_directories(chosenFolder_);
+  form.chkMark->setCurrentRow(0);
+  form.miExportMark->trigger();
+  EXPECT_TRUE(FileExists(chosenFolder_ + "v1..2.spm"));
+  handler_.Answer = idYes;
+  form.miDelMarkClick();
+  EXPECT_FALSE(FileExists(file));
+  EXPECT_EQ(form.chkMark->count(), 0);
 }
 
 TEST_F(MainFormTest, ClearUpAndDownKeepChecksAndPreviewInStep) {
