@@ -1,0 +1,710 @@
+// The mark editor on the offscreen platform, in a program folder of its
+// own: making a text mark and a picture mark, editing, renaming, the
+// questions and failures of saving, the marked sample and what a batch
+// makes of the mark, dragging and colour picking, the rules between the
+// options, and the text picture. Dialogs are answered by the replaced
+// services and the recording window side.
+
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "app/messages.h"
+#include "core/files.h"
+#include "core/numbers.h"
+#include "formats/registry.h"
+#include "windows/gl_panel.h"
+#include "windows/mark_editor/mark_editor.h"
+#include "windows/mark_editor/mark_editor_fixture.h"
+#include "windows/mark_editor/mark_editor_widgets.h"
+#include "windows/mark_editor/mark_text.h"
+#include "windows/windows_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TBitmap Solid(int w, int h, TColor c) {
+  TBitmap b(w, h, pf24bit);
+  b.Canvas().Brush.Color = c;
+  b.Canvas().FillRect(TRect{0, 0, w, h});
+  return b;
+}
+
+TBitmap Pattern(int w, int h) {
+  TBitmap b(w, h, pf24bit);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) b.Canvas().SetPixel(x, y, RGB(x * 7 % 256, y * 5 % 256, (x + y) % 256));
+  }
+  return b;
+}
+
+bool SamePixels(const TBitmap& a, const TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int x = 0; x < a.Width(); ++x) {
+      if (a.Canvas().Pixel(x, y) != b.Canvas().Pixel(x, y)) return false;
+    }
+  }
+  return true;
+}
+
+// A mouse event on a widget with the buttons held, as the platform sends it.
+void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
+  QMouseEvent event(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons, Qt::NoModifier);
+  QApplication::sendEvent(w, &event);
+}
+
+class MarkEditorFormTest : public WindowsTest {
+ protected:
+  void SetUp() override {
+    WindowsTest::SetUp();
+    RegisterImageFormats();
+    TMakeMarkServices& s = TfrmMakeMark::Services();
+    s.ChoosePicture = [this](QWidget*, const std::string& title, const std::string& folder)
+        -> std::optional<std::string> {
+      pictureAsks_.push_back(title + "|" + folder);
+      if (pictures_.empty()) return std::nullopt;
+      const std::string file = pictures_.front();
+      pictures_.erase(pictures_.begin());
+      return file;
+    };
+    s.ChooseSaveName = [this](QWidget*, const std::string& name) {
+      saveOffered_ = name;
+      return saveName_;
+    };
+    s.ChooseColor = [this](QWidget*, TColor initial) {
+      colorOffered_ = initial;
+      return color_;
+    };
+    s.ChooseFont = [this](QWidget*, const TMarkFont& initial) {
+      fontOffered_ = initial;
+      return font_;
+    };
+    s.StartProgram = [this](const std::string& program, const std::string&) {
+      started_.push_back(program);
+      return true;
+    };
+    s.ViewPicture = nullptr;
+    fs::create_directories(Dir() + "spm");
+  }
+  void TearDown() override {
+    form_.reset();
+    TfrmMakeMark::Services() = TfrmMakeMark::DefaultServices();
+    WindowsTest::TearDown();
+  }
+
+  TfrmMakeMark& Open(bool edit, const std::string& name) {
+    form_ = std::make_unique<TfrmMakeMark>(edit, name);
+    form_->resize(980, 680);
+    form_->show();
+    EXPECT_TRUE(WaitFor([&] { return form_->Ready(); }));
+    form_->ProcessPendingRefresh();
+    return *form_;
+  }
+  std::string WriteBmp(const std::string& name, TBitmap b) {
+    const std::string path = Dir() + name;
+    b.SaveToFile(path);
+    return path;
+  }
+  // A picture mark of the editor's making, chosen through its picture
+  // button.
+  void ChoosePicture(TfrmMakeMark& form, const TBitmap& picture) {
+    pictures_ = {WriteBmp("mark.bmp", picture)};
+    QTest::mouseClick(form.SpeedButton1, Qt::LeftButton);
+    form.ProcessPendingRefresh();
+  }
+  std::string MarkFile(const std::string& name) { return Dir() + "spm/" + name + ".spm"; }
+  bool HasBox(int number, int kind) const {
+    for (const auto& box : handler_.Boxes) {
+      if (box.Text.rfind(GetMessageText(number), 0) == 0 && box.Kind == kind) return true;
+    }
+    return false;
+  }
+  static std::unique_ptr<TMark> Load(const std::string& file) {
+    auto m = std::make_unique<TMark>();
+    m->AddMark(file);
+    m->LoadMarks();
+    return m;
+  }
+
+  std::unique_ptr<TfrmMakeMark> form_;
+  std::vector<std::string> pictures_;
+  std::vector<std::string> pictureAsks_;
+  std::string saveOffered_;
+  std::optional<std::string> saveName_;
+  TColor colorOffered_ = 0;
+  std::optional<TColor> color_;
+  TMarkFont fontOffered_;
+  std::optional<TMarkFont> font_;
+  std::vector<std::string> started_;
+};
+
+}  // namespace
+
+// ---- Making, editing and saving -----------------------------------------------------------
+
+TEST_F(MarkEditorFormTest, ATextMarkMadeThroughTheWindowLoadsBackWithItsFieldsAndPixels) {
+  TBitmap shown;
+  bool opened = false;
+  WhenModal<TfrmMakeMark>([&](TfrmMakeMark* f) {
+    opened = true;
+    EXPECT_EQ(f->windowTitle().toStdString(), GetMessageText(msg::MarkEditorCaption));
+    f->edtName->clear();
+    QTest::keyClicks(f->edtName, " Hello ");
+    QTest::mouseClick(f->rbText, Qt::LeftButton);
+    EXPECT_TRUE(f->pnlText->isVisible());
+    EXPECT_FALSE(f->pnlImage->isVisible());
+    f->edtText->setFocus();
+    QTest::keyClicks(f->edtText, "a");
+    QTest::keyClick(f->edtText, Qt::Key_Return);
+    QTest::keyClick(f->edtText, Qt::Key_Return);
+    QTest::keyClicks(f->edtText, "b");
+    f->ProcessPendingRefresh();
+    shown = f->MarkPicture();
+    ClickChild(f, "tbOK");
+  });
+  EXPECT_TRUE(TfrmMakeMark::Execute(false, ""));
+  ASSERT_TRUE(opened);
+  EXPECT_TRUE(handler_.Boxes.empty());
+
+  // The name was trimmed once, for the file and the record alike.
+  ASSERT_TRUE(FileExists(MarkFile("Hello")));
+  const auto m = Load(MarkFile("Hello"));
+  const TMarkInfo& r = m->Records[0];
+  EXPECT_EQ(r.Name(), "Hello");
+  EXPECT_TRUE(r.TextMark());
+  EXPECT_EQ(JoinMarkText(r), "a\r\n\r\nb");
+  EXPECT_EQ(r.FontName(), "Arial");
+  EXPECT_EQ(r.FontSize(), 9);
+  EXPECT_EQ(r.TextBackColor(), clWhite);
+  EXPECT_EQ(r.PictureType(), ".bmp");
+  EXPECT_TRUE(SamePixels(m->MarkPictures[0], shown));
+  // Three lines, the empty one as high as the others.
+  QFont font("Arial");
+  font.setPixelSize(12);
+  EXPECT_EQ(shown.Height(), 3 * QFontMetrics(font).height());
+}
+
+TEST_F(MarkEditorFormTest, EditingShowsEveryFieldUnderTheFileNameAndSavesItBack) {
+  TMark original;
+  original.AddMark("");
+  original.Records[0] = FullTextRecord();
+  original.Records[0].SetName("internal");  // the file's name wins
+  original.Records[0].SetPictureType(".bmp");
+  original.MarkPictures[0] = Solid(4, 3, clRed);
+  original.Backgrounds[0] = Pattern(5, 4);
+  original.Frames[0] = Solid(3, 3, clBlue);
+  original.Masks[0] = Pattern(6, 2);
+  ASSERT_TRUE(original.SaveMarkFile(0, MarkFile("orig")));
+  const TMarkInfo stored = Load(MarkFile("orig"))->Records[0];
+
+  TfrmMakeMark& form = Open(true, "orig");
+  EXPECT_TRUE(handler_.Boxes.empty());
+  EXPECT_EQ(form.edtName->text(), "orig");
+  EXPECT_TRUE(form.rbText->isChecked());
+  EXPECT_EQ(form.edtText->toPlainText(), "line one\n\nline three");
+  EXPECT_EQ(form.edtXEX->value(), -1234);
+  EXPECT_EQ(form.edtYEX->value(), 65537);
+  EXPECT_EQ(form.Anchor(), 7);
+  EXPECT_TRUE(form.PositionButtons[7]->isChecked());
+  EXPECT_EQ(form.tbClarity->value(), 42);
+  EXPECT_EQ(form.lblClartiyPer->text(), "42%");
+  EXPECT_TRUE(form.chkMix->isChecked());
+  EXPECT_TRUE(form.chkFlag->isChecked());
+  EXPECT_FALSE(form.chkAuto->isChecked());
+  EXPECT_EQ(form.edtMaskWidth->value(), 30);
+  EXPECT_EQ(form.cbxResizeSourceImageOfScale->currentText(), "12.5");
+  EXPECT_FALSE(form.cbxResizeSourceImageOfScale->isHidden());
+  EXPECT_TRUE(form.cbxDefaultSize->isHidden());
+  EXPECT_EQ(form.cbxSourceImageFrameStyle->currentIndex(), 5);
+  EXPECT_EQ(form.lblVer->text().toStdString(), GetMessageText(msg::MarkVersionLabel) + ":V3.09");
+  EXPECT_EQ(form.MarkFont().Name, "DejaVu Serif");
+
+  ClickChild(&form, "tbOK");
+  EXPECT_TRUE(form.Saved());
+  const auto saved = Load(MarkFile("orig"));
+  TMarkInfo expected = stored;
+  expected.SetName("orig");
+  ExpectSameFields(saved->Records[0], expected);
+  // The companion pictures stay with the mark.
+  EXPECT_TRUE(SamePixels(saved->Backgrounds[0], original.Backgrounds[0]));
+  EXPECT_TRUE(SamePixels(saved->Frames[0], original.Frames[0]));
+  EXPECT_TRUE(SamePixels(saved->Masks[0], original.Masks[0]));
+  EXPECT_TRUE(handler_.Boxes.empty());
+}
+
+TEST_F(MarkEditorFormTest, RenamesQuestionsAndFailuresOfSaving) {
+  {
+    TfrmMakeMark& form = Open(false, "");
+    const std::string folder = ProgramInfo().DefaultMarkPath;
+    ChoosePicture(form, Solid(6, 4, clRed));
+    EXPECT_EQ(pictureAsks_.back(), GetMessageText(msg::ChoosePicture) + "|" + folder);
+    EXPECT_EQ(ProgramInfo().DefaultMarkPath, Dir());
+    form.edtName->setText("orig");
+    ClickChild(&form, "tbOK");
+    ASSERT_TRUE(form.Saved());
+  }
+  // Under its own name with blanks around it nothing is asked.
+  {
+    TfrmMakeMark& form = Open(true, "orig");
+    form.edtName->setText("  orig ");
+    ClickChild(&form, "tbOK");
+    EXPECT_TRUE(form.Saved());
+    EXPECT_TRUE(handler_.Boxes.empty());
+  }
+  // A new name writes the new file and removes the old one.
+  {
+    TfrmMakeMark& form = Open(true, "orig");
+    EXPECT_TRUE(SamePixels(form.MarkPicture(), Solid(6, 4, clRed)));
+    form.edtName->setText("v1..2");
+    ClickChild(&form, "tbOK");
+    EXPECT_TRUE(form.Saved());
+    EXPECT_TRUE(FileExists(MarkFile("v1..2")));
+    EXPECT_FALSE(FileExists(MarkFile("orig")));
+  }
+  // A new mark over an existing one asks; No writes nothing and keeps
+  // the window open.
+  testsupport::WriteBytes(MarkFile("taken"), {1, 2, 3});
+  {
+    TfrmMakeMark& form = Open(false, "");
+    ChoosePicture(form, Solid(2, 2, clBlue));
+    form.edtName->setText("taken");
+    handler_.Answer = idNo;
+    ClickChild(&form, "tbOK");
+    EXPECT_TRUE(HasBox(msg::AskReplaceExisting, 5));
+    EXPECT_FALSE(form.Saved());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(testsupport::ReadBytes(MarkFile("taken")), (std::vector<std::uint8_t>{1, 2, 3}));
+
+    // A write that fails says so, keeps the window, and the preview still
+    // follows the options.
+    fs::create_directories(MarkFile("blocked"));
+    form.edtName->setText("blocked");
+    handler_.Boxes.clear();
+    ClickChild(&form, "tbOK");
+    EXPECT_TRUE(HasBox(msg::MarkFileNotWritten, 1));
+    EXPECT_FALSE(form.Saved());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Ready());
+    const int builds = form.BuildCount();
+    form.edtXEX->setValue(5);
+    form.ProcessPendingRefresh();
+    EXPECT_EQ(form.BuildCount(), builds + 1);
+  }
+}
+
+TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
+  struct Case {
+    const char* What;
+    std::function<void(TfrmMakeMark&)> Change;
+    int Message;
+  };
+  const Case cases[] = {
+      {"no picture yet", [](TfrmMakeMark&) {}, msg::MarkPictureMissing},
+      {"an empty name", [this](TfrmMakeMark& f) { ChoosePicture(f, Solid(2, 2, clRed)); f.edtName->setText(" "); },
+       msg::MarkNameMissing},
+      {"a path for a name", [this](TfrmMakeMark& f) { ChoosePicture(f, Solid(2, 2, clRed)); f.edtName->setText("../x"); },
+       msg::MarkNameNotPlain},
+      {"a name too long", [this](TfrmMakeMark& f) {
+         ChoosePicture(f, Solid(2, 2, clRed));
+         f.edtName->setText(QString(31, 'n'));
+       }, msg::MarkNameTooLong},
+      {"a text too long", [](TfrmMakeMark& f) {
+         f.rbText->setChecked(true);
+         f.edtText->setPlainText(QString(2550, 'a') + "\n" + QString(2549, 'b'));
+       }, msg::MarkTextTooLong},
+      {"an empty text mark", [](TfrmMakeMark& f) { f.rbText->setChecked(true); }, msg::MarkPictureMissing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    handler_.Boxes.clear();
+    TfrmMakeMark& form = Open(false, "");
+    c.Change(form);
+    form.ProcessPendingRefresh();
+    ClickChild(&form, "tbOK");
+    EXPECT_FALSE(form.Saved());
+    ASSERT_EQ(handler_.Boxes.size(), 1u);
+    EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(c.Message));
+    EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+  }
+  // 5100 bytes of text, its line break counted as two, are saved.
+  TfrmMakeMark& form = Open(false, "");
+  form.rbText->setChecked(true);
+  form.edtText->setPlainText(QString(2550, 'a') + "\n" + QString(2548, 'b'));
+  form.edtName->setText("full");
+  form.ProcessPendingRefresh();
+  handler_.Boxes.clear();
+  ClickChild(&form, "tbOK");
+  EXPECT_TRUE(form.Saved());
+  EXPECT_EQ(JoinMarkText(Load(MarkFile("full"))->Records[0]).size(), 5100u);
+}
+
+TEST_F(MarkEditorFormTest, AMarkFileThatCannotBeReadStartsANewMarkUnderItsName) {
+  testsupport::WriteBytes(MarkFile("bad"), {1, 2, 3, 4, 5, 6, 7, 8});
+  for (const char* name : {"bad", "gone"}) {
+    SCOPED_TRACE(name);
+    handler_.Boxes.clear();
+    TfrmMakeMark& form = Open(true, name);
+    ASSERT_EQ(handler_.Boxes.size(), 1u);
+    EXPECT_EQ(handler_.Boxes[0].Text, FormatText(GetMessageText(msg::MarkNotRead), {"\n", "\n", "\n"}));
+    EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+    EXPECT_EQ(std::count(handler_.Boxes[0].Text.begin(), handler_.Boxes[0].Text.end(), '\n'), 3);
+    EXPECT_EQ(form.edtName->text().toStdString(), name);
+    EXPECT_TRUE(form.MarkPicture().Empty());
+    EXPECT_EQ(form.edtMosaicX->value(), 10);  // the creation state
+    EXPECT_EQ(form.MarkSet().Count(), 1);
+  }
+}
+
+// ---- The marked sample ------------------------------------------------------------
+
+TEST_F(MarkEditorFormTest, ThePreviewIsWhatABatchMakesOfTheSample) {
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(20, 10, clRed));
+  // No sample: the checkerboard at the panel's size, the mark at the top left.
+  const TBitmap& composite = form.Composite();
+  EXPECT_EQ(composite.Width(), form.pnlPreview->width());
+  EXPECT_EQ(composite.Height(), form.pnlPreview->height());
+  EXPECT_EQ(composite.Canvas().Pixel(19, 9), RGB(254, 0, 0));
+  EXPECT_EQ(composite.Canvas().Pixel(24, 3), RGB(206, 206, 206));
+  EXPECT_EQ(composite.Canvas().Pixel(20, 3), clWhite);
+  // Shown at its own size, centred.
+  EXPECT_EQ(form.WorkBitmap().Width(), composite.Width() - 2);
+
+  // With a sample and options, the composite is the batch's output.
+  const std::string sample = WriteBmp("sample.bmp", Pattern(300, 200));
+  form.edtPreviewFile->setText(QString::fromStdString(sample));
+  form.PositionButtons[4]->click();
+  form.tbClarity->setValue(30);
+  form.edtRotate->setValue(30);
+  form.chkSourceImageFrame->setChecked(true);
+  form.edtName->setText("batch");
+  form.ProcessPendingRefresh();
+  const TBitmap preview = form.Composite();
+  EXPECT_EQ(preview.Width(), 300);
+  ClickChild(&form, "tbOK");
+  ASSERT_TRUE(form.Saved());
+  const auto batch = Load(MarkFile("batch"));
+  ASSERT_TRUE(batch->ProcessFile(sample, Dir() + "out.bmp"));
+  TBitmap out;
+  out.LoadFromFile(Dir() + "out.bmp");
+  EXPECT_TRUE(SamePixels(out, preview));
+  // The sample is remembered for next time.
+  form_.reset();
+  EXPECT_EQ(ProgramInfo().MarkMakeImageFile, sample);
+}
+
+TEST_F(MarkEditorFormTest, DraggingMovesTheOffsetsPixelForPixelAtAnyScale) {
+  for (const TPoint size : {TPoint{4000, 300}, TPoint{120, 60}}) {
+    SCOPED_TRACE(size.X);
+    TfrmMakeMark& form = Open(false, "");
+    ChoosePicture(form, Solid(8, 8, clRed));
+    form.edtPreviewFile->setText(QString::fromStdString(WriteBmp("s.bmp", Pattern(size.X, size.Y))));
+    form.edtXEX->setValue(7);
+    form.ProcessPendingRefresh();
+    const bool scaled = form.WorkBitmap().Width() < size.X;
+    EXPECT_EQ(scaled, size.X == 4000);
+    QTest::mouseClick(form.chkDrag, Qt::LeftButton);
+    EXPECT_EQ(form.pbPreview->cursor().shape(), Qt::PointingHandCursor);
+    TPaintBox* box = form.pbPreview;
+    SendMouse(box, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_TRUE(form.Dragging());
+    SendMouse(box, QEvent::MouseMove, {25, 12}, Qt::NoButton, Qt::LeftButton);
+    SendMouse(box, QEvent::MouseMove, {40, 5}, Qt::NoButton, Qt::LeftButton);
+    SendMouse(box, QEvent::MouseButtonRelease, {40, 5}, Qt::LeftButton, Qt::NoButton);
+    EXPECT_FALSE(form.Dragging());
+    EXPECT_EQ(form.edtXEX->value(), 37);
+    EXPECT_EQ(form.edtYEX->value(), -5);
+    // A move without the button held moves nothing.
+    SendMouse(box, QEvent::MouseMove, {60, 20}, Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(form.edtXEX->value(), 37);
+    form.ProcessPendingRefresh();
+    EXPECT_EQ(form.MarkSet().Records[0].XOffset(), 37);
+  }
+}
+
+TEST_F(MarkEditorFormTest, ClicksPickColoursAndTheReadoutsComeFromThePictures) {
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(10, 10, RGB(120, 0, 0)));
+  TPaintBox* box = form.pbPreview;
+  const TColor markPixel = form.WorkBitmap().Canvas().Pixel(2, 2);
+  SendMouse(box, QEvent::MouseMove, {2, 2}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(form.lblColor->text().toStdString(), ReadPixel(form.WorkBitmap(), 2, 2)->ColorText);
+  EXPECT_EQ(form.lblColor->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+  EXPECT_EQ(form.lblLocate->text(), "X:Y 2:2");
+
+  // Left with the key off, and right without an angle, pick nothing.
+  const TColor key = form.pnlColor->Color();
+  const TColor corners = form.pnlRotateBackColor->Color();
+  SendMouse(box, QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(box, QEvent::MouseButtonPress, {40, 2}, Qt::RightButton, Qt::RightButton);
+  EXPECT_EQ(form.pnlColor->Color(), key);
+  EXPECT_EQ(form.pnlRotateBackColor->Color(), corners);
+  // With the key on the left button takes the key colour; with an angle
+  // the right button takes the corners' colour.
+  form.chkFlag->setChecked(true);
+  SendMouse(box, QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_EQ(form.pnlColor->Color(), markPixel);
+  form.edtRotate->setValue(45);
+  form.ProcessPendingRefresh();
+  const TColor boardPixel = form.WorkBitmap().Canvas().Pixel(40, 2);
+  SendMouse(box, QEvent::MouseButtonPress, {40, 2}, Qt::RightButton, Qt::RightButton);
+  EXPECT_EQ(form.pnlRotateBackColor->Color(), boardPixel);
+  EXPECT_EQ(form.pnlRotateBackColor->FontColor(), ContrastColor(boardPixel));
+  // The mark view picks from the mark picture as it shows it.
+  SendMouse(form.pbView, QEvent::MouseButtonPress, {1, 1}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_EQ(form.pnlColor->Color(), RGB(120, 0, 0));
+}
+
+// ---- Options ----------------------------------------------------------------------
+
+TEST_F(MarkEditorFormTest, TheRulesBetweenTheOptions) {
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(4, 4, clRed));
+  // Tiling starts at the top left.
+  form.PositionButtons[4]->click();
+  EXPECT_EQ(form.Anchor(), 4);
+  form.chkTilePic->setChecked(true);
+  EXPECT_EQ(form.Anchor(), 0);
+  EXPECT_TRUE(form.PositionButtons[0]->isChecked());
+  // The key and a transparency take mixing away; the label follows.
+  form.chkMix->setChecked(true);
+  form.chkFlag->setChecked(true);
+  EXPECT_FALSE(form.chkMix->isChecked());
+  form.chkMix->setChecked(true);
+  form.tbClarity->setValue(0);
+  EXPECT_TRUE(form.chkMix->isChecked());
+  form.tbClarity->setValue(30);
+  EXPECT_FALSE(form.chkMix->isChecked());
+  EXPECT_EQ(form.lblClartiyPer->text(), "30%");
+  // Panels show with their boxes.
+  for (auto [box, panel] : {std::pair{form.chkMosaic, form.pnlMosaic}, std::pair{form.chkReSize, form.pnlReSize},
+                            std::pair{form.chkUseMask, form.pnlUseMask},
+                            std::pair{form.chkSourceImageFrame, form.pnlSourceImageFrame}}) {
+    box->setChecked(true);
+    EXPECT_FALSE(panel->isHidden()) << panel->objectName().toStdString();
+    box->setChecked(false);
+    EXPECT_TRUE(panel->isHidden()) << panel->objectName().toStdString();
+  }
+  // Presets and the scale combo.
+  form.chkResizeSourceImage->setChecked(true);
+  const int preset = form.cbxDefaultSize->findText("250x360(4x5 inch)");
+  ASSERT_EQ(preset, 16);
+  emit form.cbxDefaultSize->activated(preset);
+  EXPECT_EQ(form.edtResizeSourceImageSizeX->value(), 250);
+  EXPECT_EQ(form.edtResizeSourceImageSizeY->value(), 360);
+  form.ProcessPendingRefresh();
+  EXPECT_EQ(form.Composite().Width(), 250);
+  form.chkResizeSourceImageOfScale->setChecked(true);
+  for (auto [typed, kept] : {std::pair{"0.5", "1"}, std::pair{"2000", "1000"}, std::pair{"abc", "1"}}) {
+    form.cbxResizeSourceImageOfScale->setEditText(typed);
+    form.ProcessPendingRefresh();
+    EXPECT_EQ(form.cbxResizeSourceImageOfScale->currentText().toStdString(), kept) << typed;
+  }
+  // A size beyond the pixel cap is said in the preview, not drawn.
+  form.chkResizeSourceImageOfScale->setChecked(false);
+  form.edtResizeSourceImageSizeX->setValue(65535);
+  form.edtResizeSourceImageSizeY->setValue(65535);
+  form.ProcessPendingRefresh();
+  EXPECT_TRUE(form.Composite().Empty());
+  EXPECT_TRUE(form.lblPreviewMessage->isVisible());
+  EXPECT_EQ(form.lblPreviewMessage->text().toStdString(), GetMessageText(msg::PreviewTooLarge));
+  form.edtResizeSourceImageSizeX->setValue(100);
+  form.ProcessPendingRefresh();
+  EXPECT_FALSE(form.lblPreviewMessage->isVisible());
+  EXPECT_EQ(form.Composite().Width(), 100);
+
+  // Fitting the mark to the sample sets the percentages.
+  form.chkResizeSourceImage->setChecked(false);
+  form.ProcessPendingRefresh();
+  form.PositionButtons[8]->click();
+  QTest::mouseClick(form.sbFitToCurrBackground, Qt::LeftButton);
+  EXPECT_EQ(form.edtReSizeX->value(), std::clamp(static_cast<int>(Round(form.Composite().Width() * 25.0L)), 1, 4096));
+  EXPECT_EQ(form.Anchor(), 0);
+}
+
+TEST_F(MarkEditorFormTest, RefreshesAreServedOncePerTurn) {
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(4, 4, clRed));
+  const int builds = form.BuildCount();
+  form.edtXEX->setValue(1);
+  form.edtYEX->setValue(2);
+  form.edtEclosion->setValue(3);
+  form.chkExposal->setChecked(true);
+  form.PositionButtons[2]->click();
+  EXPECT_EQ(form.BuildCount(), builds);
+  EXPECT_TRUE(WaitFor([&] { return form.BuildCount() > builds; }));
+  QTest::qWait(20);
+  EXPECT_EQ(form.BuildCount(), builds + 1);
+  EXPECT_EQ(form.MarkSet().Records[0].Anchor(), 2);
+}
+
+TEST_F(MarkEditorFormTest, FontColoursAndCompanionPictures) {
+  TfrmMakeMark& form = Open(false, "");
+  form.rbText->setChecked(true);
+  form.edtText->setPlainText("Ab");
+  font_ = TMarkFont{"DejaVu Sans", 24, mfsBold, RGB(0, 0, 200)};
+  QTest::mouseClick(form.sbF, Qt::LeftButton);
+  EXPECT_EQ(fontOffered_, (TMarkFont{"Arial", 9, 0, clBlack}));
+  color_ = RGB(250, 250, 0);
+  QTest::mouseClick(form.sbB, Qt::LeftButton);
+  form.ProcessPendingRefresh();
+  EXPECT_EQ(form.MarkFont(), *font_);
+  EXPECT_EQ(form.TextBackColor(), RGB(250, 250, 0));
+  EXPECT_EQ(form.edtText->palette().color(QPalette::Base), QColor(250, 250, 0));
+  const TBitmap& picture = form.MarkPicture();
+  EXPECT_EQ(picture.Canvas().Pixel(picture.Width() - 1, 0), RGB(250, 250, 0));
+  QFont big("DejaVu Sans");
+  big.setPixelSize(32);
+  big.setBold(true);
+  EXPECT_EQ(picture.Height(), QFontMetrics(big).height());
+
+  // Swatches choose from their own colour.
+  color_ = RGB(1, 2, 3);
+  QTest::mouseClick(form.pnlSourceImageFrameColor, Qt::LeftButton);
+  EXPECT_EQ(colorOffered_, clWhite);
+  EXPECT_EQ(form.pnlSourceImageFrameColor->Color(), RGB(1, 2, 3));
+
+  // The mask: its folder is kept, its size goes to the rectangle, and a
+  // name that does not exist clears it.
+  ProgramInfo().DefaultMaskPath = Dir();
+  form.chkUseMask->setChecked(true);
+  pictures_ = {WriteBmp("masks_mask.bmp", Pattern(33, 21))};
+  QTest::mouseClick(form.btnSelectMaskFile, Qt::LeftButton);
+  EXPECT_EQ(pictureAsks_.back(), GetMessageText(msg::ChoosePicture) + "|" + Dir());
+  EXPECT_EQ(form.MarkSet().Masks[0].Width(), 33);
+  EXPECT_EQ(form.edtMaskWidth->value(), 33);
+  EXPECT_EQ(form.edtMaskHeight->value(), 21);
+  form.ProcessPendingRefresh();
+  QTest::mouseClick(form.btnMaskFitBackground, Qt::LeftButton);
+  EXPECT_EQ(form.edtMaskWidth->value(), form.Composite().Width());
+  QTest::mouseClick(form.btnMaskFitOrigi, Qt::LeftButton);
+  EXPECT_EQ(form.edtMaskWidth->value(), 33);
+  pictures_ = {Dir() + "no such mask.bmp"};
+  QTest::mouseClick(form.btnSelectMaskFile, Qt::LeftButton);
+  EXPECT_TRUE(form.MarkSet().Masks[0].Empty());
+}
+
+TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(5, 3, clBlue));
+  form.edtName->setText("logo");
+  saveName_ = Dir() + "logo.bmp";
+  QTest::mouseClick(form.tbSave, Qt::LeftButton);
+  EXPECT_EQ(saveOffered_, "logo");
+  TBitmap written;
+  written.LoadFromFile(Dir() + "logo.bmp");
+  EXPECT_TRUE(SamePixels(written, Solid(5, 3, clBlue)));
+  // An existing file needs a Yes.
+  handler_.Answer = idNo;
+  testsupport::WriteBytes(Dir() + "sample.bmp", {'o', 'l', 'd'});
+  saveName_ = Dir() + "sample.bmp";
+  emit form.lblSaveAs->linkActivated("save");
+  EXPECT_EQ(saveOffered_, "sample");
+  EXPECT_TRUE(HasBox(msg::AskReplaceExisting, 5));
+  EXPECT_EQ(testsupport::ReadBytes(Dir() + "sample.bmp").size(), 3u);
+  handler_.Answer = idYes;
+  emit form.lblSaveAs->linkActivated("save");
+  written.LoadFromFile(Dir() + "sample.bmp");
+  EXPECT_TRUE(SamePixels(written, form.Composite()));
+
+  handler_.Boxes.clear();
+  QTest::mouseClick(form.tbHelp, Qt::LeftButton);
+  EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  QTest::mouseClick(form.tbVeilpaint, Qt::LeftButton);
+  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
+  EXPECT_TRUE(started_.empty());
+  testsupport::WriteBytes(Dir() + "Veilpaint", {'#', '!'});
+  ::chmod((Dir() + "Veilpaint").c_str(), 0755);
+  QTest::mouseClick(form.tbVeilpaint, Qt::LeftButton);
+  EXPECT_EQ(started_, (std::vector<std::string>{Dir() + "Veilpaint"}));
+  // Viewing the sample needs the viewer.
+  EXPECT_FALSE(form.tbBrowseImage->isEnabled());
+}
+
+TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
+  TfrmMakeMark& form = Open(false, "");
+  for (const char* name : {"tbOK", "tbSave", "tbHelp", "tbExit", "rbImage", "rbText", "sbF", "sbB", "chkFlag",
+                           "chkAuto", "chkTilePic", "chkMosaic", "chkExposal", "chkReSize", "chkMix", "chkDrag",
+                           "sbClear", "chkResizeSourceImage", "chkSourceImageBackgroundImage",
+                           "btnSourceImageBackgroundImage", "chkEnableSourceImageBackgroupColor",
+                           "chkSourceImageFrame", "chkSourceImageFrameFile", "btnSourceImageFrameFile",
+                           "chkResizeSourceImageOfScale", "chkUseMask", "btnSelectMaskFile", "chkMaskTurn",
+                           "sbFitToCurrBackground"}) {
+    auto* button = form.findChild<QAbstractButton*>(name);
+    ASSERT_NE(button, nullptr) << name;
+    EXPECT_FALSE(button->text().trimmed().isEmpty()) << name;
+  }
+  for (const char* name : {"lblmarkName", "lblPicFile", "lblText1", "lblExcursionX", "lblEclosion", "lblRotate",
+                           "lblClarity", "lblMosaicX", "lblReSizeY", "lblPreviewFile", "lblSaveAs",
+                           "lblResizeSourceImageSizeX", "lblSourceImageFrameStyle", "lblMaskHeight",
+                           "pnlRotateBackColor", "pnlSourceImageBackgroupColor", "pnlSourceImageFrameColor"}) {
+    auto* label = form.findChild<QLabel*>(name);
+    ASSERT_NE(label, nullptr) << name;
+    EXPECT_FALSE(label->text().trimmed().isEmpty()) << name;
+  }
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(form.pcOptions->tabText(i).toStdString(), GetMessageText(2541 + i));
+  EXPECT_EQ(form.cbxSourceImageFrameBevelOuter->itemText(2).toStdString(), GetMessageText(msg::BevelRaised));
+  EXPECT_EQ(form.cbxSourceImageFrameStyle->itemText(5).toStdString(), GetMessageText(1616));
+  EXPECT_EQ(form.cbxDefaultSize->count(), 28);
+  for (const char* name : {"tbOK", "tbVeilpaint", "tbBrowseImage", "btnMaskBlur", "sbF"}) {
+    EXPECT_FALSE(form.findChild<QWidget*>(name)->toolTip().isEmpty()) << name;
+  }
+  // The window keeps a least size.
+  EXPECT_EQ(form.minimumSize(), QSize(300, 200));
+  // The preview sits in the GL panel, as the main window's does.
+  EXPECT_EQ(form.pbPreview->parentWidget(), form.opGL);
+}
+
+// ---- The text picture -------------------------------------------------------------
+
+TEST(MarkText, LinesAreStackedAndEmptyLinesKeepTheirHeight) {
+  const TMarkFont font{"DejaVu Sans", 18, 0, RGB(0, 0, 255)};
+  QFont q("DejaVu Sans");
+  q.setPixelSize(24);
+  const QFontMetrics metrics(q);
+  struct Case {
+    std::vector<std::string> Lines;
+    int Rows;
+    QString Widest;
+  };
+  const Case cases[] = {
+      {{"a", "", "b"}, 3, "a"},
+      {{"narrow", "a wider line"}, 2, "a wider line"},
+      {{""}, 1, " "},
+  };
+  for (const Case& c : cases) {
+    const TBitmap picture = RenderMarkText(c.Lines, font, RGB(0, 255, 0));
+    EXPECT_EQ(picture.Height(), c.Rows * metrics.height());
+    EXPECT_EQ(picture.Width(), metrics.horizontalAdvance(c.Widest));
+    // What no text covers is the back colour.
+    EXPECT_EQ(picture.Canvas().Pixel(picture.Width() - 1, picture.Height() - 1), RGB(0, 255, 0));
+  }
+  EXPECT_TRUE(RenderMarkText({}, font, clWhite).Empty());
+  // The text is drawn in its colour.
+  const TBitmap big = RenderMarkText({"W"}, TMarkFont{"DejaVu Sans", 48, 0, RGB(0, 0, 255)}, clWhite);
+  bool blue = false;
+  for (int y = 0; y < big.Height() && !blue; ++y) {
+    for (int x = 0; x < big.Width() && !blue; ++x) blue = big.Canvas().Pixel(x, y) == RGB(0, 0, 255);
+  }
+  EXPECT_TRUE(blue);
+  // The font's round trip keeps the size in points and the style bits.
+  const TMarkFont styled{"DejaVu Serif", 13, mfsItalic | mfsUnderline, RGB(9, 9, 9)};
+  EXPECT_EQ(MarkFontOf(MarkQFont(styled), styled.Color), styled);
+}
