@@ -460,15 +460,6 @@ TEST(MarkEditorPreview, ReadoutsPicksAndDragging) {
   EXPECT_EQ(ContrastColor(RGB(128, 128, 128)), clBlack);
   EXPECT_EQ(ContrastColor(RGB(200, 60, 100)), RGB(55, 195, 0));
 
-  struct Pick {
-    bool Left, Right, Angle, Key;
-    TPickTarget Target;
-  };
-  for (const Pick& p : {Pick{false, true, false, true, ptNone}, Pick{false, true, true, false, ptRotateBack},
-                        Pick{true, false, true, false, ptNone}, Pick{true, false, false, true, ptKeyColor}}) {
-    EXPECT_EQ(PickTarget(p.Left, p.Right, p.Angle, p.Key), p.Target);
-  }
-
   TOffsetDrag drag;
   EXPECT_FALSE(drag.Active());
   drag.Begin({100, 50}, {5, -3});
