@@ -3,8 +3,12 @@
 // keeps exceptions out of Qt's event loop, and the owner of a new modal
 // window.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QString>
+#include <QTabWidget>
 #include <QWidget>
 
 #include <exception>
@@ -43,6 +47,21 @@ W* NewNamed(QWidget* parent, const QString& name) {
   auto* w = new W(parent);
   w->setObjectName(name);
   return w;
+}
+
+// Sets the caption of a control found by name: the tab of a page of pages,
+// the text of a button or a label, the title of a group box. Anything else
+// (or nothing) is left alone.
+inline void SetControlCaption(QObject* control, QTabWidget* pages, const QString& text) {
+  if (auto* page = qobject_cast<QWidget*>(control); page && pages != nullptr && pages->indexOf(page) >= 0) {
+    pages->setTabText(pages->indexOf(page), text);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+    button->setText(text);
+  } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+    group->setTitle(text);
+  } else if (auto* label = qobject_cast<QLabel*>(control)) {
+    label->setText(text);
+  }
 }
 
 // The window a new modal window is centred on: the active one, if any.

@@ -544,16 +544,7 @@ void TfrmSetup::ApplyLanguage() {
       setWindowTitle(text);
       continue;
     }
-    QObject* control = findChild<QObject*>(caption.Name);
-    if (auto* page = qobject_cast<QWidget*>(control); page && pcMain->indexOf(page) >= 0) {
-      pcMain->setTabText(pcMain->indexOf(page), text);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-      button->setText(text);
-    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-      group->setTitle(text);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-      label->setText(text);
-    }
+    SetControlCaption(findChild<QObject*>(caption.Name), pcMain, text);
   }
 }
 

@@ -175,6 +175,21 @@ QIcon PositionGlyph(int anchor) {
   return QIcon(pixmap);
 }
 
+// A page's widgets one under the other, pushed to the top.
+void Column(QWidget* page, std::initializer_list<QWidget*> widgets) {
+  auto* v = new QVBoxLayout(page);
+  for (QWidget* w : widgets) v->addWidget(w);
+  v->addStretch(1);
+}
+
+// A panel's widgets side by side, indented under the box that shows it.
+void Row(QWidget* panel, std::initializer_list<QWidget*> widgets, int indent) {
+  auto* h = new QHBoxLayout(panel);
+  h->setContentsMargins(indent, 0, 0, 0);
+  for (QWidget* w : widgets) h->addWidget(w);
+  h->addStretch(1);
+}
+
 void SetLabelColor(QLabel* label, TColor back, TColor font) {
   QPalette p = label->palette();
   p.setColor(QPalette::Window, ToQColor(back));
@@ -392,8 +407,7 @@ void TfrmMakeMark::CreateControls() {
     auto* v = new QVBoxLayout(TabSheet1);
     v->addLayout(top);
     v->addLayout(grid);
-    v->addWidget(chkAuto);
-    v->addWidget(chkTilePic);
+    for (QWidget* w : {chkAuto, chkTilePic}) v->addWidget(w);
     v->addStretch(1);
   }
 
@@ -404,15 +418,7 @@ void TfrmMakeMark::CreateControls() {
   edtMosaicX = NewSpin(pnlMosaic, nfMosaicX);
   lblMosaicY = NewNamed<QLabel>(pnlMosaic, "lblMosaicY");
   edtMosaicY = NewSpin(pnlMosaic, nfMosaicY);
-  {
-    auto* h = new QHBoxLayout(pnlMosaic);
-    h->setContentsMargins(20, 0, 0, 0);
-    h->addWidget(lblMosaicX);
-    h->addWidget(edtMosaicX);
-    h->addWidget(lblMosaicY);
-    h->addWidget(edtMosaicY);
-    h->addStretch(1);
-  }
+  Row(pnlMosaic, {lblMosaicX, edtMosaicX, lblMosaicY, edtMosaicY}, 20);
   chkExposal = NewNamed<QCheckBox>(TabSheet2, "chkExposal");
   chkReSize = NewNamed<QCheckBox>(TabSheet2, "chkReSize");
   pnlReSize = NewNamed<QWidget>(TabSheet2, "pnlReSize");
@@ -432,16 +438,7 @@ void TfrmMakeMark::CreateControls() {
     grid->setColumnStretch(4, 1);
   }
   chkMix = NewNamed<QCheckBox>(TabSheet2, "chkMix");
-  {
-    auto* v = new QVBoxLayout(TabSheet2);
-    v->addWidget(chkMosaic);
-    v->addWidget(pnlMosaic);
-    v->addWidget(chkExposal);
-    v->addWidget(chkReSize);
-    v->addWidget(pnlReSize);
-    v->addWidget(chkMix);
-    v->addStretch(1);
-  }
+  Column(TabSheet2, {chkMosaic, pnlMosaic, chkExposal, chkReSize, pnlReSize, chkMix});
 
   // The source picture
   chkResizeSourceImage = NewNamed<QCheckBox>(TabSheet3, "chkResizeSourceImage");
@@ -456,15 +453,8 @@ void TfrmMakeMark::CreateControls() {
   edtResizeSourceImageSizeX = NewSpin(pnlCustomSourceSize, nfSourceWidth);
   lblResizeSourceImageSizeY = NewNamed<QLabel>(pnlCustomSourceSize, "lblResizeSourceImageSizeY");
   edtResizeSourceImageSizeY = NewSpin(pnlCustomSourceSize, nfSourceHeight);
-  {
-    auto* h = new QHBoxLayout(pnlCustomSourceSize);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->addWidget(lblResizeSourceImageSizeX);
-    h->addWidget(edtResizeSourceImageSizeX);
-    h->addWidget(lblResizeSourceImageSizeY);
-    h->addWidget(edtResizeSourceImageSizeY);
-    h->addStretch(1);
-  }
+  Row(pnlCustomSourceSize,
+      {lblResizeSourceImageSizeX, edtResizeSourceImageSizeX, lblResizeSourceImageSizeY, edtResizeSourceImageSizeY}, 0);
   cbxDefaultSize = NewNamed<QComboBox>(pnlResizeSourceImage, "cbxDefaultSize");
   for (const std::string& item : DefaultSizeItems()) cbxDefaultSize->addItem(Q(item));
   cbxDefaultSize->setCurrentIndex(-1);
@@ -544,15 +534,10 @@ void TfrmMakeMark::CreateControls() {
   }
   {
     auto* inner = new QWidget;
-    auto* v = new QVBoxLayout(inner);
-    for (QWidget* w : std::initializer_list<QWidget*>{chkResizeSourceImage, pnlResizeSourceImage,
-                                                      chkEnableSourceImageBackgroupColor,
-                                                      pnlEnableSourceImageBackgroupColor, chkSourceImageFrame,
-                                                      pnlSourceImageFrame}) {
-      w->setParent(inner);
-      v->addWidget(w);
-    }
-    v->addStretch(1);
+    const std::initializer_list<QWidget*> parts = {chkResizeSourceImage, pnlResizeSourceImage, chkEnableSourceImageBackgroupColor,
+                        pnlEnableSourceImageBackgroupColor, chkSourceImageFrame, pnlSourceImageFrame};
+    for (QWidget* w : parts) w->setParent(inner);
+    Column(inner, parts);
     // The frame's controls need more room than the other pages.
     auto* scroll = new QScrollArea(TabSheet3);
     scroll->setObjectName("sbSourcePage");
@@ -603,10 +588,7 @@ void TfrmMakeMark::CreateControls() {
     grid->addLayout(tools, 3, 0, 1, 4);
     grid->addWidget(chkMaskTurn, 4, 0, 1, 4);
     grid->setColumnStretch(4, 1);
-    auto* v = new QVBoxLayout(TabSheet4);
-    v->addWidget(chkUseMask);
-    v->addWidget(pnlUseMask);
-    v->addStretch(1);
+    Column(TabSheet4, {chkUseMask, pnlUseMask});
   }
 
   {
@@ -796,16 +778,7 @@ void TfrmMakeMark::ApplyLanguage() {
   setWindowTitle(MessageText(msg::MarkEditorCaption));
   for (const TCaption& caption : kCaptions) {
     const QString text = MessageText(caption.Number);
-    QObject* control = findChild<QObject*>(caption.Name);
-    if (auto* page = qobject_cast<QWidget*>(control); page && pcOptions->indexOf(page) >= 0) {
-      pcOptions->setTabText(pcOptions->indexOf(page), text);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-      button->setText(text);
-    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-      group->setTitle(text);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-      label->setText(text);
-    }
+    SetControlCaption(findChild<QObject*>(caption.Name), pcOptions, text);
   }
   for (const TCaption& hint : kHints) {
     if (auto* w = findChild<QWidget*>(hint.Name)) w->setToolTip(MessageText(hint.Number));
@@ -1106,24 +1079,26 @@ void TfrmMakeMark::sbFClick() {
   RefreshPreview();
 }
 
-void TfrmMakeMark::sbBClick() {
+bool TfrmMakeMark::ChooseColor(TColor& color) {
   const TMakeMarkServices& services = Services();
-  if (!services.ChooseColor) return;
-  const std::optional<TColor> color = services.ChooseColor(this, textBackColor_);
-  if (!color) return;
-  textBackColor_ = *color;
+  if (!services.ChooseColor) return false;
+  const std::optional<TColor> chosen = services.ChooseColor(this, color);
+  if (chosen) color = *chosen;
+  return chosen.has_value();
+}
+
+void TfrmMakeMark::sbBClick() {
+  if (!ChooseColor(textBackColor_)) return;
   ApplyFontToMemo();
   BuildMarkImage();
   RefreshPreview();
 }
 
 void TfrmMakeMark::SwatchClick(TColorSwatch* swatch, bool rebuildMark) {
-  const TMakeMarkServices& services = Services();
-  if (!services.ChooseColor) return;
-  const std::optional<TColor> color = services.ChooseColor(this, swatch->Color());
-  if (!color) return;
-  swatch->SetColor(*color);
-  if (swatch == pnlRotateBackColor) swatch->SetFontColor(ContrastColor(*color));
+  TColor color = swatch->Color();
+  if (!ChooseColor(color)) return;
+  swatch->SetColor(color);
+  if (swatch == pnlRotateBackColor) swatch->SetFontColor(ContrastColor(color));
   if (rebuildMark) BuildMarkImage();
   RefreshPreview();
 }

@@ -290,6 +290,8 @@ class TfrmMakeMark : public QDialog {
   void chkResizeSourceImageOfScaleClick();
   void cbxDefaultSizeChange(int index);
   void PositionButtonClick(int tag);
+  // The colour dialog starting at color; true when one was chosen.
+  bool ChooseColor(TColor& color);
   void SwatchClick(TColorSwatch* swatch, bool rebuildMark);
   void ChooseCompanionPicture(TBitmap& picture, std::string& folder, bool mask);
   void btnMaskFitOrigiClick();
