@@ -35,14 +35,15 @@
 #include "core/strings.h"
 #include "imaging/bitmap_ops.h"
 #include "imaging/process.h"
+#include "imaging/source_picture.h"
 #include "windows/form_support.h"
 #include "windows/gl_panel.h"
 #include "windows/image_convert.h"
-#include "windows/main_models.h"
 #include "windows/mark_editor/mark_editor_widgets.h"
 #include "windows/mark_editor/mark_text.h"
 #include "windows/position.h"
 #include "windows/shared_commands.h"
+#include "windows/viewer/view_image.h"
 
 namespace {
 
@@ -219,6 +220,8 @@ TMakeMarkServices TfrmMakeMark::DefaultServices() {
   s.StartProgram = [](const std::string& program, const std::string& folder) {
     return StartProgramDetached(program, folder);
   };
+  // The marked sample alone, as the viewer shows one picture.
+  s.ViewPicture = [](QWidget* owner, const TBitmap& picture) { TfrmViewImage::Execute(owner, picture, 2, ""); };
   return s;
 }
 
@@ -262,7 +265,7 @@ TfrmMakeMark::TfrmMakeMark(bool editExisting, const std::string& markName, QWidg
   pcOptions->setCurrentIndex(0);
   PanelBoxClick();
   chkResizeSourceImageOfScaleClick();
-  // Viewing the sample needs the viewer.
+  // Viewing the sample needs a viewer (tests may leave it out).
   tbBrowseImage->setEnabled(static_cast<bool>(Services().ViewPicture));
   ApplyLanguageFont(static_cast<QWidget*>(this));
   ApplyLanguage();
@@ -1105,7 +1108,7 @@ void TfrmMakeMark::SwatchClick(TColorSwatch* swatch, bool rebuildMark) {
 
 TBitmap TfrmMakeMark::LoadPicture(const std::string& fileName, bool quiet) {
   try {
-    return LoadPreviewPicture(fileName);
+    return LoadSourcePicture(fileName);
   } catch (const std::exception& e) {
     if (!quiet) {
       ShowMsg(GetMessageText(msg::PictureNotRead) + "\n" + fileName + "\n" + e.what(), 1, SystemMessageCaption);

@@ -53,7 +53,8 @@ struct TMakeMarkServices {
   std::function<std::optional<TColor>(QWidget* owner, TColor initial)> ChooseColor;
   std::function<std::optional<TMarkFont>(QWidget* owner, const TMarkFont& initial)> ChooseFont;
   std::function<bool(const std::string& program, const std::string& folder)> StartProgram;
-  // Views the marked sample; when empty the command is off.
+  // Views the marked sample (the viewer with one picture); when empty the
+  // command is off.
   std::function<void(QWidget* owner, const TBitmap& picture)> ViewPicture;
 };
 

@@ -100,7 +100,7 @@ class MarkEditorFormTest : public WindowsTest {
       started_.push_back(program);
       return true;
     };
-    s.ViewPicture = nullptr;
+    s.ViewPicture = [this](QWidget*, const TBitmap& picture) { viewed_.push_back(picture); };
     fs::create_directories(Dir() + "spm");
   }
   void TearDown() override {
@@ -153,6 +153,7 @@ class MarkEditorFormTest : public WindowsTest {
   TMarkFont fontOffered_;
   std::optional<TMarkFont> font_;
   std::vector<std::string> started_;
+  std::vector<TBitmap> viewed_;
 };
 
 }  // namespace
@@ -609,8 +610,11 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   ::chmod((Dir() + "Veilpaint").c_str(), 0755);
   QTest::mouseClick(form.tbVeilpaint, Qt::LeftButton);
   EXPECT_EQ(started_, (std::vector<std::string>{Dir() + "Veilpaint"}));
-  // Viewing the sample needs the viewer.
-  EXPECT_FALSE(form.tbBrowseImage->isEnabled());
+  // The marked sample goes to the viewer.
+  ASSERT_TRUE(form.tbBrowseImage->isEnabled());
+  QTest::mouseClick(form.tbBrowseImage, Qt::LeftButton);
+  ASSERT_EQ(viewed_.size(), 1u);
+  EXPECT_TRUE(SamePixels(viewed_[0], form.Composite()));
 }
 
 TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
