@@ -1,0 +1,60 @@
+#pragma once
+// The body every reader's fuzz target shares: the probe leaves the stream
+// where it was, loading either raises one of the program's exceptions or
+// gives a picture that is not empty and whose every pixel can be read.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "core/exceptions.h"
+#include "core/streams.h"
+#include "formats/common/reader_graphic.h"
+
+namespace fuzzreader {
+
+// Pictures above this many pixels are left to the unit tests of the
+// pixel cap: decoding them takes the fuzzer's time, not its reach.
+inline constexpr std::int64_t kMaxFuzzPixels = std::int64_t{1} << 22;
+
+// Whether the bytes loaded (false when loading raised or the header claims
+// a picture above kMaxFuzzPixels).
+template <class Reader>
+bool Load(Reader& reader, const std::uint8_t* data, std::size_t size) {
+  TMemoryStream stream(std::vector<std::uint8_t>(data, data + size));
+  reader.CanLoadStream(stream);
+  if (stream.Position() != 0) std::abort();
+  try {
+    if (reader.ReadImageHeader(stream, 0)) {
+      const TImageProperties& p = reader.ImageProperties();
+      if (static_cast<std::int64_t>(p.Width) * p.Height > kMaxFuzzPixels) return false;
+    }
+  } catch (const Exception&) {
+  }
+  stream.SetPosition(0);
+  try {
+    reader.LoadFromStream(stream);
+  } catch (const Exception&) {
+    return false;
+  }
+  if (reader.Empty()) std::abort();
+  std::uint32_t sum = 0;
+  for (int y = 0; y < reader.Height(); ++y) {
+    for (int x = 0; x < reader.Width(); ++x) sum += reader.GetPixelColor(x, y);
+  }
+  // Keeps the reads from being optimised away.
+  if (sum == 0xFFFFFFFFu && reader.Width() == 0) std::abort();
+  return true;
+}
+
+// Pixels of a picture as colours, for comparing two pictures.
+inline std::vector<std::uint32_t> Colours(const TBitmap& b) {
+  std::vector<std::uint32_t> out;
+  for (int y = 0; y < b.Height(); ++y) {
+    for (int x = 0; x < b.Width(); ++x) out.push_back(b.GetPixelColor(x, y));
+  }
+  return out;
+}
+
+}  // namespace fuzzreader
