@@ -28,7 +28,7 @@ bool Load(Reader& reader, const std::uint8_t* data, std::size_t size) {
   try {
     if (reader.ReadImageHeader(stream, 0)) {
       const TImageProperties& p = reader.ImageProperties();
-      if (static_cast<std::int64_t>(p.Width) * p.Height > kMaxFuzzPixels) return false;
+      if (std::uint64_t{p.Width} * p.Height > static_cast<std::uint64_t>(kMaxFuzzPixels)) return false;
     }
   } catch (const Exception&) {
   }

@@ -33,3 +33,12 @@ void CheckPackedData(std::int64_t packedBytes, std::int64_t unpackedBytes, std::
     RaiseInvalidFormat(formatName);
   }
 }
+
+void SetImageLayout(TImageProperties& p, TColorScheme scheme, int bitsPerSample, int samplesPerPixel,
+                    TCompressionType compression) {
+  p.ColorScheme = scheme;
+  p.BitsPerSample = static_cast<std::uint8_t>(bitsPerSample);
+  p.SamplesPerPixel = static_cast<std::uint8_t>(samplesPerPixel);
+  p.BitsPerPixel = static_cast<std::uint8_t>(bitsPerSample * samplesPerPixel);
+  p.Compression = compression;
+}

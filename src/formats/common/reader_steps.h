@@ -13,6 +13,9 @@
 #include "core/exceptions.h"
 
 class TStream;
+struct TImageProperties;
+enum class TColorScheme : std::uint8_t;
+enum class TCompressionType : std::uint8_t;
 
 // Reads over file bytes; running out raises "Cannot load image. Invalid or
 // unexpected <format> image format.".
@@ -37,3 +40,8 @@ void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string
 // allocated for it.
 void CheckPackedData(std::int64_t packedBytes, std::int64_t unpackedBytes, std::int64_t maxRatio,
                      const std::string& formatName);
+
+// Fills the layout fields of the properties: scheme, bits per sample,
+// samples per pixel, their product as bits per pixel, and the compression.
+void SetImageLayout(TImageProperties& properties, TColorScheme scheme, int bitsPerSample, int samplesPerPixel,
+                    TCompressionType compression);

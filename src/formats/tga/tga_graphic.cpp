@@ -1,6 +1,7 @@
 #include "formats/tga/tga_graphic.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "core/exceptions.h"
@@ -48,31 +49,16 @@ bool TTargaGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   TImageProperties& p = ImageProperties();
   p.Width = header_.Width;
   p.Height = header_.Height;
+  const TCompressionType compression = header_.RunLength() ? TCompressionType::RLE : TCompressionType::None;
   switch (header_.BitsPerPixel) {
     case 8:
-      p.ColorScheme = header_.Gray() ? TColorScheme::Gray : TColorScheme::Indexed;
-      p.BitsPerSample = 8;
-      p.SamplesPerPixel = 1;
+      SetImageLayout(p, header_.Gray() ? TColorScheme::Gray : TColorScheme::Indexed, 8, 1, compression);
       break;
     case 15:
-    case 16:
-      p.ColorScheme = TColorScheme::RGB;
-      p.BitsPerSample = 5;
-      p.SamplesPerPixel = 3;
-      break;
-    case 24:
-      p.ColorScheme = TColorScheme::RGB;
-      p.BitsPerSample = 8;
-      p.SamplesPerPixel = 3;
-      break;
-    default:
-      p.ColorScheme = TColorScheme::RGBA;
-      p.BitsPerSample = 8;
-      p.SamplesPerPixel = 4;
-      break;
+    case 16: SetImageLayout(p, TColorScheme::RGB, 5, 3, compression); break;
+    case 24: SetImageLayout(p, TColorScheme::RGB, 8, 3, compression); break;
+    default: SetImageLayout(p, TColorScheme::RGBA, 8, 4, compression); break;
   }
-  p.BitsPerPixel = static_cast<std::uint8_t>(p.BitsPerSample * p.SamplesPerPixel);
-  p.Compression = header_.RunLength() ? TCompressionType::RLE : TCompressionType::None;
   return true;
 }
 
@@ -154,7 +140,8 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
       if (!dest.empty()) RaiseInvalidFormat(kFormat);
       in.Skip(window - source.size());
     } else {
-      in.Read(row, rowBytes);
+      const std::span<const std::uint8_t> raw = in.Bytes(rowBytes);
+      std::memcpy(row, raw.data(), raw.size());
     }
     ProgressRow(r, height);
   }

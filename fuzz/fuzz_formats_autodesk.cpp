@@ -1,0 +1,11 @@
+// Autodesk cel and pic files from untrusted bytes: loading raises one of the program's
+// exceptions or gives a picture whose every pixel can be read.
+
+#include "formats/autodesk/autodesk_graphic.h"
+#include "reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  TAutodeskGraphic reader;
+  fuzzreader::Load(reader, data, size);
+  return 0;
+}
