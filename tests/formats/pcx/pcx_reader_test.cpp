@@ -71,9 +71,9 @@ Bytes Pcx(const Header& hd, const Bytes& rest) {
 }
 
 Bytes Trailer(std::initializer_list<std::uint8_t> firstColours) {
-  Bytes t{12};
-  t.insert(t.end(), firstColours);
-  t.resize(769, 0);
+  Bytes t(769, 0);
+  t[0] = 12;
+  std::copy(firstColours.begin(), firstColours.end(), t.begin() + 1);
   return t;
 }
 

@@ -119,10 +119,15 @@ Bytes BigEndian32(std::initializer_list<std::uint32_t> values) {
 }
 
 Bytes Header(int storage, int bpc, int dimension, int w, int h, int planes) {
-  Bytes b{0x01, 0xDA, static_cast<std::uint8_t>(storage), static_cast<std::uint8_t>(bpc), 0,
-          static_cast<std::uint8_t>(dimension)};
-  for (int v : {w, h, planes}) b.insert(b.end(), {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
-  b.resize(512, 0);
+  Bytes b(512, 0);
+  const std::uint8_t start[] = {0x01, 0xDA, static_cast<std::uint8_t>(storage), static_cast<std::uint8_t>(bpc), 0,
+                                static_cast<std::uint8_t>(dimension)};
+  std::copy(std::begin(start), std::end(start), b.begin());
+  std::size_t at = 6;
+  for (int v : {w, h, planes}) {
+    b[at++] = static_cast<std::uint8_t>(v >> 8);
+    b[at++] = static_cast<std::uint8_t>(v);
+  }
   return b;
 }
 
