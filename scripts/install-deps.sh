@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libgtest-dev
   xvfb xauth
-  netpbm giflib-tools gifsicle imagemagick libtiff-tools python3-pil
+  netpbm giflib-tools gifsicle imagemagick libtiff-tools python3-pil libjpeg-turbo-progs
 )
 # Fuzz targets are built with clang when it is there; it is not required.
 

@@ -10,6 +10,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -82,7 +83,21 @@ struct DecodeJob {
   std::size_t stride;
   unsigned char* scratch;  // one CMYK row
   bool finishing;
+  // The quantisation tables of the first component and, when it has one
+  // of its own, of the second (natural order).
+  std::uint16_t luminance[DCTSIZE2];
+  std::uint16_t chrominance[DCTSIZE2];
+  bool hasLuminance;
+  bool hasChrominance;
 };
+
+// Copies the table a component uses; false when it has none (yet).
+bool CopyComponentTable(j_decompress_ptr c, int component, std::uint16_t* into) {
+  const int slot = c->comp_info[component].quant_tbl_no;
+  if (slot < 0 || slot >= NUM_QUANT_TBLS || c->quant_tbl_ptrs[slot] == NULL) return false;
+  for (int i = 0; i < DCTSIZE2; ++i) into[i] = c->quant_tbl_ptrs[slot]->quantval[i];
+  return true;
+}
 
 bool GuardedReadHeader(DecodeJob* job) {
   if (setjmp(job->err.jump)) return false;
@@ -99,6 +114,10 @@ bool GuardedReadHeader(DecodeJob* job) {
   // Grey, YCbCr and RGB come out as B,G,R rows directly; CMYK (and YCCK,
   // which libjpeg turns into CMYK) is converted below.
   job->cinfo.out_color_space = job->cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  j_decompress_ptr c = &job->cinfo;
+  job->hasLuminance = c->num_components >= 1 && CopyComponentTable(c, 0, job->luminance);
+  job->hasChrominance = c->num_components >= 3 && c->comp_info[1].quant_tbl_no != c->comp_info[0].quant_tbl_no &&
+                        CopyComponentTable(c, 1, job->chrominance);
   return true;
 }
 
@@ -243,7 +262,29 @@ void CheckQuality(int quality) {
   }
 }
 
-TBitmap Decode(const std::uint8_t* data, std::size_t size) {
+// The standard tables of the JPEG standard's annex K, natural order.
+constexpr std::uint16_t kStandardLuminance[64] = {
+    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+constexpr std::uint16_t kStandardChrominance[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
+    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+
+// How far a file's table lies from a standard table scaled by percent
+// (entries rounded, then kept within 1..limit, as libjpeg scales them).
+std::int64_t TableDistance(const std::uint16_t* table, const std::uint16_t* standard, int percent, int limit) {
+  std::int64_t distance = 0;
+  for (int i = 0; i < 64; ++i) {
+    const std::int64_t scaled = std::clamp<std::int64_t>((std::int64_t{standard[i]} * percent + 50) / 100, 1, limit);
+    distance += std::abs(scaled - std::int64_t{table[i]});
+  }
+  return distance;
+}
+
+TBitmap Decode(const std::uint8_t* data, std::size_t size, int* quality) {
   auto job = std::make_unique<DecodeJob>();
   DecodeCleanup cleanup{job.get()};
   InitErrors(job->err, job->cinfo.err);
@@ -263,13 +304,68 @@ TBitmap Decode(const std::uint8_t* data, std::size_t size) {
   job->stride = static_cast<std::size_t>(picture.RowStride());
   job->scratch = scratch.data();
   if (!GuardedDecompress(job.get())) throw EJPEG(job->err.message);
+  if (quality != nullptr) {
+    *quality = job->hasLuminance
+                   ? EstimateJpegQuality(job->luminance, job->hasChrominance ? job->chrominance : nullptr)
+                   : TJPEGImage::DefaultQuality;
+  }
   return picture;
 }
 
 }  // namespace
 
-void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap) {
-  bitmap.TakePicture(Decode(data, size));
+int JpegScalePercent(int quality) {
+  quality = std::clamp(quality, 1, 100);
+  return quality < 50 ? 5000 / quality : 200 - 2 * quality;
+}
+
+namespace {
+
+// The quality whose scaled standard table lies nearest to a file's table,
+// the highest of equally near ones, and its distance. With two tables the
+// distances add up.
+struct TNearest {
+  int Quality = 100;
+  std::int64_t Distance = -1;
+};
+
+TNearest NearestQuality(const std::uint16_t* luminance, const std::uint16_t* chrominance, int limit) {
+  TNearest best;
+  for (int q = 100; q >= 1; --q) {
+    const int percent = JpegScalePercent(q);
+    std::int64_t distance = 0;
+    if (luminance != nullptr) distance += TableDistance(luminance, kStandardLuminance, percent, limit);
+    if (chrominance != nullptr) distance += TableDistance(chrominance, kStandardChrominance, percent, limit);
+    if (best.Distance < 0 || distance < best.Distance) best = {q, distance};
+  }
+  return best;
+}
+
+}  // namespace
+
+int EstimateJpegQuality(const std::uint16_t* luminance, const std::uint16_t* chrominance) {
+  // Tables with entries beyond 255 were written without the baseline
+  // limit; those within it may have been written either way, and the
+  // limit then makes no difference to a match.
+  bool wide = false;
+  for (int i = 0; i < 64; ++i) {
+    wide = wide || luminance[i] > 255 || (chrominance != nullptr && chrominance[i] > 255);
+  }
+  const int limit = wide ? 32767 : 255;
+  const TNearest both = NearestQuality(luminance, chrominance, limit);
+  // Standard tables of one quality match exactly. Others are not one
+  // quality's: each table's own nearest quality counts half, since the
+  // chrominance table's larger entries would outweigh the luminance's.
+  if (chrominance == nullptr || both.Distance == 0) return both.Quality;
+  const int lum = NearestQuality(luminance, nullptr, limit).Quality;
+  const int chrom = NearestQuality(nullptr, chrominance, limit).Quality;
+  return (lum + chrom + 1) / 2;
+}
+
+void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, int* quality) {
+  int estimated = 0;
+  bitmap.TakePicture(Decode(data, size, quality != nullptr ? &estimated : nullptr));
+  if (quality != nullptr) *quality = estimated;
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality) {
@@ -324,9 +420,13 @@ void TJPEGImage::LoadFromStream(TStream& stream) {
   const std::int64_t remaining = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(remaining));
   stream.ReadBuffer(bytes.data(), remaining);
-  TBitmap picture = Decode(bytes.data(), bytes.size());
+  int quality = 0;
+  TBitmap picture = Decode(bytes.data(), bytes.size(), &quality);
   bitmap_ = std::move(picture);
   data_ = std::move(bytes);
+  // The data stay as they are; a save compresses again only at another
+  // quality.
+  quality_ = quality;
 }
 
 void TJPEGImage::SaveToStream(TStream& stream) {

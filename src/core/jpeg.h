@@ -14,6 +14,8 @@ class TJPEGImage : public TGraphic {
   TJPEGImage& operator=(const TJPEGImage& other);
   ~TJPEGImage() override;
 
+  static constexpr int DefaultQuality = 90;
+
   static const TGraphicClass& StaticClass();
   static std::unique_ptr<TGraphic> CreateInstance();
   const TGraphicClass& ClassType() const override { return StaticClass(); }
@@ -21,8 +23,9 @@ class TJPEGImage : public TGraphic {
   int Width() const override { return bitmap_.Width(); }
   int Height() const override { return bitmap_.Height(); }
 
-  // 1..100, default 90. Loading does not change it. Values outside raise
-  // ERangeError. A different quality drops the compressed data of a
+  // 1..100, default 90; after loading, the quality the file was most
+  // likely written at (EstimateJpegQuality of its tables). Values outside
+  // raise ERangeError. A different quality drops the compressed data of a
   // picture, so that saving compresses it again at the new quality.
   int CompressionQuality() const { return quality_; }
   void SetCompressionQuality(int quality);
@@ -56,12 +59,26 @@ class TJPEGImage : public TGraphic {
  private:
   TBitmap bitmap_;
   std::vector<std::uint8_t> data_;
-  int quality_ = 90;
+  int quality_ = DefaultQuality;
 };
 
 // Decodes JPEG bytes into a 24-bit bitmap (EJPEG on failure, the bitmap
-// then unchanged).
-void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap);
+// then unchanged). quality, when given, receives the quality the data were
+// most likely written at (EstimateJpegQuality; 90 for data without tables).
+void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, int* quality = nullptr);
+
+// The percentage by which libjpeg scales the standard tables for a
+// quality 1..100: 5000 / quality below 50, else 200 - 2 * quality.
+int JpegScalePercent(int quality);
+// The quality 1..100 a JPEG file was most likely written at, from its
+// quantisation tables (64 entries each, natural order). Tables that are
+// the standard tables scaled for one quality (as libjpeg writes them,
+// baseline or not) give that quality. Other tables give the quality whose
+// scaled standard table lies nearest (the sum of the entries' differences;
+// the highest of equally near qualities), for luminance and chrominance
+// apart and then halfway between the two, rounded up. chrominance is
+// nullptr for grey files and files whose components share one table.
+int EstimateJpegQuality(const std::uint16_t* luminance, const std::uint16_t* chrominance);
 // Encodes a bitmap (any format; converted to 24 bits on the way) at the
 // quality 1..100 (ERangeError outside; EJPEG for an empty bitmap).
 std::vector<std::uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality);

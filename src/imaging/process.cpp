@@ -401,11 +401,12 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
   try {
     const int sourceType = GetImageType(src);
     const int destType = GetImageType(dest);
-    // The quality a loaded JPEG image reports, which loading leaves at the
-    // image's default; the output description and the written JPEG use it.
-    const int quality = TJPEGImage().CompressionQuality();
+    // The quality a loaded JPEG image reports: the one its source was
+    // written at, or the image's default for other sources. The output
+    // description and the written JPEG use it.
+    int quality = TJPEGImage::DefaultQuality;
     std::string info;
-    LoadSourcePicture(src, Composite);
+    LoadSourcePicture(src, Composite, &quality);
     if (sourceType == 1) info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
     measured.DecodeMs = MillisecondsSince(mark);
 

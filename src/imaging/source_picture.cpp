@@ -35,13 +35,13 @@ void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into) {
   gif.PaintFrame(into, TRect{0, 0, size.X, size.Y}, first, (gif.DrawOptions() & goTransparent) != 0, false);
 }
 
-void LoadSourcePicture(const std::string& fileName, TBitmap& into) {
+void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQuality) {
   into.Clear();
   into.SetPixelFormat(pf24bit);
   try {
     if (GetImageType(fileName) == 1) {
       const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
-      DecodeJpeg(bytes.data(), bytes.size(), into);
+      DecodeJpeg(bytes.data(), bytes.size(), into, jpegQuality);
       return;
     }
     TPicture holder;

@@ -27,5 +27,7 @@ void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into);
 // its extension and is drawn over white (a GIF gives its first frame with
 // pixels). What into held before is dropped first, so two pictures are
 // never held at once. Raises what the reader raises; into is then empty.
-void LoadSourcePicture(const std::string& fileName, TBitmap& into);
+// jpegQuality, when given, receives a JPEG's quality (the one it was most
+// likely written at, EstimateJpegQuality); other types leave it alone.
+void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQuality = nullptr);
 TBitmap LoadSourcePicture(const std::string& fileName);

@@ -258,7 +258,8 @@ TEST(JpegImage, KeepsTheLoadedBytesUntilThePictureChanges) {
   TMemoryStream in(original);
   j.LoadFromStream(in);
   EXPECT_EQ(j.Width(), 40);
-  EXPECT_EQ(j.CompressionQuality(), 90);  // loading does not change it
+  // Loading reports the quality the bytes were written at and keeps them.
+  EXPECT_EQ(j.CompressionQuality(), 77);
   EXPECT_TRUE(j.HasData());
   TMemoryStream out;
   j.SaveToStream(out);
@@ -389,4 +390,105 @@ TEST(JpegOracle, PillowReadsOurJpegs) {
     }
   }
   EXPECT_LT(sum / (33 * 21 * 3), 2.0);
+}
+
+// ---- The quality a file was written at -------------------------------------------
+
+namespace {
+
+// A binary PPM of the smooth picture, for cjpeg.
+std::string SmoothPpm(int w, int h) {
+  std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  const TBitmap b = Smooth(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const TColor c = b.GetPixelColor(x, y);
+      ppm += static_cast<char>(GetRValue(c));
+      ppm += static_cast<char>(GetGValue(c));
+      ppm += static_cast<char>(GetBValue(c));
+    }
+  }
+  return ppm;
+}
+
+int LoadedQuality(const Bytes& file) {
+  TJPEGImage j;
+  TMemoryStream in(file);
+  j.LoadFromStream(in);
+  TBitmap decoded;
+  int direct = 0;
+  DecodeJpeg(file.data(), file.size(), decoded, &direct);
+  EXPECT_EQ(direct, j.CompressionQuality());
+  return j.CompressionQuality();
+}
+
+}  // namespace
+
+// Every quality cjpeg writes, baseline or not, colour, grey and
+// progressive, is read back within one of itself; so is every quality our
+// own writer uses.
+TEST(JpegQuality, TheWrittenQualityIsReadBack) {
+  const std::string cjpeg = "/usr/bin/cjpeg";
+  const bool haveCjpeg = HaveTool(cjpeg);
+  const std::string ppm = SmoothPpm(24, 16);
+  const std::vector<std::vector<std::string>> variants = {{}, {"-baseline"}, {"-grayscale"}, {"-progressive"}};
+  for (int n = 1; n <= 100; ++n) {
+    const int ours = LoadedQuality(EncodeJpeg(Smooth(24, 16), n));
+    EXPECT_LE(std::abs(ours - n), 1) << "our writer at " << n << " reads as " << ours;
+    if (!haveCjpeg) continue;
+    for (const std::vector<std::string>& options : variants) {
+      std::vector<std::string> argv = {cjpeg, "-quality", std::to_string(n)};
+      argv.insert(argv.end(), options.begin(), options.end());
+      const testsupport::CommandResult r = testsupport::Run(argv, ppm);
+      ASSERT_EQ(r.ExitCode, 0) << r.Err;
+      const int read = LoadedQuality(Bytes(r.Out.begin(), r.Out.end()));
+      EXPECT_LE(std::abs(read - n), 1) << "cjpeg -quality " << n << (options.empty() ? "" : " " + options[0])
+                                       << " reads as " << read;
+    }
+  }
+  if (!haveCjpeg) GTEST_SKIP() << SkipReason(cjpeg);
+}
+
+// Tables that are no single quality's give a quality between their own:
+// luminance and chrominance of two qualities, and tables of another shape
+// that grow coarser as the quality falls.
+TEST(JpegQuality, OtherTablesGiveANearbyQuality) {
+  const std::string cjpeg = "/usr/bin/cjpeg";
+  if (!HaveTool(cjpeg)) GTEST_SKIP() << SkipReason(cjpeg);
+  const std::string ppm = SmoothPpm(24, 16);
+  TempDir dir;
+  // Coarser towards the high frequencies, but not in the standard shape.
+  std::string tables;
+  for (int table = 0; table < 2; ++table) {
+    for (int i = 0; i < 64; ++i) tables += std::to_string(2 + (i / 8 + i % 8) * (3 + 2 * table)) + " ";
+    tables += "\n";
+  }
+  testsupport::WriteBytes(dir.File("tables.txt"), Bytes(tables.begin(), tables.end()));
+  const auto quality = [&](const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {cjpeg};
+    argv.insert(argv.end(), options.begin(), options.end());
+    const testsupport::CommandResult r = testsupport::Run(argv, ppm);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    return LoadedQuality(Bytes(r.Out.begin(), r.Out.end()));
+  };
+  int previous = 0;
+  for (int n : {5, 10, 30, 50, 75, 90, 98}) {
+    const int low = std::max(1, n - 20);
+    for (const std::string& pair : {std::to_string(n) + "," + std::to_string(low), std::to_string(low) + "," +
+                                                                                      std::to_string(n)}) {
+      const int q = quality({"-quality", pair});
+      EXPECT_GE(q, low) << pair;
+      EXPECT_LE(q, n) << pair;
+    }
+    const int shaped = quality({"-qtables", dir.File("tables.txt"), "-quality", std::to_string(n)});
+    EXPECT_GE(shaped, previous) << n;
+    EXPECT_GE(shaped, 1);
+    EXPECT_LE(shaped, 100);
+    previous = shaped;
+  }
+  // Finer than any standard table: the best quality.
+  std::string fine;
+  for (int i = 0; i < 128; ++i) fine += "1 ";
+  testsupport::WriteBytes(dir.File("fine.txt"), Bytes(fine.begin(), fine.end()));
+  EXPECT_EQ(quality({"-qtables", dir.File("fine.txt"), "-quality", "50"}), 100);
 }

@@ -66,19 +66,25 @@ TEST_F(ProcessTest, JpegOutputQualityFollowsTheSettings) {
     bool keep;
     int setting;
     const char* quality;
-  } cases[] = {{true, 30, "90"}, {false, 75, "75"}, {false, 0, "1"}, {false, 255, "100"}};
+  } cases[] = {{true, 30, "40"}, {false, 75, "75"}, {false, 0, "1"}, {false, 255, "100"}};
   for (const auto& c : cases) {
     ProgramInfo().KeepJpgCompress = c.keep;
     ProgramInfo().JpgCompress = static_cast<std::uint8_t>(c.setting);
     const std::string dest = Dir() + "out.jpeg";
     ASSERT_TRUE(m.ProcessFile(src, dest));
     EXPECT_EQ(JpegQualityOf(dest), c.quality) << c.setting;
-    EXPECT_EQ(m.Info, "jpg " + GetMessageText(msg::JpegQuality) + ":90%");
+    // The log shows the source's own quality, the one kept.
+    EXPECT_EQ(m.Info, "jpg " + GetMessageText(msg::JpegQuality) + ":40%");
   }
   // The written bytes are those of the JPEG image object.
   ProgramInfo().KeepJpgCompress = true;
   ASSERT_TRUE(m.ProcessFile(src, Dir() + "out.jpeg"));
-  EXPECT_EQ(testsupport::ReadBytes(Dir() + "out.jpeg"), BitmapToJpeg(&m.Composite, 90)->Data());
+  EXPECT_EQ(testsupport::ReadBytes(Dir() + "out.jpeg"), BitmapToJpeg(&m.Composite, 40)->Data());
+  // A source of another type has no quality to keep: the default one.
+  PatternBitmap(64, 48).SaveToFile(Dir() + "photo.bmp");
+  ASSERT_TRUE(m.ProcessFile(Dir() + "photo.bmp", Dir() + "out.jpeg"));
+  EXPECT_EQ(JpegQualityOf(Dir() + "out.jpeg"), "90");
+  EXPECT_EQ(m.Info, "");
   EXPECT_EQ(BitmapToJpeg(nullptr, 90), nullptr);
   EXPECT_THROW(BitmapToJpeg(&m.Composite, 0), ERangeError);
 
@@ -221,7 +227,7 @@ TEST_F(ProcessTest, FailedFileLeavesTheNextOneAsAFreshRunMakesIt) {
   EXPECT_EQ(used.Info, "");
   EXPECT_TRUE(SamePixels(used.MarkPictures[0], used.PristineMarks[0]));
   ASSERT_TRUE(used.ProcessFile(src, Dir() + "second.bmp"));
-  EXPECT_EQ(used.Info, "jpg " + GetMessageText(msg::JpegQuality) + ":90%");
+  EXPECT_EQ(used.Info, "jpg " + GetMessageText(msg::JpegQuality) + ":95%");
 
   TMark fresh;
   makeMarks(fresh);
