@@ -5,6 +5,7 @@
 #include "app/routines.h"
 #include "app/settings.h"
 #include "formats/registry.h"
+#include "windows/form_support.h"
 #include "windows/gui_handler_qt.h"
 #include "windows/main_form.h"
 #include "windows/main_gif_timer.h"
@@ -12,7 +13,9 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Stampwise");
-  QApplication::setApplicationDisplayName("Stampwise");
+  // The program's title; no display name, which Qt would append to every
+  // window's caption.
+  SetApplicationTitle("Stampwise");
   // Before the settings: reading them may already need a message box.
   InstallGuiHandler();
   RegisterImageFormats();

@@ -64,5 +64,15 @@ inline void SetControlCaption(QObject* control, QTabWidget* pages, const QString
   }
 }
 
+// The program's title: the main window's caption and that of the
+// overwrite question. It is kept here rather than as Qt's display name,
+// which Qt would append to the caption of every window.
+inline QString& ApplicationTitleStore() {
+  static QString title = QStringLiteral("Stampwise");
+  return title;
+}
+inline QString ApplicationTitle() { return ApplicationTitleStore(); }
+inline void SetApplicationTitle(const QString& title) { ApplicationTitleStore() = title; }
+
 // The window a new modal window is centred on: the active one, if any.
 inline QWidget* ModalOwner() { return QApplication::activeWindow(); }

@@ -5,12 +5,17 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFont>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -39,6 +44,22 @@ bool HasScheme(const std::string& text) {
   return i >= 2 && i < text.size() && text[i] == ':' && std::isalpha(static_cast<unsigned char>(text[0]));
 }
 
+// Room a title bar takes besides its caption: the window's icon and its
+// buttons.
+constexpr int kTitleBarExtra = 160;
+
+// A short message must not cut its caption: the box is made at least as
+// wide as the caption needs in the title-bar font (within the screen).
+void KeepCaptionVisible(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+  int width = metrics.horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+  if (const QScreen* screen = box.screen()) width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                grid->columnCount());
+}
+
 }  // namespace
 
 int TQtGuiHandler::ShowMsg(const std::string& text, int kind, const std::string& caption) {
@@ -63,6 +84,7 @@ int TQtGuiHandler::ShowMsg(const std::string& text, int kind, const std::string&
       box.setEscapeButton(QMessageBox::No);
       break;
   }
+  KeepCaptionVisible(box);
   box.exec();
   QAbstractButton* clicked = box.clickedButton();
   switch (clicked ? box.standardButton(clicked) : QMessageBox::NoButton) {

@@ -603,9 +603,7 @@ void TfrmMain::Connect() {
 
 void TfrmMain::ApplyLanguage() {
   const QString title = MessageText(msg::ProductTitle) + " " + ProgramVersion;
-  // The title is the program's name for the desktop too; Qt then adds
-  // nothing to the window's own title.
-  QApplication::setApplicationDisplayName(title);
+  SetApplicationTitle(title);
   setWindowTitle(title);
   for (const TLanguageTarget& t : LanguageTable) {
     QObject* target = findChild<QObject*>(t.Name);

@@ -1,6 +1,5 @@
 #include "windows/query_over.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,7 +12,7 @@
 TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
   setObjectName("frmQueryOver");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(QGuiApplication::applicationDisplayName());
+  setWindowTitle(ApplicationTitle());
 
   imgIcon = new QLabel(this);
   imgIcon->setObjectName("imgIcon");
@@ -36,6 +35,9 @@ TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
   btnAllYes->setObjectName("btnAllYes");
   btnAllNo = new QPushButton(this);
   btnAllNo->setObjectName("btnAllNo");
+  // Enter must never replace a file (often the user's original): No is
+  // the default button and has the focus when the question comes up.
+  btnNo->setDefault(true);
 
   auto* top = new QHBoxLayout;
   top->addWidget(imgIcon);
@@ -73,6 +75,7 @@ void TfrmQueryOver::showEvent(QShowEvent* event) {
     setFixedSize(sizeHint().expandedTo(QSize(389, 134)));
   });
   QDialog::showEvent(event);
+  btnNo->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmQueryOver::Answered(int answer) {

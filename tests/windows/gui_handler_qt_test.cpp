@@ -79,3 +79,22 @@ TEST_F(QtHandlerTest, PumpClipboardAndFont) {
 }
 
 }  // namespace
+
+// The caption is shown as given: a short message does not cut it, and no
+// program name is added to it.
+TEST_F(QtHandlerTest, AShortMessageKeepsItsWholeCaption) {
+  for (const std::string& caption : {std::string(SystemMessageCaption), std::string(40, 'W')}) {
+    int width = 0;
+    QString title;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+      width = box->width();
+      title = box->windowTitle();
+      QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    ::ShowMsg("x", 1, caption);
+    EXPECT_EQ(title.toStdString(), caption);
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    EXPECT_GE(width, metrics.horizontalAdvance(QString::fromStdString(caption)) + 100) << caption;
+  }
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}

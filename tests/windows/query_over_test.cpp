@@ -2,6 +2,7 @@
 #include <QPushButton>
 
 #include "app/messages.h"
+#include "windows/form_support.h"
 #include "windows/query_over.h"
 #include "windows/windows_fixture.h"
 
@@ -23,6 +24,20 @@ TEST_F(QueryOverTest, EachButtonGivesItsAnswer) {
   EXPECT_EQ(AnswerWith("btnAllNo"), oaAllNo);
 }
 
+// The default output folder is the source folder: Enter, or Space on the
+// focused button, must not replace the user's original.
+TEST_F(QueryOverTest, EnterAndSpaceAnswerNo) {
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    WhenModal<TfrmQueryOver>([key](TfrmQueryOver* form) {
+      EXPECT_TRUE(form->btnNo->isDefault());
+      EXPECT_EQ(QApplication::focusWidget(), form->btnNo);
+      QWidget* focused = QApplication::focusWidget();
+      QTest::keyClick(focused != nullptr ? focused : form, key);
+    });
+    EXPECT_EQ(QueryOverwrite("/out/a.jpg already exists."), oaNo) << key;
+  }
+}
+
 TEST_F(QueryOverTest, ClosingOtherwiseAnswersNo) {
   WhenModal<TfrmQueryOver>([](TfrmQueryOver* form) { form->close(); });
   EXPECT_EQ(QueryOverwrite("x"), oaNo);
@@ -34,7 +49,7 @@ TEST_F(QueryOverTest, ShowsTheTextAndTheLanguageCaptions) {
   SetText(msg::OverwriteAllYes, "  ");  // blank: the built-in caption stays
   SetText(msg::OverwriteAllNo, "Never");
   WhenModal<TfrmQueryOver>([](TfrmQueryOver* form) {
-    EXPECT_EQ(form->windowTitle(), QApplication::applicationDisplayName());
+    EXPECT_EQ(form->windowTitle(), ApplicationTitle());
     EXPECT_EQ(form->lblTitle->text(), "/out/b.png already exists.");
     EXPECT_TRUE(form->lblTitle->wordWrap());
     EXPECT_EQ(form->btnYes->text(), "&Yes");

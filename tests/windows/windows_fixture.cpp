@@ -6,6 +6,7 @@
 
 #include "core/strings.h"
 #include "imaging/mark.h"
+#include "windows/form_support.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ class QtEnvironment : public ::testing::Environment {
     static char name[] = "test_windows";
     static char* argv[] = {name, nullptr};
     app_ = std::make_unique<QApplication>(argc, argv);
-    QApplication::setApplicationDisplayName("Stampwise");
+    SetApplicationTitle("Stampwise");
   }
   void TearDown() override { app_.reset(); }
 
