@@ -43,7 +43,10 @@ TShellTreeView::TShellTreeView(QWidget* parent) : QTreeView(parent), model_(new 
   ShellTreeGotoPath(*this, QDir::homePath().toStdString());
 }
 
-std::string TShellTreeView::Path() const { return NodePath(SelectedNode()); }
+std::string TShellTreeView::Path() const {
+  const TShellNode node = SelectedNode();
+  return node.Exists ? NodePath(node) : lostPath_;
+}
 
 TShellNode TShellTreeView::SelectedNode() const {
   const QModelIndex current = currentIndex();
@@ -126,7 +129,32 @@ void TShellTreeView::keyPressEvent(QKeyEvent* event) {
 
 void TShellTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTreeView::currentChanged(current, previous);
+  // The view moves off a folder that goes away; that is no choice.
+  if (losingCurrent_) return;
+  if (current.isValid()) lostPath_.clear();
   if (suspended_ == 0) emit FolderChanged(Q(Path()));
+}
+
+void TShellTreeView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+  // Is the selected folder, or a folder above it, among the rows going?
+  bool losing = false;
+  for (QModelIndex i = currentIndex(); i.isValid() && !losing; i = i.parent()) {
+    losing = i.parent() == parent && i.row() >= start && i.row() <= end;
+  }
+  if (!losing) {
+    QTreeView::rowsAboutToBeRemoved(parent, start, end);
+    return;
+  }
+  const std::string path = Path();
+  losingCurrent_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{losingCurrent_};
+  QTreeView::rowsAboutToBeRemoved(parent, start, end);
+  selectionModel()->clear();
+  lostPath_ = path;
+  followTarget_ = false;
 }
 
 void TShellTreeView::FollowTarget() {

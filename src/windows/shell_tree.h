@@ -34,7 +34,10 @@ class TShellTreeView : public QTreeView {
   QFileSystemModel* Model() const { return model_; }
 
   // The selected folder ("" when none is selected). No "/" at the end
-  // except for the root itself.
+  // except for the root itself. A selected folder that is deleted stays
+  // the tree's path (and no other folder is selected in its place) until
+  // another is chosen, so that whatever was to go there fails instead of
+  // going to a neighbour.
   std::string Path() const;
 
   TShellNode SelectedNode() const;
@@ -68,6 +71,7 @@ class TShellTreeView : public QTreeView {
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
  private:
   // Keeps the folder gone to in view while the model fills in around it.
@@ -76,6 +80,9 @@ class TShellTreeView : public QTreeView {
   QFileSystemModel* model_;
   int suspended_ = 0;
   bool followTarget_ = false;
+  // The folder that was selected when it went away, while none is.
+  std::string lostPath_;
+  bool losingCurrent_ = false;
 };
 
 // Expands and selects the folder path in the tree, one path part after

@@ -512,6 +512,33 @@ TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported
   EXPECT_EQ(logs_.size(), 1u);
 }
 
+// The tree notices a deleted output folder after a while; it keeps that
+// folder rather than moving to a neighbour, so the batch reports it and
+// writes nothing anywhere.
+TEST_F(MainFormTest, ADeletedOutputFolderIsReportedAndNothingIsWritten) {
+  const std::string a = WriteBmp("in/a.bmp", 4);
+  for (const char* name : {"out/a", "out/gone", "out/z"}) fs::create_directories(Dir() + name);
+  TfrmMain& form = ShownForm();
+  form.WMDropFiles({a});
+  GoTo(form, Dir() + "out/gone");
+  ASSERT_TRUE(form.tvwPath->currentIndex().isValid());
+  fs::remove(Dir() + "out/gone");
+  ASSERT_TRUE(WaitFor([&] { return !form.tvwPath->currentIndex().isValid(); }))
+      << "the tree went to " << form.tvwPath->Path();
+  EXPECT_EQ(form.tvwPath->Path(), Dir() + "out/gone");
+  EXPECT_EQ(form.edtAddress->text().toStdString(), Dir() + "out/gone");
+  handler_.Answer = idYes;  // convert without a mark, if it came to that
+  form.mnuCreate->trigger();
+  EXPECT_TRUE(HasBox(msg::OutputFolderMissing, 1));
+  EXPECT_TRUE(logs_.empty());
+  for (const char* name : {"out/a/a.bmp", "out/z/a.bmp", "out/a.bmp"}) EXPECT_FALSE(FileExists(Dir() + name)) << name;
+
+  // Choosing a folder again ends it.
+  GoTo(form, Dir() + "out/z");
+  form.mnuCreate->trigger();
+  EXPECT_TRUE(FileExists(Dir() + "out/z/a.bmp"));
+}
+
 TEST_F(MainFormTest, DamagedMarkEndsTheRunBeforeAnyFileWithoutALog) {
   const std::string a = WriteBmp("in/a.bmp", 4);
   fs::create_directories(Dir() + "spm");
