@@ -36,9 +36,7 @@ TMainServices TfrmMain::DefaultServices() {
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters;
-    for (const auto& [title, patterns] : ParseDialogFilter(MarkImportFilter)) {
-      filters << Q(title + " (" + patterns + ")");
-    }
+    for (const std::string& name : DialogNameFilters(MarkImportFilter)) filters << Q(name);
     dialog.setNameFilters(filters);
     std::vector<std::string> files;
     if (dialog.exec() != QDialog::Accepted) return files;

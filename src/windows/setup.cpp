@@ -171,6 +171,9 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   edtFilter->setObjectName("edtFilter");
   edtFilter->setEditable(true);
   edtFilter->setInsertPolicy(QComboBox::NoInsert);
+  // The list holds the whole default filter: completing typed text to it
+  // would store every pattern instead of what was typed.
+  edtFilter->setCompleter(nullptr);
   edtFilter->addItem(DefaultImageFilter);
   edtFilter->setMinimumContentsLength(30);
   edtFilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -185,7 +188,6 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
     v->addWidget(rgOutFileFormat);
     v->addWidget(lblFileFilter);
     v->addWidget(edtFilter);
-    // Side by side they read as the pattern the edit expects.
     auto* ext = new QHBoxLayout;
     for (QLabel* l : {lblExt1, lblExt2, lblExt3}) ext->addWidget(l);
     ext->addStretch(1);
@@ -546,6 +548,9 @@ void TfrmSetup::ApplyLanguage() {
     }
     SetControlCaption(findChild<QObject*>(caption.Name), pcMain, text);
   }
+  // The three example labels share one text: it is shown once.
+  lblExt2->setVisible(lblExt2->text() != lblExt1->text());
+  lblExt3->setVisible(lblExt3->text() != lblExt2->text());
 }
 
 void TfrmSetup::showEvent(QShowEvent* event) {

@@ -66,7 +66,7 @@ std::optional<std::string> ChoosePictureSaveName(QWidget* owner, const std::stri
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   QStringList filters;
-  for (const auto& [title, patterns] : ParseDialogFilter(PreviewSaveFilter)) filters << Q(title);
+  for (const std::string& name : DialogNameFilters(PreviewSaveFilter)) filters << Q(name);
   dialog.setNameFilters(filters);
   dialog.selectNameFilter(filters.front());
   dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(1)));

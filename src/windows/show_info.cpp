@@ -27,6 +27,17 @@ std::vector<std::pair<std::string, std::string>> ParseDialogFilter(const std::st
   return pairs;
 }
 
+std::vector<std::string> DialogNameFilters(const std::string& filter) {
+  std::vector<std::string> names;
+  for (const auto& [title, patterns] : ParseDialogFilter(filter)) {
+    const std::string bracketed = "(" + patterns + ")";
+    const bool shown = title.size() >= bracketed.size() &&
+                       title.compare(title.size() - bracketed.size(), bracketed.size(), bracketed) == 0;
+    names.push_back(shown ? title : title + " " + bracketed);
+  }
+  return names;
+}
+
 std::string LogDefaultExt(int filterIndex) {
   switch (filterIndex) {
     case 1:
@@ -120,7 +131,7 @@ void TfrmShowInfo::SetUpSaveDialog(QFileDialog& dialog) {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   QStringList filters;
-  for (const auto& [title, patterns] : ParseDialogFilter(LogSaveFilter)) filters << QString::fromStdString(title);
+  for (const std::string& name : DialogNameFilters(LogSaveFilter)) filters << QString::fromStdString(name);
   dialog.setNameFilters(filters);
   dialog.selectNameFilter(filters.front());
   dialog.setDefaultSuffix(QString::fromStdString(LogDefaultExt(1)));

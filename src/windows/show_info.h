@@ -17,6 +17,10 @@ class QToolButton;
 
 // A file-dialog filter of "title|patterns|title|patterns..." as pairs.
 std::vector<std::pair<std::string, std::string>> ParseDialogFilter(const std::string& filter);
+// The same filter as a file dialog's name filters, "text (patterns)", each
+// text shown once: a title that ends in its patterns in brackets already
+// ("Mark file(*.spm)") is taken as it is.
+std::vector<std::string> DialogNameFilters(const std::string& filter);
 // The filter of the log's save dialog.
 extern const char* const LogSaveFilter;
 // The default extension of the log's save dialog for the chosen file type

@@ -302,6 +302,26 @@ TEST_F(SetupTest, TheFilterIsTrimmedAndAnEmptyOneRestoresTheDefaults) {
   EXPECT_EQ(JoinStrings(ProgramInfo().ImageFilter, ';'), DefaultImageFilter);
 }
 
+// What is typed is stored, never the list's default filter it begins like.
+TEST_F(SetupTest, TheFilterStoresExactlyWhatWasTyped) {
+  auto form = LoadedForm();
+  form->show();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  QLineEdit* edit = form->edtFilter->lineEdit();
+  ASSERT_NE(edit, nullptr);
+  for (const char* typed : {"*.jpg", "*.png", "*.j"}) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, typed);
+    EXPECT_EQ(form->edtFilter->currentText().toStdString(), typed);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    form->SaveSettings();
+    EXPECT_EQ(JoinStrings(ProgramInfo().ImageFilter, ';'), typed);
+  }
+}
+
 // ---- Dependencies ------------------------------------------------------------
 
 TEST_F(SetupTest, KeptJpegQualityHidesTheSliderButStoresItsValue) {
@@ -426,6 +446,17 @@ TEST_F(SetupTest, CaptionsComeFromTheLanguageAndTableTextsStayEnglish) {
   EXPECT_EQ(form.lblDelay->text(), "(1 hour)");
   const char* pages[] = {"tsGeneral", "tsJPG", "tsGIF", "tsBMP", "tsViewer", "tsSlideShow"};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(form.pcMain->widget(i)->objectName(), pages[i]);
+}
+
+// The labels under the filter show an example of the pattern syntax, once.
+TEST_F(SetupTest, TheFilterExampleIsShownOnce) {
+  TfrmSetup form;
+  const std::string example = form.lblExt1->text().toStdString();
+  EXPECT_EQ(example, GetMessageText(741));
+  EXPECT_NE(example.find("*.jpg;*.png"), std::string::npos) << example;
+  EXPECT_TRUE(form.lblExt1->isVisibleTo(&form));
+  EXPECT_FALSE(form.lblExt2->isVisibleTo(&form));
+  EXPECT_FALSE(form.lblExt3->isVisibleTo(&form));
 }
 
 // ---- Execute, OK and Exit ----------------------------------------------------

@@ -29,6 +29,23 @@ TEST(LogSaveDialog, FilterAndDefaultExtensions) {
   EXPECT_TRUE(ParseDialogFilter("lonely").empty());
 }
 
+// A dialog shows each filter's text once, with its patterns in brackets.
+TEST(DialogNameFilters, EachTextOnceWithItsPatterns) {
+  using Names = std::vector<std::string>;
+  const struct {
+    const char* Filter;
+    Names Expected;
+  } cases[] = {
+      {"Mark file(*.spm)|*.spm", {"Mark file(*.spm)"}},
+      {"Pictures|*.jpg;*.png|All (*.*)|*.*", {"Pictures (*.jpg;*.png)", "All (*.*)"}},
+      // Brackets that are not its patterns are part of the text.
+      {"Old (*.spm)|*.sp2", {"Old (*.spm) (*.sp2)"}},
+      {LogSaveFilter, {"Text File(*.txt)", "Log File(*.log)", "All File(*.*)"}},
+      {"lonely", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DialogNameFilters(c.Filter), c.Expected) << c.Filter;
+}
+
 class ShowInfoTest : public WindowsTest {
  protected:
   void SetUp() override {
