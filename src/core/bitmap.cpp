@@ -318,14 +318,12 @@ TPixelBuffer AllocatePixels(std::int64_t bytes, bool zeroed) {
   }
 }
 
-// Target pixel d of a side of n pixels shows source pixel
-// floor((2d + 1) * s / (2n)) of a side of s pixels. 128-bit, since the
-// rectangles may be as large as the int range allows.
-inline std::int64_t MapCoordinate(std::int64_t d, std::int64_t n, std::int64_t s) {
+}  // namespace
+
+std::int64_t StretchSource(std::int64_t d, std::int64_t n, std::int64_t s) {
+  // 128-bit: the rectangles may be as large as the int range allows.
   return static_cast<std::int64_t>((static_cast<Wide>(2 * d + 1) * s) / (static_cast<Wide>(2) * n));
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // TBitmap
@@ -602,38 +600,33 @@ void TBitmap::SetTransparentColor(TColor color) {
 void TBitmap::Assign(const TGraphic& source) {
   if (&source == this) return;
   if (const auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
-    // The picture changes hands; this bitmap's drawing state and its
-    // progress handler stay its own.
-    TBrush brush = canvas_->Brush;
-    TPen pen = canvas_->Pen;
-    TPoint penPos = canvas_->PenPos;
-    TProgressEvent handler = OnProgress;
-    *this = *bmp;
-    canvas_->Brush = brush;
-    canvas_->Pen = pen;
-    canvas_->PenPos = penPos;
-    OnProgress = std::move(handler);
+    // The picture and its transparency change hands.
+    ReplacePicture(TBitmap(*bmp), true);
     return;
   }
   source.AssignTo(*this);
 }
 
-void TBitmap::TakePicture(TBitmap&& picture) {
-  TBrush brush = canvas_->Brush;
-  TPen pen = canvas_->Pen;
-  TPoint penPos = canvas_->PenPos;
+void TBitmap::TakePicture(TBitmap&& picture) { ReplacePicture(std::move(picture), false); }
+
+void TBitmap::ReplacePicture(TBitmap&& picture, bool takeTransparency) {
+  const TBrush brush = canvas_->Brush;
+  const TPen pen = canvas_->Pen;
+  const TPoint penPos = canvas_->PenPos;
   TProgressEvent progress = OnProgress;
-  bool transparent = Transparent();
-  TTransparentMode mode = transparentMode_;
-  TColor key = transparentColor_;
+  const bool transparent = Transparent();
+  const TTransparentMode mode = transparentMode_;
+  const TColor key = transparentColor_;
   *this = std::move(picture);
   canvas_->Brush = brush;
   canvas_->Pen = pen;
   canvas_->PenPos = penPos;
   OnProgress = std::move(progress);
-  SetTransparent(transparent);
-  transparentMode_ = mode;
-  transparentColor_ = key;
+  if (!takeTransparency) {
+    SetTransparent(transparent);
+    transparentMode_ = mode;
+    transparentColor_ = key;
+  }
 }
 
 void TBitmap::AssignTo(TBitmap& dest) const { dest.Assign(*this); }
@@ -739,7 +732,7 @@ void TCanvas::CopyRectImpl(const TRect& dest, const TBitmap& sourceBitmap, const
     sources.reserve(static_cast<std::size_t>(to - from));
     first = last = -1;
     for (I64 t = from; t < to; ++t) {
-      I64 s = sourceStart + MapCoordinate(t - origin, size, sourceSize);
+      I64 s = sourceStart + StretchSource(t - origin, size, sourceSize);
       if (s < 0 || s >= limit) continue;
       if (first < 0) first = t;
       last = t + 1;

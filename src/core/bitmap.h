@@ -76,6 +76,12 @@ const std::vector<TPaletteEntry>& HalftonePalette();
 
 class TBitmap;
 
+// The stretch mapping every scaled drawing uses (nearest neighbour): pixel
+// d of a target side of n pixels shows pixel floor((2d + 1) * s / (2n)) of
+// a source side of s pixels, so equal sizes copy exactly and whole factors
+// replicate exactly. n > 0; exact for every int-range side.
+std::int64_t StretchSource(std::int64_t d, std::int64_t n, std::int64_t s);
+
 enum TBrushStyle { bsSolid, bsClear };
 
 struct TBrush {
@@ -114,11 +120,9 @@ class TCanvas {
   // Draws the graphic unscaled with its top-left corner at (x, y).
   // A transparent bitmap leaves the pixels of its transparent colour out.
   void Draw(int x, int y, const TGraphic& graphic);
-  // Stretches the graphic onto rect (nearest neighbour: target pixel d of
-  // a side of n pixels takes source pixel floor((2d + 1) * s / (2n)) of a
-  // side of s pixels, so equal sizes copy exactly and whole factors
-  // replicate exactly). Clipped to the bitmap; a rectangle with a
-  // negative or zero width or height draws nothing.
+  // Stretches the graphic onto rect (StretchSource). Clipped to the
+  // bitmap; a rectangle with a negative or zero width or height draws
+  // nothing.
   void StretchDraw(const TRect& rect, const TGraphic& graphic);
   // Copies source rectangle of another canvas onto dest, stretching with
   // the rule of StretchDraw when the sizes differ; clipped against both
@@ -259,9 +263,10 @@ class TBitmap : public TGraphic {
   // Makes the bitmap empty (0 x 0), keeping format and canvas state.
   void Clear() { SetSize(0, 0); }
 
-  // Takes over a freshly decoded picture (size, format, palette, pixels)
-  // while keeping this bitmap's drawing state, progress handler and
-  // transparency settings, as a loader must.
+  // Takes over another picture (size, format, palette, pixels) without a
+  // copy, keeping this bitmap's drawing state (brush, pen, pen position),
+  // its progress handler and its transparency settings: what a loader, or
+  // an operation that replaces a picture in place, must do.
   void TakePicture(TBitmap&& picture);
 
  private:
@@ -269,6 +274,8 @@ class TBitmap : public TGraphic {
   void FillNew(int fromX, int fromY);
   void ConvertTo(TPixelFormat format);
   void ResetAfterMove() noexcept;
+  // TakePicture, and Assign when takeTransparency is set.
+  void ReplacePicture(TBitmap&& picture, bool takeTransparency);
 
   int width_ = 0;
   int height_ = 0;

@@ -293,15 +293,12 @@ void TIcon::Draw(TCanvas& canvas, const TRect& rect) const {
   const TPixelFormat tf = target.PixelFormat();
   const int bytes = tf == pf32bit ? 4 : (tf == pf24bit || tf == pfDevice) ? 3 : 0;
   for (int y = y0; y < y1; ++y) {
-    // The sampling rule of StretchDraw: equal sizes copy exactly. The
-    // products reach 2^64 for the widest rectangles, hence 128 bits.
-    const std::int64_t sy = static_cast<std::int64_t>(
-        static_cast<__int128>(2 * (static_cast<std::int64_t>(y) - rect.Top) + 1) * sh / (2 * static_cast<__int128>(dh)));
+    // The sampling rule of StretchDraw: equal sizes copy exactly.
+    const std::int64_t sy = StretchSource(static_cast<std::int64_t>(y) - rect.Top, dh, sh);
     const std::uint8_t* src = image_.ScanLine(static_cast<int>(sy));
     std::uint8_t* row = target.ScanLine(y);
     for (int x = x0; x < x1; ++x) {
-      const std::int64_t sx = static_cast<std::int64_t>(
-          static_cast<__int128>(2 * (static_cast<std::int64_t>(x) - rect.Left) + 1) * sw / (2 * static_cast<__int128>(dw)));
+      const std::int64_t sx = StretchSource(static_cast<std::int64_t>(x) - rect.Left, dw, sw);
       const std::uint8_t* s = src + 4 * sx;
       const int a = s[3];
       if (a == 0) continue;

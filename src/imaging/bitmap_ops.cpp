@@ -11,20 +11,6 @@ namespace {
 using I64 = std::int64_t;
 using TLut = std::array<std::uint8_t, 256>;
 
-// Gives bmp the picture of result (size, format, pixels) without copying
-// it, keeping bmp's own drawing state the way Assign does.
-void TakePicture(TBitmap& bmp, TBitmap&& result) {
-  TBrush brush = bmp.Canvas().Brush;
-  TPen pen = bmp.Canvas().Pen;
-  TPoint penPos = bmp.Canvas().PenPos;
-  TProgressEvent handler = bmp.OnProgress;
-  bmp = std::move(result);
-  bmp.Canvas().Brush = brush;
-  bmp.Canvas().Pen = pen;
-  bmp.Canvas().PenPos = penPos;
-  bmp.OnProgress = std::move(handler);
-}
-
 std::vector<const std::uint8_t*> RowPointers(const TBitmap& bmp) {
   std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(bmp.Height()));
   for (int y = 0; y < bmp.Height(); ++y) rows[static_cast<std::size_t>(y)] = bmp.ScanLine(y);
@@ -58,7 +44,7 @@ void QuarterTurn(TBitmap& bmp, Map map) {
       }
     }
   }
-  TakePicture(bmp, std::move(result));
+  bmp.TakePicture(std::move(result));
 }
 
 // A turn or mirror that keeps the size: target row y is source row
@@ -83,7 +69,7 @@ void SameSizeTurn(TBitmap& bmp, bool mirror, RowMap sourceRow) {
       d[2] = p[2];
     }
   }
-  TakePicture(bmp, std::move(result));
+  bmp.TakePicture(std::move(result));
 }
 
 // Every channel of src through a table into dest. Dest is given src's

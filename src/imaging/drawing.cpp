@@ -413,9 +413,8 @@ void DrawMaskedImage(TBitmap& fore, TBitmap& back, TBitmap& mask, TBitmap& dest,
   const I64 y0 = std::max<I64>(mt, 0), y1 = std::min<I64>(mt + mh, limitH);
   if (x0 >= x1 || y0 >= y1) return;
 
-  // The mask is stretched to the rectangle with the canvas' rule (target
-  // d of n shows source floor((2d + 1) s / 2n)); an equal size maps one
-  // to one. An empty mask leaves the stretched mask white, as the blank
+  // The mask is stretched to the rectangle with the canvas' rule
+  // (StretchSource); an equal size maps one to one. An empty mask leaves the stretched mask white, as the blank
   // bitmap it would be drawn on.
   const I64 sw = m->Width(), sh = m->Height();
   const bool blank = sw == 0 || sh == 0;
@@ -423,10 +422,10 @@ void DrawMaskedImage(TBitmap& fore, TBitmap& back, TBitmap& mask, TBitmap& dest,
   if (!blank) {
     redOffset.resize(static_cast<std::size_t>(x1 - x0));
     for (I64 x = x0; x < x1; ++x)
-      redOffset[static_cast<std::size_t>(x - x0)] = ((2 * (x - ml) + 1) * sw) / (2 * mw) * 3 + 2;
+      redOffset[static_cast<std::size_t>(x - x0)] = StretchSource(x - ml, mw, sw) * 3 + 2;
   }
   for (I64 y = y0; y < y1; ++y) {
-    const std::uint8_t* mrow = blank ? nullptr : m->ScanLine(static_cast<int>(((2 * (y - mt) + 1) * sh) / (2 * mh)));
+    const std::uint8_t* mrow = blank ? nullptr : m->ScanLine(static_cast<int>(StretchSource(y - mt, mh, sh)));
     const std::uint8_t* f = fore.ScanLine(static_cast<int>(y)) + x0 * 3;
     const std::uint8_t* b = back.ScanLine(static_cast<int>(y)) + x0 * 3;
     std::uint8_t* d = dest.ScanLine(static_cast<int>(y)) + x0 * 3;

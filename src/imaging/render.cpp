@@ -23,18 +23,6 @@ constexpr I64 kFarAway = I64{1} << 30;
 
 int ClampPosition(I64 v) { return static_cast<int>(std::clamp(v, -kFarAway, kFarAway)); }
 
-// Hands a picture to the composite without copying it, keeping the
-// composite's own drawing state.
-void TakePicture(TBitmap& composite, TBitmap&& picture) {
-  const bool transparent = composite.Transparent();
-  const TBrush brush = composite.Canvas().Brush;
-  const TPen pen = composite.Canvas().Pen;
-  composite = std::move(picture);
-  composite.SetTransparent(transparent);
-  composite.Canvas().Brush = brush;
-  composite.Canvas().Pen = pen;
-}
-
 void FillSolid(TBitmap& b, const TRect& r, TColor color) {
   TBrush& brush = b.Canvas().Brush;
   const TBrush saved = brush;
@@ -160,7 +148,7 @@ void TMark::PrepareSource(int index, int w, int h) {
   // The source is copied as it stands; a transparency flag of the work
   // image concerns how others draw it, not the picture itself.
   n.Canvas().CopyRect(fitted, Composite.Canvas(), TRect{0, 0, Composite.Width(), Composite.Height()});
-  TakePicture(Composite, std::move(n));
+  Composite.TakePicture(std::move(n));
   DrawSourceFrame(fitted, index);
   ApplyMaskStep(index);
 }

@@ -239,6 +239,58 @@ TEST(BitmapValue, AssignTakesThePictureButKeepsTheOwnCanvasAndHandler) {
   EXPECT_EQ(dest.Width(), 2);
 }
 
+// Taking a picture over (a loader, a turn in place) keeps everything of
+// the bitmap but the picture itself, its transparency included.
+TEST(BitmapValue, TakePictureKeepsDrawingStateHandlerAndTransparency) {
+  TBitmap dest = Filled(3, 1, pf24bit, clBlue);
+  dest.SetTransparent(true);
+  dest.SetTransparentColor(clLime);
+  dest.Canvas().Brush.Color = clSilver;
+  dest.Canvas().Pen.Color = clRed;
+  dest.Canvas().MoveTo(4, 5);
+  int calls = 0;
+  dest.OnProgress = [&](TGraphic&, TProgressStage, int, const std::string&) { ++calls; };
+  TBitmap picture = Filled(2, 2, pf8bit, clRed);
+  picture.Canvas().Brush.Color = clBlack;
+  dest.TakePicture(std::move(picture));
+  EXPECT_EQ(dest.Width(), 2);
+  EXPECT_EQ(dest.PixelFormat(), pf8bit);
+  EXPECT_EQ(dest.GetPixelColor(1, 1), clRed);
+  EXPECT_TRUE(dest.Transparent());
+  EXPECT_EQ(dest.TransparentMode(), TBitmap::tmFixed);
+  EXPECT_EQ(dest.TransparentColor(), clLime);
+  EXPECT_EQ(dest.Canvas().Brush.Color, clSilver);
+  EXPECT_EQ(dest.Canvas().Pen.Color, clRed);
+  EXPECT_EQ(dest.Canvas().PenPos, Point(4, 5));
+  ASSERT_TRUE(dest.OnProgress);
+  // The canvas draws on the new picture.
+  dest.Canvas().FillRect(TRect{0, 0, 1, 1});
+  EXPECT_EQ(dest.GetPixelColor(0, 0), clSilver);
+}
+
+TEST(BitmapStretch, TheMappingCopiesEqualSidesAndReplicatesWholeFactors) {
+  const struct {
+    std::int64_t N, S;
+    std::vector<std::int64_t> Sources;
+  } cases[] = {
+      {4, 4, {0, 1, 2, 3}},
+      {6, 2, {0, 0, 0, 1, 1, 1}},
+      {2, 6, {1, 4}},
+      {3, 2, {0, 1, 1}},
+      {5, 1, {0, 0, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::int64_t> got;
+    for (std::int64_t d = 0; d < c.N; ++d) got.push_back(StretchSource(d, c.N, c.S));
+    EXPECT_EQ(got, c.Sources) << c.N << " from " << c.S;
+  }
+  // The widest sides stay exact: the last target pixel shows the last
+  // source pixel.
+  const std::int64_t wide = std::int64_t{1} << 32;
+  EXPECT_EQ(StretchSource(wide - 1, wide, MaxDimension), MaxDimension - 1);
+  EXPECT_EQ(StretchSource(0, wide, MaxDimension), 0);
+}
+
 TEST(BitmapTransparency, AutomaticModeUsesTheBottomLeftPixel) {
   TBitmap b = Filled(3, 3, pf24bit, clWhite);
   b.Canvas().SetPixel(0, 2, clLime);

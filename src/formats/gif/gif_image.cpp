@@ -1235,11 +1235,11 @@ void BlitFrame(TBitmap& target, const TRect& dest, TGIFSubImage& frame, int tran
   const std::int64_t x0 = std::max<std::int64_t>(dest.Left, 0), x1 = std::min<std::int64_t>(dest.Right, target.Width());
   const TPaletteEntry black{};
   for (std::int64_t y = y0; y < y1; ++y) {
-    const std::int64_t sy = (2 * (y - dest.Top) + 1) * sh / (2 * dh);
+    const std::int64_t sy = StretchSource(y - dest.Top, dh, sh);
     const std::uint8_t* indices = frame.Data().data() + sy * sw;
     const std::uint8_t* shown = bitmap.ScanLine(static_cast<int>(sy));
     for (std::int64_t x = x0; x < x1; ++x) {
-      const std::int64_t sx = (2 * (x - dest.Left) + 1) * sw / (2 * dw);
+      const std::int64_t sx = StretchSource(x - dest.Left, dw, sw);
       if (transparentIndex >= 0 && indices[sx] == transparentIndex) continue;
       const std::uint8_t i = shown[sx];
       PutPixel(target, static_cast<int>(x), static_cast<int>(y), i < palette.size() ? palette[i] : black);
