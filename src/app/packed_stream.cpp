@@ -1,8 +1,6 @@
 // Packed streams of mark files: 4 bytes of unpacked length, little-endian,
 // then a zlib stream.
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -10,11 +8,9 @@
 #include "app/routines.h"
 #include "core/byte_reader.h"
 #include "core/exceptions.h"
+#include "core/zlib_stream.h"
 
 namespace {
-
-// zlib counts its buffers in unsigned int; larger data goes in pieces.
-constexpr std::uint64_t kMaxChunk = std::numeric_limits<uInt>::max();
 
 int ZlibLevel(int level) {
   switch (level) {
@@ -31,55 +27,18 @@ int ZlibLevel(int level) {
   }
 }
 
-class TZlibDeflate {
- public:
-  explicit TZlibDeflate(int level) {
-    if (deflateInit(&z_, level) != Z_OK) throw Exception("Could not start compressing.");
-  }
-  ~TZlibDeflate() { deflateEnd(&z_); }
-  TZlibDeflate(const TZlibDeflate&) = delete;
-  TZlibDeflate& operator=(const TZlibDeflate&) = delete;
-  z_stream* operator->() { return &z_; }
-  z_stream* get() { return &z_; }
-
- private:
-  z_stream z_{};
-};
-
-class TZlibInflate {
- public:
-  TZlibInflate() {
-    if (inflateInit(&z_) != Z_OK) throw Exception("Could not start unpacking.");
-  }
-  ~TZlibInflate() { inflateEnd(&z_); }
-  TZlibInflate(const TZlibInflate&) = delete;
-  TZlibInflate& operator=(const TZlibInflate&) = delete;
-  z_stream* operator->() { return &z_; }
-  z_stream* get() { return &z_; }
-
- private:
-  z_stream z_{};
-};
-
 std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::uint64_t size, int level) {
-  TZlibDeflate z(level);
+  TZlibStream z(TZlibStream::zdDeflate, level);
+  if (z.InitResult() != Z_OK) throw Exception("Could not start compressing.");
+  z.SetInput(data, size);
   std::vector<std::uint8_t> out;
-  std::uint64_t consumed = 0;
   std::uint8_t buffer[65536];
   int ret = Z_OK;
   do {
-    if (z->avail_in == 0 && consumed < size) {
-      const std::uint64_t piece = std::min<std::uint64_t>(size - consumed, kMaxChunk);
-      z->next_in = const_cast<Bytef*>(data + consumed);
-      z->avail_in = static_cast<uInt>(piece);
-      consumed += piece;
-    }
-    const int flush = (consumed == size) ? Z_FINISH : Z_NO_FLUSH;
-    z->next_out = buffer;
-    z->avail_out = sizeof buffer;
-    ret = deflate(z.get(), flush);
+    z.SetOutput(buffer, sizeof buffer);
+    ret = z.Deflate(true);
     if (ret == Z_STREAM_ERROR) throw Exception("Compressing failed.");
-    out.insert(out.end(), buffer, buffer + (sizeof buffer - z->avail_out));
+    out.insert(out.end(), buffer, buffer + (sizeof buffer - z.OutputLeft()));
   } while (ret != Z_STREAM_END);
   return out;
 }
@@ -87,24 +46,18 @@ std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::uint64_t size, 
 // Inflates exactly `length` bytes; anything else (a damaged stream, a
 // stream that ends early, one that would give more) raises.
 std::vector<std::uint8_t> InflateExactly(std::span<const std::uint8_t> packed, std::uint64_t length) {
-  TZlibInflate z;
+  TZlibStream z(TZlibStream::zdInflate);
+  if (z.InitResult() != Z_OK) throw Exception("Could not start unpacking.");
+  z.SetInput(packed.data(), packed.size());
   std::vector<std::uint8_t> out;
-  std::uint64_t consumed = 0;
   std::uint64_t produced = 0;
   std::uint8_t overflow = 0;
   for (;;) {
-    if (z->avail_in == 0 && consumed < packed.size()) {
-      const std::uint64_t piece = std::min<std::uint64_t>(packed.size() - consumed, kMaxChunk);
-      z->next_in = const_cast<Bytef*>(packed.data() + consumed);
-      z->avail_in = static_cast<uInt>(piece);
-      consumed += piece;
-    }
     bool probing = false;
     if (produced == length) {
       // Everything stated is there; one more byte of room tells whether
       // the stream would give more than it says.
-      z->next_out = &overflow;
-      z->avail_out = 1;
+      z.SetOutput(&overflow, 1);
       probing = true;
     } else {
       if (out.size() == produced) {
@@ -112,23 +65,18 @@ std::vector<std::uint8_t> InflateExactly(std::span<const std::uint8_t> packed, s
         const std::uint64_t grown = std::max<std::uint64_t>(produced * 2, 65536);
         out.resize(static_cast<std::size_t>(std::min(grown, length)));
       }
-      const std::uint64_t room = std::min<std::uint64_t>(out.size() - produced, kMaxChunk);
-      z->next_out = out.data() + produced;
-      z->avail_out = static_cast<uInt>(room);
+      z.SetOutput(out.data() + produced, out.size() - produced);
     }
-    const uInt before = z->avail_out;
-    const uInt inBefore = z->avail_in;
-    const int ret = inflate(z.get(), Z_NO_FLUSH);
-    const uInt written = before - z->avail_out;
+    const std::uint64_t room = z.OutputLeft();
+    const std::uint64_t input = z.InputLeft();
+    const int ret = z.Inflate();
+    const std::uint64_t written = room - z.OutputLeft();
     if (probing && written > 0) throw Exception("The packed data is longer than stated.");
     produced += written;
     if (ret == Z_STREAM_END) break;
     if (ret != Z_OK && ret != Z_BUF_ERROR) throw Exception("The packed data is damaged.");
-    if (written == 0 && z->avail_in == inBefore) {
-      // No progress: only fresh input can help.
-      if (z->avail_in == 0 && consumed < packed.size()) continue;
-      throw Exception("The packed data ends too early.");
-    }
+    // No progress: every byte of input has been offered already.
+    if (written == 0 && z.InputLeft() == input) throw Exception("The packed data ends too early.");
   }
   if (produced != length) throw Exception("The packed data is shorter than stated.");
   out.resize(static_cast<std::size_t>(produced));

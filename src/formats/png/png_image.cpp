@@ -6,6 +6,7 @@
 
 #include "core/graphic.h"
 #include "core/numbers.h"
+#include "core/zlib_stream.h"
 #include "formats/png/zstreams.h"
 
 namespace {
@@ -25,19 +26,6 @@ void PutBE32(std::uint8_t* p, std::uint32_t v) {
   p[1] = static_cast<std::uint8_t>(v >> 16);
   p[2] = static_cast<std::uint8_t>(v >> 8);
   p[3] = static_cast<std::uint8_t>(v);
-}
-
-const std::array<std::uint32_t, 256>& CrcTable() {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  return table;
 }
 
 // The gAMA chunk whose tables apply to the image, if any.
@@ -86,11 +74,7 @@ std::string PngErrorMessage(const std::string& text) {
 void RaisePngError(const std::string& text) { throw EPNGImageException(PngErrorMessage(text)); }
 
 std::uint32_t PngCrc(const std::uint8_t type[4], const std::uint8_t* data, std::size_t size) {
-  const auto& table = CrcTable();
-  std::uint32_t c = 0xFFFFFFFFu;
-  for (int i = 0; i < 4; ++i) c = table[(c ^ type[i]) & 0xFF] ^ (c >> 8);
-  for (std::size_t i = 0; i < size; ++i) c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
+  return Crc32(Crc32(0, type, 4), data, size);
 }
 
 std::uint8_t PaethPredictor(int left, int up, int upperLeft) {

@@ -1,7 +1,6 @@
 #include "formats/png/zstreams.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 namespace {
@@ -17,9 +16,6 @@ int CheckDecompression(int code) {
   if (code < 0) throw EZDecompressionError(ZLibErrorText(code));
   return code;
 }
-
-// zlib counts in uInt; a caller's 64-bit count is fed in pieces.
-constexpr std::int64_t kMaxPiece = std::numeric_limits<uInt>::max();
 
 }  // namespace
 
@@ -45,8 +41,11 @@ const char* ZLibErrorText(int code) {
 
 // ---------------------------------------------------------------------------
 
-TCustomZStream::TCustomZStream(TStream& strm, bool compressing)
-    : strm_(strm), compressing_(compressing), strmPos_(strm.Position()) {}
+TCustomZStream::TCustomZStream(TStream& strm, bool compressing, int zlibLevel)
+    : strm_(strm),
+      compressing_(compressing),
+      strmPos_(strm.Position()),
+      zstream_(compressing ? TZlibStream::zdDeflate : TZlibStream::zdInflate, zlibLevel) {}
 
 void TCustomZStream::InvalidOperation() const {
   if (compressing_) throw EZCompressionError(kInvalidOperation);
@@ -59,19 +58,17 @@ void TCustomZStream::SetSize(std::int64_t /*size*/) { InvalidOperation(); }
 
 // ---------------------------------------------------------------------------
 
-TZCompressionStream::TZCompressionStream(TZCompressionLevel level, TStream& dest) : TCustomZStream(dest, true) {
-  int zlevel = ZLibLevel(level);
-  zstream_.next_out = buffer_.data();
-  zstream_.avail_out = static_cast<uInt>(BufferSize);
-  CheckCompression(deflateInit(&zstream_, zlevel));
+TZCompressionStream::TZCompressionStream(TZCompressionLevel level, TStream& dest)
+    : TCustomZStream(dest, true, ZLibLevel(level)) {
+  CheckCompression(zstream_.InitResult());
+  zstream_.SetOutput(buffer_.data(), BufferSize);
 }
 
-TZCompressionStream::~TZCompressionStream() { deflateEnd(&zstream_); }
+TZCompressionStream::~TZCompressionStream() = default;
 
 void TZCompressionStream::WriteBufferOut(std::size_t count) {
   strm_.WriteBuffer(buffer_.data(), static_cast<std::int64_t>(count));
-  zstream_.next_out = buffer_.data();
-  zstream_.avail_out = static_cast<uInt>(BufferSize);
+  zstream_.SetOutput(buffer_.data(), BufferSize);
   strmPos_ = strm_.Position();
 }
 
@@ -80,88 +77,72 @@ std::int64_t TZCompressionStream::Read(void* /*buffer*/, std::int64_t /*count*/)
 std::int64_t TZCompressionStream::Write(const void* buffer, std::int64_t count) {
   if (finished_ || count < 0) InvalidOperation();
   if (strm_.Position() != strmPos_) strm_.SetPosition(strmPos_);
-  const auto* in = static_cast<const std::uint8_t*>(buffer);
-  std::int64_t left = count;
-  while (left > 0) {
-    std::int64_t piece = std::min(left, kMaxPiece);
-    zstream_.next_in = const_cast<Bytef*>(in);
-    zstream_.avail_in = static_cast<uInt>(piece);
-    while (zstream_.avail_in > 0) {
-      CheckCompression(deflate(&zstream_, Z_NO_FLUSH));
-      if (zstream_.avail_out == 0) {
-        WriteBufferOut(BufferSize);
-        Progress();
-      }
+  zstream_.SetInput(static_cast<const std::uint8_t*>(buffer), static_cast<std::uint64_t>(count));
+  while (zstream_.InputLeft() > 0) {
+    CheckCompression(zstream_.Deflate(false));
+    if (zstream_.OutputLeft() == 0) {
+      WriteBufferOut(BufferSize);
+      Progress();
     }
-    in += piece;
-    left -= piece;
   }
-  zstream_.next_in = nullptr;
+  zstream_.SetInput(nullptr, 0);
   return count;
 }
 
 std::int64_t TZCompressionStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  if (offset == 0 && origin == TSeekOrigin::soCurrent) return static_cast<std::int64_t>(zstream_.total_in);
+  if (offset == 0 && origin == TSeekOrigin::soCurrent) return static_cast<std::int64_t>(zstream_.TotalIn());
   InvalidOperation();
 }
 
 void TZCompressionStream::Finish() {
   if (finished_) return;
-  zstream_.next_in = nullptr;
-  zstream_.avail_in = 0;
+  zstream_.SetInput(nullptr, 0);
   if (strm_.Position() != strmPos_) strm_.SetPosition(strmPos_);
   for (;;) {
-    int rc = CheckCompression(deflate(&zstream_, Z_FINISH));
+    const int rc = CheckCompression(zstream_.Deflate(true));
     if (rc == Z_STREAM_END) break;
-    // Z_OK from Z_FINISH means the output buffer filled up.
-    WriteBufferOut(BufferSize - zstream_.avail_out);
+    // Z_OK from a finishing deflate means the output buffer filled up.
+    WriteBufferOut(BufferSize - zstream_.OutputLeft());
   }
-  WriteBufferOut(BufferSize - zstream_.avail_out);
+  WriteBufferOut(BufferSize - zstream_.OutputLeft());
   finished_ = true;
-  CheckCompression(deflateEnd(&zstream_));
+  CheckCompression(zstream_.End());
 }
 
 // ---------------------------------------------------------------------------
 
-TZDecompressionStream::TZDecompressionStream(TStream& source) : TCustomZStream(source, false) {
-  zstream_.next_in = buffer_.data();
-  zstream_.avail_in = 0;
-  CheckDecompression(inflateInit(&zstream_));
+TZDecompressionStream::TZDecompressionStream(TStream& source) : TCustomZStream(source, false, 0) {
+  CheckDecompression(zstream_.InitResult());
 }
 
-TZDecompressionStream::~TZDecompressionStream() { inflateEnd(&zstream_); }
+TZDecompressionStream::~TZDecompressionStream() = default;
 
 std::int64_t TZDecompressionStream::Read(void* buffer, std::int64_t count) {
   if (count <= 0 || ended_) return 0;
   if (strm_.Position() != strmPos_) strm_.SetPosition(strmPos_);
-  auto* out = static_cast<std::uint8_t*>(buffer);
-  std::int64_t produced = 0;
-  while (produced < count) {
-    std::int64_t piece = std::min(count - produced, kMaxPiece);
-    zstream_.next_out = out + produced;
-    zstream_.avail_out = static_cast<uInt>(piece);
-    while (zstream_.avail_out > 0) {
-      if (zstream_.avail_in == 0) {
-        std::int64_t got = strm_.Read(buffer_.data(), static_cast<std::int64_t>(BufferSize));
-        if (got <= 0) return produced + (piece - zstream_.avail_out);
-        zstream_.next_in = buffer_.data();
-        zstream_.avail_in = static_cast<uInt>(got);
-        strmPos_ = strm_.Position();
-        Progress();
-      }
-      int rc = CheckDecompression(inflate(&zstream_, Z_NO_FLUSH));
-      if (rc == Z_STREAM_END) {
-        // Bytes after the end of the deflate stream are not image data;
-        // stop here instead of feeding them to inflate again and again.
-        ended_ = true;
-        return produced + (piece - zstream_.avail_out);
-      }
-      // A stream that asks for a preset dictionary cannot make progress
-      // without one; PNG data never carry one.
-      if (rc == Z_NEED_DICT) throw EZDecompressionError(ZLibErrorText(Z_NEED_DICT));
+  zstream_.SetOutput(static_cast<std::uint8_t*>(buffer), static_cast<std::uint64_t>(count));
+  while (zstream_.OutputLeft() > 0) {
+    if (zstream_.InputLeft() == 0) {
+      const std::int64_t got = strm_.Read(buffer_.data(), static_cast<std::int64_t>(BufferSize));
+      if (got <= 0) break;
+      zstream_.SetInput(buffer_.data(), static_cast<std::uint64_t>(got));
+      strmPos_ = strm_.Position();
+      Progress();
     }
-    produced += piece;
+    const int rc = CheckDecompression(zstream_.Inflate());
+    if (rc == Z_STREAM_END) {
+      // Bytes after the end of the deflate stream are not image data;
+      // stop here instead of feeding them to inflate again and again.
+      ended_ = true;
+      break;
+    }
+    // A stream that asks for a preset dictionary cannot make progress
+    // without one; PNG data never carry one.
+    if (rc == Z_NEED_DICT) throw EZDecompressionError(ZLibErrorText(Z_NEED_DICT));
   }
+  const std::int64_t produced = count - static_cast<std::int64_t>(zstream_.OutputLeft());
+  // The caller's buffer is not zlib's to keep.
+  zstream_.SetOutput(nullptr, 0);
   return produced;
 }
 
@@ -178,11 +159,9 @@ void TZDecompressionStream::Skip(std::int64_t count) {
 }
 
 std::int64_t TZDecompressionStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  std::int64_t produced = static_cast<std::int64_t>(zstream_.total_out);
+  const std::int64_t produced = static_cast<std::int64_t>(zstream_.TotalOut());
   if (offset == 0 && origin == TSeekOrigin::soBeginning) {
-    CheckDecompression(inflateReset(&zstream_));
-    zstream_.next_in = buffer_.data();
-    zstream_.avail_in = 0;
+    CheckDecompression(zstream_.Reset());
     ended_ = false;
     strm_.SetPosition(0);
     strmPos_ = 0;
@@ -190,11 +169,11 @@ std::int64_t TZDecompressionStream::Seek(std::int64_t offset, TSeekOrigin origin
   }
   if (origin == TSeekOrigin::soCurrent && offset >= 0) {
     Skip(offset);
-    return static_cast<std::int64_t>(zstream_.total_out);
+    return static_cast<std::int64_t>(zstream_.TotalOut());
   }
   if (origin == TSeekOrigin::soBeginning && offset >= produced) {
     Skip(offset - produced);
-    return static_cast<std::int64_t>(zstream_.total_out);
+    return static_cast<std::int64_t>(zstream_.TotalOut());
   }
   InvalidOperation();
 }

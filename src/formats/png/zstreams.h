@@ -8,14 +8,13 @@
 // unfinished (and therefore unreadable) deflate stream behind rather than
 // a second exception.
 
-#include <zlib.h>
-
 #include <array>
 #include <cstdint>
 #include <functional>
 
 #include "core/exceptions.h"
 #include "core/streams.h"
+#include "core/zlib_stream.h"
 
 class EZLibError : public Exception {
  public:
@@ -58,7 +57,8 @@ class TCustomZStream : public TStream {
   static constexpr std::size_t BufferSize = 65536;
 
  protected:
-  TCustomZStream(TStream& strm, bool compressing);
+  // zlibLevel only matters when compressing.
+  TCustomZStream(TStream& strm, bool compressing, int zlibLevel);
   void Progress() {
     if (OnProgress) OnProgress(*this);
   }
@@ -68,7 +68,7 @@ class TCustomZStream : public TStream {
   TStream& strm_;
   const bool compressing_;
   std::int64_t strmPos_;
-  z_stream zstream_{};
+  TZlibStream zstream_;
   std::array<std::uint8_t, BufferSize> buffer_{};
 };
 
