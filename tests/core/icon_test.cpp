@@ -242,13 +242,32 @@ TEST(IconLoad, BrokenFilesRaise) {
 
 TEST(IconLoad, HugeSizesInPngHeadersAreNotBelieved) {
   // PNG sizes stop at 2^31 - 1; larger header values must not take part
-  // in picking the largest entry.
-  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 8, 6, 0, 0, 0};
-  Bytes file = IconFile({{0, 0, 32, png}, {0, 0, 32, png}, {16, 16, 8, EightBitEntry()}});
-  try {
-    Load(file);
-  } catch (const EInvalidGraphic&) {
+  // in picking the largest entry (the directory's 16 x 16 counts then),
+  // while sizes within the range are believed. The PNG entry is one the
+  // stand-in class reads as 4 x 1 pixels; its header's width and height
+  // lie where the stand-in reads pixels.
+  TPicture::RegisterFileFormat("png", "test", TFakePng::StaticClass());
+  struct TUnregister {
+    ~TUnregister() { TPicture::UnregisterGraphicClass(TFakePng::StaticClass()); }
+  } unregister;
+  const struct {
+    std::uint32_t Width, Height;
+    int Picked;  // the width of the entry loaded: 4 the PNG, 32 the bitmap
+  } cases[] = {
+      {0xFFFFFFFFu, 0xFFFFFFFFu, 32}, {0x80000000u, 0x80000000u, 32}, {0xFFFFFFFFu, 64, 32},
+      {0x7FFFFFFFu, 1, 4},           {64, 64, 4},                      {8, 8, 32},
+  };
+  for (const auto& c : cases) {
+    Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 4, 1};
+    png.resize(10 + 16, 0x80);
+    for (int k = 0; k < 4; ++k) {
+      png[16 + k] = static_cast<std::uint8_t>(c.Width >> (24 - 8 * k));
+      png[20 + k] = static_cast<std::uint8_t>(c.Height >> (24 - 8 * k));
+    }
+    png[24] = 8;  // bit depth
+    png[25] = 6;  // colour type: RGBA
+    const Bytes file = IconFile({{16, 16, 32, png}, {32, 32, 32, ThirtyTwoBitEntry()}});
+    EXPECT_EQ(Load(file).Width(), c.Picked) << std::hex << c.Width << " x " << c.Height;
   }
 }
 

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "app/messages.h"
 #include "core/jpeg.h"
@@ -971,13 +974,24 @@ TEST_F(MainFormTest, TheTreeShowsTheRestoredFolderOnceItsParentsAreRead) {
   // tree once the folders above it have been read and sorted.
   fs::create_directories(Dir() + "a/b/c/d/e");
   ProgramInfo().CfgDefPath = Dir() + "a/b/c/d/e";
+  // Every folder from the root down to the restored one is read in the
+  // background; the reading has settled once each has been loaded.
+  TfrmMain& unshown = Form();
+  std::set<std::string> waiting;
+  for (fs::path p = Dir() + "a/b/c/d"; !p.empty(); p = p.parent_path()) {
+    waiting.insert(p.string());
+    if (p == p.root_path()) break;
+  }
+  QObject::connect(unshown.tvwPath->Model(), &QFileSystemModel::directoryLoaded, &unshown,
+                   [&waiting](const QString& path) { waiting.erase(QDir::cleanPath(path).toStdString()); });
   TfrmMain& form = ShownForm();
   ASSERT_EQ(form.tvwPath->Path(), Dir() + "a/b/c/d/e");
   QTreeView& tree = *form.tvwPath;
   const auto shown = [&] { return tree.viewport()->rect().contains(tree.visualRect(tree.currentIndex())); };
-  // The background reading settles; the folder stays in view throughout.
-  QTest::qWait(1000);
-  EXPECT_TRUE(shown());
+  ASSERT_TRUE(WaitFor([&] { return waiting.empty(); })) << "still reading " << *waiting.begin();
+  // The folder is in view once the rows the reading brought are placed.
+  EXPECT_TRUE(WaitFor(shown));
+  EXPECT_EQ(form.tvwPath->Path(), Dir() + "a/b/c/d/e");
 }
 
 TEST_F(MainFormTest, LanguageMenuListsTheFolderAndSwitchesTexts) {
