@@ -397,19 +397,7 @@ TEST(JpegOracle, PillowReadsOurJpegs) {
 namespace {
 
 // A binary PPM of the smooth picture, for cjpeg.
-std::string SmoothPpm(int w, int h) {
-  std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-  const TBitmap b = Smooth(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const TColor c = b.GetPixelColor(x, y);
-      ppm += static_cast<char>(GetRValue(c));
-      ppm += static_cast<char>(GetGValue(c));
-      ppm += static_cast<char>(GetBValue(c));
-    }
-  }
-  return ppm;
-}
+std::string SmoothPpm(int w, int h) { return testsupport::PpmOf(Smooth(w, h)); }
 
 int LoadedQuality(const Bytes& file) {
   TJPEGImage j;

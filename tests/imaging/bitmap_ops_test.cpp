@@ -59,17 +59,7 @@ TBitmap Uniform(int w, int h, Px c) {
   return ::testing::AssertionSuccess();
 }
 
-std::string ToPpm(const TBitmap& b) {
-  std::string out = "P6\n" + std::to_string(b.Width()) + " " + std::to_string(b.Height()) + "\n255\n";
-  for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) {
-      Px p = Get(b, x, y);
-      out += static_cast<char>(p.R);
-      out += static_cast<char>(p.G);
-      out += static_cast<char>(p.B);
-    }
-  return out;
-}
+std::string ToPpm(const TBitmap& b) { return testsupport::PpmOf(b); }
 
 TBitmap FromRgb(const testsupport::RgbImage& img) {
   TBitmap b(img.Width, img.Height, pf24bit);

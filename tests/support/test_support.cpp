@@ -14,6 +14,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/bitmap.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -215,6 +217,19 @@ RgbImage ParsePnm(const std::string& d) {
     }
   }
   return img;
+}
+
+std::string PpmOf(const TBitmap& bitmap) {
+  std::string ppm = "P6\n" + std::to_string(bitmap.Width()) + " " + std::to_string(bitmap.Height()) + "\n255\n";
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      const TColor c = bitmap.GetPixelColor(x, y);
+      ppm += static_cast<char>(GetRValue(c));
+      ppm += static_cast<char>(GetGValue(c));
+      ppm += static_cast<char>(GetBValue(c));
+    }
+  }
+  return ppm;
 }
 
 }  // namespace testsupport

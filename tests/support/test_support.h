@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class TBitmap;
+
 namespace testsupport {
 
 // A fresh folder under the system's temporary folder, removed with
@@ -61,6 +63,9 @@ inline void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
 
 // The source tree's root (from STAMPWISE_SOURCE_DIR, set by CTest).
 std::string SourceDir();
+
+// A binary PPM (P6) of a bitmap's colours, for the tools that read one.
+std::string PpmOf(const TBitmap& bitmap);
 
 // Parses a binary PNM/PAM (P4, P5, P6, P7 with 8-bit samples) into RGB
 // bytes, 3 per pixel, rows top first. Raises std::runtime_error on
