@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/bitmap.h"
+
 namespace {
 
 // Sources are read as plain RGB: formats that keep it in 32 bits as they
@@ -21,8 +23,9 @@ void MakeWritable(QImage& target) {
   }
 }
 
-// Source offset of target pixel d of n, from a side of s pixels.
-int Nearest(std::int64_t d, std::int64_t n, std::int64_t s) { return static_cast<int>((2 * d + 1) * s / (2 * n)); }
+// Source offset of target pixel d of n, from a side of s pixels: the
+// program's one stretch mapping.
+int Nearest(std::int64_t d, std::int64_t n, std::int64_t s) { return static_cast<int>(StretchSource(d, n, s)); }
 
 void Stretch(QImage& target, const QRect& d, const QImage& src, const QRect& s, bool keyed, QRgb key) {
   if (d.width() <= 0 || d.height() <= 0 || s.width() <= 0 || s.height() <= 0 || target.isNull() || src.isNull()) {
