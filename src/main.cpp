@@ -9,6 +9,7 @@
 #include "windows/gui_handler_qt.h"
 #include "windows/main_form.h"
 #include "windows/main_gif_timer.h"
+#include "windows/reader_warnings_qt.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
   InstallGuiHandler();
   RegisterImageFormats();
   InstallGIFAnimationTimers();
+  InstallReaderWarningDisplay();
   CreateProgramInfo();
   int result = 0;
   try {
@@ -33,6 +35,7 @@ int main(int argc, char* argv[]) {
     ShowMsg(e.what(), 0, SystemMessageCaption);
     result = 1;
   }
+  RemoveReaderWarningDisplay();
   RemoveGIFAnimationTimers();
   UnregisterImageFormats();
   FreeProgramInfo();

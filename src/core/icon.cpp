@@ -1,6 +1,7 @@
 #include "core/icon.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "core/bmp.h"
@@ -89,9 +90,16 @@ void SetOpaque(TBitmap& b) {
   }
 }
 
-// A PNG entry goes through whichever picture class reads ".png".
+std::atomic<const TGraphicClass*>& IconPngClass() {
+  static std::atomic<const TGraphicClass*> graphicClass{nullptr};
+  return graphicClass;
+}
+
+// A PNG entry goes through the class named for icons, or whichever picture
+// class reads ".png".
 TBitmap DecodePngEntry(std::span<const std::uint8_t> d) {
-  const TGraphicClass* cls = TPicture::FindFileFormat("png");
+  const TGraphicClass* cls = IconPngClass().load();
+  if (!cls) cls = TPicture::FindFileFormat("png");
   if (!cls) throw EInvalidGraphic("PNG icons are not supported");
   std::unique_ptr<TGraphic> png = cls->Create();
   // A class that loads colours only may still keep the opacity apart.
@@ -169,6 +177,8 @@ inline std::uint8_t Blend(int src, int dst, int alpha) {
 }
 
 }  // namespace
+
+void SetIconPngClass(const TGraphicClass* graphicClass) { IconPngClass().store(graphicClass); }
 
 const TGraphicClass& TIcon::StaticClass() {
   static const TGraphicClass cls{"TIcon", &TIcon::CreateInstance};

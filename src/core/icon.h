@@ -8,8 +8,8 @@
 // the deeper colour, then to the first entry) into a 32-bit bitmap whose
 // fourth byte is the opacity (from the image's alpha, or 0/255 from its
 // AND mask). Drawing leaves fully transparent pixels out and blends the
-// others. PNG entries are handed to the picture class registered for
-// "png" when there is one.
+// others. PNG entries are handed to the class SetIconPngClass named, or
+// else to the picture class registered for "png" when there is one.
 class TIcon : public TGraphic {
  public:
   static const TGraphicClass& StaticClass();
@@ -32,6 +32,11 @@ class TIcon : public TGraphic {
  private:
   TBitmap image_;
 };
+
+// The class that decodes the PNG entries of icons (one that keeps the
+// opacity of every kind of PNG transparency, see TOpacitySource); nullptr
+// goes back to the class registered for "png".
+void SetIconPngClass(const TGraphicClass* graphicClass);
 
 // Metafiles are vector pictures of the old platform; they cannot be drawn
 // here. Loading raises EInvalidGraphic "metafile images are not supported".

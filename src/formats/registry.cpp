@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "core/graphic.h"
+#include "core/icon.h"
 #include "formats/gif/gif_image.h"
 #include "formats/png/png_image.h"
 #include "formats/reader_family.h"
@@ -13,6 +14,9 @@ void RegisterImageFormats() {
     RegisterCoreGraphics();
     RegisterGIFImage();
     TPicture::RegisterFileFormat("png", "Portable Graphics Network", TPNGImage::StaticClass());
+    // The family's reader serves ".png" once it registers; icons keep the
+    // codec, which hands them the opacity of every kind of transparency.
+    SetIconPngClass(&TPNGImage::StaticClass());
   });
   ReaderFamilyInitialization();
 }

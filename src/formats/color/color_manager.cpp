@@ -814,10 +814,14 @@ void TColorManager::SetGamma(float mainGamma, float displayGamma) {
   // source into a target of more than 8 bits) is cut to it.
   const int maxIn = sourceBits_ >= 8 ? 255 : std::min((1 << targetBits_) - 1, 255);
   const int maxOut = targetBits_ >= 8 ? 255 : (1 << targetBits_) - 1;
+  auto curve = [exponent](int i, int in, int out) {
+    const long double x = i >= in ? 1.0L : static_cast<long double>(i) / in;
+    const long double v = std::pow(x, static_cast<long double>(exponent)) * out;
+    return static_cast<std::uint8_t>(Clamp(Round(std::isfinite(v) ? v : 0.0L), out));
+  };
   for (int i = 0; i < 256; ++i) {
-    const long double x = i >= maxIn ? 1.0L : static_cast<long double>(i) / maxIn;
-    const long double v = std::pow(x, static_cast<long double>(exponent)) * maxOut;
-    gammaTable_[i] = static_cast<std::uint8_t>(Clamp(Round(std::isfinite(v) ? v : 0.0L), maxOut));
+    gammaTable_[i] = curve(i, maxIn, maxOut);
+    paletteGammaTable_[i] = curve(i, 255, 255);
   }
 }
 
@@ -860,7 +864,7 @@ std::vector<TPaletteEntry> TColorManager::CreateGrayscalePalette(bool minimumIsW
   std::vector<TPaletteEntry> palette(static_cast<std::size_t>(count));
   for (int i = 0; i <= max; ++i) {
     std::uint8_t v = static_cast<std::uint8_t>(step * i);
-    if (gamma) v = gammaTable_[v];
+    if (gamma) v = paletteGammaTable_[v];
     palette[static_cast<std::size_t>(minimumIsWhite ? max - i : i)] = {v, v, v, 0};
   }
   return palette;
@@ -891,7 +895,7 @@ std::vector<TPaletteEntry> TColorManager::CreateColorPalette(TRowPlanes data, st
 
   const bool gamma = Contains(TargetOptions, Opt::UseGamma);
   const bool swap = Contains(SourceOptions, Opt::SwapBytes);
-  auto byte = [&](std::uint32_t v) { return gamma ? gammaTable_[v] : static_cast<std::uint8_t>(v); };
+  auto byte = [&](std::uint32_t v) { return gamma ? paletteGammaTable_[v] : static_cast<std::uint8_t>(v); };
   auto word = [&](const std::uint8_t* p) {
     const std::uint32_t v = LoadU16(p);
     return byte(Reduce(swap ? Swap16(v) : v));

@@ -237,6 +237,9 @@ class TColorManager {
   float mainGamma_ = 1.0f;
   float displayGamma_ = 2.2f;
   std::array<std::uint8_t, 256> gammaTable_{};
+  // The same curve from 8 bits to 8 bits, for palettes: their entries are
+  // 8-bit colours whatever depth the rows have.
+  std::array<std::uint8_t, 256> paletteGammaTable_{};
   std::array<float, 3> ycbcrCoefficients_{0.299f, 0.587f, 0.114f};
   int horizontalSubsampling_ = 1;
   int verticalSubsampling_ = 1;

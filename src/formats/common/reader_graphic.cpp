@@ -6,6 +6,7 @@
 #include "core/numbers.h"
 #include "core/streams.h"
 #include "formats/common/reader_texts.h"
+#include "formats/common/reader_warnings.h"
 
 std::string FormatText(const char* pattern, std::initializer_list<std::string> arguments) {
   std::string text;
@@ -93,6 +94,13 @@ void TReaderGraphic::BeginLoad(TStream& stream) {
   SetPalette({});
   stream_ = &stream;
   basePosition_ = stream.Position();
+  warned_ = false;
+}
+
+void TReaderGraphic::Warning(const std::string& text) {
+  if (warned_) return;
+  warned_ = true;
+  PostReaderWarning(text);
 }
 
 void TReaderGraphic::RaiseInvalidImage(const std::string& formatName) {

@@ -152,6 +152,13 @@ class TReaderGraphic : public TBitmap {
   // The band of rows the last progress event referred to.
   const TRect& ProgressRect() const { return progressRect_; }
 
+  // A warning of the current load (a decoder's): the first one of a load
+  // is posted to the queue the GUI side shows (reader_warnings.h), later
+  // ones are dropped. Safe on any thread.
+  void Warning(const std::string& text);
+  // Whether the current load has given its warning.
+  bool Warned() const { return warned_; }
+
  protected:
   // The probe behind CanLoadStream. The base answers false.
   virtual bool ProbeStream(TStream& stream) const;
@@ -188,4 +195,5 @@ class TReaderGraphic : public TBitmap {
   TStream* stream_ = nullptr;
   TRect progressRect_;
   std::string progressMessage_;
+  bool warned_ = false;
 };

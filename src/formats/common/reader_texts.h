@@ -24,6 +24,18 @@ inline constexpr const char* UnknownCriticalChunk = "Cannot load PNG image. Unex
 inline constexpr const char* CompressionScheme = "The compression scheme is";
 inline constexpr const char* RegisterTwice = "Attempt to register %s twice.";
 
+// Failures and warnings of the decoders (EGraphicCompression).
+inline constexpr const char* LZ77Error = "LZ77 decompression error.";
+inline constexpr const char* JPEGEndOfInput = "JPEG decompression error. Unexpected end of input.";
+inline constexpr const char* JPEGStripSize = "Improper JPEG strip/tile size.";
+inline constexpr const char* JPEGComponentCount = "Improper JPEG component count.";
+inline constexpr const char* JPEGDataPrecision = "Improper JPEG data precision.";
+inline constexpr const char* JPEGSamplingFactors = "Improper JPEG sampling factors.";
+inline constexpr const char* JPEGBogusTables = "Bogus JPEG tables field.";
+inline constexpr const char* JPEGFractionalScanline = "Fractional JPEG scanline unsupported.";
+// Ours: Photo-CD residuals that name a plane the format does not have.
+inline constexpr const char* PCDHuffmanError = "Photo-CD decompression error. Invalid plane in row header.";
+
 // Ours: a picture beyond the pixel cap, and a format whose reader is not
 // part of the program yet.
 inline constexpr const char* ImageTooLarge = "Cannot load image. The %s image is too large (%s x %s pixels).";

@@ -85,6 +85,36 @@ std::uint8_t PaethPredictor(int left, int up, int upperLeft) {
   return static_cast<std::uint8_t>(upperLeft);
 }
 
+bool UndoPngFilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::int64_t length, int distance) {
+  const std::int64_t d = std::min<std::int64_t>(std::max(distance, 1), length);
+  switch (filter) {
+    case 0: return true;
+    case 1:
+      for (std::int64_t i = d; i < length; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - d]);
+      return true;
+    case 2:
+      for (std::int64_t i = 0; i < length; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+      return true;
+    case 3:
+      for (std::int64_t i = 0; i < d; ++i) row[i] = static_cast<std::uint8_t>(row[i] + (prior[i] >> 1));
+      for (std::int64_t i = d; i < length; ++i) {
+        row[i] = static_cast<std::uint8_t>(row[i] + ((row[i - d] + prior[i]) >> 1));
+      }
+      return true;
+    case 4:
+      // Left of the first pixel a and c are 0, so the predictor is b.
+      for (std::int64_t i = 0; i < d; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+      for (std::int64_t i = d; i < length; ++i) {
+        const int a = row[i - d], b = prior[i], c = prior[i - d];
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        const int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+        row[i] = static_cast<std::uint8_t>(row[i] + pred);
+      }
+      return true;
+    default: return false;
+  }
+}
+
 TChunkType MakeChunkType(const char* fourChars) {
   TChunkType t{};
   for (int i = 0; i < 4; ++i) t[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(fourChars[i]);
@@ -495,29 +525,7 @@ int Channels(int colorType) {
 }
 
 void Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::int64_t length, int distance) {
-  switch (filter) {
-    case 0: break;
-    case 1:
-      for (std::int64_t i = distance; i < length; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - distance]);
-      break;
-    case 2:
-      for (std::int64_t i = 0; i < length; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
-      break;
-    case 3:
-      for (std::int64_t i = 0; i < length; ++i) {
-        int left = i >= distance ? row[i - distance] : 0;
-        row[i] = static_cast<std::uint8_t>(row[i] + ((left + prior[i]) >> 1));
-      }
-      break;
-    case 4:
-      for (std::int64_t i = 0; i < length; ++i) {
-        int left = i >= distance ? row[i - distance] : 0;
-        int upperLeft = i >= distance ? prior[i - distance] : 0;
-        row[i] = static_cast<std::uint8_t>(row[i] + PaethPredictor(left, prior[i], upperLeft));
-      }
-      break;
-    default: RaisePngError(pngtext::UnknownFilter);
-  }
+  if (!UndoPngFilter(filter, row, prior, length, distance)) RaisePngError(pngtext::UnknownFilter);
 }
 
 // Puts count pixels of an unfiltered row into a scan line, pixel j going

@@ -67,6 +67,13 @@ std::uint32_t PngCrc(const std::uint8_t type[4], const std::uint8_t* data, std::
 // The predictor of the Paeth filter.
 std::uint8_t PaethPredictor(int left, int up, int upperLeft);
 
+// Undoes filter type `filter` of a row of length bytes in place against
+// the row above (prior, already unfiltered; zeros above the first row),
+// distance being the bytes per pixel (at least 1): 0 none, 1 Sub, 2 Up,
+// 3 Average, 4 Paeth, all modulo 256. Another type changes nothing and
+// answers false.
+bool UndoPngFilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::int64_t length, int distance);
+
 // Identifies a chunk class: its name and how to make one.
 struct TChunkClass {
   const char* Name;

@@ -332,7 +332,10 @@ TEST(ColorManager, GrayscalePalettes) {
   cm.SetGamma(1.0f, 2.2f);
   auto two = cm.CreateGrayscalePalette(false);
   ASSERT_EQ(two.size(), 2u);
-  EXPECT_EQ(two[1].Green, 1) << "through the table of a 1-bit target";
+  EXPECT_EQ(two[1].Green, 255) << "palette entries are 8-bit colours whatever the target's depth";
+  cm.SetTargetBitsPerSample(4);
+  cm.SetGamma(1.0f, 2.2f);
+  EXPECT_EQ(cm.CreateGrayscalePalette(false)[1].Green, 74) << "17 on the 8-bit curve";
 }
 
 TEST(ColorManager, ColorPalettes) {

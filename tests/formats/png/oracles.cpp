@@ -232,4 +232,42 @@ std::vector<std::uint8_t> JoinPng(const std::vector<Chunk>& chunks) {
   return out;
 }
 
+std::vector<Chunk> SplitIdat(const std::vector<Chunk>& chunks, const std::string& type) {
+  std::vector<Chunk> split;
+  for (const Chunk& c : chunks) {
+    if (c.Type != "IDAT") {
+      split.push_back(c);
+      continue;
+    }
+    for (std::uint8_t b : c.Data) split.push_back({type, {b}});
+  }
+  return split;
+}
+
+std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& raw) {
+  uLongf n = compressBound(static_cast<uLong>(raw.size()));
+  std::vector<std::uint8_t> out(n);
+  if (compress(out.data(), &n, raw.data(), static_cast<uLong>(raw.size())) != Z_OK) {
+    throw std::runtime_error("compress failed");
+  }
+  out.resize(n);
+  return out;
+}
+
+std::vector<std::uint8_t> PngHeader(std::uint32_t w, std::uint32_t h, int depth, int colorType, int interlace) {
+  return {static_cast<std::uint8_t>(w >> 24), static_cast<std::uint8_t>(w >> 16), static_cast<std::uint8_t>(w >> 8),
+          static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(h >> 24), static_cast<std::uint8_t>(h >> 16),
+          static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(depth),
+          static_cast<std::uint8_t>(colorType), 0, 0, static_cast<std::uint8_t>(interlace)};
+}
+
+std::vector<Chunk> BuildPng(const std::vector<std::uint8_t>& ihdr, const std::vector<std::uint8_t>& rows,
+                            const std::vector<Chunk>& extra) {
+  std::vector<Chunk> c{{"IHDR", ihdr}};
+  c.insert(c.end(), extra.begin(), extra.end());
+  c.push_back({"IDAT", Deflate(rows)});
+  c.push_back({"IEND", {}});
+  return c;
+}
+
 }  // namespace oracles

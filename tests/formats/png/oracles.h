@@ -3,13 +3,35 @@
 // for the PNG, PCX and Targa tests.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/exceptions.h"
+#include "core/streams.h"
 #include "support/test_support.h"
 
 namespace oracles {
+
+// A picture of class T loaded from the bytes.
+template <class T>
+std::unique_ptr<T> LoadPicture(const std::vector<std::uint8_t>& bytes) {
+  auto picture = std::make_unique<T>();
+  TMemoryStream in(bytes);
+  picture->LoadFromStream(in);
+  return picture;
+}
+// The message of the error loading raises, or "(loaded)".
+template <class T, class E = EInvalidGraphic>
+std::string LoadError(const std::vector<std::uint8_t>& bytes) {
+  try {
+    LoadPicture<T>(bytes);
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return "(loaded)";
+}
 
 // A picture of the given format filled with a fixed pseudo-random
 // pattern (seeded by the size and format); paletted formats get a full
@@ -49,5 +71,18 @@ struct Chunk {
 std::vector<Chunk> SplitPng(const std::vector<std::uint8_t>& file);
 // Joins chunks into a file with correct lengths and CRCs.
 std::vector<std::uint8_t> JoinPng(const std::vector<Chunk>& chunks);
+
+// The chunks with the data of every IDAT cut into chunks of one byte,
+// named `type` (the same letters in any case).
+std::vector<Chunk> SplitIdat(const std::vector<Chunk>& chunks, const std::string& type = "IDAT");
+
+// A zlib stream of the bytes.
+std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& raw);
+// IHDR data: width, height, depth, colour type, methods 0, interlace.
+std::vector<std::uint8_t> PngHeader(std::uint32_t w, std::uint32_t h, int depth, int colorType, int interlace = 0);
+// The chunks of a file: IHDR, the extra chunks, one IDAT of the unpacked
+// rows (filter bytes included), IEND.
+std::vector<Chunk> BuildPng(const std::vector<std::uint8_t>& ihdr, const std::vector<std::uint8_t>& rows,
+                            const std::vector<Chunk>& extra = {});
 
 }  // namespace oracles

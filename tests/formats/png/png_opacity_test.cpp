@@ -10,24 +10,9 @@
 
 namespace {
 
-std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& raw) {
-  uLongf n = compressBound(static_cast<uLong>(raw.size()));
-  std::vector<std::uint8_t> out(n);
-  EXPECT_EQ(compress(out.data(), &n, raw.data(), static_cast<uLong>(raw.size())), Z_OK);
-  out.resize(n);
-  return out;
-}
-
 std::vector<std::uint8_t> Png(std::uint32_t w, std::uint32_t h, int depth, int colorType, int interlace,
                               const std::vector<std::uint8_t>& rows, const std::vector<oracles::Chunk>& extra = {}) {
-  std::vector<std::uint8_t> ihdr{0, 0, 0, static_cast<std::uint8_t>(w), 0, 0, 0, static_cast<std::uint8_t>(h),
-                                 static_cast<std::uint8_t>(depth), static_cast<std::uint8_t>(colorType), 0, 0,
-                                 static_cast<std::uint8_t>(interlace)};
-  std::vector<oracles::Chunk> chunks{{"IHDR", ihdr}};
-  chunks.insert(chunks.end(), extra.begin(), extra.end());
-  chunks.push_back({"IDAT", Deflate(rows)});
-  chunks.push_back({"IEND", {}});
-  return oracles::JoinPng(chunks);
+  return oracles::JoinPng(oracles::BuildPng(oracles::PngHeader(w, h, depth, colorType, interlace), rows, extra));
 }
 
 // An icon file of one entry holding the given PNG.

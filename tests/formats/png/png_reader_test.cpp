@@ -7,51 +7,18 @@
 #include "formats/png/oracles.h"
 #include "formats/png/png_image.h"
 
+using oracles::BuildPng;
 using oracles::Chunk;
+using oracles::Deflate;
+using oracles::PngHeader;
 using testsupport::HavePillow;
 using testsupport::HaveTool;
 
 namespace {
 
-std::unique_ptr<TPNGImage> Load(const std::vector<std::uint8_t>& bytes) {
-  auto png = std::make_unique<TPNGImage>();
-  TMemoryStream in(bytes);
-  png->LoadFromStream(in);
-  return png;
-}
-
+std::unique_ptr<TPNGImage> Load(const std::vector<std::uint8_t>& bytes) { return oracles::LoadPicture<TPNGImage>(bytes); }
 std::string LoadError(const std::vector<std::uint8_t>& bytes) {
-  try {
-    Load(bytes);
-  } catch (const EPNGImageException& e) {
-    return e.Message();
-  }
-  return "(loaded)";
-}
-
-std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& raw) {
-  uLongf n = compressBound(static_cast<uLong>(raw.size()));
-  std::vector<std::uint8_t> out(n);
-  EXPECT_EQ(compress(out.data(), &n, raw.data(), static_cast<uLong>(raw.size())), Z_OK);
-  out.resize(n);
-  return out;
-}
-
-std::vector<std::uint8_t> Header(std::uint32_t w, std::uint32_t h, int depth, int colorType, int interlace = 0) {
-  return {static_cast<std::uint8_t>(w >> 24), static_cast<std::uint8_t>(w >> 16), static_cast<std::uint8_t>(w >> 8),
-          static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(h >> 24), static_cast<std::uint8_t>(h >> 16),
-          static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(depth),
-          static_cast<std::uint8_t>(colorType), 0, 0, static_cast<std::uint8_t>(interlace)};
-}
-
-// A file of IHDR, the extra chunks, IDAT with the given unpacked rows, IEND.
-std::vector<Chunk> Build(const std::vector<std::uint8_t>& ihdr, const std::vector<std::uint8_t>& rows,
-                         const std::vector<Chunk>& extra = {}) {
-  std::vector<Chunk> c{{"IHDR", ihdr}};
-  c.insert(c.end(), extra.begin(), extra.end());
-  c.push_back({"IDAT", Deflate(rows)});
-  c.push_back({"IEND", {}});
-  return c;
+  return oracles::LoadError<TPNGImage, EPNGImageException>(bytes);
 }
 
 std::string Text(const char* particular) { return PngErrorMessage(particular); }
@@ -187,7 +154,7 @@ for bits in (1, 2, 4, 8):
 
 TEST(PngReader, SixteenBitAndTwoBitGrey) {
   // 2 x 1 grey, depth 2: values 1 and 3.
-  auto grey2 = Load(oracles::JoinPng(Build(Header(2, 1, 2, 0), {0, 0x70})));
+  auto grey2 = Load(oracles::JoinPng(BuildPng(PngHeader(2, 1, 2, 0), {0, 0x70})));
   EXPECT_EQ(grey2->PixelFormat(), pf4bit);
   ASSERT_EQ(grey2->Palette().size(), 16u);
   EXPECT_EQ(grey2->Palette()[1], (TPaletteEntry{85, 85, 85, 4}));
@@ -195,12 +162,12 @@ TEST(PngReader, SixteenBitAndTwoBitGrey) {
   EXPECT_EQ(grey2->GetPixelColor(1, 0), RGB(255, 255, 255));
   // 16-bit RGB keeps the high bytes; the Up filter works on 6-byte pixels.
   auto rgb16 = Load(oracles::JoinPng(
-      Build(Header(1, 2, 16, 2), {0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 2, 1, 0, 1, 0, 1, 0})));
+      BuildPng(PngHeader(1, 2, 16, 2), {0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 2, 1, 0, 1, 0, 1, 0})));
   EXPECT_EQ(rgb16->PixelFormat(), pf24bit);
   EXPECT_EQ(rgb16->GetPixelColor(0, 0), RGB(0x12, 0x56, 0x9A));
   EXPECT_EQ(rgb16->GetPixelColor(0, 1), RGB(0x13, 0x57, 0x9B));
   // 16-bit grey with the Sub filter: the distance is two bytes, not one.
-  auto grey16 = Load(oracles::JoinPng(Build(Header(2, 1, 16, 0), {1, 0x40, 0xFF, 0x01, 0x01})));
+  auto grey16 = Load(oracles::JoinPng(BuildPng(PngHeader(2, 1, 16, 0), {1, 0x40, 0xFF, 0x01, 0x01})));
   EXPECT_EQ(grey16->GetPixelColor(0, 0), RGB(0x40, 0x40, 0x40));
   EXPECT_EQ(grey16->GetPixelColor(1, 0), RGB(0x41, 0x41, 0x41));
 }
@@ -212,7 +179,7 @@ long double Expected(int v, double gamma) {
 TEST(PngReader, GammaIsAppliedWhereverTheChunkStands) {
   std::vector<std::uint8_t> row{0, 0, 64, 128, 0, 200, 255};  // 2 x 1 RGB
   Chunk gama{"gAMA", {0, 1, 0x86, 0xA0}};                       // 100000: gamma 1.0
-  auto before = Build(Header(2, 1, 8, 2), row, {gama});
+  auto before = BuildPng(PngHeader(2, 1, 8, 2), row, {gama});
   auto png = Load(oracles::JoinPng(before));
   TColor c = png->GetPixelColor(0, 0);
   EXPECT_EQ(GetRValue(c), 0);
@@ -233,7 +200,7 @@ TEST(PngReader, GammaIsAppliedWhereverTheChunkStands) {
   EXPECT_EQ(plain->GetPixelColor(0, 0), RGB(0, 64, 128));
 
   // The palette passes through the same table, also when PLTE comes late.
-  auto pal = Build(Header(1, 1, 8, 3), {0, 0}, {gama});
+  auto pal = BuildPng(PngHeader(1, 1, 8, 3), {0, 0}, {gama});
   pal.insert(pal.end() - 1, Chunk{"PLTE", {64, 128, 200}});
   auto p = Load(oracles::JoinPng(pal));
   EXPECT_EQ(p->GetPixelColor(0, 0), RGB(Expected(64, 1.0), Expected(128, 1.0), Expected(200, 1.0)));
@@ -267,7 +234,7 @@ TEST(PngReader, NetpbmGammaAndTransparency) {
 }
 
 TEST(PngReader, TransparencyForms) {
-  auto file = Build(Header(1, 1, 8, 2), {0, 9, 8, 7}, {{"tRNS", {9, 8, 7}}});  // the older 3-byte form
+  auto file = BuildPng(PngHeader(1, 1, 8, 2), {0, 9, 8, 7}, {{"tRNS", {9, 8, 7}}});  // the older 3-byte form
   auto png = Load(oracles::JoinPng(file));
   EXPECT_TRUE(png->Transparent());
   EXPECT_EQ(png->TransparentColor(), RGB(9, 8, 7));
@@ -278,7 +245,7 @@ TEST(PngReader, TransparencyForms) {
   file[1].Data = {9, 8};  // malformed: ignored
   EXPECT_FALSE(Load(oracles::JoinPng(file))->Transparent());
   // Grey images keep no key, and asking their chunk for one is an error.
-  auto grey = Load(oracles::JoinPng(Build(Header(1, 1, 8, 0), {0, 5}, {{"tRNS", {0, 5}}})));
+  auto grey = Load(oracles::JoinPng(BuildPng(PngHeader(1, 1, 8, 0), {0, 5}, {{"tRNS", {0, 5}}})));
   EXPECT_FALSE(grey->Transparent());
   try {
     grey->Chunks().Find<TChunkTRNS>()->TransparentColor();
@@ -295,14 +262,7 @@ TEST(PngReader, ImageDataInOneByteChunksAndWithTrailingBytes) {
   TMemoryStream out;
   writer.SaveToStream(out);
   auto chunks = oracles::SplitPng(out.Bytes());
-  std::vector<Chunk> split;
-  for (const Chunk& c : chunks) {
-    if (c.Type != "IDAT") {
-      split.push_back(c);
-      continue;
-    }
-    for (std::uint8_t b : c.Data) split.push_back({"IDAT", {b}});
-  }
+  std::vector<Chunk> split = oracles::SplitIdat(chunks);
   auto png = Load(oracles::JoinPng(split));
   EXPECT_EQ(oracles::Rgb(*png), oracles::Rgb(source));
   EXPECT_EQ(png->Chunks().Count(), 3);
@@ -331,14 +291,14 @@ TEST(PngReader, ShortImageDataGivesAPartialPicture) {
     deflateEnd(&z);
     noEnd = buf;
   }
-  auto png = Load(oracles::JoinPng({{"IHDR", Header(4, 3, 8, 0)}, {"IDAT", noEnd}, {"IEND", {}}}));
+  auto png = Load(oracles::JoinPng({{"IHDR", PngHeader(4, 3, 8, 0)}, {"IDAT", noEnd}, {"IEND", {}}}));
   EXPECT_EQ(png->GetPixelColor(3, 0), RGB(10, 10, 10));
   EXPECT_EQ(png->GetPixelColor(0, 1), RGB(0, 0, 0));  // zero-filled
   EXPECT_EQ(png->GetPixelColor(3, 2), RGB(0, 0, 0));
 }
 
 TEST(PngReader, DamagedFilesFailCleanly) {
-  auto good = Build(Header(2, 2, 8, 2), {0, 1, 2, 3, 4, 5, 6, 0, 7, 8, 9, 10, 11, 12});
+  auto good = BuildPng(PngHeader(2, 2, 8, 2), {0, 1, 2, 3, 4, 5, 6, 0, 7, 8, 9, 10, 11, 12});
   auto goodFile = oracles::JoinPng(good);
   ASSERT_EQ(LoadError(goodFile), "(loaded)");
 
@@ -373,7 +333,7 @@ TEST(PngReader, DamagedFilesFailCleanly) {
   huge[9] = 0x10;
   EXPECT_EQ(LoadError(huge), Text(pngtext::Corrupted));
 
-  EXPECT_EQ(LoadError(oracles::JoinPng({{"IHDR", Header(2, 2, 8, 2)}, {"IEND", {}}})), Text(pngtext::NoData));
+  EXPECT_EQ(LoadError(oracles::JoinPng({{"IHDR", PngHeader(2, 2, 8, 2)}, {"IEND", {}}})), Text(pngtext::NoData));
   EXPECT_EQ(LoadError(oracles::JoinPng({})), Text(pngtext::NoIHDR));
 
   auto critical = good;
@@ -385,25 +345,25 @@ TEST(PngReader, DamagedFilesFailCleanly) {
   EXPECT_EQ(kept->Chunks()[1].TypeName(), "abCd");
   EXPECT_EQ(&kept->Chunks()[1].ClassType(), &TChunk::StaticClass());
 
-  auto filter = Build(Header(1, 1, 8, 0), {5, 0});
+  auto filter = BuildPng(PngHeader(1, 1, 8, 0), {5, 0});
   EXPECT_EQ(LoadError(oracles::JoinPng(filter)), Text(pngtext::UnknownFilter));
 }
 
 TEST(PngReader, HeaderFieldsAreChecked) {
   const std::vector<std::uint8_t> row{0, 0, 0, 0};
-  auto error = [&](std::vector<std::uint8_t> ihdr) { return LoadError(oracles::JoinPng(Build(ihdr, row))); };
-  auto shortHeader = Header(1, 1, 8, 2);
+  auto error = [&](std::vector<std::uint8_t> ihdr) { return LoadError(oracles::JoinPng(BuildPng(ihdr, row))); };
+  auto shortHeader = PngHeader(1, 1, 8, 2);
   shortHeader.pop_back();
   EXPECT_EQ(error(shortHeader), Text(pngtext::InvalidIHDR));
-  EXPECT_EQ(error(Header(0, 1, 8, 2)), Text(pngtext::InvalidSize));
-  EXPECT_EQ(error(Header(1, 0x80000000u, 8, 2)), Text(pngtext::InvalidSize));
-  EXPECT_EQ(error(Header(70000, 70000, 8, 2)), Text(pngtext::InvalidSize));  // over the pixel cap
-  EXPECT_EQ(error(Header(1, 1, 3, 0)), Text(pngtext::InvalidDepth));
-  EXPECT_EQ(error(Header(1, 1, 4, 2)), Text(pngtext::InvalidDepth));
-  EXPECT_EQ(error(Header(1, 1, 16, 3)), Text(pngtext::InvalidDepth));
-  EXPECT_EQ(error(Header(1, 1, 8, 5)), Text(pngtext::UnknownColorType));
-  EXPECT_EQ(error(Header(1, 1, 8, 2, 2)), Text(pngtext::UnknownInterlace));
-  auto method = Header(1, 1, 8, 2);
+  EXPECT_EQ(error(PngHeader(0, 1, 8, 2)), Text(pngtext::InvalidSize));
+  EXPECT_EQ(error(PngHeader(1, 0x80000000u, 8, 2)), Text(pngtext::InvalidSize));
+  EXPECT_EQ(error(PngHeader(70000, 70000, 8, 2)), Text(pngtext::InvalidSize));  // over the pixel cap
+  EXPECT_EQ(error(PngHeader(1, 1, 3, 0)), Text(pngtext::InvalidDepth));
+  EXPECT_EQ(error(PngHeader(1, 1, 4, 2)), Text(pngtext::InvalidDepth));
+  EXPECT_EQ(error(PngHeader(1, 1, 16, 3)), Text(pngtext::InvalidDepth));
+  EXPECT_EQ(error(PngHeader(1, 1, 8, 5)), Text(pngtext::UnknownColorType));
+  EXPECT_EQ(error(PngHeader(1, 1, 8, 2, 2)), Text(pngtext::UnknownInterlace));
+  auto method = PngHeader(1, 1, 8, 2);
   method[10] = 1;
   EXPECT_EQ(error(method), Text(pngtext::UnknownMethod));
   method[10] = 0;
@@ -412,23 +372,23 @@ TEST(PngReader, HeaderFieldsAreChecked) {
 }
 
 TEST(PngReader, PaletteChecks) {
-  auto noPalette = Build(Header(1, 1, 8, 3), {0, 0});
+  auto noPalette = BuildPng(PngHeader(1, 1, 8, 3), {0, 0});
   EXPECT_EQ(LoadError(oracles::JoinPng(noPalette)), Text(pngtext::NoPalette));
-  auto odd = Build(Header(1, 1, 8, 3), {0, 0}, {{"PLTE", {1, 2, 3, 4}}});
+  auto odd = BuildPng(PngHeader(1, 1, 8, 3), {0, 0}, {{"PLTE", {1, 2, 3, 4}}});
   EXPECT_EQ(LoadError(oracles::JoinPng(odd)), Text(pngtext::InvalidPalette));
-  auto big = Build(Header(1, 1, 8, 3), {0, 0}, {{"PLTE", std::vector<std::uint8_t>(257 * 3, 1)}});
+  auto big = BuildPng(PngHeader(1, 1, 8, 3), {0, 0}, {{"PLTE", std::vector<std::uint8_t>(257 * 3, 1)}});
   EXPECT_EQ(LoadError(oracles::JoinPng(big)), Text(pngtext::InvalidPalette));
 
   // An index past the palette: the palette is padded with black.
-  auto past = Load(oracles::JoinPng(Build(Header(2, 1, 8, 3), {0, 1, 200}, {{"PLTE", {10, 20, 30, 40, 50, 60}}})));
+  auto past = Load(oracles::JoinPng(BuildPng(PngHeader(2, 1, 8, 3), {0, 1, 200}, {{"PLTE", {10, 20, 30, 40, 50, 60}}})));
   ASSERT_EQ(past->Palette().size(), 256u);
   EXPECT_EQ(past->GetPixelColor(0, 0), RGB(40, 50, 60));
   EXPECT_EQ(past->Palette()[200], (TPaletteEntry{0, 0, 0, 0}));
   // Indices inside the palette leave it as it is.
-  auto inside = Load(oracles::JoinPng(Build(Header(2, 1, 8, 3), {0, 1, 0}, {{"PLTE", {10, 20, 30, 40, 50, 60}}})));
+  auto inside = Load(oracles::JoinPng(BuildPng(PngHeader(2, 1, 8, 3), {0, 1, 0}, {{"PLTE", {10, 20, 30, 40, 50, 60}}})));
   EXPECT_EQ(inside->Palette().size(), 2u);
   // Depth 2 with a palette of two entries: widened safely to 16.
-  auto two = Load(oracles::JoinPng(Build(Header(4, 1, 2, 3), {0, 0x1B}, {{"PLTE", {10, 20, 30, 40, 50, 60}}})));
+  auto two = Load(oracles::JoinPng(BuildPng(PngHeader(4, 1, 2, 3), {0, 0x1B}, {{"PLTE", {10, 20, 30, 40, 50, 60}}})));
   ASSERT_EQ(two->Palette().size(), 16u);
   EXPECT_EQ(two->GetPixelColor(1, 0), RGB(40, 50, 60));
   EXPECT_EQ(two->GetPixelColor(3, 0), RGB(0, 0, 0));

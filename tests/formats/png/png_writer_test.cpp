@@ -6,6 +6,7 @@
 #include "core/graphic.h"
 #include "formats/png/oracles.h"
 #include "formats/png/png_image.h"
+#include "formats/reader_classes.h"
 #include "formats/registry.h"
 
 using oracles::Chunk;
@@ -265,9 +266,16 @@ TEST(PngWriter, IndependentDecodersReadEveryFormatExactly) {
   }
 }
 
+// The codec writes; loading by name goes to the family's reader, which
+// registers later, and reads what the codec wrote.
 TEST(PngWriter, RegisteredForPngFiles) {
   RegisterImageFormats();
-  EXPECT_EQ(TPicture::FindFileFormat("PNG"), &TPNGImage::StaticClass());
+  EXPECT_EQ(TPicture::FindFileFormat("PNG"), &PNGGraphicClass());
+  bool codecRegistered = false;
+  for (const TFileFormatInfo& f : TPicture::FileFormats()) {
+    codecRegistered |= f.Extension == "png" && f.GraphicClass == &TPNGImage::StaticClass();
+  }
+  EXPECT_TRUE(codecRegistered);
   testsupport::TempDir dir;
   TBitmap b = oracles::Pattern(7, 4, pf24bit);
   TPNGImage png;
@@ -275,7 +283,9 @@ TEST(PngWriter, RegisteredForPngFiles) {
   png.SaveToFile(dir.File("a.png"));
   TPicture picture;
   picture.LoadFromFile(dir.File("a.png"));
-  auto* loaded = dynamic_cast<TPNGImage*>(picture.Graphic());
+  ASSERT_NE(picture.Graphic(), nullptr);
+  EXPECT_EQ(&picture.Graphic()->ClassType(), &PNGGraphicClass());
+  auto* loaded = dynamic_cast<TBitmap*>(picture.Graphic());
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(oracles::Rgb(*loaded), oracles::Rgb(b));
 }
