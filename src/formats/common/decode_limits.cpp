@@ -1,5 +1,7 @@
 #include "formats/common/decode_limits.h"
 
+#include <algorithm>
+
 #include "core/streams.h"
 #include "formats/common/reader_graphic.h"
 #include "formats/common/reader_texts.h"
@@ -67,4 +69,16 @@ std::vector<std::uint8_t> ReadStreamBytes(TStream& stream, std::int64_t count, c
 
 std::vector<std::uint8_t> ReadStreamBytesUpTo(TStream& stream, std::int64_t count, const std::string& formatName) {
   return ReadBytes(stream, count, false, formatName);
+}
+
+std::span<const std::uint8_t> StreamBytes(TStream& stream, std::vector<std::uint8_t>& copy,
+                                          const std::string& formatName) {
+  const std::int64_t position = stream.Position();
+  const std::int64_t size = stream.Size();
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream); memory && position <= size) {
+    return std::span<const std::uint8_t>(memory->Memory() + position, static_cast<std::size_t>(size - position));
+  }
+  copy = ReadStreamBytesUpTo(stream, std::min(stream.Remaining(), MaxDecodeBytes), formatName);
+  stream.SetPosition(position);
+  return copy;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,3 +43,10 @@ std::vector<std::uint8_t> ReadStreamBytes(TStream& stream, std::int64_t count, c
 // first gives a shorter buffer (for readers that take "the rest of the
 // data" and tolerate a cut file).
 std::vector<std::uint8_t> ReadStreamBytesUpTo(TStream& stream, std::int64_t count, const std::string& formatName);
+
+// The bytes of the stream from its position to its end, without moving
+// it: the memory of a memory stream (the whole file, as LoadFromFile
+// gives it), or else a copy read into `copy` (at most MaxDecodeBytes).
+// The view lives as long as the stream's memory or the copy.
+std::span<const std::uint8_t> StreamBytes(TStream& stream, std::vector<std::uint8_t>& copy,
+                                          const std::string& formatName);

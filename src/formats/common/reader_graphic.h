@@ -19,6 +19,7 @@
 //                            BasePosition(), colour manager and bitmap set
 //                            up, rows converted, progress reported.
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -102,6 +103,7 @@ struct TImageProperties {
   TCardinalArray RowsPerStrip;
   TByteArray JPEGTables;
   TByteArray YCbCrSubsampling;
+  std::array<float, 3> YCbCrCoefficients{0.299f, 0.587f, 0.114f};  // luma weights of R, G, B
   bool Overview = false;  // a Photo-CD overview pack
 
   bool BottomUp = false;      // rows stored bottom row first

@@ -22,6 +22,12 @@ inline constexpr const char* ExtraCompressedData = "Cannot load image. Extra com
 inline constexpr const char* InvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 inline constexpr const char* UnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* CompressionScheme = "The compression scheme is";
+// Ours: the first arguments of NotSupported for what the TIFF reader
+// does not decode.
+inline constexpr const char* TiledImages = "Tiled images are";
+inline constexpr const char* SeparatePlanes = "Separate color planes are";
+inline constexpr const char* SubsampledYCbCr = "Subsampled YCbCr images without JPEG compression are";
+inline constexpr const char* TwoDimensionalG3 = "Two-dimensional Group 3 coding is";
 inline constexpr const char* RegisterTwice = "Attempt to register %s twice.";
 
 // Failures and warnings of the decoders (EGraphicCompression).

@@ -1,0 +1,37 @@
+// The TIFF reader on untrusted bytes: loading either fails with the
+// family's, the decoders' or the colour manager's exception, or gives a
+// picture of the header's size whose every pixel can be read.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "core/exceptions.h"
+#include "core/streams.h"
+#include "formats/tiff/tiff_graphic.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  TTIFFGraphic tiff;
+  TMemoryStream in(std::vector<std::uint8_t>(data, data + size));
+  // Pictures within the cap but of millions of pixels only cost time.
+  if (tiff.ReadImageHeader(in, 0) &&
+      std::uint64_t{tiff.ImageProperties().Width} * tiff.ImageProperties().Height > (1u << 20)) {
+    return 0;
+  }
+  in.SetPosition(0);
+  try {
+    tiff.LoadFromStream(in);
+  } catch (const Exception&) {
+    return 0;
+  }
+  if (tiff.Width() != static_cast<int>(tiff.ImageProperties().Width) ||
+      tiff.Height() != static_cast<int>(tiff.ImageProperties().Height)) {
+    std::abort();
+  }
+  std::uint32_t sum = 0;
+  for (int y = 0; y < tiff.Height(); ++y) {
+    for (int x = 0; x < tiff.Width(); ++x) sum += tiff.GetPixelColor(x, y);
+  }
+  return sum == 0x12345678 ? 1 : 0;
+}
