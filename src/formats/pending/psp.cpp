@@ -1,5 +1,0 @@
-// Until the Paint Shop Pro reader is part of the program (delete this file when it is).
-#include "formats/pending/pending_reader.h"
-#include "formats/reader_classes.h"
-
-SW_PENDING_READER(PSPGraphicClass, "TPSPGraphic", "Paint Shop Pro")
