@@ -1,12 +1,20 @@
-// Decoding speed of the run-length readers: a 4000 x 3000 picture in each
-// format (raw and run-length coded where the format has both), each file
-// loaded by our reader and by ImageMagick's convert writing PPM, in the
-// same run. Prints the median of the runs and our time over ImageMagick's.
+// Decoding speed of the family's readers: a 4000 x 3000 picture in each
+// format (raw and run-length coded where the format has both; PNG written
+// by Pillow; TIFF uncompressed, PackBits, deflate, JPEG and Group 3 of a
+// one-bit version, written by libtiff's tiffcp), each file loaded by our
+// reader and by ImageMagick's convert writing PPM, in the same run. Where
+// the program has a second reader of the format (the PNG codec's) it is
+// timed too, and where a floor is given (the bare inflating, JPEG
+// decoding or copying no reader can skip) our time is set against it.
+// Prints the median of the runs, our time over ImageMagick's, over
+// ImageMagick's without its start-up (convert on a 1 x 1 PPM) and over
+// the floor.
 //
 //   bench_readers [--width W] [--height H] [--runs N] [--dir D]
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,15 +27,20 @@
 #include <string>
 #include <vector>
 
+#include "core/jpeg.h"
 #include "core/streams.h"
 #include "formats/autodesk/autodesk_graphic.h"
 #include "formats/cut/cut_graphic.h"
 #include "formats/pcx/pcx_graphic.h"
 #include "formats/pcx/pcx_writer.h"
+#include "formats/png/png_image.h"
+#include "formats/png_reader/png_graphic.h"
 #include "formats/ppm/ppm_graphic.h"
 #include "formats/psd/psd_graphic.h"
 #include "formats/rla/rla_graphic.h"
 #include "formats/sgi/sgi_graphic.h"
+#include "formats/tiff/tiff_directory.h"
+#include "formats/tiff/tiff_graphic.h"
 #include "formats/tga/tga_graphic.h"
 
 namespace {
@@ -104,7 +117,106 @@ struct TFile {
   std::string Name;
   const TGraphicClass* Class;
   bool ImageMagick;  // convert reads the format
+  const TGraphicClass* Peer = nullptr;  // another reader of the program's
+  std::string FloorName = "-";
+  std::function<void()> Floor;
 };
+
+bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+Bytes ReadAll(const std::string& name) {
+  TMemoryStream s;
+  s.LoadFromFile(name);
+  return s.Bytes();
+}
+
+std::function<void()> InflateFloor(std::vector<Bytes> packed, std::size_t unpacked) {
+  return [packed = std::move(packed), unpacked] {
+    Bytes out(unpacked);
+    for (const Bytes& p : packed) {
+      uLongf n = static_cast<uLongf>(out.size());
+      uncompress(out.data(), &n, p.data(), static_cast<uLong>(p.size()));
+    }
+  };
+}
+
+std::function<void()> CopyFloor(std::size_t bytes) {
+  return [bytes] {
+    Bytes from(bytes, 1), to(bytes);
+    std::memcpy(to.data(), from.data(), bytes);
+  };
+}
+
+// PNG by Pillow, and TIFF codings by tiffcp, of the picture (and of a
+// one-bit version for fax coding); left out when the tools are missing.
+void AddPngAndTiff(const std::string& dir, const Bytes& rgb, const TBitmap& picture, std::vector<TFile>& files) {
+  const std::string ppm = dir + "/picture.ppm";
+  std::string head = "P6\n" + std::to_string(W) + " " + std::to_string(H) + "\n255\n";
+  Bytes b(head.begin(), head.end());
+  b.insert(b.end(), rgb.begin(), rgb.end());
+  Save(ppm, b);
+  const std::size_t pixels = static_cast<std::size_t>(W) * H;
+  const std::string python = "/usr/bin/python3 -c \"import sys; from PIL import Image; ";
+  if (Run(python + "Image.open(sys.argv[1]).save(sys.argv[2])\" " + ppm + " " + dir + "/pillow.png")) {
+    TFile f{"PNG (Pillow)", dir + "/pillow.png", &TPNGGraphic::StaticClass(), true, &TPNGImage::StaticClass()};
+    // The image data, inflated at once.
+    const Bytes file = ReadAll(f.Name);
+    Bytes data;
+    for (std::size_t pos = 8; pos + 12 <= file.size();) {
+      const std::uint32_t n = (std::uint32_t{file[pos]} << 24) | (file[pos + 1] << 16) | (file[pos + 2] << 8) | file[pos + 3];
+      if (std::memcmp(&file[pos + 4], "IDAT", 4) == 0) data.insert(data.end(), &file[pos + 8], &file[pos + 8 + n]);
+      pos += 12 + n;
+    }
+    f.FloorName = "inflate";
+    f.Floor = InflateFloor({data}, (pixels * 3) + H);
+    files.push_back(std::move(f));
+  }
+  if (access("/usr/bin/tiffcp", X_OK) != 0 ||
+      !Run(python + "im = Image.open(sys.argv[1]); im.save(sys.argv[2]); "
+                    "im.convert('L').point(lambda v: 255 if v > 120 else 0, '1').save(sys.argv[3])\" " +
+           ppm + " " + dir + "/plain.tif " + dir + "/bilevel.tif")) {
+    return;
+  }
+  const struct {
+    const char* Label;
+    const char* Source;
+    const char* Options;
+    const char* Name;
+  } tiffs[] = {{"TIFF none", "plain", "-c none", "none"},
+               {"TIFF PackBits", "plain", "-c packbits", "packbits"},
+               {"TIFF deflate", "plain", "-c zip", "deflate"},
+               {"TIFF JPEG q75", "plain", "-c jpeg:75 -r 16", "jpeg"},
+               {"TIFF Group 3", "bilevel", "-c g3", "g3"}};
+  for (const auto& t : tiffs) {
+    const std::string name = dir + "/" + t.Name + ".tif";
+    if (!Run(std::string("/usr/bin/tiffcp ") + t.Options + " " + dir + "/" + t.Source + ".tif " + name)) continue;
+    TFile f{t.Label, name, &TTIFFGraphic::StaticClass(), true};
+    const Bytes file = ReadAll(name);
+    TTIFFDirectory d(file);
+    std::vector<Bytes> strips;
+    if (d.ReadHeader() && d.ReadDirectory(0)) {
+      const auto offsets = d.IntegerArray(273), counts = d.IntegerArray(279);
+      for (std::size_t i = 0; i < offsets.size() && i < counts.size(); ++i) {
+        strips.emplace_back(file.begin() + offsets[i], file.begin() + offsets[i] + counts[i]);
+      }
+    }
+    if (std::string(t.Name) == "deflate") {
+      f.FloorName = "inflate";
+      f.Floor = InflateFloor(strips, pixels * 3);
+    } else if (std::string(t.Name) == "jpeg") {
+      // libjpeg-turbo decoding the same picture as one JPEG file.
+      f.FloorName = "libjpeg";
+      f.Floor = [jpeg = EncodeJpeg(picture, 75)] {
+        TBitmap out;
+        DecodeJpeg(jpeg.data(), jpeg.size(), out);
+      };
+    } else {
+      f.FloorName = "copy";
+      f.Floor = CopyFloor(std::string(t.Name) == "g3" ? (static_cast<std::size_t>(W) + 7) / 8 * H : pixels * 3);
+    }
+    files.push_back(std::move(f));
+  }
+}
 
 std::vector<TFile> MakeFiles(const std::string& dir) {
   const Bytes rgb = Picture();
@@ -290,6 +402,7 @@ std::vector<TFile> MakeFiles(const std::string& dir) {
     Save(name, b);
     files.push_back({rle ? "Photoshop PackBits" : "Photoshop raw", name, &TPSDGraphic::StaticClass(), true});
   }
+  AddPngAndTiff(dir, rgb, tga, files);
   return files;
 }
 
@@ -319,36 +432,60 @@ int main(int argc, char** argv) {
   const bool own = dir.empty();
   if (own) dir = mkdtemp(scratch);
   const bool haveConvert = access("/usr/bin/convert", X_OK) == 0;
-  std::printf("%d x %d pixels, median of %d runs; ImageMagick: convert FILE ppm:/dev/null, one thread\n", W, H, Runs);
-  std::printf("%-20s %10s %12s %10s %8s\n", "format", "file MB", "ours ms", "IM ms", "ours/IM");
+  auto convert = [](const std::string& name) {
+    return "MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1 /usr/bin/convert '" + name + "' ppm:/dev/null 2>/dev/null";
+  };
+  // ImageMagick's start-up: convert on a 1 x 1 picture.
+  double startup = 0;
+  if (haveConvert) {
+    const std::string tiny = dir + "/tiny.ppm";
+    Save(tiny, Bytes{'P', '6', ' ', '1', ' ', '1', ' ', '2', '5', '5', '\n', 1, 2, 3});
+    std::vector<double> t;
+    for (int r = 0; r < Runs; ++r) t.push_back(Seconds([&] { std::system(convert(tiny).c_str()); }));
+    startup = Median(t) * 1000;
+    std::remove(tiny.c_str());
+  }
+  std::printf("%d x %d pixels, median of %d runs; ImageMagick: convert FILE ppm:/dev/null, one thread, start-up %.1f ms\n",
+              W, H, Runs, startup);
+  std::printf("%-20s %8s %9s %9s %9s %8s %10s %8s %9s\n", "format", "file MB", "ours ms", "peer ms", "IM ms", "ours/IM",
+              "ours/IMnet", "floor", "ours/flr");
   for (const TFile& f : MakeFiles(dir)) {
     struct stat st {};
     stat(f.Name.c_str(), &st);
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, peer, floor, theirs;
     bool convertFailed = false;
-    for (int r = 0; r < Runs; ++r) {
-      ours.push_back(Seconds([&] {
-        std::unique_ptr<TGraphic> g = f.Class->Create();
+    auto load = [&](const TGraphicClass& cls) {
+      return Seconds([&] {
+        std::unique_ptr<TGraphic> g = cls.Create();
         g->LoadFromFile(f.Name);
-      }));
+      });
+    };
+    for (int r = 0; r < Runs; ++r) {
+      ours.push_back(load(*f.Class));
+      if (f.Peer) peer.push_back(load(*f.Peer));
+      if (f.Floor) floor.push_back(Seconds(f.Floor));
       if (haveConvert && f.ImageMagick) {
-        const std::string cmd =
-            "MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1 /usr/bin/convert '" + f.Name + "' ppm:/dev/null 2>/dev/null";
         theirs.push_back(Seconds([&] {
-          if (std::system(cmd.c_str()) != 0) convertFailed = true;
+          if (std::system(convert(f.Name).c_str()) != 0) convertFailed = true;
         }));
       }
     }
     const double o = Median(ours) * 1000;
-    if (theirs.empty() || convertFailed) {
-      // convert cannot read the format (or refused this file).
-      std::printf("%-20s %10.1f %12.1f %10s %8s\n", f.Label.c_str(), st.st_size / 1e6, o, "n/a", "n/a");
-    } else {
+    char peerText[16] = "-", imText[16] = "n/a", ratio[16] = "n/a", net[16] = "n/a", floorRatio[16] = "-";
+    if (!peer.empty()) std::snprintf(peerText, sizeof peerText, "%.1f", Median(peer) * 1000);
+    if (!floor.empty()) std::snprintf(floorRatio, sizeof floorRatio, "%.2f", o / (Median(floor) * 1000));
+    // convert cannot read the format (or refused this file): n/a.
+    if (!theirs.empty() && !convertFailed) {
       const double t = Median(theirs) * 1000;
-      std::printf("%-20s %10.1f %12.1f %10.1f %8.2f\n", f.Label.c_str(), st.st_size / 1e6, o, t, o / t);
+      std::snprintf(imText, sizeof imText, "%.1f", t);
+      std::snprintf(ratio, sizeof ratio, "%.2f", o / t);
+      if (t > startup) std::snprintf(net, sizeof net, "%.2f", o / (t - startup));
     }
+    std::printf("%-20s %8.1f %9.1f %9s %9s %8s %10s %8s %9s\n", f.Label.c_str(), st.st_size / 1e6, o, peerText, imText,
+                ratio, net, f.FloorName.c_str(), floorRatio);
     std::remove(f.Name.c_str());
   }
+  for (const char* leftover : {"/picture.ppm", "/plain.tif", "/bilevel.tif"}) std::remove((dir + leftover).c_str());
   if (own) rmdir(dir.c_str());
   return 0;
 }
