@@ -182,8 +182,8 @@ for c in ('tiff_ccitt', 'group3'):
 
 // 8-bit grey rows of width 3 whose row r holds r, r + 1, r + 2.
 std::vector<std::uint8_t> GreyRows(int from, int count) {
-  std::vector<std::uint8_t> rows;
-  for (int r = from; r < from + count; ++r) rows.insert(rows.end(), {std::uint8_t(r), std::uint8_t(r + 1), std::uint8_t(r + 2)});
+  std::vector<std::uint8_t> rows(static_cast<std::size_t>(count) * 3);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(from + i / 3 + i % 3);
   return rows;
 }
 
