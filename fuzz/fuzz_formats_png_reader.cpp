@@ -40,7 +40,12 @@ std::vector<std::uint8_t> Rebuild(const std::vector<std::uint8_t>& file, std::si
     const std::uint8_t* type = &file[pos + 4];
     const std::uint8_t* data = &file[pos + 8];
     if (piece && type[0] == 'I' && type[1] == 'D' && type[2] == 'A' && type[3] == 'T') {
-      for (std::size_t at = 0; at < n; at += piece) chunk(type, data + at, std::min<std::size_t>(piece, n - at));
+      // An empty IDAT stays one.
+      std::size_t at = 0;
+      do {
+        chunk(type, data + at, std::min<std::size_t>(piece, n - at));
+        at += piece;
+      } while (at < n);
     } else {
       chunk(type, data, static_cast<std::size_t>(n));
     }

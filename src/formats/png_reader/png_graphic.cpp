@@ -216,6 +216,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
   TPNGChunkReader chunks(stream);
   chunks_ = &chunks;
   input_ = {};
+  streamEnded_ = false;
   struct TRelease {
     TPNGGraphic& Self;
     ~TRelease() {
@@ -297,6 +298,9 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
 }
 
 bool TPNGGraphic::InflateRow(std::span<std::uint8_t> row) {
+  // Image data whose stream has ended before the image: wherever the
+  // chunks were cut, the stream ends short of the rows.
+  if (streamEnded_ && !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormat});
   while (!row.empty()) {
     if (input_.empty()) {
       // The next piece of image data: the chunk whose header was read last.
@@ -313,8 +317,9 @@ bool TPNGGraphic::InflateRow(std::span<std::uint8_t> row) {
     }
     // A stream that takes nothing and gives nothing goes no further.
     if (decoder_->Status() == 0 && input_.size() + row.size() == before && !input_.empty()) RaiseCompression();
-    if (decoder_->Status() == 1 && (!input_.empty() || !row.empty())) {
-      RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormat});
+    if (decoder_->Status() == 1) {
+      streamEnded_ = true;
+      if (!input_.empty() || !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormat});
     }
   }
   return true;

@@ -56,6 +56,7 @@ class TPNGGraphic : public TReaderGraphic {
   TPNGChunkReader* chunks_ = nullptr;
   std::unique_ptr<TLZ77Decoder> decoder_;
   std::span<const std::uint8_t> input_;  // image data not yet inflated
+  bool streamEnded_ = false;
   int bytesPerPixel_ = 1;
   bool colorsSetUp_ = false;
   TPixelFormat pixelFormat_ = pf24bit;

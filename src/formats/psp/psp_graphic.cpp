@@ -70,6 +70,14 @@ bool TPSPGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
 }
 
 bool TPSPGraphic::ReadHeaderFrom(std::span<const std::uint8_t> data) {
+  try {
+    return ReadHeaderFields(data);
+  } catch (const EInvalidGraphic&) {
+    return false;  // a header cut short is not this format
+  }
+}
+
+bool TPSPGraphic::ReadHeaderFields(std::span<const std::uint8_t> data) {
   TImageProperties& p = ImageProperties();
   p.Clear();
   p.FileGamma = 1.0f;
@@ -149,9 +157,6 @@ void TPSPGraphic::LoadFromStream(TStream& stream) {
   cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
   SetPixelFormat(cm.GetPixelFormat(1));
   if (p.ColorScheme == Scheme::Gray) SetPalette(cm.CreateGrayscalePalette(false));
-  Canvas().Brush.Color = clWhite;
-  Canvas().Brush.Style = bsSolid;
-  SetSize(static_cast<int>(p.Width), static_cast<int>(p.Height));
 
   TReader r(data, FormatText(t::InvalidImage, {kFormat}));
   // Past the first block, as the header left it.
@@ -217,16 +222,26 @@ bool TPSPGraphic::ReadLayer(TReader& r, const TBlock& bank, std::uint64_t rowByt
     const std::uint16_t bitmapType = r.U16LE();
     const std::uint16_t channelType = r.U16LE();
     if (chunked) r.Seek(start + std::max<std::uint64_t>(size, 16));
-    // The rows are read from this buffer: it must hold them all.
+    // The channel must hold every row, and its data must be able to give
+    // them (a run of the coding gives at most 127 bytes of 2, deflate at
+    // most 1032 of 1), before anything is allocated.
     if (length < needed || static_cast<std::int64_t>(length) > MaxDecodeBytes) RaiseInvalidImage(kFormat);
+    const std::uint64_t available =
+        p.Compression == TCompressionType::None ? r.Remaining() : std::min(packedLength, r.Remaining());
+    const std::uint64_t most = p.Compression == TCompressionType::None ? available
+                               : p.Compression == TCompressionType::RLE ? available * 64
+                                                                         : available * 1032 + 1032;
+    if (needed > most) RaiseInvalidImage(kFormat);
     if (bitmapType == 0 && channelType <= 3) {
+      // Only the rows are kept; what the channel holds beyond them is not
+      // part of the picture.
       std::vector<std::uint8_t>& plane = planes[channelType];
-      plane.assign(static_cast<std::size_t>(length), 0);
+      plane.assign(static_cast<std::size_t>(needed), 0);
       std::span<std::uint8_t> dest(plane);
       if (p.Compression == TCompressionType::None) {
-        r.Read(plane.data(), length);
+        r.Read(plane.data(), needed);
       } else {
-        std::span<const std::uint8_t> packed = r.Bytes(std::min(packedLength, r.Remaining()));
+        std::span<const std::uint8_t> packed = r.Bytes(available);
         if (p.Compression == TCompressionType::RLE) {
           TPSPRLEDecoder().Decode(packed, dest);
         } else {
@@ -244,6 +259,10 @@ bool TPSPGraphic::ReadLayer(TReader& r, const TBlock& bank, std::uint64_t rowByt
   for (int k = colour ? 1 : 0; k <= (colour ? 3 : 0); ++k) {
     if (planes[k].empty()) RaiseInvalidImage(kFormat);  // a channel is missing
   }
+  // The picture, once its channels are there.
+  Canvas().Brush.Color = clWhite;
+  Canvas().Brush.Style = bsSolid;
+  SetSize(static_cast<int>(p.Width), static_cast<int>(p.Height));
   const int height = static_cast<int>(p.Height);
   ProgressStart(t::Transfering, static_cast<int>(p.Width));
   for (int y = 0; y < height; ++y) {

@@ -54,7 +54,9 @@ class TPSPGraphic : public TReaderGraphic {
     std::uint64_t End = 0;   // where the next block starts
   };
 
+  // The header; false (not this format) also for one cut short.
   bool ReadHeaderFrom(std::span<const std::uint8_t> data);
+  bool ReadHeaderFields(std::span<const std::uint8_t> data);
   // Reads the block header at the reader's position; false at the end of
   // the data or at a marker that does not start with "~".
   bool ReadBlock(TReader& reader, TBlock& block) const;

@@ -167,6 +167,10 @@ TEST(PngGraphic, FaultyFilesRaiseTheirTexts) {
        "Cannot load image. Compression error found in PNG file."},
       {"second stream", with([&](auto& c) { c[1].Data = stream2; }),
        "Cannot load image. Extra compressed data found in PNG file."},
+      {"a stream that ends before the image", with([&](auto& c) {
+         c[1].Data = oracles::Deflate(std::vector<std::uint8_t>(rows.begin(), rows.begin() + 7));
+       }),
+       "Cannot load image. Extra compressed data found in PNG file."},
       {"PLTE after the image", with([](auto& c) { c.insert(c.end() - 1, Chunk{"PLTE", {1, 2, 3}}); }),
        "Cannot load PNG image. Unexpected but critical chunk detected."},
       {"beyond the pixel cap", with([](auto& c) { c[0].Data = PngHeader(70000, 70000, 8, 2); }),
