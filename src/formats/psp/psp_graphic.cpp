@@ -11,6 +11,7 @@
 #include "formats/common/decode_limits.h"
 #include "formats/common/decoder.h"
 #include "formats/common/lz77_decoder.h"
+#include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
 #include "formats/reader_classes.h"
 
@@ -81,7 +82,7 @@ bool TPSPGraphic::ReadHeaderFields(std::span<const std::uint8_t> data) {
   TImageProperties& p = ImageProperties();
   p.Clear();
   p.FileGamma = 1.0f;
-  TReader r(data, FormatText(t::InvalidImage, {kFormat}));
+  TReader r = FormatReader(data, kFormat);
   if (r.Remaining() < 36 || std::memcmp(data.data(), kSignature, kSignatureLength) != 0) return false;
   r.Skip(32);
   const std::uint16_t major = r.U16LE();
@@ -158,7 +159,7 @@ void TPSPGraphic::LoadFromStream(TStream& stream) {
   SetPixelFormat(cm.GetPixelFormat(1));
   if (p.ColorScheme == Scheme::Gray) SetPalette(cm.CreateGrayscalePalette(false));
 
-  TReader r(data, FormatText(t::InvalidImage, {kFormat}));
+  TReader r = FormatReader(data, kFormat);
   // Past the first block, as the header left it.
   r.Seek(32 + 4);
   TBlock block;
@@ -223,15 +224,14 @@ bool TPSPGraphic::ReadLayer(TReader& r, const TBlock& bank, std::uint64_t rowByt
     const std::uint16_t channelType = r.U16LE();
     if (chunked) r.Seek(start + std::max<std::uint64_t>(size, 16));
     // The channel must hold every row, and its data must be able to give
-    // them (a run of the coding gives at most 127 bytes of 2, deflate at
-    // most 1032 of 1), before anything is allocated.
+    // them (a run of the coding gives at most 127 bytes of 2, deflate
+    // about 1032 of 1), before anything is allocated.
     if (length < needed || static_cast<std::int64_t>(length) > MaxDecodeBytes) RaiseInvalidImage(kFormat);
     const std::uint64_t available =
         p.Compression == TCompressionType::None ? r.Remaining() : std::min(packedLength, r.Remaining());
-    const std::uint64_t most = p.Compression == TCompressionType::None ? available
-                               : p.Compression == TCompressionType::RLE ? available * 64
-                                                                         : available * 1032 + 1032;
-    if (needed > most) RaiseInvalidImage(kFormat);
+    CheckPackedData(static_cast<std::int64_t>(available), static_cast<std::int64_t>(needed),
+                    p.Compression == TCompressionType::None ? 1 : p.Compression == TCompressionType::RLE ? 64 : 1032,
+                    kFormat);
     if (bitmapType == 0 && channelType <= 3) {
       // Only the rows are kept; what the channel holds beyond them is not
       // part of the picture.
