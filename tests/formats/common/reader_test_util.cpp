@@ -119,4 +119,16 @@ std::string Difference(const RgbImage& expected, const RgbImage& actual) {
   return expected.Rgb.size() == actual.Rgb.size() ? "" : "pixel data of another length";
 }
 
+Bytes Bits(const std::string& text) {
+  Bytes out;
+  int n = 0;
+  for (char c : text) {
+    if (c != '0' && c != '1') continue;
+    if (n % 8 == 0) out.push_back(0);
+    if (c == '1') out.back() |= static_cast<std::uint8_t>(0x80 >> (n % 8));
+    ++n;
+  }
+  return out;
+}
+
 }  // namespace readertest

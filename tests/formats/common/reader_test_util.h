@@ -41,6 +41,10 @@ Bytes Tool(const std::vector<std::string>& argv, const std::string& input = std:
 Bytes Python(const std::string& script, const std::vector<std::string>& arguments = {},
              const std::string& input = std::string());
 
+// Bytes from a text of '0' and '1' (other characters ignored), most
+// significant bit first, the last byte padded with 0.
+Bytes Bits(const std::string& text);
+
 // The first differing pixel of two pictures as text, "" when they match.
 std::string Difference(const RgbImage& expected, const RgbImage& actual);
 

@@ -7,6 +7,7 @@
 
 #include "core/exceptions.h"
 #include "formats/pcd/pcd_decoder.h"
+#include "formats/common/reader_test_util.h"
 #include "formats/png/oracles.h"
 
 namespace {
@@ -89,18 +90,7 @@ TEST(PCDReader, HeaderProbeAndFaults) {
   EXPECT_EQ(oracles::LoadError<TPCDGraphic>(std::vector<std::uint8_t>(pack.begin(), pack.end() - 1000)), invalid);
 }
 
-// Bytes from '0'/'1' text (spaces ignored), padded with 0.
-std::vector<std::uint8_t> Bits(const std::string& text) {
-  std::vector<std::uint8_t> out;
-  int n = 0;
-  for (char c : text) {
-    if (c != '0' && c != '1') continue;
-    if (n % 8 == 0) out.push_back(0);
-    if (c == '1') out.back() |= static_cast<std::uint8_t>(0x80 >> (n % 8));
-    ++n;
-  }
-  return out;
-}
+using readertest::Bits;
 
 TEST(PCDDecoder, ResidualsOfLumaAndChroma) {
   // One table: "0" adds 5, "10" takes 3, "110" adds 100; "111" is no

@@ -5,6 +5,7 @@
 #include <bit>
 #include <string>
 
+#include "formats/common/reader_test_util.h"
 #include "formats/tiff/ccitt_decoder.h"
 #include "formats/tiff/thunder_decoder.h"
 #include "formats/tiff/tiff_directory.h"
@@ -14,18 +15,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Bytes from a string of '0' and '1' (spaces ignored), padded with 0.
-Bytes Bits(const std::string& text) {
-  Bytes out;
-  int n = 0;
-  for (char c : text) {
-    if (c != '0' && c != '1') continue;
-    if (n % 8 == 0) out.push_back(0);
-    if (c == '1') out.back() |= static_cast<std::uint8_t>(0x80 >> (n % 8));
-    ++n;
-  }
-  return out;
-}
+using readertest::Bits;
 
 Bytes Decode(TDecoder& decoder, const Bytes& source, std::size_t size) {
   Bytes out(size, 0xAA);
