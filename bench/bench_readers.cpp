@@ -119,7 +119,7 @@ struct TFile {
   bool ImageMagick;  // convert reads the format
   const TGraphicClass* Peer = nullptr;  // another reader of the program's
   std::string FloorName = "-";
-  std::function<void()> Floor;
+  std::function<void()> Floor = {};
 };
 
 bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
