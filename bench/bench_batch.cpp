@@ -1,17 +1,21 @@
 // The batch's per-file work, measured: one mark set loaded once, every
 // source taken through TMark::ProcessFile into a JPEG, single-threaded as
 // the batch runs. Prints per-file medians split into decode, render,
-// encode and write, the peak memory of each variant, and the ratio to the
-// floor: libjpeg-turbo decoding and re-encoding the same files at the same
-// quality with no marks.
+// encode and write, the peak memory of each variant, and the ratios to two
+// floors timed on the same files in the same run: libjpeg-turbo decoding
+// and re-encoding each file in this process into one buffer kept from file
+// to file (the honest floor), and the same with a fresh buffer per file.
+// Then the plain mark into PNG and GIF outputs with their peak memory.
 //
 //   bench_batch [--count N] [--width W] [--height H] [--quality Q]
-//               [--variant plain|tiled|rotated|frame|all] [--dir DIR]
+//               [--variant plain|tiled|rotated|frame|all] [--rounds N]
+//               [--dir DIR]
 //
-// Defaults: 20 photos of 4000 x 3000 at quality 90, every variant. With
-// --dir the inputs, the mark picture (mark.bmp) and the outputs stay in
-// DIR (the ImageMagick comparison script uses them); otherwise they live in
-// a temporary folder that is removed at the end.
+// Defaults: 20 photos of 4000 x 3000 at quality 90, every variant, one
+// round (each round takes every file once more; medians are over all of
+// them). With --dir the inputs, the mark picture (mark.bmp) and the
+// outputs stay in DIR (the ImageMagick comparison script uses them);
+// otherwise they live in a temporary folder that is removed at the end.
 
 #include <unistd.h>
 
@@ -48,6 +52,7 @@ struct TOptions {
   int Width = 4000;
   int Height = 3000;
   int Quality = 90;
+  int Rounds = 1;
   std::string Variant = "all";
   std::string Dir;
 };
@@ -55,7 +60,8 @@ struct TOptions {
 [[noreturn]] void Usage() {
   std::fprintf(stderr,
                "usage: bench_batch [--count N] [--width W] [--height H] [--quality Q]\n"
-               "                   [--variant plain|tiled|rotated|frame|all] [--dir DIR]\n");
+               "                   [--variant plain|tiled|rotated|frame|all] [--rounds N]\n"
+               "                   [--dir DIR]\n");
   std::exit(2);
 }
 
@@ -73,6 +79,8 @@ TOptions ParseOptions(int argc, char** argv) {
       o.Height = std::atoi(v.c_str());
     } else if (a == "--quality") {
       o.Quality = std::atoi(v.c_str());
+    } else if (a == "--rounds") {
+      o.Rounds = std::atoi(v.c_str());
     } else if (a == "--variant") {
       o.Variant = v;
     } else if (a == "--dir") {
@@ -81,7 +89,10 @@ TOptions ParseOptions(int argc, char** argv) {
       Usage();
     }
   }
-  if (o.Count < 1 || o.Width < 16 || o.Height < 16 || o.Quality < 1 || o.Quality > 100) Usage();
+  if (o.Count < 1 || o.Width < 16 || o.Height < 16 || o.Quality < 1 || o.Quality > 100 ||
+      o.Rounds < 1) {
+    Usage();
+  }
   return o;
 }
 
@@ -254,14 +265,26 @@ void FramedMark(TMark& m, int w, int h) {
 const TVariant kVariants[] = {
     {"plain", PlainMark}, {"tiled", TiledMark}, {"rotated", RotatedMark}, {"frame", FramedMark}};
 
-// ---- The floor: libjpeg-turbo alone -------------------------------------------
+// ---- The floors: libjpeg-turbo alone -----------------------------------------
 
 struct TFloorTimes {
   double DecodeMs = 0, EncodeMs = 0, WriteMs = 0;
   double Total() const { return DecodeMs + EncodeMs + WriteMs; }
 };
 
-TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality) {
+// The memory a floor keeps from file to file: the decoded rows and the
+// compressed bytes. A fresh floor starts every file with empty buffers, so
+// its rows are allocated (and cleared, as a vector does) per file.
+struct TFloorBuffers {
+  std::vector<std::uint8_t> Pixels;
+  unsigned char* Out = nullptr;
+  unsigned long OutCapacity = 0;
+  unsigned long OutUsed = 0;  // the most of Out ever written, so resident
+  ~TFloorBuffers() { std::free(Out); }
+  double ResidentMiB() const { return static_cast<double>(Pixels.size() + OutUsed) / (1024.0 * 1024.0); }
+};
+
+TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality, TFloorBuffers& buffers) {
   TFloorTimes t;
   TClock::time_point start = TClock::now();
   std::vector<std::uint8_t> in = ReadFileBytes(src);
@@ -275,9 +298,11 @@ TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality
   d.out_color_space = JCS_EXT_BGR;
   jpeg_start_decompress(&d);
   const std::size_t stride = static_cast<std::size_t>(d.output_width) * 3;
-  std::vector<std::uint8_t> pixels(stride * d.output_height);
+  // Growing within the kept capacity touches no new page.
+  if (buffers.Pixels.size() < stride * d.output_height) buffers.Pixels.resize(stride * d.output_height);
+  std::uint8_t* pixels = buffers.Pixels.data();
   while (d.output_scanline < d.output_height) {
-    JSAMPROW row = pixels.data() + stride * d.output_scanline;
+    JSAMPROW row = pixels + stride * d.output_scanline;
     jpeg_read_scanlines(&d, &row, 1);
   }
   const JDIMENSION w = d.output_width, h = d.output_height;
@@ -290,8 +315,14 @@ TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality
   jpeg_error_mgr cerr{};
   c.err = jpeg_std_error(&cerr);
   jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long outSize = 0;
+  // libjpeg-turbo writes into the given buffer and replaces it by a larger
+  // one of its own when it runs out.
+  if (buffers.Out == nullptr) {
+    buffers.OutCapacity = static_cast<unsigned long>(stride * h / 2 + 65536);
+    buffers.Out = static_cast<unsigned char*>(std::malloc(buffers.OutCapacity));
+  }
+  unsigned char* out = buffers.Out;
+  unsigned long outSize = buffers.OutCapacity;
   jpeg_mem_dest(&c, &out, &outSize);
   c.image_width = w;
   c.image_height = h;
@@ -301,19 +332,29 @@ TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality
   jpeg_set_quality(&c, quality, TRUE);
   jpeg_start_compress(&c, TRUE);
   while (c.next_scanline < c.image_height) {
-    JSAMPROW row = pixels.data() + stride * c.next_scanline;
+    JSAMPROW row = pixels + stride * c.next_scanline;
     jpeg_write_scanlines(&c, &row, 1);
   }
   jpeg_finish_compress(&c);
   jpeg_destroy_compress(&c);
+  if (out != buffers.Out) {
+    std::free(buffers.Out);
+    buffers.Out = out;
+    buffers.OutCapacity = outSize;
+  }
+  buffers.OutUsed = std::max(buffers.OutUsed, outSize);
   t.EncodeMs = Ms(TClock::now() - start);
   start = TClock::now();
   FILE* f = std::fopen(dest.c_str(), "wb");
   if (f == nullptr || std::fwrite(out, 1, outSize, f) != outSize) std::abort();
   std::fclose(f);
-  std::free(out);
   t.WriteMs = Ms(TClock::now() - start);
   return t;
+}
+
+TFloorTimes FreshFloorMs(const std::string& src, const std::string& dest, int quality) {
+  TFloorBuffers fresh;
+  return FloorMs(src, dest, quality, fresh);
 }
 
 }  // namespace
@@ -347,61 +388,99 @@ int main(int argc, char** argv) {
   const double decodedMiB = static_cast<double>(o.Width) * o.Height * 3 / (1024.0 * 1024.0);
 
   // One pass of the floor brings the files and the libraries into memory.
-  for (const std::string& s : sources) FloorMs(s, dir + "out/floor.jpg", o.Quality);
-  std::printf("%-8s %9s %9s %9s %9s %9s %9s %10s %10s %8s\n", "", "decode", "render", "encode", "write", "total",
-              "floor", "ours/floor", "peak MiB", "peak/pic");
+  TFloorBuffers kept;
+  for (const std::string& s : sources) FloorMs(s, dir + "out/floor.jpg", o.Quality, kept);
+  std::printf("%-8s %8s %8s %8s %8s %8s %8s %8s %8s %8s %9s %8s\n", "", "decode", "render", "encode", "write",
+              "total", "floor", "ours/fl", "fresh", "ours/fr", "peak MiB", "peak/pic");
   std::vector<double> floorDecode, floorEncode, floorWrite;
 
+  // The mark file of a variant, as the mark editor would save it.
+  auto saveMark = [&](const TVariant& v) {
+    TMark editor;
+    editor.AddMark("");
+    editor.Records[0].SetPictureType(".bmp");
+    editor.Records[0].SetStoredPictureType(".bmp");
+    editor.MarkPictures[0] = markPicture;
+    v.SetUp(editor, o.Width, o.Height);
+    return editor.SaveMarkFile(0, dir + v.Name + ".spm");
+  };
+
   int failures = 0;
+  std::vector<std::pair<std::string, double>> totals;
   for (const TVariant& v : kVariants) {
     if (o.Variant != "all" && o.Variant != v.Name) continue;
-    // The mark file, as the mark editor would save it.
-    {
-      TMark editor;
-      editor.AddMark("");
-      editor.Records[0].SetPictureType(".bmp");
-      editor.Records[0].SetStoredPictureType(".bmp");
-      editor.MarkPictures[0] = markPicture;
-      v.SetUp(editor, o.Width, o.Height);
-      if (!editor.SaveMarkFile(0, dir + v.Name + ".spm")) return 1;
-    }
+    if (!saveMark(v)) return 1;
     TMark marks;
     marks.AddMarkFiles(std::vector<std::string>{dir + v.Name + ".spm"});
     marks.LoadMarks();
-    std::vector<double> decode, render, encode, write, total, floor;
+    std::vector<double> decode, render, encode, write, total, floor, fresh;
     double peak = 0;
-    // The floor runs on each file right after ours, so both meet the same
-    // load of the machine.
-    for (const std::string& s : sources) {
-      TMark::TStageTimes t;
-      ResetPeakMemory();
-      const TClock::time_point start = TClock::now();
-      if (!marks.ProcessFile(s, dir + "out/" + v.Name + ".jpeg", &t)) ++failures;
-      total.push_back(Ms(TClock::now() - start));
-      peak = std::max(peak, PeakMemoryMiB());
-      decode.push_back(t.DecodeMs);
-      render.push_back(t.RenderMs);
-      encode.push_back(t.EncodeMs);
-      write.push_back(t.WriteMs);
-      // ProcessFile drops the previous picture first anyway; dropping it
-      // here keeps it out of the floor's memory.
-      marks.Composite.Clear();
-      const TFloorTimes f = FloorMs(s, dir + "out/floor.jpg", o.Quality);
-      floor.push_back(f.Total());
-      floorDecode.push_back(f.DecodeMs);
-      floorEncode.push_back(f.EncodeMs);
-      floorWrite.push_back(f.WriteMs);
+    // Both floors run on each file right after ours, so all three meet the
+    // same load of the machine.
+    for (int round = 0; round < o.Rounds; ++round) {
+      for (const std::string& s : sources) {
+        TMark::TStageTimes t;
+        ResetPeakMemory();
+        const TClock::time_point start = TClock::now();
+        if (!marks.ProcessFile(s, dir + "out/" + v.Name + ".jpeg", &t)) ++failures;
+        total.push_back(Ms(TClock::now() - start));
+        peak = std::max(peak, PeakMemoryMiB() - kept.ResidentMiB());
+        decode.push_back(t.DecodeMs);
+        render.push_back(t.RenderMs);
+        encode.push_back(t.EncodeMs);
+        write.push_back(t.WriteMs);
+        const TFloorTimes f = FloorMs(s, dir + "out/floor.jpg", o.Quality, kept);
+        floor.push_back(f.Total());
+        floorDecode.push_back(f.DecodeMs);
+        floorEncode.push_back(f.EncodeMs);
+        floorWrite.push_back(f.WriteMs);
+        fresh.push_back(FreshFloorMs(s, dir + "out/fresh.jpg", o.Quality).Total());
+      }
     }
-    std::printf("%-8s %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f %10.3f %10.1f %8.2f\n", v.Name, Median(decode),
+    totals.emplace_back(v.Name, Median(total));
+    std::printf("%-8s %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.3f %8.1f %8.3f %9.1f %8.2f\n", v.Name, Median(decode),
                 Median(render), Median(encode), Median(write), Median(total), Median(floor),
-                Median(total) / Median(floor), peak, peak / decodedMiB);
+                Median(total) / Median(floor), Median(fresh), Median(total) / Median(fresh), peak,
+                peak / decodedMiB);
     std::fflush(stdout);
   }
-  std::printf("%-8s %9.1f %9s %9.1f %9.1f   (libjpeg-turbo alone: decode, encode at q%d, plain write)\n", "floor",
-              Median(floorDecode), "-", Median(floorEncode), Median(floorWrite), o.Quality);
-  std::printf("\n(milliseconds per file, medians over %d files; peak memory is the process's peak resident size\n"
-              "while a file is processed, against the decoded picture of %.1f MiB)\n",
-              o.Count, decodedMiB);
+  std::printf("%-8s %8.1f %8s %8.1f %8.1f   (libjpeg-turbo alone, one kept buffer: decode, encode at q%d, write)\n",
+              "floor", Median(floorDecode), "-", Median(floorEncode), Median(floorWrite), o.Quality);
+  if (!totals.empty() && totals.front().first == "plain") {
+    for (std::size_t i = 1; i < totals.size(); ++i) {
+      std::printf("%s/plain: %.3f\n", totals[i].first.c_str(), totals[i].second / totals.front().second);
+    }
+  }
+
+  // The plain mark into the other output types that hold the whole
+  // picture while they code it.
+  if (o.Variant == "all" || o.Variant == "plain") {
+    if (!saveMark(kVariants[0])) return 1;
+    const std::size_t files = std::min<std::size_t>(sources.size(), 3);
+    std::printf("\n%-8s %8s %9s %8s   (plain mark, first %zu files)\n", "output", "total", "peak MiB", "peak/pic",
+                files);
+    for (const char* type : {"png", "gif"}) {
+      TMark marks;
+      marks.AddMarkFiles(std::vector<std::string>{dir + "plain.spm"});
+      marks.LoadMarks();
+      std::vector<double> total;
+      double peak = 0;
+      for (std::size_t i = 0; i < files; ++i) {
+        ResetPeakMemory();
+        const TClock::time_point start = TClock::now();
+        if (!marks.ProcessFile(sources[i], dir + "out/plain." + type)) ++failures;
+        total.push_back(Ms(TClock::now() - start));
+        peak = std::max(peak, PeakMemoryMiB() - kept.ResidentMiB());
+      }
+      std::printf("%-8s %8.1f %9.1f %8.2f\n", type, Median(total), peak, peak / decodedMiB);
+      std::fflush(stdout);
+    }
+  }
+  std::printf("\n(milliseconds per file, medians over %d files x %d rounds; floor: libjpeg-turbo decoding and\n"
+              "re-encoding in this process into one kept buffer, fresh: the same with new buffers per file;\n"
+              "peak memory is the process's peak resident size while a file is processed, less what the floor\n"
+              "keeps, against the decoded picture of %.1f MiB)\n",
+              o.Count, o.Rounds, decodedMiB);
   FreeProgramInfo();
   if (!keep) std::filesystem::remove_all(root);
   if (failures) {
