@@ -442,16 +442,27 @@ void TBitmap::SetSizeForDecoding(int width, int height, TPixelFormat format) {
   }
   int bits = BitsPerPixel(format);
   std::int64_t stride = BytesPerScanLine(width, bits);
-  TPixelBuffer pixels = AllocatePixels(stride * height, false);
+  std::vector<TPaletteEntry> palette = IsPaletted(format) ? PaletteFor(format, palette_) : std::vector<TPaletteEntry>();
+  // Memory the bitmap already has is written again rather than given back
+  // and faulted in anew: a batch decodes picture after picture into it.
+  const auto bytes = static_cast<std::size_t>(stride * height);
+  if (bytes <= pixels_.capacity()) {
+    pixels_.resize(bytes);
+  } else {
+    // Too small. An empty bitmap gives its memory back before the new
+    // memory is taken, so the two are not held at once; one with a
+    // picture keeps it until the new memory is there.
+    if (width_ == 0 || height_ == 0) TPixelBuffer().swap(pixels_);
+    pixels_ = AllocatePixels(stride * height, false);
+  }
   std::int64_t used = (static_cast<std::int64_t>(width) * bits + 7) / 8;
   if (used < stride) {
     for (int y = 0; y < height; ++y) {
-      std::memset(pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + used, 0,
+      std::memset(pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + used, 0,
                   static_cast<std::size_t>(stride - used));
     }
   }
-  pixels_ = std::move(pixels);
-  palette_ = IsPaletted(format) ? PaletteFor(format, palette_) : std::vector<TPaletteEntry>();
+  palette_ = std::move(palette);
   format_ = format;
   width_ = width;
   height_ = height;
@@ -463,17 +474,31 @@ void TBitmap::Reallocate(int width, int height) {
   if (IsPaletted(format_) && palette.empty()) palette = DefaultPalette(format_);
   int bits = BitsPerPixel(format_);
   std::int64_t stride = BytesPerScanLine(width, bits);
-  TPixelBuffer pixels = AllocatePixels(stride * height, false);
   int keepW = std::min(width, width_);
   int keepH = std::min(height, height_);
   std::size_t keepBytes = static_cast<std::size_t>((static_cast<std::int64_t>(keepW) * bits + 7) / 8);
+  std::uint32_t raw = EncodeColor(format_, palette, ColorToRGB(canvas_->Brush.Color));
+  // The memory the bitmap has is used again when the new picture fits in
+  // it and the kept rows stay where they are (nothing kept, or the same
+  // row length): a bitmap sized picture after picture is not faulted in
+  // anew each time. Clear gives the memory back.
+  const auto bytes = static_cast<std::size_t>(stride * height);
+  const bool inPlace = bytes <= pixels_.capacity() && (keepW == 0 || keepH == 0 || stride == stride_);
+  TPixelBuffer fresh;
+  if (inPlace) {
+    pixels_.resize(bytes);
+  } else {
+    // An empty bitmap has nothing to keep: its memory goes first.
+    if (width_ == 0 || height_ == 0) TPixelBuffer().swap(pixels_);
+    fresh = AllocatePixels(stride * height, false);
+  }
+  TPixelBuffer& pixels = inPlace ? pixels_ : fresh;
   // New pixels take the brush colour: the columns right of the old
   // picture, then the rows below it.
-  std::uint32_t raw = EncodeColor(format_, palette, ColorToRGB(canvas_->Brush.Color));
   for (int y = 0; stride > 0 && y < height; ++y) {
     std::uint8_t* dst = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
     if (y < keepH) {
-      if (keepBytes) {
+      if (keepBytes && !inPlace) {
         std::memcpy(dst, pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_), keepBytes);
       }
       ClearRowPadding(dst, keepW, bits, stride);
@@ -485,7 +510,7 @@ void TBitmap::Reallocate(int width, int height) {
       FillSpan(dst, 0, width, format_, raw);
     }
   }
-  pixels_ = std::move(pixels);
+  if (!inPlace) pixels_ = std::move(fresh);
   palette_ = std::move(palette);
   width_ = width;
   height_ = height;
@@ -608,6 +633,20 @@ void TBitmap::Assign(const TGraphic& source) {
 }
 
 void TBitmap::TakePicture(TBitmap&& picture) { ReplacePicture(std::move(picture), false); }
+
+void TBitmap::Clear() {
+  SetSize(0, 0);
+  TPixelBuffer().swap(pixels_);
+}
+
+void TBitmap::SwapPicture(TBitmap& other) noexcept {
+  std::swap(width_, other.width_);
+  std::swap(height_, other.height_);
+  std::swap(stride_, other.stride_);
+  std::swap(format_, other.format_);
+  pixels_.swap(other.pixels_);
+  palette_.swap(other.palette_);
+}
 
 void TBitmap::ReplacePicture(TBitmap&& picture, bool takeTransparency) {
   const TBrush brush = canvas_->Brush;

@@ -260,8 +260,17 @@ class TBitmap : public TGraphic {
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
 
-  // Makes the bitmap empty (0 x 0), keeping format and canvas state.
-  void Clear() { SetSize(0, 0); }
+  // Makes the bitmap empty (0 x 0), keeping format and canvas state, and
+  // gives its memory back. (SetSize(0, 0) keeps the memory for the next
+  // picture; so do SetSize and SetSizeForDecoding whenever the new
+  // picture fits in it.)
+  void Clear();
+
+  // Swaps the pictures (size, format, palette, pixels and their memory)
+  // of two bitmaps; each keeps its drawing state, progress handler and
+  // transparency settings. What a step that builds a new picture in a
+  // kept scratch bitmap does to hand it over.
+  void SwapPicture(TBitmap& other) noexcept;
 
   // Takes over another picture (size, format, palette, pixels) without a
   // copy, keeping this bitmap's drawing state (brush, pen, pen position),

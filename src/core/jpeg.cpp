@@ -284,7 +284,10 @@ std::int64_t TableDistance(const std::uint16_t* table, const std::uint16_t* stan
   return distance;
 }
 
-TBitmap Decode(const std::uint8_t* data, std::size_t size, int* quality) {
+// Decodes into picture's own memory (a picture that fits in it takes no
+// new memory). A failure before the pixels leaves picture as it was; one
+// after them leaves it empty.
+void DecodeInto(const std::uint8_t* data, std::size_t size, int* quality, TBitmap& picture) {
   auto job = std::make_unique<DecodeJob>();
   DecodeCleanup cleanup{job.get()};
   InitErrors(job->err, job->cinfo.err);
@@ -295,20 +298,27 @@ TBitmap Decode(const std::uint8_t* data, std::size_t size, int* quality) {
     throw EJPEG("JPEG image is too large (" + std::to_string(job->width) + " x " + std::to_string(job->height) +
                 " pixels)");
   }
-  TBitmap picture;
+  std::vector<unsigned char> scratch(job->cmyk ? static_cast<std::size_t>(job->width) * 4 : 0);
   // libjpeg writes every row (a cut-short scan is filled in), so the
   // picture needs no fill of its own first.
   picture.SetSizeForDecoding(static_cast<int>(job->width), static_cast<int>(job->height), pf24bit);
-  std::vector<unsigned char> scratch(job->cmyk ? static_cast<std::size_t>(job->width) * 4 : 0);
   job->pixels = picture.Bits();
   job->stride = static_cast<std::size_t>(picture.RowStride());
   job->scratch = scratch.data();
-  if (!GuardedDecompress(job.get())) throw EJPEG(job->err.message);
+  if (!GuardedDecompress(job.get())) {
+    picture.SetSize(0, 0);
+    throw EJPEG(job->err.message);
+  }
   if (quality != nullptr) {
     *quality = job->hasLuminance
                    ? EstimateJpegQuality(job->luminance, job->hasChrominance ? job->chrominance : nullptr)
                    : TJPEGImage::DefaultQuality;
   }
+}
+
+TBitmap Decode(const std::uint8_t* data, std::size_t size, int* quality) {
+  TBitmap picture;
+  DecodeInto(data, size, quality, picture);
   return picture;
 }
 
@@ -363,9 +373,7 @@ int EstimateJpegQuality(const std::uint16_t* luminance, const std::uint16_t* chr
 }
 
 void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, int* quality) {
-  int estimated = 0;
-  bitmap.TakePicture(Decode(data, size, quality != nullptr ? &estimated : nullptr));
-  if (quality != nullptr) *quality = estimated;
+  DecodeInto(data, size, quality, bitmap);
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality) {

@@ -62,9 +62,12 @@ class TJPEGImage : public TGraphic {
   int quality_ = DefaultQuality;
 };
 
-// Decodes JPEG bytes into a 24-bit bitmap (EJPEG on failure, the bitmap
-// then unchanged). quality, when given, receives the quality the data were
-// most likely written at (EstimateJpegQuality; 90 for data without tables).
+// Decodes JPEG bytes into a 24-bit bitmap, in the memory it has when the
+// picture fits there. EJPEG on failure: the bitmap is then unchanged when
+// the data fail before the pixels (the header), empty when they fail
+// after. quality, when given, receives the quality the data were most
+// likely written at (EstimateJpegQuality; 90 for data without tables);
+// on failure it is left alone.
 void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, int* quality = nullptr);
 
 // The percentage by which libjpeg scales the standard tables for a

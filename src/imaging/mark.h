@@ -345,9 +345,21 @@ class TMark {
 
  private:
   void CheckIndex(int index) const;
+
+  // Scratch pictures of the source treatment, kept from file to file so
+  // that their memory is not taken (and faulted in) anew for every
+  // picture: the treated source is built in treated_ and then swapped with
+  // Composite; maskBack_ is what the mask blends the source with.
+  TBitmap treated_;
+  TBitmap maskBack_;
 };
 
 // Draws src onto dest with its top-left corner at (x, y), blended by the
 // record's transparency and leaving out the pixels of its colour key.
 // Raises ERangeError for a transparency above 100.
 void BlendDraw(TBitmap& src, TBitmap& dest, const TMarkInfo& record, int x, int y);
+// Draws a mark picture onto dest at (x, y) as the record's effects ask:
+// tiled (mfTilePic: as if src were first grown to dest's size and filled
+// with copies of itself), then through a checkerboard (mfMix) or blended.
+// src itself is not changed (a copy is converted when it is not 24-bit).
+void DrawMarkPicture(const TBitmap& src, TBitmap& dest, const TMarkInfo& record, TPoint at);

@@ -72,23 +72,33 @@ void SavePngOutput(const TBitmap& bitmap, const std::string& fileName) {
   BitmapToPng(&bitmap)->SaveToFile(fileName);
 }
 
+// The same for the batch's work picture, which lends its pixels to the
+// image for the writing instead of being copied: the same file, with one
+// picture fewer in memory. The work picture gets them back in any case.
+void SavePngOutput(TBitmap& work, const std::string& fileName) {
+  TPNGImage png;
+  // What assigning the picture would give the image.
+  png.SetTransparentColor(work.TransparentMode() == TBitmap::tmFixed ? work.TransparentColor() : clDefault);
+  png.SetTransparent(work.Transparent());
+  struct TLent {
+    TBitmap& Work;
+    TPNGImage& Png;
+    ~TLent() { Work.SwapPicture(Png); }
+  } lent{work, png};
+  png.SwapPicture(work);
+  png.SaveToFile(fileName);
+}
+
 // The 24-bit work picture is written as a 24-bit PCX, so no colour is lost
 // and no palette has to be made up.
 void SavePcxOutput(const TBitmap& bitmap, const std::string& fileName) { SavePCX(fileName, bitmap, pcxTrueColour); }
 
 void SaveTgaOutput(const TBitmap& bitmap, const std::string& fileName) { SaveTGA(fileName, bitmap, tgaTrueColour); }
 
-// Draws mark m onto a GIF frame at p: a copy of the mark picture, tiled
-// over the frame when the mark asks for it.
+// Draws mark m onto a GIF frame at p, tiled over the frame when the mark
+// asks for it.
 void DrawMarkOnFrame(TBitmap& frame, const TMark& marks, std::size_t m, TPoint p) {
-  const TMarkInfo& r = marks.Records[m];
-  TBitmap copy(marks.MarkPictures[m]);
-  if (r.HasEffect(mfTilePic)) TileBitmap(copy, frame, 0);
-  if (r.HasEffect(mfMix)) {
-    MeshDraw(frame, copy, p);
-  } else {
-    BlendDraw(copy, frame, r, p.X, p.Y);
-  }
+  DrawMarkPicture(marks.MarkPictures[m], frame, marks.Records[m], p);
 }
 
 TPoint PlacedPoint(const TBitmap& frame, const TBitmap& mark, const TMarkInfo& r) {
@@ -422,7 +432,11 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
         WriteFileAtomic(dest, bytes);
         measured.WriteMs = MillisecondsSince(mark);
       } else {
-        SaveImageFile(Composite, dest);
+        if (destType == 4) {
+          SavePngOutput(Composite, dest);
+        } else {
+          SaveImageFile(Composite, dest);
+        }
         measured.EncodeMs = MillisecondsSince(mark);
       }
       converted = true;

@@ -34,48 +34,115 @@ void FillSolid(TBitmap& b, const TRect& r, TColor color) {
 
 }  // namespace
 
-void BlendDraw(TBitmap& src, TBitmap& dest, const TMarkInfo& record, int x, int y) {
+namespace {
+
+// A record's blend: the weight of what lies under the mark and the colour
+// key of the mark picture.
+struct TBlend {
+  int A = 0, IA = 255;
+  bool KeyOn = false;
+  int KB = 0, KG = 0, KR = 0, Tolerance = 0;
+};
+
+TBlend BlendOf(const TMarkInfo& record) {
   const int transparency = record.Transparency();
   if (transparency > 100) {
     throw ERangeError("The transparency of a mark lies above 100 (" + std::to_string(transparency) + ")");
   }
-  const int a = static_cast<int>(Round(transparency * 2.55L));
-  const int ia = 255 - a;
-  src.SetPixelFormat(pf24bit);
-  dest.SetPixelFormat(pf24bit);
-
-  // Source columns and rows whose target lies inside dest.
-  const I64 sx0 = std::max<I64>(0, -static_cast<I64>(x));
-  const I64 sx1 = std::min<I64>(src.Width(), static_cast<I64>(dest.Width()) - x);
-  const I64 sy0 = std::max<I64>(0, -static_cast<I64>(y));
-  const I64 sy1 = std::min<I64>(src.Height(), static_cast<I64>(dest.Height()) - y);
-  if (sx0 >= sx1 || sy0 >= sy1) return;
-
-  const bool keyOn = record.ColorKeyOn();
+  TBlend b;
+  b.A = static_cast<int>(Round(transparency * 2.55L));
+  b.IA = 255 - b.A;
+  b.KeyOn = record.ColorKeyOn();
   const TColor key = record.KeyColor();
-  const int kb = GetBValue(key), kg = GetGValue(key), kr = GetRValue(key);
-  const int tolerance = record.KeyTolerance();
-  const std::size_t count = static_cast<std::size_t>(sx1 - sx0);
+  b.KB = GetBValue(key);
+  b.KG = GetGValue(key);
+  b.KR = GetRValue(key);
+  b.Tolerance = record.KeyTolerance();
+  return b;
+}
 
-  for (I64 sy = sy0; sy < sy1; ++sy) {
-    const std::uint8_t* s = src.ScanLine(static_cast<int>(sy)) + sx0 * 3;
-    std::uint8_t* d = dest.ScanLine(static_cast<int>(sy + y)) + (sx0 + x) * 3;
-    if (!keyOn) {
-      for (std::size_t i = 0; i < count * 3; ++i) {
-        d[i] = static_cast<std::uint8_t>((d[i] * a + s[i] * ia) >> 8);
-      }
+// count pixels of the mark row s blended onto d.
+void BlendRow(const TBlend& b, const std::uint8_t* s, std::uint8_t* d, std::size_t count) {
+  const int a = b.A, ia = b.IA;
+  if (!b.KeyOn) {
+    for (std::size_t i = 0; i < count * 3; ++i) d[i] = static_cast<std::uint8_t>((d[i] * a + s[i] * ia) >> 8);
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i, s += 3, d += 3) {
+    // Tolerance 0 asks for equal channels, which |difference| <= 0 is.
+    if (std::abs(s[0] - b.KB) <= b.Tolerance && std::abs(s[1] - b.KG) <= b.Tolerance &&
+        std::abs(s[2] - b.KR) <= b.Tolerance) {
       continue;
     }
-    for (std::size_t i = 0; i < count; ++i, s += 3, d += 3) {
-      // Tolerance 0 asks for equal channels, which |difference| <= 0 is.
-      if (std::abs(s[0] - kb) <= tolerance && std::abs(s[1] - kg) <= tolerance && std::abs(s[2] - kr) <= tolerance) {
-        continue;
+    d[0] = static_cast<std::uint8_t>((d[0] * a + s[0] * ia) >> 8);
+    d[1] = static_cast<std::uint8_t>((d[1] * a + s[1] * ia) >> 8);
+    d[2] = static_cast<std::uint8_t>((d[2] * a + s[2] * ia) >> 8);
+  }
+}
+
+// count pixels of the mark row s copied onto d where the destination
+// column plus row is odd; odd tells whether the first one's is.
+void MeshRow(const std::uint8_t* s, std::uint8_t* d, std::size_t count, bool odd) {
+  for (std::size_t i = odd ? 0 : 1; i < count; i += 2) {
+    d[3 * i] = s[3 * i];
+    d[3 * i + 1] = s[3 * i + 1];
+    d[3 * i + 2] = s[3 * i + 2];
+  }
+}
+
+// Draws a 24-bit picture onto 24-bit dest at (x, y): a w x h picture, or
+// with tiled a picture of dest's size whose pixel (u, v) is src's (u mod
+// w, v mod h), which is what growing src and filling it with copies of
+// itself makes; the copies are never laid out.
+void DrawPicture24(const TBitmap& src, TBitmap& dest, I64 x, I64 y, bool tiled, bool mix, const TBlend& blend) {
+  const I64 w = src.Width(), h = src.Height();
+  if (w <= 0 || h <= 0) return;
+  const I64 vw = tiled ? dest.Width() : w, vh = tiled ? dest.Height() : h;
+  // Picture columns and rows whose target lies inside dest.
+  const I64 u0 = std::max<I64>(0, -x), u1 = std::min<I64>(vw, static_cast<I64>(dest.Width()) - x);
+  const I64 v0 = std::max<I64>(0, -y), v1 = std::min<I64>(vh, static_cast<I64>(dest.Height()) - y);
+  if (u0 >= u1 || v0 >= v1) return;
+  for (I64 v = v0; v < v1; ++v) {
+    const I64 dy = y + v;
+    const std::uint8_t* srow = src.ScanLine(static_cast<int>(v % h));
+    std::uint8_t* drow = dest.ScanLine(static_cast<int>(dy));
+    for (I64 u = u0; u < u1;) {
+      const I64 su = u % w;
+      const I64 n = std::min(w - su, u1 - u);
+      const I64 dx = x + u;
+      if (mix) {
+        MeshRow(srow + su * 3, drow + dx * 3, static_cast<std::size_t>(n), ((dx + dy) & 1) != 0);
+      } else {
+        BlendRow(blend, srow + su * 3, drow + dx * 3, static_cast<std::size_t>(n));
       }
-      d[0] = static_cast<std::uint8_t>((d[0] * a + s[0] * ia) >> 8);
-      d[1] = static_cast<std::uint8_t>((d[1] * a + s[1] * ia) >> 8);
-      d[2] = static_cast<std::uint8_t>((d[2] * a + s[2] * ia) >> 8);
+      u += n;
     }
   }
+}
+
+}  // namespace
+
+void BlendDraw(TBitmap& src, TBitmap& dest, const TMarkInfo& record, int x, int y) {
+  const TBlend blend = BlendOf(record);
+  src.SetPixelFormat(pf24bit);
+  dest.SetPixelFormat(pf24bit);
+  DrawPicture24(src, dest, x, y, false, false, blend);
+}
+
+void DrawMarkPicture(const TBitmap& src, TBitmap& dest, const TMarkInfo& record, TPoint at) {
+  const bool mix = record.HasEffect(mfMix);
+  const TBlend blend = mix ? TBlend{} : BlendOf(record);
+  dest.SetPixelFormat(pf24bit);
+  // The picture as it stands, in 24 bits (and read before any of it is
+  // drawn, should it be dest itself).
+  TBitmap converted;
+  const TBitmap* s = &src;
+  if (BitsPerPixel(src.PixelFormat()) != 24 || &src == &dest) {
+    converted = src;
+    converted.SetPixelFormat(pf24bit);
+    s = &converted;
+  }
+  DrawPicture24(*s, dest, at.X, at.Y, record.HasEffect(mfTilePic), mix, blend);
 }
 
 void TMark::RotateMarks() {
@@ -101,6 +168,12 @@ void TMark::PrepareSource(int index, int w, int h) {
   // Without any of these the treatment stretches the picture onto a new
   // bitmap of its own size at (0, 0), which copies every pixel unchanged.
   if (!resize && !frame && !r.HasEffect(mfUseMask)) return;
+  // With only the mask it does the same, so the mask works on the picture
+  // as it stands.
+  if (!resize && !frame) {
+    ApplyMaskStep(index);
+    return;
+  }
 
   I64 nw = Composite.Width(), nh = Composite.Height();
   if (resize && r.HasEffect(mfResizeSourceByScale)) {
@@ -121,8 +194,16 @@ void TMark::PrepareSource(int index, int w, int h) {
   }
   if (!WithinPixelCap(nw, nh)) throw EOutOfResources("The source size of a mark makes the picture too large");
 
-  TBitmap n(static_cast<int>(nw), static_cast<int>(nh), pf24bit);
+  // The treated picture is built in the kept scratch bitmap. Its pixels
+  // start white where the band or the background below does not cover
+  // them; the fill is left out when they do.
+  TBitmap& n = treated_;
+  n.SetSizeForDecoding(static_cast<int>(nw), static_cast<int>(nh), pf24bit);
   const TRect whole{0, 0, n.Width(), n.Height()};
+  // (Without a band the background fills the whole picture.)
+  const bool covered = frame ? (!r.HasEffect(mfSourceFramePicture) || !Frames[k].Empty())
+                             : (!r.HasEffect(mfSourceBackgroundPicture) || !Backgrounds[k].Empty());
+  if (!covered) FillSolid(n, whole, clWhite);
   int fx = 0, fy = 0;
   if (frame) {
     fx = r.FrameWidthX();
@@ -148,7 +229,9 @@ void TMark::PrepareSource(int index, int w, int h) {
   // The source is copied as it stands; a transparency flag of the work
   // image concerns how others draw it, not the picture itself.
   n.Canvas().CopyRect(fitted, Composite.Canvas(), TRect{0, 0, Composite.Width(), Composite.Height()});
-  Composite.TakePicture(std::move(n));
+  // Composite takes the treated picture; the scratch keeps the memory of
+  // the one it replaces for the next file.
+  Composite.SwapPicture(n);
   DrawSourceFrame(fitted, index);
   ApplyMaskStep(index);
 }
@@ -192,10 +275,15 @@ void TMark::ApplyMaskStep(int index) {
   const auto k = static_cast<std::size_t>(index);
   const TMarkInfo& r = Records[k];
   if (!r.HasEffect(mfUseMask)) return;
-  TBitmap back(Composite.Width(), Composite.Height(), pf24bit);
-  if (r.HasEffect(mfSourceBackgroundColor)) {
-    const TRect whole{0, 0, back.Width(), back.Height()};
-    if (r.HasEffect(mfSourceBackgroundPicture)) {
+  // A white picture of the source's size unless the background covers it.
+  TBitmap& back = maskBack_;
+  back.SetSizeForDecoding(Composite.Width(), Composite.Height(), pf24bit);
+  const TRect whole{0, 0, back.Width(), back.Height()};
+  const bool color = r.HasEffect(mfSourceBackgroundColor);
+  const bool picture = r.HasEffect(mfSourceBackgroundPicture);
+  if (!color || (picture && Backgrounds[k].Empty())) FillSolid(back, whole, clWhite);
+  if (color) {
+    if (picture) {
       TileIntoRect(Backgrounds[k], back, whole);
     } else {
       FillSolid(back, whole, r.SourceBackColor());
@@ -220,12 +308,7 @@ void TMark::DrawMarks(int w, int h) {
     if (r.HasEffect(mfMosaic)) MosaicBitmap(mark, r.MosaicWidth(), r.MosaicHeight());
     if (r.HasEffect(mfExposal)) InvertBitmap(mark);
     if (r.HasEffect(mfResize)) ResizeByPercent(mark, r.ResizeX(), r.ResizeY());
-    if (r.HasEffect(mfTilePic)) TileBitmap(mark, Composite, 0);
-    if (r.HasEffect(mfMix)) {
-      MeshDraw(Composite, mark, at);
-    } else {
-      BlendDraw(mark, Composite, r, at.X, at.Y);
-    }
+    DrawMarkPicture(mark, Composite, r, at);
   }
 }
 

@@ -36,14 +36,15 @@ void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into) {
 }
 
 void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQuality) {
-  into.Clear();
-  into.SetPixelFormat(pf24bit);
   try {
     if (GetImageType(fileName) == 1) {
       const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
       DecodeJpeg(bytes.data(), bytes.size(), into, jpegQuality);
       return;
     }
+    // The picture goes, its memory stays for the one drawn next.
+    into.SetSize(0, 0);
+    into.SetPixelFormat(pf24bit);
     TPicture holder;
     holder.LoadFromFile(fileName);
     // A transparent source is drawn over white, never over what the

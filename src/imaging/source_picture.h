@@ -23,10 +23,12 @@ TPoint GifSourceSize(const TGIFImage& gif);
 void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into);
 
 // Loads fileName into into, which becomes 24-bit: a JPEG is decoded
-// straight into it; every other type goes through the picture registry by
-// its extension and is drawn over white (a GIF gives its first frame with
-// pixels). What into held before is dropped first, so two pictures are
-// never held at once. Raises what the reader raises; into is then empty.
+// straight into it, in the memory it has when the picture fits there;
+// every other type goes through the picture registry by its extension and
+// is drawn over white (a GIF gives its first frame with pixels), into
+// keeping its memory for that while the reader holds its own picture.
+// Raises what the reader raises; into is then empty, its memory given
+// back.
 // jpegQuality, when given, receives a JPEG's quality (the one it was most
 // likely written at, EstimateJpegQuality); other types leave it alone.
 void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQuality = nullptr);

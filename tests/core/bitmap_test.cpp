@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -523,4 +524,111 @@ TEST(Rects, SizesAreDefinedAcrossTheWholeIntRange) {
   EXPECT_EQ(Rect(5, 5, 2, 1).Width(), -3);
   EXPECT_EQ(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX).Width(), INT_MAX);
   EXPECT_EQ(Rect(INT_MAX, INT_MAX, INT_MIN, INT_MIN).Height(), INT_MIN);
+}
+
+// A bitmap sized again keeps its memory when the new picture fits in it:
+// whatever that memory held must not show. Each case sizes a patterned
+// picture down to 0 x 0 or to another size and then to the last one; the
+// result must be what the resize rule says, byte for byte (kept pixels
+// top-left, brush elsewhere, zero padding), and the memory the same.
+TEST(BitmapMemory, KeptMemoryIsWrittenAsFreshMemoryWouldBe) {
+  struct TCase {
+    int W0, H0, W1, H1, W2, H2;
+    bool Kept;  // the memory stays in every format (else only in one bit)
+  };
+  const TCase cases[] = {
+      {40, 30, 0, 0, 7, 5, true},     // emptied, then a smaller picture
+      {40, 30, 40, 10, 40, 20, true},  // rows kept in place, then rows added
+      {31, 8, 0, 8, 29, 6, true},     // no columns kept
+      {30, 6, 30, 4, 3, 6, false},    // one-bit rows of the same length for both widths
+      {9, 9, 0, 0, 9, 9, true},       // the same size again
+  };
+  for (TPixelFormat f : kFormats) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << "format " << f << " " << c.W0 << "x" << c.H0 << " -> " << c.W1 << "x"
+                                      << c.H1 << " -> " << c.W2 << "x" << c.H2);
+      TBitmap b;
+      b.SetPixelFormat(f);
+      b.SetSize(c.W0, c.H0);
+      for (int y = 0; y < c.H0; ++y)
+        for (int x = 0; x < c.W0; ++x) b.Canvas().SetPixel(x, y, RGB(x * 37 % 256, y * 53 % 256, (x ^ y) * 11 % 256));
+      const std::uint8_t* memory = b.Bits();
+      b.Canvas().Brush.Color = RGB(90, 160, 230);
+      b.SetSize(c.W1, c.H1);
+      // What the rule keeps of the first picture.
+      const int keepW = std::min({c.W0, c.W1, c.W2}), keepH = std::min({c.H0, c.H1, c.H2});
+      TBitmap original;
+      original.SetPixelFormat(f);
+      original.SetSize(c.W0, c.H0);
+      for (int y = 0; y < c.H0; ++y)
+        for (int x = 0; x < c.W0; ++x)
+          original.Canvas().SetPixel(x, y, RGB(x * 37 % 256, y * 53 % 256, (x ^ y) * 11 % 256));
+      b.Canvas().Brush.Color = RGB(250, 20, 120);
+      b.SetSize(c.W2, c.H2);
+      if (c.Kept || f == pf1bit) {
+        EXPECT_EQ(b.Bits(), memory) << "the memory was not kept";
+      }
+      // The brush of the step that made a pixel new.
+      TBitmap brush1 = Filled(1, 1, f, RGB(90, 160, 230)), brush2 = Filled(1, 1, f, RGB(250, 20, 120));
+      for (int y = 0; y < c.H2; ++y) {
+        for (int x = 0; x < c.W2; ++x) {
+          TColor expected = brush2.GetPixelColor(0, 0);
+          if (x < keepW && y < keepH) {
+            expected = original.GetPixelColor(x, y);
+          } else if (x < std::min(c.W0, c.W1) && y < std::min(c.H0, c.H1)) {
+            expected = original.GetPixelColor(x, y);
+          } else if (x < c.W1 && y < c.H1) {
+            expected = brush1.GetPixelColor(0, 0);
+          }
+          ASSERT_EQ(b.GetPixelColor(x, y), expected) << x << "," << y;
+        }
+        const int used = (c.W2 * BitsPerPixel(f) + 7) / 8;
+        for (int i = used; i < b.RowStride(); ++i) ASSERT_EQ(b.ScanLine(y)[i], 0) << "padding of row " << y;
+        // Bits of cut pixels in the last used byte are cleared too.
+        const int rest = c.W2 * BitsPerPixel(f) % 8;
+        if (rest != 0) {
+          ASSERT_EQ(b.ScanLine(y)[used - 1] & (0xFF >> rest), 0) << "row " << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(BitmapMemory, DecodingSizeKeepsFittingMemoryAndSwapKeepsEachOnesState) {
+  TBitmap b(50, 40, pf32bit);
+  const std::uint8_t* memory = b.Bits();
+  b.SetSizeForDecoding(30, 20, pf24bit);  // 1,840 of 8,000 bytes
+  EXPECT_EQ(b.Bits(), memory);
+  EXPECT_EQ(b.RowStride(), 92);
+  for (int y = 0; y < 20; ++y) EXPECT_EQ(b.ScanLine(y)[91], 0) << "padding of row " << y;
+  b.SetSize(0, 0);
+  b.SetSizeForDecoding(10, 10, pf8bit);
+  EXPECT_EQ(b.Bits(), memory);
+  EXPECT_EQ(b.Palette().size(), 256u);
+
+  TBitmap a(2, 3, pf24bit);
+  a.Canvas().SetPixel(1, 2, RGB(7, 8, 9));
+  a.Canvas().Brush.Color = clRed;
+  a.SetTransparent(true);
+  b.Canvas().Brush.Color = clLime;
+  const std::uint8_t* memoryA = a.Bits();
+  a.SwapPicture(b);
+  EXPECT_EQ(a.Width(), 10);
+  EXPECT_EQ(a.PixelFormat(), pf8bit);
+  EXPECT_EQ(a.Bits(), memory);
+  EXPECT_EQ(b.Width(), 2);
+  EXPECT_EQ(b.Height(), 3);
+  EXPECT_EQ(b.Bits(), memoryA);
+  EXPECT_EQ(b.GetPixelColor(1, 2), RGB(7, 8, 9));
+  EXPECT_EQ(a.Canvas().Brush.Color, clRed);
+  EXPECT_EQ(b.Canvas().Brush.Color, clLime);
+  EXPECT_TRUE(a.Transparent());
+  EXPECT_FALSE(b.Transparent());
+
+  // Clear gives the memory back: the bitmap is empty and grows afresh.
+  a.Clear();
+  EXPECT_EQ(a.Width(), 0);
+  EXPECT_EQ(a.PixelFormat(), pf8bit);
+  a.SetSize(1, 1);
+  EXPECT_EQ(a.GetPixelColor(0, 0), RGB(255, 0, 0));
 }

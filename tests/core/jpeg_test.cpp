@@ -8,6 +8,7 @@
 // clang-format on
 
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -479,4 +480,48 @@ TEST(JpegQuality, OtherTablesGiveANearbyQuality) {
   for (int i = 0; i < 128; ++i) fine += "1 ";
   testsupport::WriteBytes(dir.File("fine.txt"), Bytes(fine.begin(), fine.end()));
   EXPECT_EQ(quality({"-qtables", dir.File("fine.txt"), "-quality", "50"}), 100);
+}
+
+// Decoding into a bitmap that holds a picture already: in its memory when
+// the new one fits, the same pixels as a fresh decode either way, and the
+// bitmap's drawing state and transparency kept.
+TEST(JpegCodec, DecodingIntoAUsedBitmapGivesTheFreshPicture) {
+  const Bytes small = EncodeJpeg(Smooth(21, 13), 80);
+  const Bytes large = EncodeJpeg(Smooth(70, 45), 95);
+  struct TCase {
+    int W, H;
+    TPixelFormat Format;
+    const Bytes* Data;
+    bool SameMemory;
+  };
+  const TCase cases[] = {
+      {70, 45, pf24bit, &small, true},  // smaller: the memory stays
+      {70, 45, pf8bit, &small, true},   // a paletted one too
+      {10, 10, pf24bit, &large, false},  // larger: new memory
+      {0, 0, pf24bit, &large, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.W << "x" << c.H << " format " << c.Format);
+    TBitmap b(c.W, c.H, c.Format);
+    b.Canvas().Brush.Color = clRed;
+    b.SetTransparent(true);
+    const std::uint8_t* memory = b.Bits();
+    int quality = 0;
+    DecodeJpeg(c.Data->data(), c.Data->size(), b, &quality);
+    const TBitmap fresh = Decode(*c.Data);
+    ASSERT_EQ(b.Width(), fresh.Width());
+    ASSERT_EQ(b.Height(), fresh.Height());
+    EXPECT_EQ(b.PixelFormat(), pf24bit);
+    EXPECT_TRUE(b.Palette().empty());
+    EXPECT_EQ(quality, c.Data == &small ? 80 : 95);
+    if (c.SameMemory) {
+      EXPECT_EQ(b.Bits(), memory);
+    }
+    for (int y = 0; y < b.Height(); ++y) {
+      ASSERT_EQ(std::memcmp(b.ScanLine(y), fresh.ScanLine(y), static_cast<std::size_t>(b.RowStride())), 0)
+          << "row " << y;
+    }
+    EXPECT_EQ(b.Canvas().Brush.Color, clRed);
+    EXPECT_TRUE(b.Transparent());
+  }
 }

@@ -420,9 +420,14 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& source, int colorReduction,
   if (colorReduction > rmPalette || ditherMode > dmBurkes || colorReduction < 0 || ditherMode < 0) return result;
   if (source.Width() <= 0 || source.Height() <= 0) throw GIFException("Invalid image dimensions");
 
-  // Every code below works on 24-bit pixels (B, G, R).
-  TBitmap work(source);
-  work.SetPixelFormat(pf24bit);
+  // Every code below works on 24-bit pixels (B, G, R); a 24-bit source is
+  // read as it stands, any other through a converted copy.
+  TBitmap converted;
+  if (BitsPerPixel(source.PixelFormat()) != 24) {
+    converted = source;
+    converted.SetPixelFormat(pf24bit);
+  }
+  const TBitmap& work = BitsPerPixel(source.PixelFormat()) != 24 ? converted : source;
 
   reductionBits = std::clamp(reductionBits, 1, 8);
   TGIFPalette palette;
