@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFileSystemModel>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -175,6 +177,14 @@ int main(int argc, char** argv) {
     services.QueryOverwrite = [](const std::string&) { return owAllYes; };
     services.ShowLog = [](const TStringList&) {};
     form.show();
+    // What the file list's folder model is told while a batch runs.
+    int changes = 0;
+    if (auto* model = form.findChild<QFileSystemModel*>("lvwFileModel")) {
+      QObject::connect(model, &QAbstractItemModel::rowsInserted, [&changes] { ++changes; });
+      QObject::connect(model, &QAbstractItemModel::rowsRemoved, [&changes] { ++changes; });
+      QObject::connect(model, &QAbstractItemModel::dataChanged, [&changes] { ++changes; });
+      QObject::connect(model, &QAbstractItemModel::layoutChanged, [&changes] { ++changes; });
+    }
     Pump(200);
     // The file list shows the folder the first batch writes into.
     ShellTreeGotoPath(*form.tvwPath, dir + "shown");
@@ -194,12 +204,18 @@ int main(int argc, char** argv) {
                 o.Height, LoadAverage().c_str());
     std::vector<double> shown, other;
     for (int round = 0; round < o.Rounds; ++round) {
-      for (const char* folder : {"shown", "other"}) {
+      // The order changes from round to round, so neither folder always
+      // meets the colder start.
+      const std::vector<const char*> order = round % 2 ? std::vector<const char*>{"other", "shown"}
+                                                       : std::vector<const char*>{"shown", "other"};
+      for (const char* folder : order) {
+        changes = 0;
         const TClock::time_point start = TClock::now();
         form.ConvertFiles(dir + folder + "/");
         const double seconds = std::chrono::duration<double>(TClock::now() - start).count();
         (std::string(folder) == "shown" ? shown : other).push_back(seconds);
-        std::printf("round %d  into the %-6s folder  %7.2f s\n", round + 1, folder, seconds);
+        std::printf("round %d  into the %-6s folder  %7.2f s  (%d changes of the file list's model)\n", round + 1,
+                    folder, seconds, changes);
         std::fflush(stdout);
         // What the list does once a batch has ended is not the batch's.
         Pump(500);
@@ -212,6 +228,13 @@ int main(int argc, char** argv) {
     for (const auto& entry : fs::directory_iterator(dir + "shown")) listed += entry.is_regular_file() ? 1 : 0;
     if (listed != sources.size()) {
       std::fprintf(stderr, "the shown folder holds %zu files, not %zu\n", listed, sources.size());
+      result = 1;
+    }
+    // The file list shows them all once the batches are over.
+    auto rows = [&form] { return form.lvwFile->model()->rowCount(form.lvwFile->rootIndex()); };
+    for (int i = 0; i < 100 && rows() != o.Count; ++i) Pump(50);
+    if (rows() != o.Count) {
+      std::fprintf(stderr, "the file list shows %d files, not %d\n", rows(), o.Count);
       result = 1;
     }
   }

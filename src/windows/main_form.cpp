@@ -528,6 +528,10 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
     TfrmMain* form;
     ~TEnd() {
       try {
+        form->shellList_->ResumeUpdates();
+      } catch (...) {
+      }
+      try {
         form->pnlPosition->hide();
         form->statusPanels_[0]->setText(ReadyText);
         form->run_.EndBatch();
@@ -537,6 +541,7 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
       }
     }
   } end{this};
+  shellList_->SuspendUpdates();
 
   TBatchHooks hooks;
   hooks.QueryOverwrite = [](const std::string& question) { return Services().QueryOverwrite(question); };

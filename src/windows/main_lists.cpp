@@ -1,5 +1,6 @@
 #include "windows/main_lists.h"
 
+#include <QDir>
 #include <QDropEvent>
 #include <QFileSystemModel>
 #include <QMimeData>
@@ -44,6 +45,21 @@ TShellEntry TShellListModel::Entry(const QModelIndex& sourceIndex) const {
   e.Type = files_->type(index).toStdString();
   e.Modified = files_->lastModified(index).toMSecsSinceEpoch();
   return e;
+}
+
+void TShellListModel::SuspendUpdates() {
+  if (suspended_++ == 0) files_->setOption(QFileSystemModel::DontWatchForChanges, true);
+}
+
+void TShellListModel::ResumeUpdates() {
+  if (suspended_ == 0 || --suspended_ > 0) return;
+  files_->setOption(QFileSystemModel::DontWatchForChanges, false);
+  // The model reads a folder again (and follows it again) when the folder
+  // becomes its root anew; the folder's rows and the view's root stay.
+  const QString root = files_->rootPath();
+  if (root.isEmpty() || root == ".") return;
+  files_->setRootPath(root == QDir::rootPath() ? QDir::homePath() : QDir::rootPath());
+  files_->setRootPath(root);
 }
 
 bool TShellListModel::filterAcceptsRow(int row, const QModelIndex& parent) const {

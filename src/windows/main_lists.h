@@ -34,6 +34,11 @@ class TShellListModel : public QSortFilterProxyModel {
   void Refilter() { invalidateFilter(); }
   // The entry of a source row with the values of its columns.
   TShellEntry Entry(const QModelIndex& sourceIndex) const;
+  // While a batch writes, the folders are not followed: every file landing
+  // in the shown one would have the list read it again and sort it anew.
+  // The last ResumeUpdates reads the shown folder once. Nested calls pair.
+  void SuspendUpdates();
+  void ResumeUpdates();
 
  protected:
   bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
@@ -44,6 +49,7 @@ class TShellListModel : public QSortFilterProxyModel {
   QString folder_;
   int column_ = 0;
   bool descending_ = false;
+  int suspended_ = 0;
 };
 
 // The conversion list: takes drags from one list (the file list) and files

@@ -484,6 +484,41 @@ TEST_F(MainFormTest, ClosingDuringABatchStopsItThenCloses) {
   EXPECT_TRUE(WaitFor([&] { return !form.isVisible(); }));
 }
 
+// A batch into the folder the file list shows: the list does not follow
+// the outputs as they land (each would have it read and sort the folder
+// again), and shows them all, in its order, once the batch has ended.
+TEST_F(MainFormTest, BatchIntoTheShownFolderRefreshesTheFileListOnceAtTheEnd) {
+  const std::vector<std::string> sources = {WriteBmp("in/c.bmp", 1), WriteBmp("in/a.bmp", 2),
+                                            WriteBmp("in/b.bmp", 3)};
+  WriteBmp("out/old.bmp", 4);
+  TfrmMain& form = ShownForm();
+  GoTo(form, Dir() + "out");
+  const QAbstractItemModel& list = *form.lvwFile->model();
+  auto rows = [&] { return list.rowCount(form.lvwFile->rootIndex()); };
+  ASSERT_TRUE(WaitFor([&] { return rows() == 1; }));
+  form.WMDropFiles(sources);
+
+  // Each file is given time to show in the list before the next one.
+  int mostDuring = 0;
+  handler_.OnPump = [&](int) {
+    QTest::qWait(300);
+    mostDuring = std::max(mostDuring, rows());
+  };
+  handler_.Answer = idYes;  // convert without a mark
+  form.ConvertFiles(Dir() + "out/");
+  handler_.OnPump = nullptr;
+  ASSERT_EQ(logs_.size(), 1u);
+  EXPECT_EQ(mostDuring, 1);
+  ASSERT_TRUE(WaitFor([&] { return rows() == 4; })) << rows();
+  std::vector<std::string> shown;
+  for (int i = 0; i < rows(); ++i) shown.push_back(list.index(i, 0, form.lvwFile->rootIndex()).data().toString().toStdString());
+  EXPECT_EQ(shown, (Names{"a.bmp", "b.bmp", "c.bmp", "old.bmp"}));
+
+  // The list follows the folder again after the batch.
+  WriteBmp("out/new.bmp", 5);
+  EXPECT_TRUE(WaitFor([&] { return rows() == 5; })) << rows();
+}
+
 TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported) {
   const std::string a = WriteBmp("in/a.bmp", 4);
   TfrmMain& form = ShownForm();
