@@ -5,6 +5,7 @@
 #include "app/routines.h"
 #include "app/settings.h"
 #include "formats/registry.h"
+#include "skin/skin_manager.h"
 #include "windows/form_support.h"
 #include "windows/gui_handler_qt.h"
 #include "windows/main_form.h"
@@ -12,6 +13,9 @@
 #include "windows/reader_warnings_qt.h"
 
 int main(int argc, char* argv[]) {
+  // Skin pictures are drawn pixel for pixel: a fractional screen scale is
+  // rounded to a whole one, so frames and window shapes stay exact.
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Stampwise");
   // The program's title; no display name, which Qt would append to every
@@ -23,6 +27,8 @@ int main(int argc, char* argv[]) {
   InstallGIFAnimationTimers();
   InstallReaderWarningDisplay();
   CreateProgramInfo();
+  // The main window's skin component makes the manager.
+  InstallSkinManager();
   int result = 0;
   try {
     // The only window made at start; it saves the settings as it goes.
@@ -35,6 +41,7 @@ int main(int argc, char* argv[]) {
     ShowMsg(e.what(), 0, SystemMessageCaption);
     result = 1;
   }
+  DestroySkinManager();
   RemoveReaderWarningDisplay();
   RemoveGIFAnimationTimers();
   UnregisterImageFormats();

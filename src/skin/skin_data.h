@@ -61,6 +61,7 @@ class TSkinControls {
 
 enum TSkinFormType { sfMainform, sfOnlyThisForm, sfDialog };
 
+class QWidget;
 class TSkinData;
 
 // What the skin component needs of the skin manager. The manager is made
@@ -110,6 +111,9 @@ class TSkinData {
   int DisableTag = 99;
   TSkinControls SkinControls = TSkinControls::Default();
   TSkinFormType SkinFormtype = sfMainform;
+  // The form that carries the component (an sfOnlyThisForm component
+  // skins that form alone).
+  QWidget* OwnerForm = nullptr;
   // The last say on whether a window class is skinned.
   std::function<void(TSkinData& sender, const std::string& className, bool& doSkin)> OnFormSkin;
   // Fired after the manager has re-skinned for a new skin.

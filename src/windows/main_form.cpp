@@ -67,6 +67,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   ssStore = std::make_unique<TSkinStore>();
   LoadStoredSkins(*ssStore);
   sdSkin = std::make_unique<TSkinData>();
+  sdSkin->OwnerForm = this;
   sdSkin->BeginLoading();
   sdSkin->Loaded();
   CreateMenus();

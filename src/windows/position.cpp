@@ -10,6 +10,7 @@
 
 #include "core/files.h"
 #include "core/inifile.h"
+#include "skin/skin_manager.h"
 #include "windows/form_support.h"
 
 namespace {
@@ -162,6 +163,8 @@ void TPosition::Track(QWidget* form) {
   } else if (last_.WindowState == 2 && form->isWindow()) {
     g = form->normalGeometry();
   }
+  // A skinned frame belongs to the window; the inner area is kept.
+  if (g.isValid()) g = g.marginsRemoved(SkinFrameMarginsOf(form));
   if (g.isValid()) last_ = {g.x(), g.y(), g.width(), g.height(), last_.WindowState};
 }
 

@@ -31,6 +31,8 @@
 #include "imaging/drawing.h"
 #include "imaging/process.h"
 #include "imaging/source_picture.h"
+#include "skin/skin_manager.h"
+#include "skin/window_flags.h"
 #include "windows/copy_files.h"
 #include "windows/form_support.h"
 #include "windows/gl_panel.h"
@@ -509,12 +511,9 @@ void TfrmViewImage::ApplyOptions() {
   zoom_.SettingShrinkFit = settings.ViewShrinkFit;
   if (!zoom_.FullScreen) cbTools->setVisible(settings.ViewShowToolbar);
   timSlideshow->setInterval(SlideInterval(settings.SlideDelay));
-  const bool top = (windowFlags() & Qt::WindowStaysOnTopHint) != 0;
-  if (top != settings.ViewAlwaysTop) {
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, settings.ViewAlwaysTop);
-    if (wasVisible) show();
-  }
+  // The window keeps its native window (and so stays in exec(), keeping
+  // every other flag, the skin's borderless one too).
+  SetWindowFlagLive(*this, Qt::WindowStaysOnTopHint, settings.ViewAlwaysTop);
   if (settings.ViewImageFullScreen != zoom_.FullScreen) SetFullScreen(settings.ViewImageFullScreen);
   mnuFullScreen->setChecked(zoom_.FullScreen);
   mnuSlideshow->setChecked(slideRunning_);
@@ -661,7 +660,9 @@ void TfrmViewImage::AdjustWindowToPicture() {
   }
   QScreen* s = screen();
   if (s == nullptr || (windowState() & Qt::WindowMaximized)) return;
-  const QRect area = s->availableGeometry();
+  // A skinned frame is the window's own: the picture's room is inside it.
+  const QMargins frame = SkinFrameMarginsOf(this);
+  const QRect area = s->availableGeometry().marginsRemoved(frame);
   const TPoint picture{pictureBitmap_.Width(), pictureBitmap_.Height()};
   zoom_.Picture = picture;
   const TPoint wanted = mnuZoomLock->isChecked() ? zoom_.ZoomedSize() : picture;
@@ -669,20 +670,23 @@ void TfrmViewImage::AdjustWindowToPicture() {
   const TRect r = WindowRectForPicture(TPoint{area.width(), area.height() - toolbar}, wanted, zoom_.SettingZoomFit,
                                        zoom_.SettingShrinkFit, ToolbarMinWidth());
   settingBounds_ = true;
-  setGeometry(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar);
+  setGeometry(QRect(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar)
+                  .marginsAdded(frame));
   settingBounds_ = false;
 }
 
 void TfrmViewImage::ApplyZoom() {
   if (!zoom_.FullScreen && !(windowState() & Qt::WindowMaximized)) {
     if (QScreen* s = screen()) {
-      const QRect area = s->availableGeometry();
+      const QMargins frame = SkinFrameMarginsOf(this);
+      const QRect area = s->availableGeometry().marginsRemoved(frame);
       const int toolbar = ToolbarHeight();
       const bool mayEnlarge = zoom_.FitOverride ? zoom_.FitEnlarge : zoom_.SettingZoomFit;
       const TRect r = WindowRectForZoom(TPoint{area.width(), area.height() - toolbar}, zoom_.ZoomedSize(),
                                         mayEnlarge, ToolbarMinWidth());
       settingBounds_ = true;
-      setGeometry(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar);
+      setGeometry(QRect(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar)
+                      .marginsAdded(frame));
       settingBounds_ = false;
     }
   }
@@ -700,9 +704,11 @@ void TfrmViewImage::ComputeInitialZoom() {
 
 void TfrmViewImage::LayoutView() {
   const int toolbar = ToolbarHeight();
-  cbTools->setGeometry(0, 0, width(), toolbar);
-  tbTools->setGeometry(0, 0, width(), toolbar);
-  opGL->setGeometry(0, toolbar, width(), std::max(0, height() - toolbar));
+  // Inside the margins, where a skin draws its frame.
+  const QRect inner = contentsRect();
+  cbTools->setGeometry(inner.left(), inner.top(), inner.width(), toolbar);
+  tbTools->setGeometry(0, 0, inner.width(), toolbar);
+  opGL->setGeometry(inner.left(), inner.top() + toolbar, inner.width(), std::max(0, inner.height() - toolbar));
   pbPreview->setGeometry(0, 0, opGL->width(), opGL->height());
   zoom_.View = TPoint{pbPreview->width(), pbPreview->height()};
   if (backgroundBitmap_.Width() != zoom_.View.X || backgroundBitmap_.Height() != zoom_.View.Y) {

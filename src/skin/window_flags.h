@@ -1,0 +1,21 @@
+#pragma once
+// Changing a window's flags without the traps of QWidget::setWindowFlags,
+// which hides a window that is on screen and makes its native window
+// anew: a dialog inside exec() would leave it, and an OpenGL view would
+// lose its context.
+
+#include <Qt>
+
+class QWidget;
+
+// Sets or clears one flag. A window not on screen just takes the flag (its
+// native window, if any, is made anew when it is next shown). A window on
+// screen keeps its native window: the widget's flags change and the
+// window system is told of the new ones.
+void SetWindowFlagLive(QWidget& window, Qt::WindowType flag, bool on);
+
+// Switches a window on screen to or from the borderless look by making its
+// native window anew, as only a main window may be: the window is shown
+// again with the geometry, the state (maximised, full screen) and the
+// activation it had. A window not on screen just takes the flag.
+void RecreateWithFlag(QWidget& window, Qt::WindowType flag, bool on);
