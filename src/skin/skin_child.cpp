@@ -1,6 +1,7 @@
 #include "skin/skin_child.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QCheckBox>
@@ -127,12 +128,15 @@ TChildDecision DecideChildControl(const QWidget& w, const TSkinData& data) {
     return Attach(23, TSkinChildKind::BitButton, 0);
   }
   if (Is<QToolButton>(w) && has(xcSpeedButton)) return Attach(24, TSkinChildKind::SpeedButton, 0);
-  if (IsListView(w) && has(xcScrollbar)) return Attach(26, TSkinChildKind::ListView, 0);
+  const TChildEffect view = Is<QAbstractItemView>(w) ? TChildEffect::ViewText : TChildEffect::None;
+  if (IsListView(w) && has(xcScrollbar)) return Attach(26, TSkinChildKind::ListView, 0, false, view);
   if (Is<QPlainTextEdit>(w) && has(xcScrollbar)) return Attach(27, TSkinChildKind::ScrollBar, 1);
   if (Is<QTableView>(w) && has(xcScrollbar)) {
     return Attach(28, TSkinChildKind::ScrollBar, 1, false, TChildEffect::GridColour);
   }
-  if ((tag == 55 || Is<QAbstractScrollArea>(w)) && has(xcScrollbar)) return Attach(29, TSkinChildKind::ScrollBar, 1);
+  if ((tag == 55 || Is<QAbstractScrollArea>(w)) && has(xcScrollbar)) {
+    return Attach(29, TSkinChildKind::ScrollBar, 1, false, view);
+  }
   if (Is<QPushButton>(w) && has(xcButton)) return Attach(30, TSkinChildKind::Button, 0);
   if ((Is<QLineEdit>(w) || Is<QAbstractSpinBox>(w) || tag == 57) && has(xcEdit)) {
     return Attach(31, TSkinChildKind::Edit, 0);

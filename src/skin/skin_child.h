@@ -32,14 +32,17 @@
 // | 20 | QTextEdit | xcScrollbar | ScrollBar (1) |
 // | 23 | QPushButton with an icon | xcBitBtn | BitButton (0) |
 // | 24 | QToolButton | xcSpeedButton | SpeedButton (0) |
-// | 26 | a list: QTreeView without root decoration, QListView in icon mode | xcScrollbar | ListView (0) |
+// | 26 | a list: QTreeView without root decoration, QListView in icon mode | xcScrollbar | ListView (0) (*) |
 // | 27 | QPlainTextEdit | xcScrollbar | ScrollBar (1) |
 // | 28 | QTableView (a grid) | xcScrollbar | ScrollBar (1), base colour := face |
-// | 29 | Tag 55, or any other scrolling view (list box, tree, scroll area) | xcScrollbar | ScrollBar (1) |
+// | 29 | Tag 55, or any other scrolling view (list box, tree, scroll area) | xcScrollbar | ScrollBar (1) (*) |
 // | 30 | QPushButton | xcButton | Button (0) |
 // | 31 | QLineEdit, QAbstractSpinBox, or Tag 57 | xcEdit | Edit (0) |
 // | 38 | a container: QSplitter, QStackedWidget, QDialogButtonBox | | its controls |
 // | 39 | an inner form (QDialog or QMainWindow that is not a window) | | face colour, then its controls |
+//
+// (*) An item view among them keeps the system's text colour, for it draws
+// on its own base colour (the form takes the skin's text colour).
 //
 // A control whose Tag mod 100 is the component's DisableTag, or that an
 // object serves already, is passed over.
@@ -109,6 +112,9 @@ enum class TChildEffect {
   StatusBarGrip,  // rule 15
   GridColour,     // rule 28
   FormColour,     // rule 39
+  // Rules 26 and 29 for an item view: it draws on its own base colour, so
+  // its text stays the system's whatever the form's becomes.
+  ViewText,
 };
 
 struct TChildDecision {

@@ -120,9 +120,9 @@ void SetRole(QWidget& w, QPalette::ColorRole role, const QColor& colour) {
 }
 
 // A form's colours under a skin: the face colour for its background and
-// buttons, and, so that what it draws with them stays readable, the
-// skin's text and highlight colours (a disabled text in the skin's shadow
-// colour). Text boxes keep their own base and text colours.
+// its buttons and, so that what it draws on them stays readable, the
+// skin's window and button text colours (a disabled text in the skin's
+// shadow colour) and its highlight. Text boxes keep their own colours.
 void SetSkinColours(QWidget& w, const TSkinData& data) {
   const TSkinColours& c = data.Colours();
   QPalette p = w.palette();
@@ -130,13 +130,24 @@ void SetSkinColours(QWidget& w, const TSkinData& data) {
   p.setColor(QPalette::Button, c.ButtonFace);
   p.setColor(QPalette::Highlight, c.Hilight);
   p.setColor(QPalette::HighlightedText, c.HilightText);
-  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
-    p.setColor(g, QPalette::WindowText, c.WindowText);
-    p.setColor(g, QPalette::ButtonText, c.ButtonText);
-  }
   const QColor disabled = DisabledMenuTextColour(data);
-  p.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
-  p.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
+  const std::pair<QPalette::ColorRole, QColor> texts[] = {{QPalette::WindowText, c.WindowText},
+                                                          {QPalette::ButtonText, c.ButtonText}};
+  for (const auto& [role, colour] : texts) {
+    p.setColor(QPalette::Active, role, colour);
+    p.setColor(QPalette::Inactive, role, colour);
+    p.setColor(QPalette::Disabled, role, disabled);
+  }
+  w.setPalette(p);
+}
+
+// A view draws on its own base colour: its text keeps the system's.
+void SetViewColours(QWidget& w) {
+  const QPalette system = QApplication::palette(&w);
+  QPalette p = w.palette();
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    p.setColor(g, QPalette::WindowText, system.color(g, QPalette::WindowText));
+  }
   w.setPalette(p);
 }
 
@@ -348,6 +359,7 @@ void TWinSkinForm::InitFromHandle(TSkinData& data) {
   captionButtons_ = CaptionButtonsOf(flags_);
   showState_ = ShowStateOf(w);
   baseFrameKind_ = BaseFrameKindOf(flags_);
+  appliedKind_ = FrameKind();
   MakeIconBitmap();
   QMenuBar* bar = nullptr;
   if (auto* main = qobject_cast<QMainWindow*>(&w)) {
@@ -652,6 +664,10 @@ void TWinSkinForm::SkinChildControls(QWidget& parent) {
           break;
         case TChildEffect::GridColour:
           SetRole(*control, QPalette::Base, face);
+          SetViewColours(*control);
+          break;
+        case TChildEffect::ViewText:
+          SetViewColours(*control);
           break;
         case TChildEffect::FormColour:
           SetSkinColours(*control, *data_);
@@ -722,8 +738,28 @@ void TWinSkinForm::ReloadSkin() {
 // The look of the frame
 
 int TWinSkinForm::FrameKind() const {
-  if (window_ && (window_->windowState() & Qt::WindowFullScreen)) return fkBorderless;
+  if (!window_) return baseFrameKind_;
+  // Full screen as the widget has it or as the window system does (without
+  // a window manager the two can differ).
+  const QWindow* native = window_->windowHandle();
+  if ((window_->windowState() & Qt::WindowFullScreen) ||
+      (native != nullptr && (native->windowStates() & Qt::WindowFullScreen))) {
+    return fkBorderless;
+  }
   return baseFrameKind_;
+}
+
+void TWinSkinForm::SyncFrameKind() {
+  if (!frameTaken_ || !window_) return;
+  const int kind = FrameKind();
+  if (kind == appliedKind_) return;
+  appliedKind_ = kind;
+  // Full screen has no frame; the window system sizes the window, so only
+  // the margins follow.
+  FrameMetrics();
+  ApplyMargins(frame_.Margins(), false);
+  UpdateRegion(true);
+  RepaintFrame();
 }
 
 bool TWinSkinForm::Sizeable() const {
@@ -866,6 +902,7 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::Resize:
       pictureDirty_ = true;
+      SyncFrameKind();
       if ((State == wsRunning || State == wsReloading) && showState_ != ssMinimized) UpdateRegion();
       break;
     case QEvent::WindowActivate:
@@ -890,19 +927,12 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
       MakeIconBitmap();
       RepaintFrame();
       break;
-    case QEvent::WindowStateChange: {
+    case QEvent::WindowStateChange:
       showState_ = ShowStateOf(w);
-      if (frameTaken_) {
-        // Full screen has no frame; the window system sizes the window, so
-        // only the margins follow.
-        const TFrameSizes before = frame_;
-        FrameMetrics();
-        if (!(frame_ == before)) ApplyMargins(frame_.Margins(), false);
-        UpdateRegion(true);
-      }
+      SyncFrameKind();
+      UpdateRegion(true);
       RepaintFrame();
       break;
-    }
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

@@ -231,6 +231,8 @@ class TWinSkinForm : public QObject {
   // so that its client area keeps its size and place.
   void ApplyMargins(const QMargins& frame, bool keepClient = true);
   void FinishSetup();
+  // Follows a change to or from full screen.
+  void SyncFrameKind();
   void UpdateLook();
   void MakeIconBitmap();
   void CollectPopupMenus();
@@ -269,6 +271,7 @@ class TWinSkinForm : public QObject {
   bool dialogGrip_ = false;
   bool translucent_ = false;
   int baseFrameKind_ = fkFramed;
+  int appliedKind_ = fkFramed;
   int captionButtons_ = 0;
   QString caption_;
 

@@ -7,7 +7,7 @@ void SetWindowFlagLive(QWidget& window, Qt::WindowType flag, bool on) {
   const Qt::WindowFlags wanted = on ? (window.windowFlags() | flag) : (window.windowFlags() & ~flag);
   if (wanted == window.windowFlags()) return;
   QWindow* native = window.windowHandle();
-  if (!window.isVisible() || native == nullptr) {
+  if (native == nullptr) {
     window.setWindowFlag(flag, on);
     return;
   }

@@ -8,10 +8,11 @@
 
 class QWidget;
 
-// Sets or clears one flag. A window not on screen just takes the flag (its
-// native window, if any, is made anew when it is next shown). A window on
-// screen keeps its native window: the widget's flags change and the
-// window system is told of the new ones.
+// Sets or clears one flag. A window without a native window just takes the
+// flag. One with a native window keeps it, on screen or not (Qt makes the
+// native window before it polishes a window it shows, and making it anew
+// half-way through showing leaves the widget believing it has none): the
+// widget's flags change and the window system is told of the new ones.
 void SetWindowFlagLive(QWidget& window, Qt::WindowType flag, bool on);
 
 // Switches a window on screen to or from the borderless look by making its
