@@ -207,7 +207,12 @@ TEST_F(SkinWindowTest, WithoutMainMenuTheFrameIsTheWindowSystems) {
   // The controls are still skinned.
   EXPECT_FALSE(w.statusBar()->isSizeGripEnabled());
   EXPECT_EQ(bar->palette().color(QPalette::Window), Face);
+  // Giving the window back repaints it; a maximised one stays so.
+  w.showMaximized();
+  Settle();
   ASSERT_TRUE(TSkinManage::Instance()->UnskinWindow(&w));
+  Settle();
+  EXPECT_TRUE(w.isMaximized());
   EXPECT_TRUE(w.statusBar()->isSizeGripEnabled());
   EXPECT_FALSE(bar->testAttribute(Qt::WA_SetPalette));
 }

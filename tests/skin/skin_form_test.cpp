@@ -94,6 +94,18 @@ TEST_F(SkinnedMainWindow, MarginsSizeAndFramePixels) {
       {CustomCentre(), CustomFrames[0]},
   };
   for (const Probe& p : probes) EXPECT_EQ(At(image, p.P.x(), p.P.y()), p.Colour) << p.P.x() << "," << p.P.y();
+  // The sizing bands show their cursors, the caption the window's own.
+  struct Band {
+    QPoint P;
+    Qt::CursorShape Shape;
+  };
+  const Band bands[] = {{{2, h / 2}, Qt::SizeHorCursor},    {{w / 2, h - 2}, Qt::SizeVerCursor},
+                        {{w - 2, h - 2}, Qt::SizeFDiagCursor}, {{w - 2, 2}, Qt::SizeBDiagCursor},
+                        {{w / 2, 10}, Qt::ArrowCursor},       {{w / 2, h / 2}, Qt::ArrowCursor}};
+  for (const Band& b : bands) {
+    Hover(W(), b.P);
+    EXPECT_EQ(W().cursor().shape(), b.Shape) << b.P.x() << "," << b.P.y();
+  }
 }
 
 TEST_F(SkinnedMainWindow, MaskAndRenderFollowTheCutOuts) {

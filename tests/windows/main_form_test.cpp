@@ -30,6 +30,8 @@
 #include "core/jpeg.h"
 #include "formats/registry.h"
 #include "imaging/mark.h"
+#include "skin/skin_form.h"
+#include "skin/skin_manager.h"
 #include "windows/main_form.h"
 #include "windows/query_over.h"
 #include "windows/shell_tree.h"
@@ -125,6 +127,9 @@ class MainFormTest : public WindowsTest {
   void TearDown() override {
     handler_.OnPump = nullptr;
     form_.reset();
+    // A test that skinned the window leaves no skin manager behind.
+    DestroySkinManager();
+    SetSkinManagerFactory(nullptr);
     TfrmMain::Services() = TfrmMain::DefaultServices();
     WindowsTest::TearDown();
   }
@@ -1072,6 +1077,47 @@ TEST_F(MainFormTest, TheSkinMenuLoadsAStoredSkinOrSwitchesSkinningOff) {
   }
   for (QAction* other : {form.mnuSkinDefault, form.mnuSkin1, form.mnuSkin3, form.mnuSkin4}) {
     EXPECT_FALSE(other->isChecked());
+  }
+}
+
+TEST_F(MainFormTest, TheStoredSkinsDrawTheWindowAndSwitchWhileItIsShown) {
+  InstallSkinManager();
+  ProgramInfo().CfgSkin = 1;
+  TfrmMain& form = ShownForm();
+  QTest::qWait(20);
+  QCoreApplication::processEvents();
+  const QSize client = form.size() - QSize(form.contentsMargins().left() + form.contentsMargins().right(),
+                                           form.contentsMargins().top() + form.contentsMargins().bottom());
+  struct Step {
+    QAction* Item;
+    bool Skinned;
+  };
+  const Step steps[] = {{nullptr, true}, {form.mnuSkinDefault, false}, {form.mnuSkin3, true}, {form.mnuSkin2, true}};
+  for (const Step& s : steps) {
+    if (s.Item != nullptr) {
+      s.Item->trigger();
+      QTest::qWait(320);
+      QCoreApplication::processEvents();
+    }
+    TSkinManage* manager = TSkinManage::Instance();
+    ASSERT_NE(manager, nullptr);
+    TWinSkinForm* skinned = manager->SkinnedWindow(&form);
+    EXPECT_EQ(skinned != nullptr, s.Skinned);
+    EXPECT_EQ((form.windowFlags() & Qt::FramelessWindowHint) != 0, s.Skinned);
+    EXPECT_TRUE(form.isVisible());
+    if (skinned != nullptr) {
+      const TFrameSizes f = SkinFrameSizes(form.sdSkin->Skin(), fkFramed);
+      EXPECT_GT(f.Top, 0);
+      EXPECT_EQ(form.contentsMargins(), f.Margins());
+      // Shaped unless no edge has a transparent colour (Graphite).
+      const TSkinDescription& skin = form.sdSkin->Skin();
+      const bool shaped = skin.Left.Trans || skin.Right.Trans || skin.Top.Trans || skin.Bottom.Trans;
+      EXPECT_EQ(!form.mask().isEmpty(), shaped) << form.sdSkin->SkinName();
+    } else {
+      EXPECT_EQ(form.contentsMargins(), QMargins());
+    }
+    // The client area keeps its size whatever frame it has.
+    EXPECT_EQ(form.contentsRect().size(), client);
   }
 }
 
