@@ -292,7 +292,7 @@ void TSkinManage::WatchMenu(QMenu* menu) {
   // Before it sizes itself, so that the skin measures its items.
   connect(menu, &QMenu::aboutToShow, this, [this, menu] { SkinPopupMenu(menu); });
   connect(menu, &QMenu::aboutToHide, this, [this, menu] { DetachPopup(menu); });
-  connect(menu, &QObject::destroyed, this, [this, menu] { DetachPopup(menu); });
+  connect(menu, &QObject::destroyed, this, [this, menu] { DetachPopup(menu, true); });
 }
 
 void TSkinManage::SkinPopupMenu(QMenu* menu) {
@@ -311,9 +311,10 @@ void TSkinManage::SkinPopupMenu(QMenu* menu) {
   popupOpen_ = true;
 }
 
-void TSkinManage::DetachPopup(const QMenu* menu) {
+void TSkinManage::DetachPopup(const QMenu* menu, bool gone) {
   for (std::size_t i = 0; i < popups_.size(); ++i) {
     if (popups_[i]->Menu() == menu || popups_[i]->Menu() == nullptr) {
+      if (gone) popups_[i]->Forget();
       popups_[i]->Detach();
       popups_.erase(popups_.begin() + static_cast<std::ptrdiff_t>(i));
       break;

@@ -107,7 +107,8 @@ class TSkinManage : public QObject, public TSkinManagerLink {
   void InstallHook();
   void DoTimer();
   void WatchMenu(QMenu* menu);
-  void DetachPopup(const QMenu* menu);
+  // gone: the menu is being destroyed and is not touched.
+  void DetachPopup(const QMenu* menu, bool gone = false);
   void WindowDestroyed(QObject* window);
   void RemoveWindowObject(std::size_t index);
   void UnskinAllWindows();

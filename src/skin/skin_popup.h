@@ -15,6 +15,8 @@ class TWinSkinPopMenu {
   // border).
   void Attach(QMenu* menu, TSkinData* data, int road);
   void Detach();
+  // The menu is being destroyed: nothing more is done to it.
+  void Forget() { menu_ = nullptr; }
   bool Attached() const { return attached_; }
   QMenu* Menu() const { return menu_; }
   TSkinData* Data() const { return data_; }

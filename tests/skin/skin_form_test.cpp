@@ -382,6 +382,36 @@ TEST_F(SkinnedMainWindow, PopupMenusGetTheSkinsBorderAndItems) {
   EXPECT_FALSE(Manager().PopupOpen());
 }
 
+TEST_F(SkinnedMainWindow, ASubmenuIsSizedForTheSkinsItems) {
+  // A menu asks its submenu's size before the submenu shows (to place it),
+  // while the submenu still has no skin: once skinned it must measure its
+  // items again, or the last ones are cut off.
+  QMenu* file = W().menuBar()->actions().at(0)->menu();
+  QMenu* sub = file->addMenu("&Skin");
+  for (const char* text : {"Plain", "One", "Two", "Three", "Four"}) sub->addAction(text);
+  // First in the plain look, then skinned, twice.
+  Manager().SetAction(TSkinManagerLink::UnskinAll);
+  Settle(300);
+  for (int round = 0; round < 3; ++round) {
+    if (round == 1) {
+      Manager().SetAction(TSkinManagerLink::SkinAll);
+      Settle(300);
+    }
+    file->popup(W().mapToGlobal(QPoint(20, 40)));
+    Settle();
+    ASSERT_TRUE(file->isVisible());
+    file->setActiveAction(sub->menuAction());
+    QTRY_VERIFY(sub->isVisible());
+    Settle();
+    EXPECT_EQ(Manager().PopupSkin(sub) != nullptr, round > 0);
+    for (QAction* a : sub->actions()) {
+      EXPECT_TRUE(sub->rect().contains(sub->actionGeometry(a))) << a->text().toStdString() << " round " << round;
+    }
+    file->hide();
+    Settle();
+  }
+}
+
 TEST(SkinMenuItems, SizesByKind) {
   struct Row {
     int Road;
