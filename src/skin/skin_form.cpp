@@ -525,6 +525,9 @@ void TWinSkinForm::FinishSetup() {
   }
   State = wsRunning;
   if (active_) hover_.start();
+  // Until now the window painted itself without the frame (a window on
+  // screen may have been painted whole already): the frame is drawn now.
+  RepaintFrame();
 }
 
 void TWinSkinForm::ReSizeToFrame() {

@@ -185,8 +185,7 @@ TEST_F(SkinnedMainWindow, TitleButtonHoverPressAndRelease) {
   Settle();
   ASSERT_EQ(form_->HotObject(), close);
   QCursor::setPos(W().mapToGlobal(QPoint(W().width() / 2, W().height() / 2)));
-  Settle(320);
-  EXPECT_EQ(form_->HotObject(), nullptr);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form_->HotObject() == nullptr; }, 5000));
   // Pressed and released on it: the window closes.
   Hover(W(), CloseCentre());
   QTest::mousePress(&W(), Qt::LeftButton, {}, CloseCentre());
@@ -286,6 +285,33 @@ TEST_F(SkinnedMainWindow, ACaptionChangeRepaintsTheStrip) {
   EXPECT_TRUE(white);
 }
 
+TEST_F(SkinnedMainWindow, FinishingTheSetUpPaintsEveryEdge) {
+  // The window was painted whole, without its frame, before its set-up
+  // finished (a window on screen when it is skinned): finishing it must
+  // paint the frame even though the size does not change.
+  class PaintLog : public QObject {
+   public:
+    QRegion Painted;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) Painted += static_cast<QPaintEvent*>(e)->region();
+      return false;
+    }
+  } log;
+  W().repaint();
+  W().installEventFilter(&log);
+  form_->State = TWinSkinForm::wsStarting;
+  TSkinMessageEvent finish(smFinishSetup, 0, 1000);
+  QCoreApplication::sendEvent(&W(), &finish);
+  Settle(20);
+  W().removeEventFilter(&log);
+  EXPECT_EQ(form_->State, TWinSkinForm::wsRunning);
+  const int w = W().width();
+  const int h = W().height();
+  for (const QPoint p : {QPoint(1, h / 2), QPoint(w - 2, h / 2), QPoint(w / 2, h - 2), QPoint(w / 2, 5)}) {
+    EXPECT_TRUE(log.Painted.contains(p)) << p.x() << "," << p.y();
+  }
+}
+
 TEST_F(SkinnedMainWindow, FullScreenHasNoFrame) {
   W().showFullScreen();
   Settle(20);
@@ -325,7 +351,7 @@ TEST_F(SkinnedMainWindow, MenuBarKeepsItsHeightAndIsDrawnFromTheSkin) {
 TEST_F(SkinnedMainWindow, SizeGripsAreOffWhileSkinned) {
   EXPECT_FALSE(W().statusBar()->isSizeGripEnabled());
   Manager().SetAction(TSkinManagerLink::UnskinAll);
-  Settle(300);
+  RunAction();
   EXPECT_EQ(Manager().SkinnedWindow(&W()), nullptr);
   EXPECT_TRUE(W().statusBar()->isSizeGripEnabled());
   EXPECT_EQ(W().contentsMargins(), QMargins());
@@ -339,14 +365,14 @@ TEST_F(SkinnedMainWindow, SizeGripsAreOffWhileSkinned) {
 TEST_F(SkinnedMainWindow, PopupMenusGetTheSkinsBorderAndItems) {
   // A popup menu of the form, made before it was skinned: owner-drawn.
   Manager().SetAction(TSkinManagerLink::UnskinAll);
-  Settle(300);
+  RunAction();
   auto* popup = new QMenu(&W());
   QAction* first = popup->addAction("First");
   popup->addSeparator();
   QAction* system = popup->addAction("System");
   system->setProperty("Tag", 999);
   Manager().SetAction(TSkinManagerLink::SkinAll);
-  Settle(300);
+  RunAction();
   form_ = Manager().SkinnedWindow(&W());
   ASSERT_NE(form_, nullptr);
   EXPECT_EQ(form_->MenuRoad(popup), mrFormPopup);
@@ -391,17 +417,17 @@ TEST_F(SkinnedMainWindow, ASubmenuIsSizedForTheSkinsItems) {
   for (const char* text : {"Plain", "One", "Two", "Three", "Four"}) sub->addAction(text);
   // First in the plain look, then skinned, twice.
   Manager().SetAction(TSkinManagerLink::UnskinAll);
-  Settle(300);
+  RunAction();
   for (int round = 0; round < 3; ++round) {
     if (round == 1) {
       Manager().SetAction(TSkinManagerLink::SkinAll);
-      Settle(300);
+      RunAction();
     }
     file->popup(W().mapToGlobal(QPoint(20, 40)));
     Settle();
     ASSERT_TRUE(file->isVisible());
     file->setActiveAction(sub->menuAction());
-    QTRY_VERIFY(sub->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sub->isVisible(); }, 5000));
     Settle();
     EXPECT_EQ(Manager().PopupSkin(sub) != nullptr, round > 0);
     for (QAction* a : sub->actions()) {

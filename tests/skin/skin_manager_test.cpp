@@ -29,10 +29,7 @@ TSkinManage& Manager() { return *TSkinManage::Instance(); }
 // activated.
 void SwitchSkinning(bool on) {
   Manager().SetAction(on ? TSkinManagerLink::SkinAll : TSkinManagerLink::UnskinAll);
-  if (Manager().ActivationCount() > 0) {
-    QTest::qWait(300);
-    QCoreApplication::processEvents();
-  }
+  if (Manager().ActivationCount() > 0) SkinWindowTest::RunAction();
 }
 
 // A window that was shown and activated.
@@ -65,7 +62,7 @@ TEST_F(SkinWindowTest, StartUpOnlySwitchesOnAndTheWaitingActionRunsAfterTheFirst
   EXPECT_EQ(Manager().ActivationCount(), 1);
   EXPECT_TRUE(Manager().ActionTimerActive());
   EXPECT_EQ(changed, 0);
-  Settle(350);
+  RunAction();
   EXPECT_EQ(changed, 1);
   EXPECT_EQ(Manager().CurrentSkinData(), nullptr);
 }
@@ -98,13 +95,13 @@ TEST_F(SkinWindowTest, OfTwoActionsWithin250msOnlyTheLaterRuns) {
     EXPECT_EQ(Manager().PendingAction(), r.Second);
     // Nothing has run yet; the second call did not prolong the wait.
     EXPECT_TRUE(Manager().ActionTimerActive());
-    Settle(250);
+    RunAction();
     EXPECT_FALSE(Manager().ActionTimerActive());
     EXPECT_EQ(Manager().SkinnedWindow(&w) != nullptr, r.Skinned) << r.First << " then " << r.Second;
     EXPECT_EQ(changed, r.Changed) << r.First << " then " << r.Second;
     // Back to a skinned window for the next row.
     Manager().SetAction(TSkinManagerLink::SkinAll);
-    Settle(300);
+    RunAction();
     ASSERT_NE(Manager().SkinnedWindow(&w), nullptr);
   }
 }

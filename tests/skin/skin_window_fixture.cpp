@@ -169,6 +169,16 @@ TSkinData& SkinWindowTest::ActiveSkin(const std::vector<std::uint8_t>& package) 
   return *skin_;
 }
 
+void SkinWindowTest::RunAction() {
+  EXPECT_TRUE(QTest::qWaitFor(
+      [] {
+        const TSkinManage* m = TSkinManage::Instance();
+        return m == nullptr || !m->ActionTimerActive();
+      },
+      5000));
+  Settle();
+}
+
 void SkinWindowTest::Settle(int ms) {
   QCoreApplication::processEvents();
   if (ms > 0) QTest::qWait(ms);

@@ -79,6 +79,11 @@ QImage Rendered(QWidget& window, QColor sentinel = QColor(1, 254, 1));
 // Installs the real skin manager for each test and removes it afterwards,
 // with every window the test left behind.
 class SkinWindowTest : public ::testing::Test {
+ public:
+  // Waits until the manager's waiting action has run (its timer may fire
+  // late on a loaded machine), then settles.
+  static void RunAction();
+
  protected:
   void SetUp() override;
   void TearDown() override;

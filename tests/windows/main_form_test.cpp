@@ -1096,7 +1096,11 @@ TEST_F(MainFormTest, TheStoredSkinsDrawTheWindowAndSwitchWhileItIsShown) {
   for (const Step& s : steps) {
     if (s.Item != nullptr) {
       s.Item->trigger();
-      QTest::qWait(320);
+      // The action runs from the manager's 250 ms timer, which a loaded
+      // machine may fire late.
+      TSkinManage* waiting = TSkinManage::Instance();
+      ASSERT_NE(waiting, nullptr);
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !waiting->ActionTimerActive(); }, 5000));
       QCoreApplication::processEvents();
     }
     TSkinManage* manager = TSkinManage::Instance();
