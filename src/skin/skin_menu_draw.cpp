@@ -138,8 +138,10 @@ void PaintPopupBorder(QPainter& painter, const QImage& frame) {
 }
 
 QSize SkinMenuItemSize(int road, QSize proposed, QSize text, bool separator, bool emptyText) {
-  if (road == mrFormPopup) return {proposed.width() + 28, proposed.height()};
-  const int height = (separator || emptyText) ? 8 : proposed.height() + 4;
+  if (road == mrFormPopup) {
+    return {proposed.width() + 28, separator ? std::max(proposed.height(), MenuSeparatorHeight) : proposed.height()};
+  }
+  const int height = (separator || emptyText) ? MenuSeparatorHeight : proposed.height() + 4;
   return {text.width() + 26, height};
 }
 

@@ -35,10 +35,13 @@ enum TMenuRoad {
   mrWindowMenu = 2,
 };
 
-// Item sizes. A form's popup item is the proposed size and 28 wider; an
-// item of a window's menu is its text and 26 wide (the shortcut column
-// comes on top) and 4 higher than proposed, a separator or an item
-// without text 8 high.
+// Item sizes. A form's popup item is the proposed size and 28 wider (a
+// separator at least MenuSeparatorHeight high: the style proposes as
+// little as 2 pixels, too few for the rows of the skin's separator
+// strip); an item of a window's menu is its text and 26 wide (the
+// shortcut column comes on top) and 4 higher than proposed, a separator
+// or an item without text MenuSeparatorHeight high.
+inline constexpr int MenuSeparatorHeight = 8;
 QSize SkinMenuItemSize(int road, QSize proposed, QSize text, bool separator, bool emptyText);
 
 // One menu item to draw.

@@ -443,14 +443,20 @@ TEST(SkinMenuItems, SizesByKind) {
     int Road;
     bool Separator;
     bool EmptyText;
+    QSize Proposed;
     QSize Size;
   };
-  const QSize proposed(80, 22);
   const QSize text(50, 14);
-  const Row rows[] = {{mrFormPopup, false, false, {108, 22}}, {mrFormPopup, true, false, {108, 22}},
-                      {mrWindowMenu, false, false, {76, 26}}, {mrWindowMenu, true, false, {76, 8}},
-                      {mrWindowMenu, false, true, {76, 8}}};
-  for (const Row& r : rows) EXPECT_EQ(SkinMenuItemSize(r.Road, proposed, text, r.Separator, r.EmptyText), r.Size);
+  const Row rows[] = {{mrFormPopup, false, false, {80, 22}, {108, 22}},
+                      {mrFormPopup, true, false, {80, 22}, {108, 22}},
+                      // A separator the style makes 2 high holds the skin's strip.
+                      {mrFormPopup, true, false, {80, 2}, {108, 8}},
+                      {mrWindowMenu, false, false, {80, 22}, {76, 26}},
+                      {mrWindowMenu, true, false, {80, 2}, {76, 8}},
+                      {mrWindowMenu, false, true, {80, 22}, {76, 8}}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(SkinMenuItemSize(r.Road, r.Proposed, text, r.Separator, r.EmptyText), r.Size) << r.Proposed.height();
+  }
 }
 
 TEST(SkinMenuItems, DrawnFromTheElementOrPlain) {
