@@ -375,10 +375,30 @@ TBitmap::TBitmap(TBitmap&& other) noexcept
 }
 
 TBitmap& TBitmap::operator=(const TBitmap& other) {
-  if (this != &other) {
+  if (this == &other) return *this;
+  if (other.pixels_.empty() || other.pixels_.size() > pixels_.capacity()) {
     TBitmap copy(other);
     *this = std::move(copy);
+    return *this;
   }
+  // The copy goes into the memory this bitmap has; what may fail is
+  // copied first, so a failure leaves the bitmap as it was.
+  std::vector<TPaletteEntry> palette = other.palette_;
+  TProgressEvent progress = other.OnProgress;
+  pixels_.resize(other.pixels_.size());
+  std::memcpy(pixels_.data(), other.pixels_.data(), other.pixels_.size());
+  palette_ = std::move(palette);
+  OnProgress = std::move(progress);
+  transparent_ = other.transparent_;
+  width_ = other.width_;
+  height_ = other.height_;
+  stride_ = other.stride_;
+  format_ = other.format_;
+  transparentMode_ = other.transparentMode_;
+  transparentColor_ = other.transparentColor_;
+  canvas_->Brush = other.canvas_->Brush;
+  canvas_->Pen = other.canvas_->Pen;
+  canvas_->PenPos = other.canvas_->PenPos;
   return *this;
 }
 

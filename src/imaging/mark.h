@@ -313,7 +313,9 @@ class TMark {
   // The bytes SaveMarkFile writes (raises on failure).
   std::vector<std::uint8_t> BuildMarkFile(int index);
 
-  // Draws the mark files onto a picture (bottom layer first).
+  // Draws the mark files onto a picture (bottom layer first), which becomes
+  // 24-bit. A mark file that does not unpack raises before the picture is
+  // touched; a failure while drawing may leave it partly drawn.
   static void ApplyMarksToPicture(TBitmap& picture, const std::vector<std::string>& files);
 
   // ---- Rendering (render.cpp) ----

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "core/numbers.h"
@@ -90,6 +93,46 @@ void MeshRow(const std::uint8_t* s, std::uint8_t* d, std::size_t count, bool odd
   }
 }
 
+// The runs of pixels of each row of a picture that its colour key does
+// not leave out, so the blend runs over them without testing the key
+// again for every copy of a tiled picture.
+class TOpaqueRuns {
+ public:
+  TOpaqueRuns(const TBitmap& src, const TBlend& b) : first_(static_cast<std::size_t>(src.Height()) + 1) {
+    const int w = src.Width();
+    for (int y = 0; y < src.Height(); ++y) {
+      first_[static_cast<std::size_t>(y)] = runs_.size();
+      const std::uint8_t* p = src.ScanLine(y);
+      int x = 0;
+      while (x < w) {
+        while (x < w && Keyed(b, p + 3 * x)) ++x;
+        const int start = x;
+        while (x < w && !Keyed(b, p + 3 * x)) ++x;
+        if (x > start) runs_.push_back({start, x});
+      }
+    }
+    first_.back() = runs_.size();
+  }
+
+  // Blends the part of row v from column u to u + n onto d (which takes
+  // column u's pixel).
+  void Blend(const TBlend& b, int v, const std::uint8_t* row, I64 u, I64 n, std::uint8_t* d) const {
+    for (std::size_t i = first_[static_cast<std::size_t>(v)]; i < first_[static_cast<std::size_t>(v) + 1]; ++i) {
+      const I64 lo = std::max<I64>(runs_[i].first, u), hi = std::min<I64>(runs_[i].second, u + n);
+      if (lo < hi) BlendRow(b, row + lo * 3, d + (lo - u) * 3, static_cast<std::size_t>(hi - lo));
+    }
+  }
+
+ private:
+  static bool Keyed(const TBlend& b, const std::uint8_t* s) {
+    // Tolerance 0 asks for equal channels, which |difference| <= 0 is.
+    return std::abs(s[0] - b.KB) <= b.Tolerance && std::abs(s[1] - b.KG) <= b.Tolerance &&
+           std::abs(s[2] - b.KR) <= b.Tolerance;
+  }
+  std::vector<std::pair<int, int>> runs_;
+  std::vector<std::size_t> first_;
+};
+
 // Draws a 24-bit picture onto 24-bit dest at (x, y): a w x h picture, or
 // with tiled a picture of dest's size whose pixel (u, v) is src's (u mod
 // w, v mod h), which is what growing src and filling it with copies of
@@ -102,6 +145,11 @@ void DrawPicture24(const TBitmap& src, TBitmap& dest, I64 x, I64 y, bool tiled, 
   const I64 u0 = std::max<I64>(0, -x), u1 = std::min<I64>(vw, static_cast<I64>(dest.Width()) - x);
   const I64 v0 = std::max<I64>(0, -y), v1 = std::min<I64>(vh, static_cast<I64>(dest.Height()) - y);
   if (u0 >= u1 || v0 >= v1) return;
+  // Keyed pixels are found once per picture, not once per copy.
+  std::optional<TOpaqueRuns> runs;
+  if (!mix && blend.KeyOn) runs.emplace(src, blend);
+  TBlend opaque = blend;
+  opaque.KeyOn = false;
   for (I64 v = v0; v < v1; ++v) {
     const I64 dy = y + v;
     const std::uint8_t* srow = src.ScanLine(static_cast<int>(v % h));
@@ -112,6 +160,8 @@ void DrawPicture24(const TBitmap& src, TBitmap& dest, I64 x, I64 y, bool tiled, 
       const I64 dx = x + u;
       if (mix) {
         MeshRow(srow + su * 3, drow + dx * 3, static_cast<std::size_t>(n), ((dx + dy) & 1) != 0);
+      } else if (runs) {
+        runs->Blend(opaque, static_cast<int>(v % h), srow, su, n, drow + dx * 3);
       } else {
         BlendRow(blend, srow + su * 3, drow + dx * 3, static_cast<std::size_t>(n));
       }
@@ -313,9 +363,17 @@ void TMark::DrawMarks(int w, int h) {
 }
 
 void TMark::ApplyMarksToPicture(TBitmap& picture, const std::vector<std::string>& files) {
-  TMark marks(picture);
+  TMark marks;
   marks.AddMarkFiles(files);
   marks.LoadMarks();
-  marks.DrawMarks(picture.Width(), picture.Height());
-  picture.Assign(marks.Composite);
+  // The picture is drawn on where it lies: its pixels are the work
+  // picture's while the marks are drawn, and come back in any case.
+  struct TLent {
+    TBitmap& Picture;
+    TBitmap& Work;
+    ~TLent() { Picture.SwapPicture(Work); }
+  } lent{picture, marks.Composite};
+  marks.Composite.SwapPicture(picture);
+  marks.Composite.SetPixelFormat(pf24bit);
+  marks.DrawMarks(marks.Composite.Width(), marks.Composite.Height());
 }

@@ -73,6 +73,7 @@ void TPreviewPanel::Clear() {
   hasPicture_ = false;
   previewBitmap_ = TBitmap();
   previewBitmap_.SetPixelFormat(pf24bit);
+  markedScratch_ = TBitmap();
   displayBitmap_ = TBitmap();
   displayBitmap_.SetPixelFormat(pf24bit);
   hasMarks_ = false;
@@ -87,11 +88,14 @@ void TPreviewPanel::ResetScroll() {
 void TPreviewPanel::UpdateMarks(const std::vector<std::string>& markFiles) {
   if (!hasPicture_) return;
   ResetScroll();
-  TBitmap marked(imgTemp_);
+  // Drawn in the kept scratch picture, in the memory of the preview before
+  // last, which then takes the old preview's memory.
+  TBitmap& marked = markedScratch_;
+  marked = imgTemp_;
   marked.SetPixelFormat(pf24bit);
   hasMarks_ = !markFiles.empty();
   if (hasMarks_) TMark::ApplyMarksToPicture(marked, markFiles);
-  previewBitmap_ = std::move(marked);
+  previewBitmap_.SwapPicture(marked);
 }
 
 void TPreviewPanel::SetAutoFit(bool autoFit) {

@@ -98,6 +98,7 @@ class TPreviewPanel : public QWidget {
   bool hasPicture_ = false;  // imgTemp_ holds a loaded picture
   TBitmap imgTemp_;
   TBitmap previewBitmap_;
+  TBitmap markedScratch_;  // the next marked picture is drawn here
   TBitmap displayBitmap_;
   bool hasMarks_ = false;
   bool panning_ = false;

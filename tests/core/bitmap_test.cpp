@@ -625,6 +625,23 @@ TEST(BitmapMemory, DecodingSizeKeepsFittingMemoryAndSwapKeepsEachOnesState) {
   EXPECT_TRUE(a.Transparent());
   EXPECT_FALSE(b.Transparent());
 
+  // A copy assigned goes into memory that fits, with the other's state.
+  TBitmap big(40, 40, pf24bit);
+  const std::uint8_t* bigMemory = big.Bits();
+  TBitmap small = Filled(3, 2, pf4bit, clRed);
+  small.SetTransparent(true);
+  small.SetTransparentColor(clRed);
+  small.Canvas().Brush.Color = clBlue;
+  big = small;
+  EXPECT_EQ(big.Bits(), bigMemory);
+  EXPECT_EQ(big.Width(), 3);
+  EXPECT_EQ(big.PixelFormat(), pf4bit);
+  EXPECT_EQ(big.Palette(), small.Palette());
+  EXPECT_EQ(std::memcmp(big.Bits(), small.Bits(), static_cast<std::size_t>(small.RowStride() * 2)), 0);
+  EXPECT_TRUE(big.Transparent());
+  EXPECT_EQ(big.TransparentColor(), clRed);
+  EXPECT_EQ(big.Canvas().Brush.Color, clBlue);
+
   // Clear gives the memory back: the bitmap is empty and grows afresh.
   a.Clear();
   EXPECT_EQ(a.Width(), 0);
