@@ -170,6 +170,20 @@ void DrawPicture24(const TBitmap& src, TBitmap& dest, I64 x, I64 y, bool tiled, 
   }
 }
 
+// Fills outer but the part of it that hole covers.
+void FillOutside(TBitmap& b, const TRect& outer, const TRect& hole, TColor color) {
+  const TRect h{std::max(outer.Left, hole.Left), std::max(outer.Top, hole.Top), std::min(outer.Right, hole.Right),
+                std::min(outer.Bottom, hole.Bottom)};
+  if (h.Left >= h.Right || h.Top >= h.Bottom) {
+    FillSolid(b, outer, color);
+    return;
+  }
+  FillSolid(b, TRect{outer.Left, outer.Top, outer.Right, h.Top}, color);
+  FillSolid(b, TRect{outer.Left, h.Bottom, outer.Right, outer.Bottom}, color);
+  FillSolid(b, TRect{outer.Left, h.Top, h.Left, h.Bottom}, color);
+  FillSolid(b, TRect{h.Right, h.Top, outer.Right, h.Bottom}, color);
+}
+
 }  // namespace
 
 void BlendDraw(TBitmap& src, TBitmap& dest, const TMarkInfo& record, int x, int y) {
@@ -254,28 +268,29 @@ void TMark::PrepareSource(int index, int w, int h) {
   const bool covered = frame ? (!r.HasEffect(mfSourceFramePicture) || !Frames[k].Empty())
                              : (!r.HasEffect(mfSourceBackgroundPicture) || !Backgrounds[k].Empty());
   if (!covered) FillSolid(n, whole, clWhite);
-  int fx = 0, fy = 0;
+  const int fx = frame ? r.FrameWidthX() : 0, fy = frame ? r.FrameWidthY() : 0;
+  // A band of half the picture or more leaves an empty inner area.
+  const TRect inner{fx, fy, std::max(fx, n.Width() - fx), std::max(fy, n.Height() - fy)};
+  TRect fitted = FitRect(TPoint{inner.Width(), inner.Height()}, TPoint{Composite.Width(), Composite.Height()},
+                         true, true, 0, 0);
+  fitted = TRect{fitted.Left + fx, fitted.Top + fy, fitted.Right + fx, fitted.Bottom + fy};
+  // The band goes over the whole picture and the background over the
+  // inner area; a solid colour leaves out what the next step covers (the
+  // copy of the source covers fitted wholly).
   if (frame) {
-    fx = r.FrameWidthX();
-    fy = r.FrameWidthY();
     if (r.HasEffect(mfSourceFramePicture)) {
       TileIntoRect(Frames[k], n, whole);
     } else {
-      FillSolid(n, whole, r.FrameColor());
+      FillOutside(n, whole, resize ? inner : fitted, r.FrameColor());
     }
   }
-  // A band of half the picture or more leaves an empty inner area.
-  const TRect inner{fx, fy, std::max(fx, n.Width() - fx), std::max(fy, n.Height() - fy)};
   if (resize) {
     if (r.HasEffect(mfSourceBackgroundPicture)) {
       TileIntoRect(Backgrounds[k], n, inner);
     } else {
-      FillSolid(n, inner, r.SourceBackColor());
+      FillOutside(n, inner, fitted, r.SourceBackColor());
     }
   }
-  TRect fitted = FitRect(TPoint{inner.Width(), inner.Height()}, TPoint{Composite.Width(), Composite.Height()},
-                         true, true, 0, 0);
-  fitted = TRect{fitted.Left + fx, fitted.Top + fy, fitted.Right + fx, fitted.Bottom + fy};
   // The source is copied as it stands; a transparency flag of the work
   // image concerns how others draw it, not the picture itself.
   n.Canvas().CopyRect(fitted, Composite.Canvas(), TRect{0, 0, Composite.Width(), Composite.Height()});

@@ -190,6 +190,16 @@ void SizedSource(TMark& m) {
   m.Backgrounds[0] = PatternBitmap(7, 5, 6);
 }
 
+// A new size on a solid background, without a band.
+void Resized(TMark& m) {
+  Plain(m);
+  TMarkInfo& r = m.Records[0];
+  r.SetEffectFlags(mfResizeSource);
+  r.SetSourceWidth(120);
+  r.SetSourceHeight(45);
+  r.SetSourceBackColor(RGB(20, 200, 90));
+}
+
 // Nothing of the mark shows; every pixel of the work picture is still
 // written, so anything left from a larger file before would show.
 void Clear(TMark& m) {
@@ -207,7 +217,8 @@ const TMarkCase kMarks[] = {
     {"mosaic", MosaicInverted}, {"framed", Framed},
     {"framedpic", FramedPicture}, {"masked", Masked},
     {"maskedback", MaskedBackground}, {"scaled", ScaledSource},
-    {"sized", SizedSource},     {"clear", Clear},
+    {"sized", SizedSource},     {"resized", Resized},
+    {"clear", Clear},
 };
 
 struct TOutputCase {
@@ -248,6 +259,8 @@ const std::map<std::string, std::array<std::string, 7>> kDigests = {
             "c2bbd8a58d1ac76c", "19ee03d036103c02", "57ca3bbf61bf8e0a"}},
     {"sized", {"efe7ef2d81d6c589", "264e3b704fc7c521", "3ce18b609f45d451", "9de25ecd7826e229",
             "ce7d69085b85850c", "eb78ec15bf92487a", "452eeb64f0596e08"}},
+    {"resized", {"52668d12d889ce13", "b54c16d620e877b6", "034974532bd1af28", "6c8acefbf2761de6",
+                 "7fd00b526c065a4c", "a80240a3470f6510", "3fe34554cbadfe75"}},
     {"clear", {"3e51d5538948e495", "22f87f7f69aef01d", "645f80caf3f76b8e", "2da30a498864f004",
             "17a4e6306af68e00", "7d012feded98ca16", "0de4d30d65f04a69"}},
     {"layers", {"0e9cb6d06aae623b", "4d5518aa58f22c8c", "99d90f3fb00dae2b", "8094ba3199d052fa",
