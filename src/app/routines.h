@@ -5,6 +5,8 @@
 // Paths use "/" only; ":" is an ordinary file-name character.
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +48,18 @@ inline constexpr std::uint32_t MaxUnpackedLength = 1u << 30;
 // stream is damaged, does not unpack to exactly the stored length, or
 // states a length that its compressed size cannot produce.
 bool DecompressStream(TStream& source, TStream& dest);
+
+// The same over bytes in memory. PackBytes gives the packed stream of
+// plain, or of pieces that follow each other (raising Exception on
+// failure). UnpackBytes gives in plain the bytes of a packed stream, or
+// hands them to a sink piece by piece with their offsets; False (plain
+// unchanged) for what DecompressStream refuses. A sink may have been
+// given pieces of a stream that then proves damaged.
+using TUnpackSink = std::function<void(std::uint64_t offset, std::span<const std::uint8_t> piece)>;
+std::vector<std::uint8_t> PackBytes(int level, std::span<const std::uint8_t> plain);
+std::vector<std::uint8_t> PackBytes(int level, std::span<const std::span<const std::uint8_t>> pieces);
+bool UnpackBytes(std::span<const std::uint8_t> packed, std::vector<std::uint8_t>& plain);
+bool UnpackBytes(std::span<const std::uint8_t> packed, const TUnpackSink& sink);
 
 // ---- Files and paths -------------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include "imaging/mark.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -63,11 +64,70 @@ bool IsMarkFilePath(const std::string& fileName) {
 // ---------------------------------------------------------------------------
 // TMarkInfo
 
-TMarkInfo::TMarkInfo() : bytes_(Size, 0) {}
+TMarkInfo::TMarkInfo() : head_(kHeadSize, 0) {}
+
+TMarkInfo::TMarkInfo(std::span<const std::uint8_t> bytes) : TMarkInfo() { SetBytes(bytes); }
 
 void TMarkInfo::SetBytes(std::span<const std::uint8_t> bytes) {
   if (bytes.size() != Size) throw ERangeError("A mark record has " + std::to_string(Size) + " bytes");
-  std::memcpy(bytes_.data(), bytes.data(), Size);
+  tail_.clear();
+  SetRaw(0, bytes);
+}
+
+std::vector<std::uint8_t> TMarkInfo::Bytes() const {
+  std::vector<std::uint8_t> out;
+  out.reserve(Size);
+  for (std::span<const std::uint8_t> piece : Pieces()) out.insert(out.end(), piece.begin(), piece.end());
+  return out;
+}
+
+std::array<std::span<const std::uint8_t>, 2> TMarkInfo::Pieces() const {
+  static const std::array<std::uint8_t, kTailSize> zeros{};
+  return {std::span<const std::uint8_t>(head_),
+          tail_.empty() ? std::span<const std::uint8_t>(zeros) : std::span<const std::uint8_t>(tail_)};
+}
+
+void TMarkInfo::SetRaw(std::size_t offset, std::span<const std::uint8_t> bytes) {
+  Check(offset, bytes.size());
+  if (offset < kHeadSize) {
+    const std::size_t n = std::min(bytes.size(), kHeadSize - offset);
+    std::memcpy(head_.data() + offset, bytes.data(), n);
+    bytes = bytes.subspan(n);
+    offset = kHeadSize;
+  }
+  if (bytes.empty()) return;
+  if (tail_.empty()) {
+    if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; })) return;
+    tail_.assign(kTailSize, 0);
+  }
+  std::memcpy(tail_.data() + (offset - kHeadSize), bytes.data(), bytes.size());
+}
+
+void TMarkInfo::Get(std::size_t offset, std::size_t size, std::uint8_t* to) const {
+  Check(offset, size);
+  if (offset < kHeadSize) {
+    const std::size_t n = std::min(size, kHeadSize - offset);
+    std::memcpy(to, head_.data() + offset, n);
+    to += n;
+    size -= n;
+    offset = kHeadSize;
+  }
+  if (size == 0) return;
+  if (tail_.empty()) {
+    std::memset(to, 0, size);
+  } else {
+    std::memcpy(to, tail_.data() + (offset - kHeadSize), size);
+  }
+}
+
+bool TMarkInfo::TailIsZero() const {
+  return std::all_of(tail_.begin(), tail_.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+bool operator==(const TMarkInfo& a, const TMarkInfo& b) {
+  if (a.head_ != b.head_) return false;
+  if (a.tail_.empty() || b.tail_.empty()) return a.TailIsZero() && b.TailIsZero();
+  return a.tail_ == b.tail_;
 }
 
 void TMarkInfo::Check(std::size_t offset, std::size_t size) const {
@@ -75,45 +135,45 @@ void TMarkInfo::Check(std::size_t offset, std::size_t size) const {
 }
 
 std::uint8_t TMarkInfo::U8(std::size_t offset) const {
-  Check(offset, 1);
-  return bytes_[offset];
+  std::uint8_t b;
+  Get(offset, 1, &b);
+  return b;
 }
 
 std::uint16_t TMarkInfo::U16(std::size_t offset) const {
-  Check(offset, 2);
-  return static_cast<std::uint16_t>(bytes_[offset] | (bytes_[offset + 1] << 8));
+  std::uint8_t b[2];
+  Get(offset, 2, b);
+  return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
 }
 
 std::uint32_t TMarkInfo::U32(std::size_t offset) const {
-  Check(offset, 4);
-  return static_cast<std::uint32_t>(bytes_[offset]) | (static_cast<std::uint32_t>(bytes_[offset + 1]) << 8) |
-         (static_cast<std::uint32_t>(bytes_[offset + 2]) << 16) |
-         (static_cast<std::uint32_t>(bytes_[offset + 3]) << 24);
+  std::uint8_t b[4];
+  Get(offset, 4, b);
+  return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+         (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
 }
 
 float TMarkInfo::F32(std::size_t offset) const { return std::bit_cast<float>(U32(offset)); }
 
 std::string TMarkInfo::ShortString(std::size_t offset, std::size_t capacity) const {
   Check(offset, capacity + 1);
-  std::size_t length = bytes_[offset];
-  if (length > capacity) length = capacity;
-  return std::string(reinterpret_cast<const char*>(bytes_.data() + offset + 1), length);
+  std::string text(capacity + 1, '\0');
+  Get(offset, capacity + 1, reinterpret_cast<std::uint8_t*>(text.data()));
+  const std::size_t length = std::min<std::size_t>(static_cast<std::uint8_t>(text[0]), capacity);
+  return text.substr(1, length);
 }
 
-void TMarkInfo::SetU8(std::size_t offset, std::uint8_t v) {
-  Check(offset, 1);
-  bytes_[offset] = v;
-}
+void TMarkInfo::SetU8(std::size_t offset, std::uint8_t v) { SetRaw(offset, {&v, 1}); }
 
 void TMarkInfo::SetU16(std::size_t offset, std::uint16_t v) {
-  Check(offset, 2);
-  bytes_[offset] = static_cast<std::uint8_t>(v);
-  bytes_[offset + 1] = static_cast<std::uint8_t>(v >> 8);
+  const std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+  SetRaw(offset, b);
 }
 
 void TMarkInfo::SetU32(std::size_t offset, std::uint32_t v) {
-  Check(offset, 4);
-  for (int i = 0; i < 4; ++i) bytes_[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                             static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+  SetRaw(offset, b);
 }
 
 void TMarkInfo::SetF32(std::size_t offset, float v) { SetU32(offset, std::bit_cast<std::uint32_t>(v)); }
@@ -121,8 +181,8 @@ void TMarkInfo::SetF32(std::size_t offset, float v) { SetU32(offset, std::bit_ca
 void TMarkInfo::SetShortString(std::size_t offset, std::size_t capacity, std::string_view text) {
   Check(offset, capacity + 1);
   const std::string cut = Utf8Prefix(text, capacity);
-  bytes_[offset] = static_cast<std::uint8_t>(cut.size());
-  if (!cut.empty()) std::memcpy(bytes_.data() + offset + 1, cut.data(), cut.size());
+  SetU8(offset, static_cast<std::uint8_t>(cut.size()));
+  SetRaw(offset + 1, {reinterpret_cast<const std::uint8_t*>(cut.data()), cut.size()});
 }
 
 std::string TMarkInfo::TextPiece(int index) const {
@@ -245,18 +305,37 @@ void TMark::LoadMarkFile(const std::string& fileName, TMarkInfo& record, TBitmap
 
 void TMark::LoadMarkData(std::span<const std::uint8_t> fileBytes, TMarkInfo& record, TBitmap* mask,
                          TBitmap* frame, TBitmap* background, TBitmap* picture) {
-  TMemoryStream packed(std::vector<std::uint8_t>(fileBytes.begin(), fileBytes.end()));
-  TMemoryStream unpacked;
-  if (!DecompressStream(packed, unpacked)) RaiseDamaged();
-  packed.Clear();
-  const std::vector<std::uint8_t>& payload = unpacked.Bytes();
-  const std::uint64_t size = payload.size();
-  if (size < TMarkInfo::Size) RaiseDamaged();
-
-  // Everything is read into locals first and handed over at the end, so a
-  // damaged file leaves the caller's mark as it was.
+  // The record is filled as the unpacked data arrive; what follows it (the
+  // pictures) is kept. Everything is read into locals first and handed
+  // over at the end, so a damaged file leaves the caller's mark as it was.
   TMarkInfo loaded;
-  loaded.SetBytes(std::span<const std::uint8_t>(payload.data(), TMarkInfo::Size));
+  std::vector<std::uint8_t> rest;
+  std::uint64_t size = 0;
+  const bool unpacked = UnpackBytes(fileBytes, [&](std::uint64_t offset, std::span<const std::uint8_t> piece) {
+    size = offset + piece.size();
+    if (offset < TMarkInfo::Size) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), TMarkInfo::Size - offset));
+      loaded.SetRaw(static_cast<std::size_t>(offset), piece.first(n));
+      piece = piece.subspan(n);
+    }
+    rest.insert(rest.end(), piece.begin(), piece.end());
+  });
+  if (!unpacked || size < TMarkInfo::Size) RaiseDamaged();
+  // The bytes of the unpacked data from offset on; a picture that starts
+  // inside the record is read from a copy of both.
+  std::vector<std::uint8_t> joined;
+  auto bytesAt = [&](std::uint64_t offset, std::uint64_t length) -> std::span<const std::uint8_t> {
+    if (offset >= TMarkInfo::Size) {
+      return std::span<const std::uint8_t>(rest).subspan(static_cast<std::size_t>(offset - TMarkInfo::Size),
+                                                         static_cast<std::size_t>(length));
+    }
+    if (joined.empty()) {
+      joined = loaded.Bytes();
+      joined.insert(joined.end(), rest.begin(), rest.end());
+    }
+    return std::span<const std::uint8_t>(joined).subspan(static_cast<std::size_t>(offset),
+                                                         static_cast<std::size_t>(length));
+  };
   struct TPart {
     TBitmap* target;
     std::uint64_t offset;
@@ -274,7 +353,7 @@ void TMark::LoadMarkData(std::span<const std::uint8_t> fileBytes, TMarkInfo& rec
     if (part.target == nullptr || part.length == 0) continue;
     // 64-bit: offset + length of two 32-bit fields cannot wrap.
     if (part.offset > size || part.length > size - part.offset) RaiseDamaged();
-    LoadPictureStream(std::span<const std::uint8_t>(payload.data() + part.offset, part.length), part.result);
+    LoadPictureStream(bytesAt(part.offset, part.length), part.result);
   }
   record = std::move(loaded);
   for (TPart& part : parts) {
@@ -309,16 +388,17 @@ std::vector<std::uint8_t> TMark::BuildMarkFile(int index) {
   place(frameStream, TMarkInfo::oFrameLength, TMarkInfo::oFrameOffset);
   place(maskStream, TMarkInfo::oMaskLength, TMarkInfo::oMaskOffset);
 
-  TMemoryStream payload;
-  payload.WriteBuffer(updated.Bytes());
-  payload.WriteBuffer(pictureStream);
-  payload.WriteBuffer(backgroundStream);
-  payload.WriteBuffer(frameStream);
-  payload.WriteBuffer(maskStream);
-  TMemoryStream packed;
-  if (!CompressStream(zcDefault, payload, packed)) throw Exception("The mark file could not be packed");
+  const auto fields = updated.Pieces();
+  const std::span<const std::uint8_t> payload[] = {fields[0],        fields[1],   pictureStream,
+                                                   backgroundStream, frameStream, maskStream};
+  std::vector<std::uint8_t> packed;
+  try {
+    packed = PackBytes(zcDefault, payload);
+  } catch (const Exception&) {
+    throw Exception("The mark file could not be packed");
+  }
   record = std::move(updated);
-  return packed.TakeBytes();
+  return packed;
 }
 
 void TMark::WriteMarkFile(int index, const std::string& fileName) {

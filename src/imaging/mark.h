@@ -9,6 +9,7 @@
 // pictures at the offsets the record gives. Every picture is a 24-bit BMP
 // file image; an absent one has length 0.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -47,7 +48,9 @@ enum TMarkEffect : std::uint32_t {
 
 // The mark record: 134,214 bytes, little-endian, fields at fixed offsets.
 // It is kept as the bytes themselves so that whatever a file holds in the
-// reserved areas survives loading and saving unchanged.
+// reserved areas survives loading and saving unchanged. In memory the
+// reserved tail (nearly all of the record, and zero in every file this
+// program writes) takes no room until a byte of it is not zero.
 //
 // A short string [n] is a length byte and n character bytes. Reading
 // clamps a length byte above n to n; writing cuts the text to n bytes on
@@ -114,12 +117,18 @@ class TMarkInfo {
 
   // All bytes zero; InitMarkInfo gives the defaults.
   TMarkInfo();
+  // A copy of exactly Size bytes (ERangeError otherwise).
+  explicit TMarkInfo(std::span<const std::uint8_t> bytes);
 
-  std::uint8_t* Data() { return bytes_.data(); }
-  const std::uint8_t* Data() const { return bytes_.data(); }
-  std::span<const std::uint8_t> Bytes() const { return bytes_; }
+  // All Size bytes.
+  std::vector<std::uint8_t> Bytes() const;
+  // The same as two pieces that follow each other: the fields, and the
+  // reserved tail (zero bytes of static storage while it is all zero).
+  std::array<std::span<const std::uint8_t>, 2> Pieces() const;
   // Takes exactly Size bytes.
   void SetBytes(std::span<const std::uint8_t> bytes);
+  // Raw bytes at an offset (the range is checked).
+  void SetRaw(std::size_t offset, std::span<const std::uint8_t> bytes);
 
   // Typed access at any offset (the range is checked).
   std::uint8_t U8(std::size_t offset) const;
@@ -238,11 +247,16 @@ class TMarkInfo {
   float SourceScale() const { return F32(oSourceScale); }
   void SetSourceScale(float v) { SetF32(oSourceScale, v); }
 
-  friend bool operator==(const TMarkInfo&, const TMarkInfo&) = default;
+  friend bool operator==(const TMarkInfo& a, const TMarkInfo& b);
 
  private:
+  static constexpr std::size_t kHeadSize = oReservedTail;
+  static constexpr std::size_t kTailSize = Size - kHeadSize;
   void Check(std::size_t offset, std::size_t size) const;
-  std::vector<std::uint8_t> bytes_;
+  void Get(std::size_t offset, std::size_t size, std::uint8_t* to) const;
+  bool TailIsZero() const;
+  std::vector<std::uint8_t> head_;  // the bytes before oReservedTail
+  std::vector<std::uint8_t> tail_;  // empty while the reserved tail is all zero
 };
 
 // Fills a record with the defaults of a new mark (every byte the defaults

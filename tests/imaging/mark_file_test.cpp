@@ -85,9 +85,10 @@ TEST_F(MarkFileTest, DefaultsLieAtTheirByteOffsets) {
   TMarkInfo r;
   InitMarkInfo(r);
   const Bytes expected = ExpectedDefaults();
-  ASSERT_EQ(r.Bytes().size(), expected.size());
+  const Bytes bytes = r.Bytes();
+  ASSERT_EQ(bytes.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    ASSERT_EQ(r.Bytes()[i], expected[i]) << "byte " << i;
+    ASSERT_EQ(bytes[i], expected[i]) << "byte " << i;
   }
   EXPECT_EQ(r.SourceScale(), 100.0f);
   EXPECT_EQ(r.MaskRect(), (TRect{0, 0, 0, 0}));
@@ -101,7 +102,7 @@ TEST_F(MarkFileTest, DefaultsLieAtTheirByteOffsets) {
 TEST_F(MarkFileTest, ShortStringsClampOnReadingAndCutOnCharacters) {
   TMarkInfo r;
   r.SetU8(TMarkInfo::oVersion, 200);  // longer than its ten bytes
-  std::memcpy(r.Data() + 1, "ABCDEFGHIJ", 10);
+  r.SetRaw(1, Bytes{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J'});
   EXPECT_EQ(r.Version(), "ABCDEFGHIJ");
   EXPECT_EQ(r.U8(TMarkInfo::oName), 0);  // the next field is untouched
 
@@ -156,7 +157,7 @@ TEST_F(MarkFileTest, PicturesFollowTheRecordInOrder) {
   EXPECT_EQ(r.FrameOffset(), r.BackgroundOffset() + r.BackgroundLength());
   EXPECT_EQ(r.MaskOffset(), r.FrameOffset() + r.FrameLength());
   EXPECT_EQ(payload.size(), r.MaskOffset() + r.MaskLength());
-  EXPECT_EQ(Bytes(payload.begin(), payload.begin() + TMarkInfo::Size), Bytes(r.Bytes().begin(), r.Bytes().end()));
+  EXPECT_EQ(Bytes(payload.begin(), payload.begin() + TMarkInfo::Size), r.Bytes());
   // Each stream is a BMP file image starting "BM".
   for (std::uint32_t at : {std::uint32_t{TMarkInfo::Size}, r.BackgroundOffset(), r.FrameOffset(), r.MaskOffset()}) {
     EXPECT_EQ(payload[at], 'B');
