@@ -81,10 +81,21 @@ std::vector<std::uint8_t> TMarkInfo::Bytes() const {
   return out;
 }
 
-std::array<std::span<const std::uint8_t>, 2> TMarkInfo::Pieces() const {
+// The reserved tail's worth of zero bytes.
+const std::uint8_t* TMarkInfo::Zeros() {
   static const std::array<std::uint8_t, kTailSize> zeros{};
+  return zeros.data();
+}
+
+// Whether bytes (at most a tail long) are all zero; one comparison of
+// memory, as the tail is nearly the whole record.
+bool TMarkInfo::AllZero(std::span<const std::uint8_t> bytes) {
+  return bytes.empty() || std::memcmp(bytes.data(), Zeros(), bytes.size()) == 0;
+}
+
+std::array<std::span<const std::uint8_t>, 2> TMarkInfo::Pieces() const {
   return {std::span<const std::uint8_t>(head_),
-          tail_.empty() ? std::span<const std::uint8_t>(zeros) : std::span<const std::uint8_t>(tail_)};
+          tail_.empty() ? std::span<const std::uint8_t>(Zeros(), kTailSize) : std::span<const std::uint8_t>(tail_)};
 }
 
 void TMarkInfo::SetRaw(std::size_t offset, std::span<const std::uint8_t> bytes) {
@@ -97,7 +108,7 @@ void TMarkInfo::SetRaw(std::size_t offset, std::span<const std::uint8_t> bytes) 
   }
   if (bytes.empty()) return;
   if (tail_.empty()) {
-    if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; })) return;
+    if (AllZero(bytes)) return;
     tail_.assign(kTailSize, 0);
   }
   std::memcpy(tail_.data() + (offset - kHeadSize), bytes.data(), bytes.size());
@@ -121,7 +132,7 @@ void TMarkInfo::Get(std::size_t offset, std::size_t size, std::uint8_t* to) cons
 }
 
 bool TMarkInfo::TailIsZero() const {
-  return std::all_of(tail_.begin(), tail_.end(), [](std::uint8_t b) { return b == 0; });
+  return AllZero(tail_);
 }
 
 bool operator==(const TMarkInfo& a, const TMarkInfo& b) {

@@ -253,6 +253,8 @@ class TMarkInfo {
   static constexpr std::size_t kHeadSize = oReservedTail;
   static constexpr std::size_t kTailSize = Size - kHeadSize;
   void Check(std::size_t offset, std::size_t size) const;
+  static const std::uint8_t* Zeros();
+  static bool AllZero(std::span<const std::uint8_t> bytes);
   void Get(std::size_t offset, std::size_t size, std::uint8_t* to) const;
   bool TailIsZero() const;
   std::vector<std::uint8_t> head_;  // the bytes before oReservedTail

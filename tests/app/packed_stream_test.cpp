@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <span>
 
 #include "app/routines.h"
+#include "core/exceptions.h"
 #include "support/test_support.h"
 
 namespace {
@@ -129,4 +132,38 @@ TEST(PackedStream, EmptySourceIsFourZerosAndAnEmptyZlibStream) {
   std::vector<std::uint8_t> back{1};
   EXPECT_TRUE(Unpack(packed, back));
   EXPECT_TRUE(back.empty());
+}
+
+TEST(PackedStream, PiecesPackAsTheirJoinAndUnpackInOrder) {
+  const auto a = Noise(70000, 11);
+  const auto b = Noise(5, 12);
+  const auto c = Noise(40000, 13);
+  std::vector<std::uint8_t> joined(a);
+  joined.insert(joined.end(), b.begin(), b.end());
+  joined.insert(joined.end(), c.begin(), c.end());
+  const std::vector<std::uint8_t> none;
+  for (int level : {zcNone, zcFastest, zcDefault, zcMax}) {
+    SCOPED_TRACE(level);
+    const std::span<const std::uint8_t> pieces[] = {none, a, b, none, c};
+    const auto packed = PackBytes(level, pieces);
+    std::vector<std::uint8_t> back;
+    ASSERT_TRUE(UnpackBytes(packed, back));
+    EXPECT_EQ(back, joined);
+    // The sink sees every byte once, at its offset, in pieces no larger
+    // than a small buffer.
+    std::vector<std::uint8_t> sunk;
+    std::size_t largest = 0;
+    ASSERT_TRUE(UnpackBytes(packed, [&](std::uint64_t offset, std::span<const std::uint8_t> piece) {
+      EXPECT_EQ(offset, sunk.size());
+      largest = std::max(largest, piece.size());
+      sunk.insert(sunk.end(), piece.begin(), piece.end());
+    }));
+    EXPECT_EQ(sunk, joined);
+    EXPECT_LE(largest, 65536u);
+  }
+  EXPECT_THROW(PackBytes(7, std::span<const std::uint8_t>(a)), Exception);
+  // What DecompressStream refuses, UnpackBytes refuses and leaves plain alone.
+  std::vector<std::uint8_t> kept{9};
+  EXPECT_FALSE(UnpackBytes(std::vector<std::uint8_t>{0, 0, 0, 0x40, 0x78, 0x9C, 3, 0}, kept));
+  EXPECT_EQ(kept, std::vector<std::uint8_t>{9});
 }

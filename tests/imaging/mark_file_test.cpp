@@ -99,6 +99,34 @@ TEST_F(MarkFileTest, DefaultsLieAtTheirByteOffsets) {
   EXPECT_EQ(r.U8(TMarkInfo::oReservedTail + 5), 0);
 }
 
+TEST_F(MarkFileTest, TheReservedTailReadsAndComparesAsBytes) {
+  // A record whose tail was written (and zeroed again) equals one whose
+  // tail never was; a single byte anywhere in it tells them apart, and
+  // reads across the end of the fields see the bytes as stored.
+  const std::size_t last = TMarkInfo::Size - 1;
+  for (std::size_t at : {std::size_t{TMarkInfo::oReservedTail}, std::size_t{TMarkInfo::oReservedTail + 1000}, last}) {
+    SCOPED_TRACE(at);
+    TMarkInfo plain;
+    TMarkInfo written;
+    written.SetU8(at, 0x5A);
+    EXPECT_FALSE(plain == written);
+    EXPECT_EQ(written.Bytes()[at], 0x5A);
+    EXPECT_EQ(TMarkInfo(written.Bytes()), written);
+    const auto pieces = written.Pieces();
+    EXPECT_EQ(pieces[0].size() + pieces[1].size(), TMarkInfo::Size);
+    EXPECT_EQ(pieces[1][at - pieces[0].size()], 0x5A);
+    written.SetU8(at, 0);
+    EXPECT_EQ(plain, written);
+  }
+  TMarkInfo r;
+  r.SetU32(TMarkInfo::oReservedTail - 2, 0x44332211u);  // two bytes on either side
+  EXPECT_EQ(r.U8(TMarkInfo::oReservedTail), 0x33);
+  EXPECT_EQ(r.U16(TMarkInfo::oReservedTail - 1), 0x3322);
+  EXPECT_EQ(r.U32(TMarkInfo::oReservedTail - 2), 0x44332211u);
+  EXPECT_THROW(r.SetU16(last, 1), ERangeError);
+  EXPECT_THROW(TMarkInfo(std::vector<std::uint8_t>(TMarkInfo::Size - 1)), ERangeError);
+}
+
 TEST_F(MarkFileTest, ShortStringsClampOnReadingAndCutOnCharacters) {
   TMarkInfo r;
   r.SetU8(TMarkInfo::oVersion, 200);  // longer than its ten bytes
