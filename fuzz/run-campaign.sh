@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# A fuzzing campaign: every fuzz target runs for SECONDS (eight at a time)
+# over a working copy of its seed corpus and its kept regression inputs,
+# with the limits a finding is judged by: an input that takes over 2 s is
+# a hang, one that needs over 512 MB is out of memory. A target that stops
+# on a finding is started again until its time is used up, so one crash
+# does not end its share of the campaign.
+#
+# Prints one line per target: executions, executions per second of the
+# target's own processor time and of the wall clock, coverage (edges and
+# features at the end) and findings (crash, leak, timeout, oom). Findings
+# are kept in build/campaign/<target>/findings/; a mended one is copied to
+# fuzz/regressions/<target>/ so that every test run replays it.
+#
+# usage: fuzz/run-campaign.sh SECONDS [TARGET...]
+#   FUZZ_BIN  folder of the fuzz targets (default build/fuzz/bin)
+#   JOBS      targets run at once (default 8)
+#   OUT       working folder (default build/campaign)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
+  echo "usage: $0 SECONDS [TARGET...]" >&2
+  exit 2
+fi
+seconds=$1
+shift
+bin=${FUZZ_BIN:-build/fuzz/bin}
+jobs=${JOBS:-8}
+out=${OUT:-build/campaign}
+
+if [ $# -gt 0 ]; then
+  targets=("$@")
+else
+  targets=()
+  for f in "$bin"/fuzz_*; do
+    [ -x "$f" ] && targets+=("$(basename "$f")")
+  done
+fi
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "no fuzz targets in $bin (cmake --preset fuzz && cmake --build --preset fuzz)" >&2
+  exit 2
+fi
+
+# One target's share: runs until its time is used up and writes its
+# figures to $dir/result.
+run_target() {
+  local target=$1 dir=$out/$1
+  rm -rf "$dir"
+  mkdir -p "$dir/corpus" "$dir/findings"
+  cp fuzz/corpus/"$target"/* "$dir/corpus/" 2>/dev/null || true
+  local extra=()
+  [ -d fuzz/regressions/"$target" ] && extra+=(fuzz/regressions/"$target")
+  local start now left execs=0 cpu=0 cov=0 ft=0 runs=0
+  start=$(date +%s)
+  while :; do
+    now=$(date +%s)
+    left=$((seconds - (now - start)))
+    [ "$left" -gt 0 ] || break
+    runs=$((runs + 1))
+    # The regressions seed the corpus; new inputs go to the working copy.
+    /usr/bin/time -f '%U %S' -o "$dir/time.$runs" \
+      env ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0 \
+      "$bin/$target" -max_total_time="$left" -timeout=2 -rss_limit_mb=512 \
+      -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix="$dir/findings/" \
+      "$dir/corpus" "${extra[@]}" >"$dir/log.$runs" 2>&1 || true
+    local n c
+    n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log.$runs" | tail -1)
+    execs=$((execs + ${n:-0}))
+    c=$(awk '{print $1 + $2}' "$dir/time.$runs" 2>/dev/null | tail -1)
+    cpu=$(awk -v a="$cpu" -v b="${c:-0}" 'BEGIN {print a + b}')
+    local line
+    line=$(grep -E '^#[0-9]+.*cov: ' "$dir/log.$runs" | tail -1 || true)
+    if [ -n "$line" ]; then
+      cov=$(sed 's/.*cov: \([0-9]*\).*/\1/' <<<"$line")
+      ft=$(sed 's/.*ft: \([0-9]*\).*/\1/' <<<"$line")
+    fi
+    # A run that ended without a finding used its time.
+    grep -qE '^==[0-9]+== ERROR|^SUMMARY|Test unit written' "$dir/log.$runs" || break
+  done
+  local wall=$(($(date +%s) - start))
+  local crash leak timeout oom
+  crash=$(find "$dir/findings" -name 'crash-*' | wc -l)
+  leak=$(find "$dir/findings" -name 'leak-*' | wc -l)
+  timeout=$(find "$dir/findings" -name 'timeout-*' -o -name 'slow-unit-*' | wc -l)
+  oom=$(find "$dir/findings" -name 'oom-*' | wc -l)
+  awk -v t="$target" -v e="$execs" -v cpu="$cpu" -v w="$wall" -v c="$cov" -v f="$ft" \
+    -v cr="$crash" -v l="$leak" -v to="$timeout" -v o="$oom" -v r="$runs" 'BEGIN {
+      printf "%-28s %12d %9.0f %9.0f %7d %8d %5d %4d %7d %4d %4d\n", t, e, (cpu > 0 ? e / cpu : 0),
+             (w > 0 ? e / w : 0), c, f, cr, l, to, o, r
+    }' >"$dir/result"
+}
+
+export -f run_target
+export seconds bin out
+mkdir -p "$out"
+echo "campaign: ${#targets[@]} targets, ${seconds} s each, $jobs at a time, findings in $out/<target>/findings"
+printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_target "$1"' _ {}
+
+printf "%-28s %12s %9s %9s %7s %8s %5s %4s %7s %4s %4s\n" target executions exec/cpu-s exec/s \
+  cov ft crash leak timeout oom runs
+total=0
+found=0
+for target in "${targets[@]}"; do
+  cat "$out/$target/result"
+  read -r _ e _ _ _ _ cr l to o _ <"$out/$target/result"
+  total=$((total + e))
+  found=$((found + cr + l + to + o))
+done
+echo "total executions: $total; findings: $found"
+[ "$found" -eq 0 ]
