@@ -161,7 +161,9 @@ void TStringList::SetValue(std::string_view name, std::string_view value) {
     if (i >= 0) Delete(i);
     return;
   }
-  std::string line = std::string(name) + "=" + std::string(value);
+  std::string line;
+  line.reserve(name.size() + 1 + value.size());
+  line.append(name).append(1, '=').append(value);
   if (i < 0) {
     Add(std::move(line));
   } else {
@@ -170,7 +172,10 @@ void TStringList::SetValue(std::string_view name, std::string_view value) {
 }
 
 std::string TStringList::Text() const {
+  std::size_t size = 0;
+  for (const std::string& line : lines_) size += line.size() + 2;
   std::string out;
+  out.reserve(size);
   for (const std::string& line : lines_) {
     out += line;
     out += "\r\n";
