@@ -165,7 +165,7 @@ void WriteExecutable(const std::string& fileName, const std::string& text) {
   if (!ForceDirectories(folder)) throw EFCreateError("Cannot create folder " + folder);
   TAtomicFileStream stream(fileName);
   stream.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
-  if (::chmod(stream.TempName().c_str(), 0755) != 0) throw EFCreateError("Cannot create file " + fileName);
+  if (::fchmod(stream.Handle(), 0755) != 0) throw EFCreateError("Cannot create file " + fileName);
   stream.Commit();
 }
 

@@ -281,7 +281,18 @@ std::string TemporaryNameFor(const std::string& fileName) {
 
 TAtomicFileStream::TAtomicFileStream(const std::string& fileName) : target_(ResolveTarget(fileName)) {
   temp_ = TemporaryNameFor(target_);
-  Open(temp_, TFileMode::fmCreate, fileName, true);
+  const std::string::size_type slash = target_.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string(".") : target_.substr(0, slash + 1);
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd_ >= 0) {
+    name_ = fileName;
+    unnamed_ = true;
+  } else {
+    // A file system without unnamed files, or a folder that cannot take
+    // one: a named temporary file, whose opening reports the reason.
+    Open(temp_, TFileMode::fmCreate, fileName, true);
+    named_ = true;
+  }
   // Keep the permissions of a file we replace.
   struct stat st {};
   if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
@@ -292,7 +303,7 @@ TAtomicFileStream::TAtomicFileStream(const std::string& fileName) : target_(Reso
 TAtomicFileStream::~TAtomicFileStream() {
   if (!committed_) {
     CloseFile();
-    ::unlink(temp_.c_str());
+    if (named_) ::unlink(temp_.c_str());
   }
 }
 
@@ -300,6 +311,18 @@ void TAtomicFileStream::Commit() {
   if (committed_) return;
   if (::fsync(fd_) != 0 && errno != EINVAL) {
     throw EWriteError("Cannot write file \"" + name_ + "\". " + std::strerror(errno));
+  }
+  if (unnamed_ && !named_) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (int tries = 0; !named_; ++tries) {
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        named_ = true;
+      } else if (errno == EEXIST && tries < 8) {
+        temp_ = TemporaryNameFor(target_);
+      } else {
+        throw EFCreateError("Cannot create file \"" + name_ + "\". " + std::strerror(errno));
+      }
+    }
   }
   int rc = ::close(fd_);
   fd_ = -1;

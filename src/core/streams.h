@@ -99,6 +99,8 @@ class TFileStream : public TStream {
   std::int64_t Size() override;
   void SetSize(std::int64_t size) override;
   const std::string& FileName() const { return name_; }
+  // The open file's descriptor, for setting its mode or times.
+  int Handle() const { return fd_; }
 
  protected:
   TFileStream() = default;
@@ -112,7 +114,9 @@ class TFileStream : public TStream {
 // Writes into a new temporary file in the target's folder; Commit()
 // flushes it and renames it over the target. Without Commit (an exception
 // on the way) the temporary file is removed and the old target is left
-// untouched. A target that is a symbolic link keeps being one: the file
+// untouched. Where the file system allows it the file has no name until
+// Commit links it under TempName() and renames it at once, so that even a
+// process killed while writing leaves nothing behind. A target that is a symbolic link keeps being one: the file
 // it points to is replaced. A folder that is not writable raises
 // EFCreateError at construction.
 class TAtomicFileStream : public TFileStream {
@@ -125,6 +129,8 @@ class TAtomicFileStream : public TFileStream {
  private:
   std::string target_;
   std::string temp_;
+  bool unnamed_ = false;  // written without a name until Commit
+  bool named_ = false;    // temp_ exists and is ours to remove
   bool committed_ = false;
 };
 

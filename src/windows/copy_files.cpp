@@ -33,9 +33,9 @@ bool CopyFileOver(const std::string& source, const std::string& target) {
       out.WriteBuffer(buffer.data(), n);
     }
     if (in.Position() != in.Size()) return false;  // a read failed on the way
-    (void)::chmod(out.TempName().c_str(), st.st_mode & 07777);
+    (void)::fchmod(out.Handle(), st.st_mode & 07777);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    (void)::utimensat(AT_FDCWD, out.TempName().c_str(), times, 0);
+    (void)::futimens(out.Handle(), times);
     out.Commit();
     return true;
   } catch (const std::exception&) {

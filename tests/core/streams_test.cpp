@@ -19,6 +19,8 @@
 #include "core/files.h"
 #include "support/test_support.h"
 
+using testsupport::FileSizeLimit;
+using testsupport::FolderEntries;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
@@ -26,34 +28,6 @@ using testsupport::WriteBytes;
 namespace {
 
 std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
-
-std::vector<std::string> FolderEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// Limits the size of files this process may write, for the duration of a
-// scope; writing beyond it then fails with EFBIG instead of a signal.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t oldHandler_;
-};
 
 }  // namespace
 
@@ -231,6 +205,30 @@ TEST(AtomicFileStream, TheOldFileSurvivesAFailedWrite) {
   }
   EXPECT_EQ(ReadBytes(name), Bytes("precious"));
   EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big.bmp"}));
+}
+
+TEST(AtomicFileStream, AProcessKilledWhileWritingLeavesTheOldFileAndNothingElse) {
+  // The child is killed by the file-size signal part-way through the new
+  // contents, as abruptly as by a kill, before it can clean anything up.
+  TempDir dir;
+  const std::string name = dir.File("config.inf");
+  WriteBytes(name, Bytes("precious"));
+  const testsupport::ChildEnd end = testsupport::RunInChild([&] {
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    rlimit small{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &small);
+    signal(SIGXFSZ, SIG_DFL);
+    const std::vector<std::uint8_t> big(64 * 1024, 7);
+    TAtomicFileStream f(name);
+    for (std::size_t at = 0; at < big.size(); at += 1024) f.WriteBuffer(big.data() + at, 1024);
+    f.Commit();
+    return 1;
+  });
+  EXPECT_TRUE(end.Signalled);
+  EXPECT_EQ(end.Code, SIGXFSZ);
+  EXPECT_EQ(ReadBytes(name), Bytes("precious"));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"config.inf"}));
 }
 
 TEST(AtomicFileStream, AMissingFolderOrAFolderInTheWayRaisesAndLeavesNothing) {

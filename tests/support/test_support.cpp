@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -230,6 +231,44 @@ std::string PpmOf(const TBitmap& bitmap) {
     }
   }
   return ppm;
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  getrlimit(RLIMIT_FSIZE, &saved_);
+  oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = saved_;
+  limit.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  setrlimit(RLIMIT_FSIZE, &saved_);
+  signal(SIGXFSZ, oldHandler_);
+}
+
+ChildEnd RunInChild(const std::function<int()>& work) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    int code = 127;
+    try {
+      code = work();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
+  if (WIFSIGNALED(status)) return {true, WTERMSIG(status)};
+  return {false, WEXITSTATUS(status)};
 }
 
 }  // namespace testsupport

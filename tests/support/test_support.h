@@ -2,7 +2,11 @@
 // Helpers for tests: temporary folders, running Debian's tools as
 // independent oracles, and reading files.
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,5 +80,33 @@ struct RgbImage {
   std::vector<std::uint8_t> Rgb;
 };
 RgbImage ParsePnm(const std::string& data);
+
+// The names in a folder, sorted.
+std::vector<std::string> FolderEntries(const std::string& dir);
+
+// Limits the size of files this process may write, for the duration of a
+// scope; writing beyond it then fails with EFBIG instead of a signal (the
+// disk is "full").
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t oldHandler_;
+};
+
+// How a child process ended: its exit code, or the signal that killed it.
+struct ChildEnd {
+  bool Signalled = false;
+  int Code = -1;  // exit code or signal number
+};
+
+// Runs work in a forked child and waits for it; the child exits with what
+// work returns. Files it leaves behind are the test's to look at.
+ChildEnd RunInChild(const std::function<int()>& work);
 
 }  // namespace testsupport
