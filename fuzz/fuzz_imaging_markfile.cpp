@@ -103,35 +103,6 @@ const TMarkInfo& UntouchedRecord() {
   return record;
 }
 
-// The packed stream of pieces that follow each other, by one zlib state
-// kept for the whole run: starting zlib afresh for every input costs more
-// than the rest of the input does.
-std::vector<std::uint8_t> Pack(std::span<const std::span<const std::uint8_t>> pieces) {
-  static TZlibStream z(TZlibStream::zdDeflate, Z_BEST_SPEED);
-  if (z.Reset() != Z_OK) std::abort();
-  std::uint64_t size = 0;
-  for (std::span<const std::uint8_t> piece : pieces) size += piece.size();
-  std::vector<std::uint8_t> out(4 + 4096);
-  for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
-  std::size_t used = 4;
-  std::size_t next = 0;
-  int ret = Z_OK;
-  do {
-    while (z.InputLeft() == 0 && next < pieces.size()) {
-      z.SetInput(pieces[next].data(), pieces[next].size());
-      ++next;
-    }
-    if (used == out.size()) out.resize(out.size() * 2);
-    z.SetOutput(out.data() + used, out.size() - used);
-    const std::uint64_t room = z.OutputLeft();
-    ret = z.Deflate(next == pieces.size());
-    if (ret == Z_STREAM_ERROR) std::abort();
-    used += static_cast<std::size_t>(room - z.OutputLeft());
-  } while (ret != Z_STREAM_END);
-  out.resize(used);
-  return out;
-}
-
 bool SamePixels(const TBitmap& a, const TBitmap& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
   const std::size_t bytes = static_cast<std::size_t>(a.Width()) * 3;
@@ -163,7 +134,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (SkipSlow(payload)) return 0;
     const auto record = payload.record.Pieces();
     const std::span<const std::uint8_t> pieces[] = {record[0], record[1], payload.rest};
-    file = Pack(pieces);
+    // One zlib state for the whole run: starting zlib afresh for every
+    // input costs more than the rest of the input does.
+    static TZlibStream deflater(TZlibStream::zdDeflate, Z_BEST_SPEED);
+    file = PackBytes(deflater, pieces);
   }
 
   TMark marks;

@@ -27,17 +27,17 @@ int ZlibLevel(int level) {
   }
 }
 
-// Appends the zlib stream of the pieces, one after the other, to out.
-// Stored data is as long as the data, so its room is taken at once;
-// packed data is usually far shorter, so its room grows with the output.
-void DeflateInto(std::vector<std::uint8_t>& out, std::span<const std::span<const std::uint8_t>> pieces, int level) {
-  TZlibStream z(TZlibStream::zdDeflate, level);
-  if (z.InitResult() != Z_OK) throw Exception("Could not start compressing.");
+// Appends the zlib stream of the pieces, one after the other, to out,
+// through a deflate state that has just started. Stored data is as long
+// as the data, so its room is taken at once; packed data is usually far
+// shorter, so its room grows with the output.
+void DeflateInto(std::vector<std::uint8_t>& out, std::span<const std::span<const std::uint8_t>> pieces,
+                 TZlibStream& z, bool stored) {
   std::uint64_t size = 0;
   for (std::span<const std::uint8_t> piece : pieces) size += piece.size();
   const std::uint64_t bound = size + size / 1000 + 64;
   std::size_t used = out.size();
-  out.resize(used + static_cast<std::size_t>(level == Z_NO_COMPRESSION ? bound : std::min<std::uint64_t>(bound, 65536)));
+  out.resize(used + static_cast<std::size_t>(stored ? bound : std::min<std::uint64_t>(bound, 65536)));
   std::size_t next = 0;  // the piece after the one being read
   int ret = Z_OK;
   do {
@@ -53,6 +53,16 @@ void DeflateInto(std::vector<std::uint8_t>& out, std::span<const std::span<const
     used += static_cast<std::size_t>(room - z.OutputLeft());
   } while (ret != Z_STREAM_END);
   out.resize(used);
+}
+
+// The 4-byte length that starts a packed stream of the pieces.
+std::vector<std::uint8_t> LengthField(std::span<const std::span<const std::uint8_t>> pieces) {
+  std::uint64_t size = 0;
+  for (std::span<const std::uint8_t> piece : pieces) size += piece.size();
+  if (size > std::numeric_limits<std::uint32_t>::max()) throw Exception("The data is too long to pack.");
+  const auto count = static_cast<std::uint32_t>(size);
+  return {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
+          static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
 }
 
 // Inflates exactly `length` bytes and hands them to sink as they come,
@@ -94,13 +104,17 @@ constexpr std::uint64_t kFirstRoom = 256 * 1024;
 std::vector<std::uint8_t> PackBytes(int level, std::span<const std::span<const std::uint8_t>> pieces) {
   const int zlibLevel = ZlibLevel(level);
   if (zlibLevel < -1) throw Exception("Unknown compression level.");
-  std::uint64_t size = 0;
-  for (std::span<const std::uint8_t> piece : pieces) size += piece.size();
-  if (size > std::numeric_limits<std::uint32_t>::max()) throw Exception("The data is too long to pack.");
-  const auto count = static_cast<std::uint32_t>(size);
-  std::vector<std::uint8_t> packed = {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
-                                      static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
-  DeflateInto(packed, pieces, zlibLevel);
+  std::vector<std::uint8_t> packed = LengthField(pieces);
+  TZlibStream z(TZlibStream::zdDeflate, zlibLevel);
+  if (z.InitResult() != Z_OK) throw Exception("Could not start compressing.");
+  DeflateInto(packed, pieces, z, zlibLevel == Z_NO_COMPRESSION);
+  return packed;
+}
+
+std::vector<std::uint8_t> PackBytes(TZlibStream& deflater, std::span<const std::span<const std::uint8_t>> pieces) {
+  std::vector<std::uint8_t> packed = LengthField(pieces);
+  if (deflater.Reset() != Z_OK) throw Exception("Could not start compressing.");
+  DeflateInto(packed, pieces, deflater, false);
   return packed;
 }
 

@@ -15,6 +15,8 @@
 #include "core/streams.h"
 #include "core/strings.h"
 
+class TZlibStream;
+
 // ---- Message boxes and the message pump ----------------------------------
 
 // The caption every caller passes.
@@ -58,6 +60,10 @@ bool DecompressStream(TStream& source, TStream& dest);
 using TUnpackSink = std::function<void(std::uint64_t offset, std::span<const std::uint8_t> piece)>;
 std::vector<std::uint8_t> PackBytes(int level, std::span<const std::uint8_t> plain);
 std::vector<std::uint8_t> PackBytes(int level, std::span<const std::span<const std::uint8_t>> pieces);
+// The same through a deflate state the caller keeps for many calls (it is
+// reset first), for callers that pack often: starting zlib afresh costs
+// more than packing a few kilobytes.
+std::vector<std::uint8_t> PackBytes(TZlibStream& deflater, std::span<const std::span<const std::uint8_t>> pieces);
 bool UnpackBytes(std::span<const std::uint8_t> packed, std::vector<std::uint8_t>& plain);
 bool UnpackBytes(std::span<const std::uint8_t> packed, const TUnpackSink& sink);
 

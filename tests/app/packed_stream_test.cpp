@@ -6,6 +6,7 @@
 
 #include "app/routines.h"
 #include "core/exceptions.h"
+#include "core/zlib_stream.h"
 #include "support/test_support.h"
 
 namespace {
@@ -166,4 +167,15 @@ TEST(PackedStream, PiecesPackAsTheirJoinAndUnpackInOrder) {
   std::vector<std::uint8_t> kept{9};
   EXPECT_FALSE(UnpackBytes(std::vector<std::uint8_t>{0, 0, 0, 0x40, 0x78, 0x9C, 3, 0}, kept));
   EXPECT_EQ(kept, std::vector<std::uint8_t>{9});
+}
+
+TEST(PackedStream, AKeptDeflateStateStartsAfreshForEveryStream) {
+  TZlibStream deflater(TZlibStream::zdDeflate, Z_BEST_SPEED);
+  for (unsigned seed : {1u, 2u, 3u}) {
+    const auto plain = Noise(30000 * seed, seed);
+    const std::span<const std::uint8_t> pieces[] = {plain};
+    std::vector<std::uint8_t> back;
+    ASSERT_TRUE(UnpackBytes(PackBytes(deflater, pieces), back));
+    EXPECT_EQ(back, plain);
+  }
 }
