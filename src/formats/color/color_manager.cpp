@@ -814,15 +814,33 @@ void TColorManager::SetGamma(float mainGamma, float displayGamma) {
   // source into a target of more than 8 bits) is cut to it.
   const int maxIn = sourceBits_ >= 8 ? 255 : std::min((1 << targetBits_) - 1, 255);
   const int maxOut = targetBits_ >= 8 ? 255 : (1 << targetBits_) - 1;
-  auto curve = [exponent](int i, int in, int out) {
-    const long double x = i >= in ? 1.0L : static_cast<long double>(i) / in;
-    const long double v = std::pow(x, static_cast<long double>(exponent)) * out;
-    return static_cast<std::uint8_t>(Clamp(Round(std::isfinite(v) ? v : 0.0L), out));
+  // Every reader sets the same gamma when it starts: the tables of the
+  // last setting (of this thread) are kept, so that only a new setting
+  // pays for 512 powers.
+  struct TKept {
+    float Exponent = 0.0f;
+    int MaxIn = -1;
+    int MaxOut = -1;
+    decltype(gammaTable_) Table{};
+    decltype(paletteGammaTable_) PaletteTable{};
   };
-  for (int i = 0; i < 256; ++i) {
-    gammaTable_[i] = curve(i, maxIn, maxOut);
-    paletteGammaTable_[i] = curve(i, 255, 255);
+  thread_local TKept kept;
+  if (kept.Exponent != exponent || kept.MaxIn != maxIn || kept.MaxOut != maxOut) {
+    auto curve = [exponent](int i, int in, int out) {
+      const long double x = i >= in ? 1.0L : static_cast<long double>(i) / in;
+      const long double v = std::pow(x, static_cast<long double>(exponent)) * out;
+      return static_cast<std::uint8_t>(Clamp(Round(std::isfinite(v) ? v : 0.0L), out));
+    };
+    for (int i = 0; i < 256; ++i) {
+      kept.Table[i] = curve(i, maxIn, maxOut);
+      kept.PaletteTable[i] = curve(i, 255, 255);
+    }
+    kept.Exponent = exponent;
+    kept.MaxIn = maxIn;
+    kept.MaxOut = maxOut;
   }
+  gammaTable_ = kept.Table;
+  paletteGammaTable_ = kept.PaletteTable;
 }
 
 void TColorManager::SetYCbCrParameters(std::span<const float> values, std::uint8_t horizontalSubsampling,
