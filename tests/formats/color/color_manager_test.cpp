@@ -278,6 +278,13 @@ TEST(ColorManager, GammaTable) {
   cm.SetGamma(1.0f, 1.0f);
   EXPECT_EQ(cm.GammaTable()[255], 15);
   EXPECT_EQ(cm.GammaTable()[17], 1);
+  // Tables kept from one setting never stand in for another.
+  TColorManager fresh;
+  EXPECT_EQ(fresh.GammaTable()[64], 136);
+  EXPECT_EQ(fresh.GammaTable()[255], 255);
+  cm.SetGamma(1.0f, 2.2f);
+  EXPECT_EQ(cm.GammaTable()[255], 15);
+  EXPECT_EQ(cm.GammaTable()[64], 8);  // 15 x (64 / 255)^(1 / 2.2)
 }
 
 TEST(ColorManager, YCbCrParametersAndTables) {
