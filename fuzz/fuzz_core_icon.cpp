@@ -40,7 +40,7 @@ bool TooSlow(const std::uint8_t* data, std::size_t size) {
     }
     // Both at most 2^31 in size, so the product fits.
     if (h < 0) h = -h;
-    if (w > 0 && w * h > (std::int64_t{1} << 20)) return true;
+    if (w > 0 && w * h > (std::int64_t{1} << 18)) return true;
   }
   return false;
 }

@@ -23,7 +23,7 @@ bool TooSlow(const std::uint8_t* data, std::size_t size) {
     if (m < 0xC0 || m > 0xCF || m == 0xC4 || m == 0xC8 || m == 0xCC) continue;
     std::int64_t h = data[i + 5] << 8 | data[i + 6];
     std::int64_t w = data[i + 7] << 8 | data[i + 8];
-    if (WithinPixelCap(w, h) && w * h > (std::int64_t{1} << 22)) return true;
+    if (WithinPixelCap(w, h) && w * h > (std::int64_t{1} << 18)) return true;
   }
   return false;
 }

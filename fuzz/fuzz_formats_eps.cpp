@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TMemoryStream in(std::vector<std::uint8_t>(data, data + size));
   const bool probe = eps.CanLoadStream(in);
   if (eps.ReadImageHeader(in, 0) &&
-      std::uint64_t{eps.ImageProperties().Width} * eps.ImageProperties().Height > (1u << 20)) {
+      std::uint64_t{eps.ImageProperties().Width} * eps.ImageProperties().Height > (1u << 18)) {
     return 0;
   }
   in.SetPosition(0);

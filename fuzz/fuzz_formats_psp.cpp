@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TPSPGraphic psp;
   TMemoryStream in(std::vector<std::uint8_t>(data, data + size));
   if (psp.ReadImageHeader(in, 0) &&
-      std::uint64_t{psp.ImageProperties().Width} * psp.ImageProperties().Height > (1u << 20)) {
+      std::uint64_t{psp.ImageProperties().Width} * psp.ImageProperties().Height > (1u << 18)) {
     return 0;
   }
   in.SetPosition(0);

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TMemoryStream in(std::vector<std::uint8_t>(data, data + size));
   // Pictures within the cap but of millions of pixels only cost time.
   if (tiff.ReadImageHeader(in, 0) &&
-      std::uint64_t{tiff.ImageProperties().Width} * tiff.ImageProperties().Height > (1u << 20)) {
+      std::uint64_t{tiff.ImageProperties().Width} * tiff.ImageProperties().Height > (1u << 18)) {
     return 0;
   }
   in.SetPosition(0);
