@@ -5,6 +5,7 @@
 #include "app/routines.h"
 #include "app/settings.h"
 #include "formats/registry.h"
+#include "skin/skin_controls.h"
 #include "skin/skin_manager.h"
 #include "windows/form_support.h"
 #include "windows/gui_handler_qt.h"
@@ -29,6 +30,7 @@ int main(int argc, char* argv[]) {
   CreateProgramInfo();
   // The main window's skin component makes the manager.
   InstallSkinManager();
+  InstallSkinControls();
   int result = 0;
   try {
     // The only window made at start; it saves the settings as it goes.
