@@ -78,7 +78,8 @@ void DrawGlyphAndText(QImage& target, const QRect& rect, const QIcon& icon, cons
                       const QColor& colour) {
   const QSize glyph = icon.isNull() ? QSize(0, 0) : QSize(16, 16);
   const QFontMetrics fm(font);
-  const QSize measured = text.isEmpty() ? QSize(0, 0) : QSize(fm.horizontalAdvance(text), fm.height());
+  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs | Qt::TextShowMnemonic;
+  const QSize measured = text.isEmpty() ? QSize(0, 0) : fm.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), flags, text).size();
   const int group = glyph.width() + (glyph.width() > 0 ? 1 : 0) + measured.width();
   const int x = rect.left() + (rect.width() - group) / 2;
   QPainter p(&target);
@@ -89,8 +90,8 @@ void DrawGlyphAndText(QImage& target, const QRect& rect, const QIcon& icon, cons
     const int tx = x + glyph.width() + (glyph.width() > 0 ? 1 : 0);
     p.setFont(font);
     p.setPen(colour);
-    p.drawText(QRect(tx, rect.top() + (rect.height() - measured.height()) / 2, measured.width(), measured.height()),
-               Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs, text);
+    p.drawText(QRect(tx, rect.top() + (rect.height() - measured.height()) / 2, measured.width(), measured.height()), flags,
+               text);
   }
 }
 
@@ -212,7 +213,8 @@ QImage ComposeButton(const TSkinData& data, const TButtonPicture& b) {
   if (!b.Caption.isEmpty()) {
     p.setFont(b.Font);
     p.setPen(b.TextColour);
-    p.drawText(at.Text, static_cast<int>(at.TextAlignment) | Qt::AlignTop | Qt::TextExpandTabs, b.Caption);
+    p.drawText(at.Text, static_cast<int>(at.TextAlignment) | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextShowMnemonic,
+               b.Caption);
   }
   return work;
 }

@@ -452,6 +452,22 @@ class TSkinComBox : public TSkinControl {
     return true;
   }
 
+  // The text lies on the box's base colour: it takes the base's text
+  // colour, also where the application draws a combo box like a button.
+  bool DrawControl(QStyle::ControlElement e, const QStyleOption* o, QPainter* p, const QWidget* w,
+                   TServedRole role) override {
+    if (e != QStyle::CE_ComboBoxLabel || role != srControl || !Drawn()) return false;
+    const auto* c = qstyleoption_cast<const QStyleOptionComboBox*>(o);
+    if (c == nullptr) return false;
+    QStyleOptionComboBox label(*c);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+      label.palette.setColor(g, QPalette::ButtonText, c->palette.color(g, QPalette::Text));
+      label.palette.setColor(g, QPalette::WindowText, c->palette.color(g, QPalette::Text));
+    }
+    Base()->drawControl(e, &label, p, w);
+    return true;
+  }
+
   std::optional<QRect> SubControlRect(QStyle::ComplexControl cc, const QStyleOptionComplex* o, QStyle::SubControl sc,
                                       const QWidget*, TServedRole role) override {
     if (cc != QStyle::CC_ComboBox || role != srControl || !Drawn()) return std::nullopt;
@@ -736,7 +752,7 @@ class TSkinTab : public TSkinControl {
   }
   void Refresh() override {
     prepared_ = false;
-    Repaint();
+    TSkinControl::Refresh();
   }
 
   bool DrawPrimitive(QStyle::PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget*,
@@ -967,6 +983,11 @@ void TSkinControl::Recolour() {
   p.setColor(QPalette::Window, data_->Colours().ButtonFace);
   p.setColor(QPalette::Button, data_->Colours().ButtonFace);
   control_->setPalette(p);
+}
+
+void TSkinControl::Refresh() {
+  Recolour();
+  Repaint();
 }
 
 void TSkinControl::Repaint() {

@@ -58,6 +58,8 @@ class TSkinControl : public QObject, public TSkinChildObject {
   QWidget* Control() const override { return control_; }
   void Restore() override;
   void Recolour() override;
+  // A new skin: its colours, and the control drawn anew.
+  void Refresh() override;
   void MouseLeave() override;
 
   TSkinChildKind Kind() const { return kind_; }

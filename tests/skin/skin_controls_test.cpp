@@ -178,8 +178,11 @@ TEST_F(SkinControlsTest, SpeedButtonDownAndChecks) {
   EXPECT_EQ(Probe(*radio, cell(*radio, false)), RadioColours[3]);
   radio->setChecked(false);
   EXPECT_EQ(Probe(*radio, cell(*radio, false)), RadioColours[2]);
-  // Check boxes take the face colour while skinned.
+  // Check boxes take the face colour while skinned, and a new skin's.
   EXPECT_EQ(check->palette().color(QPalette::Window), Face);
+  skin_->Skin().Colours.ButtonFace = QColor(5, 6, 7);
+  Window().ReloadSkin();
+  EXPECT_EQ(check->palette().color(QPalette::Window), QColor(5, 6, 7));
 }
 
 TEST_F(SkinControlsTest, TabsOnEveryEdge) {
