@@ -13,24 +13,10 @@
 
 #include "skin/skin_control_draw.h"
 #include "skin/skin_data.h"
+#include "skin/skin_control_pictures.h"
 #include "skin/skin_window_fixture.h"
 
 using namespace skintest;
-
-namespace {
-
-// A strip of solid frames, w x h each.
-QImage Strip(int w, int h, const std::vector<QColor>& colours) {
-  QImage image(w * static_cast<int>(colours.size()), h, QImage::Format_RGB32);
-  for (int x = 0; x < image.width(); ++x) {
-    for (int y = 0; y < h; ++y) image.setPixel(x, y, colours[x / w].rgb());
-  }
-  return image;
-}
-
-const std::vector<QColor> ButtonColours = {{10, 0, 0}, {20, 0, 0}, {30, 0, 0}, {40, 0, 0}, {50, 0, 0}};
-
-}  // namespace
 
 TEST(SkinControlDraw, FrameChoice) {
   struct Case {
@@ -267,7 +253,7 @@ class SkinComposeTest : public ::testing::Test {
 };
 
 TEST_F(SkinComposeTest, ButtonFramesAndCaption) {
-  data_->Skin().Buttons.Bitmap = Strip(12, 12, ButtonColours);
+  data_->Skin().Buttons.Bitmap = SolidFrames(12, 12, ButtonColours);
   data_->Skin().Buttons.LeftWidth = data_->Skin().Buttons.RightWidth = 2;
   TButtonPicture p;
   p.Size = {60, 24};
@@ -299,7 +285,7 @@ TEST_F(SkinComposeTest, ButtonFramesAndCaption) {
   EXPECT_LE(std::abs(left - (59 - right)), 3);
   // A glyph strip keyed by its bottom-left pixel: its first image shows,
   // its key colour lets the frame through.
-  QImage glyph = Strip(8, 8, {{0, 0, 200}, {0, 200, 0}});
+  QImage glyph = SolidFrames(8, 8, {{0, 0, 200}, {0, 200, 0}});
   glyph.setPixel(0, 7, qRgb(1, 2, 3));
   glyph.setPixel(3, 3, qRgb(1, 2, 3));
   p.Caption.clear();
@@ -317,10 +303,7 @@ TEST_F(SkinComposeTest, ButtonFramesAndCaption) {
 TEST_F(SkinComposeTest, ProgressAndScrollBar) {
   const QColor trough(0, 0, 90);
   const QColor fill(0, 90, 0);
-  auto progress = std::make_unique<TDataSkinObject>("Progress");
-  progress->Bitmap = Strip(10, 10, {trough, fill});
-  progress->FrameCount = 2;
-  data_->Skin().Progress = std::move(progress);
+  data_->Skin().Progress = SolidElement("Progress", 10, 10, {trough, fill});
   const QImage empty = ComposeProgress(*data_, {100, 10}, ProgressFill(100, 0, 0, 0));
   for (int x : {0, 50, 99}) EXPECT_EQ(At(empty, x, 5), trough) << x;
   const QImage half = ComposeProgress(*data_, {100, 10}, ProgressFill(100, 0, 100, 50));
@@ -328,20 +311,10 @@ TEST_F(SkinComposeTest, ProgressAndScrollBar) {
   EXPECT_EQ(At(half, 50, 5), trough);
 
   // Scroll bar: arrows 23 frames of 16, track and thumb.
-  std::vector<QColor> arrows;
-  for (int i = 0; i < 23; ++i) arrows.push_back(QColor(i * 10, 100, 100));
-  auto bars = std::make_unique<TDataSkinObject>("Scrollbar");
-  bars->Bitmap = Strip(16, 16, arrows);
-  bars->FrameCount = 23;
-  data_->Skin().Scrollbar = std::move(bars);
-  auto track = std::make_unique<TDataSkinObject>("HorzScroll");
-  track->Bitmap = Strip(8, 16, {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}});
-  track->FrameCount = 4;
-  data_->Skin().HorzScroll = std::move(track);
-  auto thumb = std::make_unique<TDataSkinObject>("HorzScrollThumb");
-  thumb->Bitmap = Strip(8, 16, {{200, 0, 0}, {250, 0, 0}, {220, 0, 0}});
-  thumb->FrameCount = 3;
-  data_->Skin().HorzScrollThumb = std::move(thumb);
+  const std::vector<QColor> arrows = ArrowColours();
+  data_->Skin().Scrollbar = SolidElement("Scrollbar", 16, 16, arrows);
+  data_->Skin().HorzScroll = SolidElement("HorzScroll", 8, 16, {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}});
+  data_->Skin().HorzScrollThumb = SolidElement("HorzScrollThumb", 8, 16, {{200, 0, 0}, {250, 0, 0}, {220, 0, 0}});
   const TScrollGeometry g = ScrollGeometry(200, 16, ScrollRangeFromQt(0, 90, 10, 0), true);
   struct Probe {
     int pressed, x;
@@ -362,10 +335,7 @@ TEST_F(SkinComposeTest, ProgressAndScrollBar) {
 TEST_F(SkinComposeTest, StatusBarPanels) {
   const QColor lowered(10, 10, 10);
   const QColor raised(20, 20, 20);
-  auto edges = std::make_unique<TDataSkinObject>("StatusBarEdges");
-  edges->Bitmap = Strip(6, 6, {lowered, raised, {30, 30, 30}});
-  edges->FrameCount = 3;
-  data_->Skin().StatusBarEdges = std::move(edges);
+  data_->Skin().StatusBarEdges = SolidElement("StatusBarEdges", 6, 6, {lowered, raised, {30, 30, 30}});
   TStatusPanels panels;
   panels.Panels = {{{0, 0, 50, 20}, "", pbLowered, Qt::AlignLeft}, {{52, 0, 48, 20}, "", pbRaised, Qt::AlignLeft}};
   const QImage image = ComposeStatusBar(*data_, {100, 20}, panels, QFont(), Qt::black);

@@ -29,21 +29,13 @@
 #include "skin/skin_controls.h"
 #include "skin/skin_form.h"
 #include "skin/skin_manager.h"
+#include "skin/skin_control_pictures.h"
 #include "skin/skin_window_fixture.h"
 
 using namespace skintest;
 
 namespace {
 
-QImage Strip(int w, int h, const std::vector<QColor>& colours) {
-  QImage image(w * static_cast<int>(colours.size()), h, QImage::Format_RGB32);
-  for (int x = 0; x < image.width(); ++x) {
-    for (int y = 0; y < h; ++y) image.setPixel(x, y, colours[x / w].rgb());
-  }
-  return image;
-}
-
-const std::vector<QColor> ButtonColours = {{10, 0, 0}, {20, 0, 0}, {30, 0, 0}, {40, 0, 0}, {50, 0, 0}};
 const std::vector<QColor> CheckColours = {{0, 10, 0}, {0, 20, 0}, {0, 30, 0}};
 const std::vector<QColor> RadioColours = {{0, 0, 10}, {0, 0, 20}, {0, 0, 30}, {0, 0, 40}};
 const std::vector<QColor> TabColours = {{60, 0, 0}, {70, 0, 0}, {80, 0, 0}, {90, 0, 0}, {100, 0, 0}};
@@ -55,14 +47,14 @@ class SkinControlsTest : public SkinWindowTest {
     InstallSkinControls();
     TSkinData& data = ActiveSkin();
     TDataSkinButton& b = data.Skin().Buttons;
-    b.Bitmap = Strip(12, 12, ButtonColours);
+    b.Bitmap = SolidFrames(12, 12, ButtonColours);
     b.LeftWidth = b.RightWidth = b.TopHeight = b.BottomHeight = 2;
-    b.CheckBitmap = Strip(13, 13, CheckColours);
+    b.CheckBitmap = SolidFrames(13, 13, CheckColours);
     b.CheckFrameCount = 3;
-    b.RadioBitmap = Strip(13, 13, RadioColours);
+    b.RadioBitmap = SolidFrames(13, 13, RadioColours);
     b.RadioFrameCount = 4;
     auto tabs = std::make_unique<TDataSkinBorder>("Tabs");
-    tabs->Bitmap = Strip(10, 10, TabColours);
+    tabs->Bitmap = SolidFrames(10, 10, TabColours);
     tabs->FrameCount = 5;
     data.Skin().Tabs = std::move(tabs);
     form_.resize(300, 400);
@@ -117,11 +109,11 @@ TEST_F(SkinControlsTest, PushButtonStates) {
   // The hover timer tells a hot control that the mouse left.
   Window().HotChild()->MouseLeave();
   EXPECT_EQ(Window().HotChild(), nullptr);
+  QApplication::setActiveWindow(&form_);
   button->setFocus();
   Settle();
-  if (button->hasFocus()) {
-    EXPECT_EQ(Probe(*button, corner), ButtonColours[3]);  // focused
-  }
+  ASSERT_TRUE(button->hasFocus());
+  EXPECT_EQ(Probe(*button, corner), ButtonColours[3]);  // focused
 }
 
 TEST_F(SkinControlsTest, ClickNeedsThePressOnTheButton) {
@@ -208,12 +200,8 @@ TEST_F(SkinControlsTest, TabsOnEveryEdge) {
 }
 
 TEST_F(SkinControlsTest, ScrollBarPartsFollowTheSkinGeometry) {
-  std::vector<QColor> arrows;
-  for (int i = 0; i < 23; ++i) arrows.push_back(QColor(i * 10, 100, 100));
-  auto bars = std::make_unique<TDataSkinObject>("Scrollbar");
-  bars->Bitmap = Strip(16, 16, arrows);
-  bars->FrameCount = 23;
-  skin_->Skin().Scrollbar = std::move(bars);
+  const std::vector<QColor> arrows = ArrowColours();
+  skin_->Skin().Scrollbar = SolidElement("Scrollbar", 16, 16, arrows);
   auto* bar = Add(new QScrollBar(Qt::Horizontal), "bar");
   bar->setRange(0, 90);
   bar->setPageStep(10);
