@@ -348,3 +348,49 @@ TEST_F(SkinComposeTest, StatusBarPanels) {
   EXPECT_EQ(At(simple, 60, 10), lowered);
   EXPECT_EQ(At(simple, 51, 10), lowered);
 }
+
+TEST_F(SkinComposeTest, ComboAndUpDownButtons) {
+  const std::vector<QColor> buttons = {{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}};
+  data_->Skin().ComboButton = SolidElement("ComboButton", 10, 20, buttons);
+  data_->Skin().SunkEdge = SolidElement("SunkEdge", 8, 8, {{0, 0, 9}, {0, 0, 8}, {0, 0, 7}, {0, 0, 6}});
+  data_->Skin().SunkEdge->LeftWidth = data_->Skin().SunkEdge->TopHeight = 2;
+  data_->Skin().SunkEdge->BottomHeight = 1;
+  data_->Skin().ExtraImages = SolidElement("ExtraImages", 4, 4, {{0, 50, 0}, {0, 60, 0}, {0, 70, 0}, {0, 80, 0}, {0, 90, 0}});
+  for (int frame = 1; frame <= 4; ++frame) {
+    QImage image(100, 22, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    ASSERT_TRUE(DrawSkinCombo(image, *data_, Qt::white, 18, frame));
+    EXPECT_EQ(At(image, 84, 2), buttons[frame - 1]) << frame;           // the button, full height
+    EXPECT_EQ(At(image, 91, 11), QColor(0, 40 + 10 * frame, 0)) << frame;  // its arrow, centred
+    EXPECT_EQ(At(image, 1, 10), QColor(0, 0, 9));                        // the left edge, 2 thick
+    EXPECT_EQ(At(image, 40, 21), QColor(0, 0, 9));                       // the bottom edge, 1 thick
+    EXPECT_EQ(At(image, 40, 20), QColor(Qt::white));
+  }
+  data_->Skin().SunkEdge.reset();
+  QImage image(100, 22, QImage::Format_RGB32);
+  EXPECT_FALSE(DrawSkinCombo(image, *data_, Qt::white, 18, 1));
+
+  // Up-down buttons from the element: frame direction x 4 + state of 8,
+  // the glyph of the same frame centred over it.
+  std::vector<QColor> frames;
+  std::vector<QColor> glyphs;
+  for (int i = 1; i <= 8; ++i) {
+    frames.push_back(QColor(i, 100, 0));
+    glyphs.push_back(QColor(i, 200, 0));
+  }
+  auto vert = std::make_unique<TDataSkinBorder>("UpDown.Vert");
+  vert->Bitmap = SolidFrames(10, 10, frames);
+  vert->Bitmap2 = SolidFrames(4, 4, glyphs);
+  vert->FrameCount = 8;
+  data_->Skin().UpDownVert = std::move(vert);
+  const auto [up, down] = UpDownButtons(QRect(0, 0, 16, 20), false);
+  EXPECT_EQ(up, QRect(0, 0, 16, 10));
+  EXPECT_EQ(down, QRect(0, 10, 16, 10));
+  QImage buttonsImage(16, 20, QImage::Format_RGB32);
+  DrawUpDownButton(buttonsImage, up, *data_, 0, 4);
+  DrawUpDownButton(buttonsImage, down, *data_, 1, 2);
+  EXPECT_EQ(At(buttonsImage, 1, 1), frames[3]);
+  EXPECT_EQ(At(buttonsImage, 8, 5), glyphs[3]);
+  EXPECT_EQ(At(buttonsImage, 1, 18), frames[5]);
+  EXPECT_EQ(At(buttonsImage, 8, 15), glyphs[5]);
+}
