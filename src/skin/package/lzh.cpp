@@ -98,30 +98,34 @@ void THuffmanTree::Rebuild() {
 
 void THuffmanTree::Update(int symbol) {
   if (freq_[Root] == RebuildLimit) Rebuild();
-  int c = parent_[symbol + NodeCount];
+  // Plain pointers: this runs once per decoded symbol.
+  std::uint16_t* freq = freq_.data();
+  std::uint16_t* parent = parent_.data();
+  std::uint16_t* child = child_.data();
+  int c = parent[symbol + NodeCount];
   do {
-    const unsigned k = ++freq_[c];
+    const unsigned k = ++freq[c];
     // Keep the order: a node that now outweighs its right neighbours
     // changes places with the last node still lighter than it.
-    int l = c + 1;
-    if (k > freq_[l]) {
-      while (k > freq_[++l]) {
-      }
-      --l;
-      freq_[c] = freq_[l];
-      freq_[l] = static_cast<std::uint16_t>(k);
+    // Frequencies never fall from left to right (the sentinel ends the
+    // row), so that node is found by halving: early in a stream whole
+    // rows of nodes share one count.
+    if (k > freq[c + 1]) {
+      const int l = static_cast<int>(std::lower_bound(freq + c + 2, freq + NodeCount + 1, k) - freq) - 1;
+      freq[c] = freq[l];
+      freq[l] = static_cast<std::uint16_t>(k);
 
-      const int i = child_[c];
-      parent_[i] = static_cast<std::uint16_t>(l);
-      if (i < NodeCount) parent_[i + 1] = static_cast<std::uint16_t>(l);
-      const int j = child_[l];
-      child_[l] = static_cast<std::uint16_t>(i);
-      parent_[j] = static_cast<std::uint16_t>(c);
-      if (j < NodeCount) parent_[j + 1] = static_cast<std::uint16_t>(c);
-      child_[c] = static_cast<std::uint16_t>(j);
+      const int i = child[c];
+      parent[i] = static_cast<std::uint16_t>(l);
+      if (i < NodeCount) parent[i + 1] = static_cast<std::uint16_t>(l);
+      const int j = child[l];
+      child[l] = static_cast<std::uint16_t>(i);
+      parent[j] = static_cast<std::uint16_t>(c);
+      if (j < NodeCount) parent[j + 1] = static_cast<std::uint16_t>(c);
+      child[c] = static_cast<std::uint16_t>(j);
       c = l;
     }
-    c = parent_[c];
+    c = parent[c];
   } while (c != 0);
 }
 
