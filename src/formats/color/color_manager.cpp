@@ -45,6 +45,11 @@ constexpr std::uint32_t Widen(std::uint32_t v) { return v * 257; }
 constexpr std::uint32_t Reduce(std::uint32_t v) { return MulDiv16(v, 255, 65535); }
 constexpr std::uint32_t Swap16(std::uint32_t v) { return SwapShort(static_cast<std::uint16_t>(v)); }
 constexpr int Clamp(std::int64_t v, int high) { return v < 0 ? 0 : (v > high ? high : static_cast<int>(v)); }
+// The same for one byte without a branch; v lies well inside 32 bits.
+constexpr std::uint8_t ClampByteFlat(std::int32_t v) {
+  v &= ~(v >> 31);
+  return static_cast<std::uint8_t>((v | ((255 - v) >> 31)) & 255);
+}
 
 [[noreturn]] void TooSmall() { TColorManager::RaiseConversionError(colortext::BufferTooSmall); }
 
@@ -208,6 +213,33 @@ void ColourRow(const TSampleLayout& in, int samples, std::uint8_t* out, std::uin
     Store<TB>(t, rgb[exchange ? 2 : 0]);
     Store<TB>(t + TB, rgb[1]);
     Store<TB>(t + 2 * TB, rgb[exchange ? 0 : 2]);
+  });
+}
+
+// 8-bit YCbCr to 8-bit colour through the tables (Cr to red, Cr to green,
+// Cb to green, Cb to blue), red and blue exchanged for BGR.
+template <bool Exchange>
+void YCbCrRow8(const TSampleLayout& in, std::uint8_t* out, std::uint64_t outStride, std::uint32_t count,
+               std::uint8_t mask, const std::int32_t* const (&tables)[4]) {
+  const std::int32_t* crRed = tables[0];
+  const std::int32_t* crGreen = tables[1];
+  const std::int32_t* cbGreen = tables[2];
+  const std::int32_t* cbBlue = tables[3];
+  const std::uint8_t* luma = in.Base[0];
+  const std::uint8_t* blue = in.Base[1];
+  const std::uint8_t* red = in.Base[2];
+  EachConverted(count, mask, [&](std::uint64_t i, std::uint64_t k) {
+    const std::uint64_t s = k * in.Stride;
+    const std::int32_t y = luma[s];
+    const std::uint8_t cb = blue[s];
+    const std::uint8_t cr = red[s];
+    const std::uint8_t r = ClampByteFlat(y + crRed[cr]);
+    const std::uint8_t g = ClampByteFlat(y + cbGreen[cb] + crGreen[cr]);
+    const std::uint8_t b = ClampByteFlat(y + cbBlue[cb]);
+    std::uint8_t* t = out + i * outStride;
+    t[0] = Exchange ? b : r;
+    t[1] = g;
+    t[2] = Exchange ? r : b;
   });
 }
 
@@ -651,9 +683,11 @@ void TColorManager::ConvertLab(const TRowJob& job, bool exchange) const {
       x = a / 3893.5L + y;
       z = y - b / 1557.4L;
     } else {
-      x = std::pow(a / 500 + t, 3.0L);
+      const long double u = a / 500 + t;
+      const long double w = t - b / 200;
+      x = u * u * u;
       y = t * t * t;
-      z = std::pow(t - b / 200, 3.0L);
+      z = w * w * w;
     }
     rgb[0] = 2.998L * x - 1.458L * y - 0.541L * z;
     rgb[1] = -0.952L * x + 1.893L * y + 0.059L * z;
@@ -710,6 +744,22 @@ void TColorManager::BuildYCbCrTables() {
   const float kB = 2.0f - 2.0f * lb;
   const float kBG = lb * kB / lg;
   const bool photo = sourceScheme_ == Scheme::PhotoYCC;
+  // Readers set the same weights picture after picture: the tables of the
+  // last weights (of this thread) are kept.
+  struct TKept {
+    bool Valid = false;
+    float Weights[3] = {};
+    bool Photo = false;
+    decltype(crToRed_) CrToRed{}, CbToBlue{}, CrToGreen{}, CbToGreen{};
+  };
+  thread_local TKept kept;
+  if (kept.Valid && kept.Weights[0] == lr && kept.Weights[1] == lg && kept.Weights[2] == lb && kept.Photo == photo) {
+    crToRed_ = kept.CrToRed;
+    cbToBlue_ = kept.CbToBlue;
+    crToGreen_ = kept.CrToGreen;
+    cbToGreen_ = kept.CbToGreen;
+    return;
+  }
   // Entries beyond a million cannot matter after the clamp to a sample and
   // keep the sums of three entries inside 32 bits.
   auto entry = [](long double v) {
@@ -725,6 +775,7 @@ void TColorManager::BuildYCbCrTables() {
     crToGreen_[i] = -entry(r * kRG);
     cbToGreen_[i] = -entry(c * kBG);
   }
+  kept = TKept{true, {lr, lg, lb}, photo, crToRed_, cbToBlue_, crToGreen_, cbToGreen_};
 }
 
 void TColorManager::RowYCbCrToRGB(const TRowJob& job) const { ConvertYCbCr(job, false, false); }
@@ -749,8 +800,13 @@ void TColorManager::ConvertYCbCr(const TRowJob& job, bool exchange, bool photoYC
   };
 
   if (sb == 1 && tb == 1) {
-    ColourRow<1, 1>(in, 3, out, outStride, exchange, job.Count, job.Mask,
-                    [&](const std::uint32_t* v, std::uint32_t* rgb) { tables(v[0], v[1], v[2], rgb); });
+    // The common case, one lookup per table and no branch per pixel.
+    const std::int32_t* const t[4] = {crToRed_.data(), crToGreen_.data(), cbToGreen_.data(), cbToBlue_.data()};
+    if (exchange) {
+      YCbCrRow8<true>(in, out, outStride, job.Count, job.Mask, t);
+    } else {
+      YCbCrRow8<false>(in, out, outStride, job.Count, job.Mask, t);
+    }
   } else if (sb == 1) {
     ColourRow<1, 2>(in, 3, out, outStride, exchange, job.Count, job.Mask,
                     [&](const std::uint32_t* v, std::uint32_t* rgb) {
@@ -814,9 +870,10 @@ void TColorManager::SetGamma(float mainGamma, float displayGamma) {
   // source into a target of more than 8 bits) is cut to it.
   const int maxIn = sourceBits_ >= 8 ? 255 : std::min((1 << targetBits_) - 1, 255);
   const int maxOut = targetBits_ >= 8 ? 255 : (1 << targetBits_) - 1;
-  // Every reader sets the same gamma when it starts: the tables of the
-  // last setting (of this thread) are kept, so that only a new setting
-  // pays for 512 powers.
+  // Every reader sets the same gamma when it starts, and a reader that
+  // takes a file's own gamma sets it next: the tables of the last two
+  // settings (of this thread) are kept, so that only a new setting pays
+  // for the powers.
   struct TKept {
     float Exponent = 0.0f;
     int MaxIn = -1;
@@ -824,16 +881,22 @@ void TColorManager::SetGamma(float mainGamma, float displayGamma) {
     decltype(gammaTable_) Table{};
     decltype(paletteGammaTable_) PaletteTable{};
   };
-  thread_local TKept kept;
-  if (kept.Exponent != exponent || kept.MaxIn != maxIn || kept.MaxOut != maxOut) {
+  thread_local TKept keptTables[2];
+  thread_local int newest = 0;
+  auto same = [&](const TKept& k) { return k.Exponent == exponent && k.MaxIn == maxIn && k.MaxOut == maxOut; };
+  if (!same(keptTables[newest])) newest ^= 1;
+  TKept& kept = keptTables[newest];
+  if (!same(kept)) {
     auto curve = [exponent](int i, int in, int out) {
       const long double x = i >= in ? 1.0L : static_cast<long double>(i) / in;
       const long double v = std::pow(x, static_cast<long double>(exponent)) * out;
       return static_cast<std::uint8_t>(Clamp(Round(std::isfinite(v) ? v : 0.0L), out));
     };
-    for (int i = 0; i < 256; ++i) {
-      kept.Table[i] = curve(i, maxIn, maxOut);
-      kept.PaletteTable[i] = curve(i, 255, 255);
+    for (int i = 0; i < 256; ++i) kept.PaletteTable[i] = curve(i, 255, 255);
+    if (maxIn == 255 && maxOut == 255) {
+      kept.Table = kept.PaletteTable;
+    } else {
+      for (int i = 0; i < 256; ++i) kept.Table[i] = curve(i, maxIn, maxOut);
     }
     kept.Exponent = exponent;
     kept.MaxIn = maxIn;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <thread>
 
 #include "core/exceptions.h"
 #include "support/test_support.h"
@@ -319,6 +320,51 @@ TEST(ColorManager, YCbCrParametersAndTables) {
   EXPECT_EQ(tables(S::YCbCr, {-1.0f}), ycbcr);
   // One weight given changes red's only.
   EXPECT_NE(tables(S::YCbCr, {0.2f})[0], ycbcr[0]);
+}
+
+// Tables are kept from one setting to the next within a thread; whatever
+// order settings come in, they must equal the tables a thread that never
+// computed any builds for the same setting.
+TEST(ColorManager, KeptTablesEqualFreshOnes) {
+  struct Setting {
+    float Main, Display;
+    int SourceBits, TargetBits;
+    S Scheme;
+    std::vector<float> Weights;
+  };
+  const std::vector<Setting> settings = {
+      {1.0f, 2.2f, 8, 8, S::YCbCr, {}},           {1.8f, 1.0f, 8, 8, S::PhotoYCC, {0.2125f, 0.7154f, 0.0721f}},
+      {1.0f, 2.2f, 4, 16, S::YCbCr, {0.3f}},      {1.8f, 1.0f, 8, 4, S::PhotoYCC, {0.2125f, 0.7154f, 0.0721f}},
+      {0.5f, 1.5f, 8, 8, S::YCbCr, {}},           {1.0f, 2.2f, 8, 8, S::YCbCr, {}},
+      {1.8f, 1.0f, 8, 8, S::YCbCr, {0.2125f, 0.7154f, 0.0721f}}, {1.0f, 2.2f, 8, 4, S::PhotoYCC, {}},
+  };
+  using Tables = std::vector<std::vector<std::int32_t>>;
+  auto build = [](const Setting& s) {
+    TColorManager m;
+    m.SetSourceBitsPerSample(s.SourceBits);
+    m.SetTargetBitsPerSample(s.TargetBits);
+    m.SetGamma(s.Main, s.Display);
+    if (!s.Weights.empty()) m.SetYCbCrParameters(s.Weights, 1, 1);
+    m.SetSourceColorScheme(s.Scheme);
+    m.SetSourceBitsPerSample(8);
+    m.SetTargetBitsPerSample(8);
+    m.PrepareConversion();
+    Tables t;
+    t.emplace_back(m.GammaTable().begin(), m.GammaTable().end());
+    for (const auto* table : {&m.CrToRed(), &m.CbToBlue(), &m.CrToGreen(), &m.CbToGreen()}) {
+      t.emplace_back(table->begin(), table->end());
+    }
+    return t;
+  };
+  for (std::size_t i = 0; i < settings.size(); ++i) {
+    Tables fresh;
+    std::thread([&] { fresh = build(settings[i]); }).join();
+    // Here: after every other setting, in two orders.
+    for (const Setting& other : settings) (void)build(other);
+    EXPECT_EQ(build(settings[i]), fresh) << "setting " << i;
+    for (std::size_t j = settings.size(); j-- > 0;) (void)build(settings[j]);
+    EXPECT_EQ(build(settings[i]), fresh) << "setting " << i << ", reversed";
+  }
 }
 
 TEST(ColorManager, GrayscalePalettes) {
