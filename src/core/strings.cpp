@@ -130,10 +130,14 @@ int TStringList::IndexOf(std::string_view s) const {
 }
 
 int TStringList::IndexOfName(std::string_view name) const {
+  // A line's name ends at its first '=', so a name holding one matches no
+  // line, and a line can only match if its '=' stands right after a
+  // prefix as long as the name: that test alone rules out most lines.
+  if (name.find('=') != std::string_view::npos) return -1;
+  const std::size_t n = name.size();
   for (int i = 0; i < Count(); ++i) {
     const std::string& line = lines_[static_cast<std::size_t>(i)];
-    std::size_t eq = line.find('=');
-    if (eq != std::string::npos && SameText(std::string_view(line).substr(0, eq), name)) return i;
+    if (line.size() > n && line[n] == '=' && SameText(std::string_view(line).substr(0, n), name)) return i;
   }
   return -1;
 }

@@ -58,6 +58,10 @@ TEST(StringList, NamesValuesAndLookups) {
   EXPECT_EQ(list.Values("top"), "20");
   EXPECT_EQ(list.Values("plain line"), "");  // a line without "=" has no name
   EXPECT_EQ(list.IndexOfName("plain line"), -1);
+  EXPECT_EQ(list.IndexOfName(""), 4);        // the nameless line's name
+  EXPECT_EQ(list.IndexOfName("width"), 5);   // the name ends at the first "="
+  EXPECT_EQ(list.IndexOfName("Width="), -1); // so no name holds one
+  EXPECT_EQ(list.IndexOfName("lef"), -1);
   EXPECT_EQ(list.Names(1), "");
   EXPECT_EQ(list.ValueFromIndex(1), "");
   EXPECT_EQ(list.Names(4), "");
