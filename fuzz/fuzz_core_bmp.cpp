@@ -48,7 +48,7 @@ void CheckRoundTrip(const TBitmap& b) {
   // palette hold the same colours; the others are compared pixel by pixel.
   const std::int64_t bits = std::int64_t{b.Width()} * BitsPerPixel(b.PixelFormat());
   const bool sameBytesSameColours =
-      back.PixelFormat() == b.PixelFormat() && back.Palette() == b.Palette() && bits % 8 == 0;
+      bits > 0 && bits % 8 == 0 && back.PixelFormat() == b.PixelFormat() && back.Palette() == b.Palette();
   for (int y = 0; y < b.Height(); ++y) {
     if (sameBytesSameColours &&
         std::memcmp(back.ScanLine(y), b.ScanLine(y), static_cast<std::size_t>(bits / 8)) == 0) {
