@@ -302,12 +302,19 @@ bool TPNGGraphic::InflateRow(std::span<std::uint8_t> row) {
   // chunks were cut, the stream ends short of the rows.
   if (streamEnded_ && !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormat});
   while (!row.empty()) {
+    // With no image data left the inflater still gives what it holds of
+    // the data it took: how far the rows reach must not depend on where
+    // the chunks were cut.
+    bool draining = false;
     if (input_.empty()) {
       // The next piece of image data: the chunk whose header was read last.
-      if (!chunks_->HasHeader() || !chunks_->Is("IDAT")) return false;
-      input_ = chunks_->LoadData();
-      chunks_->ReadHeader();
-      if (input_.empty()) continue;
+      if (chunks_->HasHeader() && chunks_->Is("IDAT")) {
+        input_ = chunks_->LoadData();
+        chunks_->ReadHeader();
+        if (input_.empty()) continue;
+      } else {
+        draining = true;
+      }
     }
     const std::size_t before = input_.size() + row.size();
     try {
@@ -315,8 +322,12 @@ bool TPNGGraphic::InflateRow(std::span<std::uint8_t> row) {
     } catch (const EGraphicCompression&) {
       RaiseCompression();
     }
-    // A stream that takes nothing and gives nothing goes no further.
-    if (decoder_->Status() == 0 && input_.size() + row.size() == before && !input_.empty()) RaiseCompression();
+    if (decoder_->Status() == 0 && input_.size() + row.size() == before) {
+      // The data end here; a stream that takes nothing and gives nothing
+      // goes no further.
+      if (draining) return false;
+      if (!input_.empty()) RaiseCompression();
+    }
     if (decoder_->Status() == 1) {
       streamEnded_ = true;
       if (!input_.empty() || !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormat});
