@@ -11,7 +11,9 @@
 // exactly like pf24bit, so switching between the two never changes a
 // byte, but code can tell the two apart.
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -19,27 +21,51 @@
 #include "core/graphic.h"
 #include "core/types.h"
 
-// Pixel memory is allocated without being cleared: every allocation site
+// Pixel memory, allocated without being cleared: every allocation site
 // writes each byte itself (decoders skip a fill they would overwrite).
-template <class T>
-struct TUninitializedAllocator : std::allocator<T> {
-  template <class U>
-  struct rebind {
-    using other = TUninitializedAllocator<U>;
-  };
-  TUninitializedAllocator() = default;
-  template <class U>
-  TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
-  template <class U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
+// Neither allocating nor freeing touches the bytes, however large.
+class TPixelBuffer {
+ public:
+  TPixelBuffer() noexcept = default;
+  // Throws std::bad_alloc when the memory is not there.
+  explicit TPixelBuffer(std::size_t size)
+      : bytes_(size ? new std::uint8_t[size] : nullptr), size_(size), capacity_(size) {}
+  TPixelBuffer(const TPixelBuffer& other) : TPixelBuffer(other.size_) {
+    if (size_) std::memcpy(bytes_.get(), other.bytes_.get(), size_);
   }
-  template <class U, class... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  TPixelBuffer(TPixelBuffer&& other) noexcept { swap(other); }
+  TPixelBuffer& operator=(TPixelBuffer other) noexcept {
+    swap(other);
+    return *this;
   }
+
+  std::uint8_t* data() noexcept { return bytes_.get(); }
+  const std::uint8_t* data() const noexcept { return bytes_.get(); }
+  std::size_t size() const noexcept { return size_; }
+  std::size_t capacity() const noexcept { return capacity_; }
+  bool empty() const noexcept { return size_ == 0; }
+  void clear() noexcept { size_ = 0; }
+  // Bytes past the old size are undefined; a size beyond the capacity
+  // moves the bytes there are to new memory.
+  void resize(std::size_t size) {
+    if (size > capacity_) {
+      TPixelBuffer more(size);
+      if (size_) std::memcpy(more.bytes_.get(), bytes_.get(), size_);
+      swap(more);
+    }
+    size_ = size;
+  }
+  void swap(TPixelBuffer& other) noexcept {
+    std::swap(bytes_, other.bytes_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+  }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
-using TPixelBuffer = std::vector<std::uint8_t, TUninitializedAllocator<std::uint8_t>>;
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 

@@ -25,6 +25,37 @@ TBitmap Filled(int w, int h, TPixelFormat f, TColor c) {
 
 }  // namespace
 
+// Pixel memory keeps its bytes through a resize within or beyond its
+// capacity, a copy owns its own bytes and a move leaves nothing behind.
+TEST(PixelBuffer, ResizeCopyAndMoveKeepTheBytes) {
+  TPixelBuffer a(6);
+  for (std::size_t i = 0; i < a.size(); ++i) a.data()[i] = static_cast<std::uint8_t>(i + 1);
+  a.resize(3);
+  EXPECT_EQ(a.size(), 3u);
+  EXPECT_EQ(a.capacity(), 6u);
+  a.resize(6);
+  a.resize(10);
+  ASSERT_EQ(a.size(), 10u);
+  EXPECT_GE(a.capacity(), 10u);
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(a.data()[i], i + 1) << i;
+
+  TPixelBuffer b(a);
+  b.data()[0] = 99;
+  EXPECT_EQ(a.data()[0], 1);
+  ASSERT_EQ(b.size(), 10u);
+  EXPECT_EQ(b.data()[5], 6);
+
+  TPixelBuffer c(std::move(b));
+  EXPECT_TRUE(b.empty());
+  EXPECT_EQ(b.data(), nullptr);
+  EXPECT_EQ(c.data()[0], 99);
+  c = a;
+  EXPECT_EQ(c.data()[0], 1);
+  c.clear();
+  EXPECT_TRUE(c.empty());
+  EXPECT_EQ(TPixelBuffer(0).data(), nullptr);
+}
+
 TEST(BitmapLayout, RowsArePaddedToFourBytesAndRowZeroIsTheTop) {
   EXPECT_EQ(BytesPerScanLine(1, 1), 4);
   EXPECT_EQ(BytesPerScanLine(33, 1), 8);
