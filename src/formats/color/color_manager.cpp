@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/numbers.h"
 #include "formats/common/byte_order.h"
+#include "formats/common/untraced.h"
 
 // The pixel loops are templates over the sample sizes and the per-sample
 // steps (swap, reduce, gamma), so the choice is made once per row and the
@@ -228,7 +229,7 @@ void YCbCrRow8(const TSampleLayout& in, std::uint8_t* out, std::uint64_t outStri
   const std::uint8_t* luma = in.Base[0];
   const std::uint8_t* blue = in.Base[1];
   const std::uint8_t* red = in.Base[2];
-  EachConverted(count, mask, [&](std::uint64_t i, std::uint64_t k) {
+  EachConverted(count, mask, [&](std::uint64_t i, std::uint64_t k) SW_UNTRACED {
     const std::uint64_t s = k * in.Stride;
     const std::int32_t y = luma[s];
     const std::uint8_t cb = blue[s];

@@ -4,6 +4,7 @@
 
 #include "core/exceptions.h"
 #include "formats/common/byte_order.h"
+#include "formats/common/untraced.h"
 
 namespace {
 
@@ -54,6 +55,37 @@ bool UndoDifferencing(std::span<std::uint8_t> row, std::uint32_t width, int samp
   return true;
 }
 
+namespace {
+
+// One source row to twice its width, from right to left so that a row
+// may be its own target.
+SW_UNTRACED void WidenRow(const std::uint8_t* src, std::uint8_t* out, std::uint64_t w) {
+  const std::uint8_t last = src[w - 1];
+  out[2 * w - 1] = last;
+  out[2 * w - 2] = last;
+  for (std::uint64_t x = w - 1; x-- > 0;) {
+    const unsigned a = src[x];
+    const unsigned b = src[x + 1];
+    out[2 * x + 1] = static_cast<std::uint8_t>((a + b + 1) / 2);
+    out[2 * x] = static_cast<std::uint8_t>(a);
+  }
+}
+
+// The odd row between two widened ones.
+SW_UNTRACED void BlendRows(const std::uint8_t* upper, const std::uint8_t* lower, std::uint8_t* between,
+                           std::uint64_t w) {
+  for (std::uint64_t x = 0; x + 1 < w; ++x) {
+    between[2 * x] = static_cast<std::uint8_t>((upper[2 * x] + lower[2 * x] + 1) / 2);
+    between[2 * x + 1] =
+        static_cast<std::uint8_t>((upper[2 * x] + upper[2 * x + 2] + lower[2 * x] + lower[2 * x + 2] + 2) / 4);
+  }
+  const std::uint64_t x = w - 1;
+  between[2 * x] = static_cast<std::uint8_t>((upper[2 * x] + lower[2 * x] + 1) / 2);
+  between[2 * x + 1] = static_cast<std::uint8_t>((upper[2 * x + 1] + lower[2 * x] + 1) / 2);
+}
+
+}  // namespace
+
 void UpsamplePlane(std::uint32_t width, std::uint32_t height, std::uint32_t rowStride, std::span<std::uint8_t> buffer) {
   if (width == 0 || height == 0) return;
   const std::uint64_t w = width;
@@ -62,35 +94,12 @@ void UpsamplePlane(std::uint32_t width, std::uint32_t height, std::uint32_t rowS
   std::uint8_t* base = buffer.data();
 
   // Each source row to its even output row at twice the width, bottom row
-  // first so that no source row is overwritten before it is read; within
-  // a row from right to left for the same reason (row 0 is its own target).
-  for (std::uint64_t y = height; y-- > 0;) {
-    const std::uint8_t* src = base + y * stride;
-    std::uint8_t* out = base + 2 * y * stride;
-    const std::uint8_t last = src[w - 1];
-    out[2 * w - 1] = last;
-    out[2 * w - 2] = last;
-    for (std::uint64_t x = w - 1; x-- > 0;) {
-      const unsigned a = src[x];
-      const unsigned b = src[x + 1];
-      out[2 * x + 1] = static_cast<std::uint8_t>((a + b + 1) / 2);
-      out[2 * x] = static_cast<std::uint8_t>(a);
-    }
-  }
-
+  // first so that no source row is overwritten before it is read (row 0 is
+  // its own target).
+  for (std::uint64_t y = height; y-- > 0;) WidenRow(base + y * stride, base + 2 * y * stride, w);
   // The odd rows between two even ones.
   for (std::uint64_t y = 0; y + 1 < height; ++y) {
-    const std::uint8_t* upper = base + 2 * y * stride;
-    const std::uint8_t* lower = upper + 2 * stride;
-    std::uint8_t* between = base + (2 * y + 1) * stride;
-    for (std::uint64_t x = 0; x + 1 < w; ++x) {
-      between[2 * x] = static_cast<std::uint8_t>((upper[2 * x] + lower[2 * x] + 1) / 2);
-      between[2 * x + 1] =
-          static_cast<std::uint8_t>((upper[2 * x] + upper[2 * x + 2] + lower[2 * x] + lower[2 * x + 2] + 2) / 4);
-    }
-    const std::uint64_t x = w - 1;
-    between[2 * x] = static_cast<std::uint8_t>((upper[2 * x] + lower[2 * x] + 1) / 2);
-    between[2 * x + 1] = static_cast<std::uint8_t>((upper[2 * x + 1] + lower[2 * x] + 1) / 2);
+    BlendRows(base + 2 * y * stride, base + 2 * (y + 1) * stride, base + (2 * y + 1) * stride, w);
   }
 
   std::memcpy(base + (2 * static_cast<std::uint64_t>(height) - 1) * stride,
