@@ -8,6 +8,7 @@
 #include "formats/common/decode_limits.h"
 #include "formats/common/reader_texts.h"
 #include "formats/common/row_routines.h"
+#include "formats/common/untraced.h"
 #include "formats/reader_classes.h"
 
 namespace {
@@ -17,6 +18,18 @@ namespace t = readertext;
 constexpr const char* kFormat = "PCD";
 constexpr std::int64_t kSector = 2048;
 constexpr std::int64_t kHeaderBytes = 6144;
+
+// The pixels of a converted row into one column of the rows they turn
+// to: pixel x goes to column `column` of targets[x].
+SW_UNTRACED void PlaceAsColumn(const std::uint8_t* row, std::uint8_t* const* targets, std::size_t column,
+                               std::uint32_t count) {
+  for (std::uint32_t x = 0; x < count; ++x) {
+    std::uint8_t* t = targets[x] + 3 * column;
+    t[0] = row[3 * std::size_t{x}];
+    t[1] = row[3 * std::size_t{x} + 1];
+    t[2] = row[3 * std::size_t{x} + 2];
+  }
+}
 
 }  // namespace
 
@@ -105,20 +118,23 @@ void TPCDGraphic::LoadFromStream(TStream& stream) {
   SetSizeForDecoding(static_cast<int>(p.Width), static_cast<int>(p.Height), pf24bit);
   ProgressStart(t::Transfering, static_cast<int>(p.Width));
   std::vector<std::uint8_t> row(std::size_t{width} * 3);
+  // A quarter turn: stored row y becomes column y (orientation 1, from the
+  // bottom up) or column height - 1 - y (orientation 3, from the top down).
+  const bool turned = p.Orientation == 1 || p.Orientation == 3;
+  std::vector<std::uint8_t*> turnedRows;
+  if (turned) {
+    turnedRows.resize(width);
+    for (std::uint32_t x = 0; x < width; ++x) {
+      turnedRows[x] = ScanLine(static_cast<int>(p.Orientation == 1 ? width - 1 - x : x));
+    }
+  }
   for (std::uint32_t y = 0; y < height; ++y) {
     const std::size_t at = std::size_t{y} * width;
     const std::span<const std::uint8_t> planes[3] = {{&lumaPlane[at], width}, {&chroma[0][at], width},
                                                       {&chroma[1][at], width}};
-    if (p.Orientation == 1 || p.Orientation == 3) {
-      // A quarter turn: stored row y becomes column y (orientation 1,
-      // from the bottom up) or column height - 1 - y (orientation 3, from
-      // the top down).
+    if (turned) {
       cm.ConvertRow(TRowPlanes(planes, 3), row, width);
-      for (std::uint32_t x = 0; x < width; ++x) {
-        const int outRow = static_cast<int>(p.Orientation == 1 ? width - 1 - x : x);
-        const std::uint32_t outColumn = p.Orientation == 1 ? y : height - 1 - y;
-        std::memcpy(ScanLine(outRow) + 3 * std::size_t{outColumn}, &row[3 * std::size_t{x}], 3);
-      }
+      PlaceAsColumn(row.data(), turnedRows.data(), p.Orientation == 1 ? y : height - 1 - y, width);
     } else {
       cm.ConvertRow(TRowPlanes(planes, 3), ScanLineSpan(static_cast<int>(y)), width);
     }
