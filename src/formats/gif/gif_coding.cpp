@@ -386,9 +386,12 @@ int TGIFEncoder::NextPixel() {
 // LZW
 
 void THashTable::Clear() {
-  if (empty_) return;
-  std::fill(slots_.begin(), slots_.end(), EmptySlot);
-  empty_ = true;
+  if (used_.size() * 8 < slots_.size()) {
+    for (const int slot : used_) slots_[static_cast<std::size_t>(slot)] = EmptySlot;
+  } else {
+    std::fill(slots_.begin(), slots_.end(), EmptySlot);
+  }
+  used_.clear();
 }
 
 int THashTable::FindSlot(std::uint32_t key) const {
@@ -414,8 +417,10 @@ int THashTable::Lookup(std::uint32_t key) const {
 
 void THashTable::Insert(std::uint32_t key, int code) {
   if (slots_.empty()) slots_.assign(HashSize, EmptySlot);
-  empty_ = false;
-  slots_[static_cast<std::size_t>(FindSlot(key))] = (key << 12) | static_cast<std::uint32_t>(code & 0xFFF);
+  const int slot = FindSlot(key);
+  std::uint32_t& entry = slots_[static_cast<std::size_t>(slot)];
+  if (entry == EmptySlot) used_.push_back(slot);
+  entry = (key << 12) | static_cast<std::uint32_t>(code & 0xFFF);
 }
 
 void TLZWEncoder::Output(int code) {
@@ -438,7 +443,11 @@ void TLZWEncoder::Clear() {
 }
 
 void TLZWEncoder::Compress() {
-  table_ = std::make_unique<THashTable>();
+  // One table per thread, kept from frame to frame (Clear below empties
+  // it): making and emptying a fresh one cost small frames more than their
+  // coding.
+  thread_local THashTable table;
+  table_ = &table;
   nextCode_ = firstFreeCode_;
   Clear();
   prefix_ = NextPixel();
@@ -460,7 +469,7 @@ void TLZWEncoder::Compress() {
     }
   }
   Output(prefix_);
-  table_.reset();
+  table_ = nullptr;
 }
 
 // ---------------------------------------------------------------------------

@@ -158,14 +158,16 @@ class TGIFEncoder {
 // The string table of the LZW encoder: 8009 slots (a prime) of
 // (key shl 12) or code, all ones when empty. The key of a string is
 // (prefix code shl 8) or next pixel. The slots are made at the first
-// insertion, so frames of one pixel (which insert nothing) cost nothing.
+// insertion, so frames of one pixel (which insert nothing) cost nothing,
+// and emptying the table resets only the slots written since, unless they
+// are many.
 class THashTable {
  public:
   static constexpr int HashSize = 8009;
   static constexpr std::uint32_t EmptySlot = 0xFFFFFFFFu;
 
   THashTable() = default;
-  // Empties every slot (nothing to do when nothing was inserted since).
+  // Empties every slot.
   void Clear();
   // The code stored for key, or -1.
   int Lookup(std::uint32_t key) const;
@@ -174,7 +176,7 @@ class THashTable {
  private:
   int FindSlot(std::uint32_t key) const;
   std::vector<std::uint32_t> slots_;
-  bool empty_ = true;
+  std::vector<int> used_;  // the slots written since the last Clear
 };
 
 class TLZWEncoder : public TGIFEncoder {
@@ -184,7 +186,7 @@ class TLZWEncoder : public TGIFEncoder {
   void Compress() override;
 
  private:
-  std::unique_ptr<THashTable> table_;
+  THashTable* table_ = nullptr;  // this thread's, during Compress
   int prefix_ = 0;
   int nextCode_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "core/exceptions.h"
 #include "core/streams.h"
@@ -195,6 +196,32 @@ TEST(GifCoding, LzwNeverAssignsCode4095) {
   const auto data = EncodeFrame(f, 8, 256, false, Coder::LZW);
   EXPECT_EQ(HighestAssignedCode(data), 4094);
   EXPECT_EQ(Decode(data, 400, 400, false).Pixels, f.Pixels);
+}
+
+// The string table is kept per thread from frame to frame: a frame coded
+// after others (large ones that fill and clear it, small ones that touch a
+// few slots, one that fails part-way) gives the bytes a fresh thread gives.
+TEST(GifCoding, LzwTableKeptBetweenFramesCodesLikeAFreshOne) {
+  const Frame large = giftest::MakeFrame(300, 300, 256, Content::Random, 5);
+  const Frame small = giftest::MakeFrame(7, 5, 16, Content::Random, 9);
+  const Frame runs = giftest::MakeFrame(64, 64, 4, Content::Runs, 2);
+  auto fresh = [](const Frame& f, int bits, int colors) {
+    std::vector<std::uint8_t> out;
+    std::thread([&] { out = EncodeFrame(f, bits, colors, false, Coder::LZW); }).join();
+    return out;
+  };
+  const auto expectedSmall = fresh(small, 4, 16);
+  const auto expectedRuns = fresh(runs, 2, 4);
+  Frame bad = giftest::MakeFrame(50, 50, 16, Content::Random, 4);
+  bad.Pixels[2000] = 16;
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    EncodeFrame(large, 8, 256, false, Coder::LZW);
+    EXPECT_EQ(EncodeFrame(small, 4, 16, false, Coder::LZW), expectedSmall);
+    EXPECT_EQ(EncodeFrame(runs, 2, 4, false, Coder::LZW), expectedRuns);
+    EXPECT_THROW(EncodeFrame(bad, 4, 16, false, Coder::LZW), GIFException);
+    EXPECT_EQ(EncodeFrame(small, 4, 16, false, Coder::LZW), expectedSmall);
+  }
 }
 
 TEST(GifCoding, PixelAtTheColourCountIsRejected) {
