@@ -10,6 +10,7 @@
 #include "core/exceptions.h"
 #include "core/streams.h"
 #include "formats/psp/psp_graphic.h"
+#include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TPSPGraphic psp;
@@ -25,9 +26,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   if (psp.Width() != static_cast<int>(psp.ImageProperties().Width)) std::abort();
-  std::uint32_t sum = 0;
-  for (int y = 0; y < psp.Height(); ++y) {
-    for (int x = 0; x < psp.Width(); ++x) sum += psp.GetPixelColor(x, y);
-  }
-  return sum == 0x12345678 ? 1 : 0;
+  return fuzzreader::ReadEveryPixel(psp) == 0x12345678 ? 1 : 0;
 }
