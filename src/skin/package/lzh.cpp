@@ -47,7 +47,22 @@ constexpr std::array<std::uint8_t, 256> MakePositionLength() {
 const std::array<std::uint8_t, 256> PositionCode = MakePositionCode();
 const std::array<std::uint8_t, 256> PositionLength = MakePositionLength();
 
-void THuffmanTree::Init() {
+// Built once: every decoded stream begins with it.
+const THuffmanTree& THuffmanTree::Starting() {
+  static const THuffmanTree tree{Build{}};
+  return tree;
+}
+
+namespace {
+
+// Room in the run table for the counts of a short stream.
+constexpr std::size_t FirstRunTableSize = 1024;
+
+}  // namespace
+
+THuffmanTree::THuffmanTree() : lastOf_(FirstRunTableSize) { Init(); }
+
+THuffmanTree::THuffmanTree(Build) : lastOf_(FirstRunTableSize) {
   for (int i = 0; i < SymbolCount; ++i) {
     freq_[i] = 1;
     child_[i] = static_cast<std::uint16_t>(i + NodeCount);
@@ -60,6 +75,21 @@ void THuffmanTree::Init() {
   }
   freq_[NodeCount] = 0xFFFF;
   parent_[Root] = 0;
+  IndexRuns(freq_[Root]);
+}
+
+void THuffmanTree::IndexRuns(int maxCount) {
+  for (int i = 0; i <= maxCount; ++i) lastOf_[i] = 0;
+  for (int i = 0; i < NodeCount; ++i) lastOf_[freq_[i]] = static_cast<std::uint16_t>(i);
+}
+
+void THuffmanTree::Init() {
+  const THuffmanTree& start = Starting();
+  std::copy(std::begin(start.freq_), std::end(start.freq_), freq_);
+  std::copy(std::begin(start.parent_), std::end(start.parent_), parent_);
+  std::copy(std::begin(start.child_), std::end(start.child_), child_);
+  // The starting counts go no higher than the root's.
+  std::copy(start.lastOf_.begin(), start.lastOf_.begin() + start.freq_[Root] + 1, lastOf_.begin());
 }
 
 void THuffmanTree::Rebuild() {
@@ -94,26 +124,32 @@ void THuffmanTree::Rebuild() {
       parent_[k] = parent_[k + 1] = static_cast<std::uint16_t>(i);
     }
   }
+  IndexRuns(freq_[Root]);
 }
 
 void THuffmanTree::Update(int symbol) {
   if (freq_[Root] == RebuildLimit) Rebuild();
+  // The root is about to count one more, and every node counts less.
+  if (lastOf_.size() <= freq_[Root] + 1u) lastOf_.resize(std::min<std::size_t>(2 * lastOf_.size(), RebuildLimit + 1));
   // Plain pointers: this runs once per decoded symbol.
-  std::uint16_t* freq = freq_.data();
-  std::uint16_t* parent = parent_.data();
-  std::uint16_t* child = child_.data();
+  std::uint16_t* freq = freq_;
+  std::uint16_t* parent = parent_;
+  std::uint16_t* child = child_;
+  std::uint16_t* last = lastOf_.data();
   int c = parent[symbol + NodeCount];
   do {
+    // Node c goes from k - 1 to k. Keep the order: if it now outweighs
+    // its right neighbour, it changes places with the last node still
+    // counting k - 1, which the run table names.
     const unsigned k = ++freq[c];
-    // Keep the order: a node that now outweighs its right neighbours
-    // changes places with the last node still lighter than it.
-    // Frequencies never fall from left to right (the sentinel ends the
-    // row), so that node is found by halving: early in a stream whole
-    // rows of nodes share one count.
-    if (k > freq[c + 1]) {
-      const int l = static_cast<int>(std::lower_bound(freq + c + 2, freq + NodeCount + 1, k) - freq) - 1;
+    const unsigned right = freq[c + 1];
+    if (k > right) {
+      const int l = last[k - 1];
       freq[c] = freq[l];
       freq[l] = static_cast<std::uint16_t>(k);
+      // Node c still counts k - 1, so that run keeps a node.
+      last[k - 1] = static_cast<std::uint16_t>(l - 1);
+      if (freq[l + 1] != k) last[k] = static_cast<std::uint16_t>(l);
 
       const int i = child[c];
       parent[i] = static_cast<std::uint16_t>(l);
@@ -124,6 +160,11 @@ void THuffmanTree::Update(int symbol) {
       if (j < NodeCount) parent[j + 1] = static_cast<std::uint16_t>(c);
       child[c] = static_cast<std::uint16_t>(j);
       c = l;
+    } else {
+      // Node c was the last of k - 1: the run now ends before it (or is
+      // gone, and its entry is not read again).
+      last[k - 1] = static_cast<std::uint16_t>(c - 1);
+      if (right != k) last[k] = static_cast<std::uint16_t>(c);
     }
     c = parent[c];
   } while (c != 0);
@@ -197,46 +238,43 @@ void TLZH::CheckInput() const {
   if (pastEnd_ * 8 > bitCount_) throw ElzhException("LZH : Packed data ends before the unpacked size is reached");
 }
 
-void TLZH::PutByte(std::uint8_t b) {
-  outBlock_.push_back(b);
-  if (outBlock_.size() >= 65536) Flush();
-}
-
 void TLZH::Flush() {
-  if (!outBlock_.empty()) WriteToStream(outBlock_.data(), static_cast<std::int64_t>(outBlock_.size()));
-  outBlock_.clear();
+  if (outLen_ > 0) WriteToStream(outBlock_, static_cast<std::int64_t>(outLen_));
+  outLen_ = 0;
 }
 
 void TLZH::Decode(std::int64_t size) {
-  std::vector<std::uint8_t> ring;
   try {
-    ring.assign(lzh::RingSize + lzh::MaxMatch - 1, 0);
-    outBlock_.reserve(65536);
+    work_ = std::make_unique_for_overwrite<std::uint8_t[]>(lzh::RingSize + OutBlockSize);
   } catch (const std::bad_alloc&) {
     throw ElzhException("LZH : Cannot get memory for dictionary tables");
   }
+  std::uint8_t* const dictionary = work_.get();
+  outBlock_ = dictionary + lzh::RingSize;
   tree_.Init();
   bitBuffer_ = 0;
   bitCount_ = 0;
   inPos_ = inLen_ = 0;
   pastEnd_ = 0;
-  std::fill(ring.begin(), ring.begin() + lzh::RingStart, lzh::RingFill);
+  outLen_ = 0;
+  std::fill(dictionary, dictionary + lzh::RingStart, lzh::RingFill);
+  std::fill(dictionary + lzh::RingStart, dictionary + lzh::RingSize, 0);
   int r = lzh::RingStart;
   std::int64_t written = 0;
   while (written < size) {
     const int c = DecodeChar();
     if (c < lzh::FirstMatchSymbol) {
       PutByte(static_cast<std::uint8_t>(c));
-      ring[static_cast<std::size_t>(r)] = static_cast<std::uint8_t>(c);
+      dictionary[r] = static_cast<std::uint8_t>(c);
       r = (r + 1) & lzh::RingMask;
       ++written;
     } else {
       const int start = (r - DecodePosition() - 1) & lzh::RingMask;
       const int length = lzh::MatchLength(c);
       for (int k = 0; k < length; ++k) {
-        const std::uint8_t b = ring[static_cast<std::size_t>((start + k) & lzh::RingMask)];
+        const std::uint8_t b = dictionary[(start + k) & lzh::RingMask];
         PutByte(b);
-        ring[static_cast<std::size_t>(r)] = b;
+        dictionary[r] = b;
         r = (r + 1) & lzh::RingMask;
         ++written;
       }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/exceptions.h"
@@ -50,23 +51,36 @@ extern const std::array<std::uint8_t, 256> PositionLength;
 // c + 1. Parent entries NodeCount + s give the node of symbol s.
 class THuffmanTree {
  public:
-  THuffmanTree() { Init(); }
+  // The starting tree: every symbol counted once.
+  THuffmanTree();
   void Init();
   // Counts one more use of symbol s, rebuilding first when the root has
   // reached the limit.
   void Update(int symbol);
 
-  std::uint16_t Child(int node) const { return child_[static_cast<std::size_t>(node)]; }
-  std::uint16_t Parent(int index) const { return parent_[static_cast<std::size_t>(index)]; }
-  std::uint16_t Freq(int node) const { return freq_[static_cast<std::size_t>(node)]; }
+  std::uint16_t Child(int node) const { return child_[node]; }
+  std::uint16_t Parent(int index) const { return parent_[index]; }
+  std::uint16_t Freq(int node) const { return freq_[node]; }
 
  private:
+  struct Build {};
+  explicit THuffmanTree(Build);
+  static const THuffmanTree& Starting();
   void Rebuild();
-  // One more than the nodes: the last entry is a sentinel that stops the
-  // upward scans.
-  std::array<std::uint16_t, NodeCount + 1> freq_{};
-  std::array<std::uint16_t, NodeCount + SymbolCount> parent_{};
-  std::array<std::uint16_t, NodeCount> child_{};
+  void IndexRuns(int maxCount);
+
+  // Plain arrays: a decoder reads and updates them several times per
+  // bit it decodes. freq_ has one more entry than the nodes: a sentinel
+  // that stops the upward scans.
+  std::uint16_t freq_[NodeCount + 1] = {};
+  std::uint16_t parent_[NodeCount + SymbolCount] = {};
+  std::uint16_t child_[NodeCount] = {};
+  // Since the counts never fall from left to right, the nodes of one
+  // count stand together; lastOf_[f] is the last node counting f, for
+  // every count some node has. Entries of counts no node has are stale
+  // and never read, so the table needs no clearing. It grows with the
+  // root's count, which no count exceeds.
+  std::vector<std::uint16_t> lastOf_;
 };
 
 }  // namespace lzh
@@ -96,7 +110,10 @@ class TLZH {
   int GetByte();
   int DecodeChar();
   int DecodePosition();
-  void PutByte(std::uint8_t b);
+  void PutByte(std::uint8_t b) {
+    outBlock_[outLen_++] = b;
+    if (outLen_ == OutBlockSize) Flush();
+  }
   void Flush();
   void CheckInput() const;
 
@@ -111,5 +128,10 @@ class TLZH {
   int inPos_ = 0;
   int inLen_ = 0;
   std::int64_t pastEnd_ = 0;
-  std::vector<std::uint8_t> outBlock_;
+  // The sliding ring, then the output gathered for WriteToStream, in
+  // one block taken by Decode.
+  static constexpr std::size_t OutBlockSize = 4096;
+  std::unique_ptr<std::uint8_t[]> work_;
+  std::uint8_t* outBlock_ = nullptr;
+  std::size_t outLen_ = 0;
 };

@@ -141,3 +141,34 @@ TEST(LzhDecoder, ReadsFromTheSourcesStartWhereverItStands) {
 }
 
 }  // namespace
+
+// The tree's shape after every update, through several rebuilds, with
+// symbols drawn so that long runs of equal counts and lone heavy leaves
+// both occur: counts never fall from left to right, every inner node
+// counts its two children and links back to them, and every leaf's
+// parent entry names the node that holds it.
+TEST(LzhTree, StaysOrderedAndLinkedThroughUpdatesAndRebuilds) {
+  lzh::THuffmanTree tree;
+  std::mt19937 rng(11);
+  int rebuilds = 0;
+  for (int n = 0; n < 3 * static_cast<int>(lzh::RebuildLimit); ++n) {
+    const unsigned draw = rng() % 16;
+    const int symbol = draw < 8 ? static_cast<int>(rng() % lzh::SymbolCount) : static_cast<int>(draw % 3);
+    const unsigned before = tree.Freq(lzh::Root);
+    tree.Update(symbol);
+    if (tree.Freq(lzh::Root) != before + 1) ++rebuilds;
+    if (n % 97 != 0 && n < 3 * static_cast<int>(lzh::RebuildLimit) - 1) continue;
+    for (int i = 0; i + 1 < lzh::NodeCount; ++i) ASSERT_LE(tree.Freq(i), tree.Freq(i + 1)) << "node " << i << " after " << n;
+    for (int i = 0; i < lzh::NodeCount; ++i) {
+      const int c = tree.Child(i);
+      if (c >= lzh::NodeCount) {
+        ASSERT_EQ(tree.Parent(c), i);
+      } else {
+        ASSERT_EQ(tree.Freq(i), tree.Freq(c) + tree.Freq(c + 1)) << "node " << i << " after " << n;
+        ASSERT_EQ(tree.Parent(c), i);
+        ASSERT_EQ(tree.Parent(c + 1), i);
+      }
+    }
+  }
+  EXPECT_GE(rebuilds, 2);
+}
