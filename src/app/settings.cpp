@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 #include "app/routines.h"
 #include "core/exceptions.h"
@@ -133,7 +134,12 @@ void TProgramInfo::ReadSettings() {
   SetDefaults();
   UnreadableSettings.clear();
 
-  auto value = [this](const char* key) { return ConfigLines.Values(key); };
+  // Some fifty keys are looked up in a list that may hold many lines.
+  const TNameIndex names(ConfigLines);
+  auto value = [&](const char* key) {
+    const int i = names.IndexOfName(key);
+    return i < 0 ? std::string() : ConfigLines.ValueFromIndex(i);
+  };
   auto trueUnlessFalse = [&](const char* key) { return value(key) != kFalse; };
   auto falseUnlessTrue = [&](const char* key) { return value(key) == kTrue; };
   // Reads a number in lo..hi; anything else leaves the field alone. A
@@ -218,14 +224,25 @@ void TProgramInfo::ReadSettings() {
 }
 
 void TProgramInfo::WriteSettings() {
-  auto text = [this](const char* key, const std::string& v) {
+  // Each key is written once. Its first line is replaced in place, a new
+  // key is added at the end, and the lines of keys written empty go at
+  // the end, so the index of the lines as they were stays right.
+  const TNameIndex names(ConfigLines);
+  std::vector<int> dropped;
+  auto text = [&](const char* key, const std::string& v) {
+    const int first = names.IndexOfName(key);
     if (v.empty()) {
       // Every line of the key goes, so a later duplicate cannot take its
       // place: an empty text reads back as its default.
-      for (int i = ConfigLines.IndexOfName(key); i >= 0; i = ConfigLines.IndexOfName(key)) ConfigLines.Delete(i);
+      for (int i = first; i >= 0; i = names.NextOfName(i)) dropped.push_back(i);
       return;
     }
-    ConfigLines.SetValue(key, v);
+    std::string line = std::string(key) + "=" + v;
+    if (first < 0) {
+      ConfigLines.Add(std::move(line));
+    } else {
+      ConfigLines[first] = std::move(line);
+    }
   };
   auto flag = [&](const char* key, bool v) { text(key, IfThenStr(v, kTrue, kFalse)); };
   auto num = [&](const char* key, std::int64_t v) { text(key, std::to_string(v)); };
@@ -272,6 +289,15 @@ void TProgramInfo::WriteSettings() {
   flag("LocationLock", LocationLock);
   num("SlideSequence", SlideSequence);
   num("SlideDelay", SlideDelay);
+
+  if (dropped.empty()) return;
+  std::vector<bool> drop(static_cast<std::size_t>(ConfigLines.Count()), false);
+  for (int i : dropped) drop[static_cast<std::size_t>(i)] = true;
+  TStringList kept;
+  for (int i = 0; i < ConfigLines.Count(); ++i) {
+    if (!drop[static_cast<std::size_t>(i)]) kept.Add(std::move(ConfigLines[i]));
+  }
+  ConfigLines = std::move(kept);
 }
 
 bool TProgramInfo::SaveConfig() {

@@ -1,6 +1,7 @@
 #include "core/strings.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "core/exceptions.h"
 #include "core/streams.h"
@@ -197,3 +198,40 @@ void TStringList::LoadFromFile(const std::string& fileName) {
 }
 
 void TStringList::SaveToFile(const std::string& fileName) const { WriteFileAtomic(fileName, Text()); }
+
+// ---------------------------------------------------------------------------
+
+std::size_t TNameIndex::FoldHash::operator()(std::string_view s) const {
+  // FNV-1a over the case-folded bytes.
+  std::uint64_t h = 14695981039346656037ull;
+  for (char c : s) {
+    h ^= static_cast<unsigned char>(Lower(c));
+    h *= 1099511628211ull;
+  }
+  return static_cast<std::size_t>(h);
+}
+
+TNameIndex::TNameIndex(const TStringList& list) : next_(static_cast<std::size_t>(list.Count()), -1) {
+  for (int i = 0; i < list.Count(); ++i) {
+    const std::string& line = list.Lines()[static_cast<std::size_t>(i)];
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string_view name = std::string_view(line).substr(0, eq);
+    auto found = names_.find(name);
+    if (found == names_.end()) {
+      names_.emplace(std::string(name), Lines{i, i});
+    } else {
+      next_[static_cast<std::size_t>(found->second.Last)] = i;
+      found->second.Last = i;
+    }
+  }
+}
+
+int TNameIndex::IndexOfName(std::string_view name) const {
+  auto found = names_.find(name);
+  return found == names_.end() ? -1 : found->second.First;
+}
+
+int TNameIndex::NextOfName(int index) const {
+  return index >= 0 && static_cast<std::size_t>(index) < next_.size() ? next_[static_cast<std::size_t>(index)] : -1;
+}

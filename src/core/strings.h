@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // ASCII case folding.
@@ -70,6 +71,36 @@ class TStringList {
  private:
   void CheckIndex(int index) const;
   std::vector<std::string> lines_;
+};
+
+// The lines of each name in a list, for many lookups in one list (names
+// ignore ASCII case, as in TStringList). It holds line numbers, so it
+// answers for the list as it was when made: replacing a line by one of
+// the same name keeps it right; adding, deleting or renaming lines does
+// not.
+class TNameIndex {
+ public:
+  explicit TNameIndex(const TStringList& list);
+  // The first line named name; -1 when none (as TStringList::IndexOfName).
+  int IndexOfName(std::string_view name) const;
+  // The next line after index with the same name; -1 when none.
+  int NextOfName(int index) const;
+
+ private:
+  struct FoldHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const;
+  };
+  struct FoldEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
+  };
+  struct Lines {
+    int First;
+    int Last;
+  };
+  std::unordered_map<std::string, Lines, FoldHash, FoldEqual> names_;
+  std::vector<int> next_;
 };
 
 // Splits text into lines on CR LF, CR or LF (a final line break gives no

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,38 @@ TEST(StringList, NamesValuesAndLookups) {
   EXPECT_EQ(list.Count(), 6);
   list.SetValue("nothing", "");
   EXPECT_EQ(list.Count(), 6);
+}
+
+// The index answers every lookup as the list's own linear search does,
+// over lists full of names that differ only in case, nameless lines and
+// lines without "=", and chains every line of a name in order.
+TEST(NameIndex, AgreesWithTheListsOwnLookups) {
+  std::mt19937 rng(5);
+  const char* names[] = {"Left", "left", "LEFT", "", "a=b", "Top", "tOP", "Width", "x"};
+  for (int round = 0; round < 50; ++round) {
+    TStringList list;
+    const int count = static_cast<int>(rng() % 40);
+    for (int i = 0; i < count; ++i) {
+      const char* name = names[rng() % std::size(names)];
+      list.Add(rng() % 5 == 0 ? std::string(name) : std::string(name) + "=" + std::to_string(i));
+    }
+    const TNameIndex index(list);
+    for (const char* probe : {"left", "LeFt", "top", "", "a", "a=b", "width", "X", "missing", "Left=0"}) {
+      SCOPED_TRACE(std::string(probe) + " in round " + std::to_string(round));
+      const int first = list.IndexOfName(probe);
+      ASSERT_EQ(index.IndexOfName(probe), first);
+      std::vector<int> chained, scanned;
+      for (int i = first; i >= 0; i = index.NextOfName(i)) chained.push_back(i);
+      for (int i = 0; i < list.Count(); ++i) {
+        if (list[i].find('=') != std::string::npos && SameText(list.Names(i), probe)) scanned.push_back(i);
+      }
+      ASSERT_EQ(chained, scanned);
+    }
+  }
+  const TNameIndex empty{TStringList()};
+  EXPECT_EQ(empty.IndexOfName("left"), -1);
+  EXPECT_EQ(empty.NextOfName(0), -1);
+  EXPECT_EQ(empty.NextOfName(-1), -1);
 }
 
 TEST(StringList, TextIsWrittenWithCrLfAfterEveryLine) {
