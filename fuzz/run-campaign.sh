@@ -20,6 +20,9 @@
 #   FUZZ_BIN  folder of the fuzz targets (default build/fuzz/bin)
 #   JOBS      targets run at once (default 8)
 #   OUT       working folder (default build/campaign)
+#   MAX_LEN   the largest input the fuzzer makes (default: libFuzzer's
+#             own, the largest seed or 4096 bytes); MAX_LEN=1024 gives the
+#             rates on small inputs
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +35,11 @@ shift
 bin=${FUZZ_BIN:-build/fuzz/bin}
 jobs=${JOBS:-8}
 out=${OUT:-build/campaign}
+max_len=${MAX_LEN:-}
+if [ -n "$max_len" ] && ! [[ $max_len =~ ^[0-9]+$ ]]; then
+  echo "MAX_LEN must be a number of bytes" >&2
+  exit 2
+fi
 
 if [ $# -gt 0 ]; then
   targets=("$@")
@@ -62,7 +70,7 @@ run_target() {
     runs=$((runs + 1))
     /usr/bin/time -f '%U %S' -o "$dir/time.$runs" \
       env ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0:quarantine_size_mb=64 \
-      "$bin/$target" -max_total_time="$left" -timeout=2 -rss_limit_mb=512 \
+      "$bin/$target" -max_total_time="$left" -timeout=2 -rss_limit_mb=512 ${max_len:+-max_len="$max_len"} \
       -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix="$dir/findings/" \
       "$dir/corpus" >"$dir/log.$runs" 2>&1 || true
     local n c
@@ -93,9 +101,9 @@ run_target() {
 }
 
 export -f run_target
-export seconds bin out
+export seconds bin out max_len
 mkdir -p "$out"
-echo "campaign: ${#targets[@]} targets, ${seconds} s each, $jobs at a time, findings in $out/<target>/findings"
+echo "campaign: ${#targets[@]} targets, ${seconds} s each, $jobs at a time${max_len:+, inputs up to $max_len bytes}, findings in $out/<target>/findings"
 printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_target "$1"' _ {}
 
 printf "%-28s %12s %9s %9s %7s %8s %5s %4s %7s %4s %4s\n" target executions exec/cpu-s exec/s \
