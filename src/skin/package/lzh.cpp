@@ -42,6 +42,9 @@ constexpr std::array<std::uint8_t, 256> MakePositionLength() {
   return length;
 }
 
+// Room in the run table for the counts of a short stream.
+constexpr std::size_t FirstRunTableSize = 1024;
+
 }  // namespace
 
 const std::array<std::uint8_t, 256> PositionCode = MakePositionCode();
@@ -52,13 +55,6 @@ const THuffmanTree& THuffmanTree::Starting() {
   static const THuffmanTree tree{Build{}};
   return tree;
 }
-
-namespace {
-
-// Room in the run table for the counts of a short stream.
-constexpr std::size_t FirstRunTableSize = 1024;
-
-}  // namespace
 
 THuffmanTree::THuffmanTree() : lastOf_(FirstRunTableSize) { Init(); }
 
@@ -75,11 +71,11 @@ THuffmanTree::THuffmanTree(Build) : lastOf_(FirstRunTableSize) {
   }
   freq_[NodeCount] = 0xFFFF;
   parent_[Root] = 0;
-  IndexRuns(freq_[Root]);
+  IndexRuns();
 }
 
-void THuffmanTree::IndexRuns(int maxCount) {
-  for (int i = 0; i <= maxCount; ++i) lastOf_[i] = 0;
+void THuffmanTree::IndexRuns() {
+  // The counts are in order, so the last node of each count writes last.
   for (int i = 0; i < NodeCount; ++i) lastOf_[freq_[i]] = static_cast<std::uint16_t>(i);
 }
 
@@ -124,7 +120,7 @@ void THuffmanTree::Rebuild() {
       parent_[k] = parent_[k + 1] = static_cast<std::uint16_t>(i);
     }
   }
-  IndexRuns(freq_[Root]);
+  IndexRuns();
 }
 
 void THuffmanTree::Update(int symbol) {

@@ -67,7 +67,7 @@ class THuffmanTree {
   explicit THuffmanTree(Build);
   static const THuffmanTree& Starting();
   void Rebuild();
-  void IndexRuns(int maxCount);
+  void IndexRuns();
 
   // Plain arrays: a decoder reads and updates them several times per
   // bit it decodes. freq_ has one more entry than the nodes: a sentinel
