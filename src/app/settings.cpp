@@ -134,7 +134,7 @@ void TProgramInfo::ReadSettings() {
   SetDefaults();
   UnreadableSettings.clear();
 
-  // Some fifty keys are looked up in a list that may hold many lines.
+  // About fifty keys are looked up in a list that may hold many lines.
   const TNameIndex names(ConfigLines);
   auto value = [&](const char* key) {
     const int i = names.IndexOfName(key);
