@@ -1,21 +1,26 @@
 #include "app/settings.h"
 
+#include <algorithm>
+#include <array>
 #include <exception>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "app/routines.h"
 #include "core/exceptions.h"
 #include "core/files.h"
 
-const char* const DefaultImageFilter =
+namespace {
+
+constexpr char kDefaultImageFilter[] =
     "*.png;*.psp;*.cut;*.pcd;*.pic;*.cel;*.pbm;*.pgm;*.ppm;*.pdd;*.psd;*.bw;*.rgb;*.rgba;"
     "*.sgi;*.rla;*.rpf;*.scr;*.pcc;*.pcx;*.eps;*.fax;*.tif;*.tiff;*.icb;*.tga;*.vda;*.vst;"
     "*.win;*.dib;*.rle;*.jpeg;*.jpe;*.jpg;*.jfif;*.emf;*.wmf;*.ico;*.bmp;*.gif";
-
-namespace {
 
 const char* const kTrue = "TRUE";
 const char* const kFalse = "FALSE";
@@ -41,7 +46,282 @@ bool ParseWholeNumber(const std::string& text, std::int64_t& out) {
   return true;
 }
 
+// ---------------------------------------------------------------------------
+// The keys of "config.inf". One row per key says where its value lives, how
+// it is read and written, its default and its range; the defaults, the
+// reading and the writing all walk this table.
+
+enum class TSettingKind {
+  Text,           // the value as it stands, blanks included; empty when absent
+  TextOrDefault,  // a value that is blank once trimmed takes the default
+  Flag,           // the default, unless the value is exactly the other word
+  Number,         // a whole number in Lo..Hi, capped at Most
+  Colour,         // a 32-bit pattern read signed or unsigned, written signed
+  OneOrZero,      // 1 only for the value "1"
+  Patterns,       // ";"-separated patterns; an empty value keeps the default
+};
+
+using TSettingField =
+    std::variant<std::string TProgramInfo::*, bool TProgramInfo::*, std::uint8_t TProgramInfo::*,
+                 std::int32_t TProgramInfo::*, TColor TProgramInfo::*, TStringList TProgramInfo::*>;
+
+struct TSettingKey {
+  const char* Key = "";
+  // The place of the key in the reading order. Reading has its own older
+  // order, in which unusable numbers are reported; the rows stand in the
+  // order of the lines of a new file.
+  int ReadRank = 0;
+  TSettingKind Kind = TSettingKind::Text;
+  TSettingField Field;
+  std::int64_t Default = 0;        // Flag (0 or 1), Number, Colour, OneOrZero
+  const char* DefaultText = "";    // TextOrDefault, Patterns
+  bool BelowProgramFolder = false;  // DefaultText names a place in the program folder
+  bool Trimmed = false;            // Flag: blanks around the word do not count
+  std::int64_t Lo = 0;
+  std::int64_t Hi = 0;
+  std::int64_t Most = 0;  // a number above it (still within Lo..Hi) becomes Most
+};
+
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+constexpr TSettingKey Text(const char* key, int rank, std::string TProgramInfo::* field) {
+  return {.Key = key, .ReadRank = rank, .Kind = TSettingKind::Text, .Field = field};
+}
+constexpr TSettingKey TextOr(const char* key, int rank, std::string TProgramInfo::* field, const char* fallback) {
+  return {.Key = key, .ReadRank = rank, .Kind = TSettingKind::TextOrDefault, .Field = field, .DefaultText = fallback};
+}
+// A folder below the program folder as its fallback ("" for the folder itself).
+constexpr TSettingKey Folder(const char* key, int rank, std::string TProgramInfo::* field, const char* sub) {
+  TSettingKey k = TextOr(key, rank, field, sub);
+  k.BelowProgramFolder = true;
+  return k;
+}
+constexpr TSettingKey Flag(const char* key, int rank, bool TProgramInfo::* field, bool fallback) {
+  return {.Key = key, .ReadRank = rank, .Kind = TSettingKind::Flag, .Field = field, .Default = fallback};
+}
+constexpr TSettingKey Byte(const char* key, int rank, std::uint8_t TProgramInfo::* field, std::int64_t fallback,
+                           std::int64_t most = 255) {
+  return {.Key = key, .ReadRank = rank, .Kind = TSettingKind::Number, .Field = field, .Default = fallback,
+          .Lo = 0, .Hi = 255, .Most = most};
+}
+
+// The keys in the order of the lines of a new "config.inf".
+constexpr TSettingKey kSettingKeys[] = {
+    TextOr("LanguagePackNow", 1, &TProgramInfo::LanguagePackNow, "english"),
+    Text("CfgDefPath", 2, &TProgramInfo::CfgDefPath),
+    Flag("CfgAutoResize", 6, &TProgramInfo::CfgAutoResize, true),
+    Byte("OutputFileType", 13, &TProgramInfo::OutputFileType, 0),
+    Flag("AutoLocateOldPath", 5, &TProgramInfo::AutoLocateOldPath, true),
+    Text("ExportPath", 7, &TProgramInfo::ExportPath),
+    Folder("DefaultMarkPath", 8, &TProgramInfo::DefaultMarkPath, ""),
+    Folder("DefaultPreviewPath", 9, &TProgramInfo::DefaultPreviewPath, ""),
+    Folder("DefaultSourceBackgroundPath", 10, &TProgramInfo::DefaultSourceBackgroundPath, "background"),
+    Folder("DefaultSourceFramePath", 11, &TProgramInfo::DefaultSourceFramePath, "background"),
+    Folder("DefaultMaskPath", 12, &TProgramInfo::DefaultMaskPath, "mask"),
+    {.Key = "ImageFilter", .ReadRank = 14, .Kind = TSettingKind::Patterns, .Field = &TProgramInfo::ImageFilter,
+     .DefaultText = kDefaultImageFilter},
+    // Older files wrote the switch with blanks around it.
+    {.Key = "EnableShellnook", .ReadRank = 3, .Kind = TSettingKind::Flag, .Field = &TProgramInfo::EnableShellnook,
+     .Default = false, .Trimmed = true},
+    Byte("CfgSkin", 4, &TProgramInfo::CfgSkin, 0, 4),  // 0 none, 1..4 a stored skin
+    Flag("KeepJpgCompress", 16, &TProgramInfo::KeepJpgCompress, true),
+    Byte("JpgCompress", 17, &TProgramInfo::JpgCompress, 100),
+    Flag("GifEnablePalette", 18, &TProgramInfo::GifEnablePalette, true),
+    Byte("GifPalette", 19, &TProgramInfo::GifPalette, 0),
+    Flag("GifEnableDither", 20, &TProgramInfo::GifEnableDither, false),
+    Byte("GifDither", 21, &TProgramInfo::GifDither, 0),
+    {.Key = "GifCompress", .ReadRank = 22, .Kind = TSettingKind::OneOrZero, .Field = &TProgramInfo::GifCompress},
+    Text("MarkMakeImageFile", 15, &TProgramInfo::MarkMakeImageFile),
+    Flag("GifMarkFirst", 23, &TProgramInfo::GifMarkFirst, false),
+    Flag("GifDisableAnimate", 24, &TProgramInfo::GifDisableAnimate, false),
+    Flag("BmpKeepColor", 25, &TProgramInfo::BmpKeepColor, true),
+    Byte("BmpColorSetup", 26, &TProgramInfo::BmpColorSetup, 1),
+    Flag("ViewShrinkFit", 27, &TProgramInfo::ViewShrinkFit, true),
+    Flag("ViewZoomFit", 28, &TProgramInfo::ViewZoomFit, false),
+    Flag("ViewAlwaysTop", 29, &TProgramInfo::ViewAlwaysTop, false),
+    Flag("ViewImageFullScreen", 30, &TProgramInfo::ViewImageFullScreen, false),
+    Flag("ViewHideMouse", 31, &TProgramInfo::ViewHideMouse, false),
+    Flag("ViewEnableTiledImage", 32, &TProgramInfo::ViewEnableTiledImage, false),
+    // Colours are 32-bit patterns; older files wrote system colours as
+    // negative numbers, newer values may be written unsigned. Written as
+    // the signed number older files hold. 9855488: red 0, green 98, blue 150.
+    {.Key = "ViewSolidColor", .ReadRank = 33, .Kind = TSettingKind::Colour, .Field = &TProgramInfo::ViewSolidColor,
+     .Default = 9855488, .Lo = std::numeric_limits<std::int32_t>::min(),
+     .Hi = std::numeric_limits<std::uint32_t>::max()},
+    Text("ViewTiledImage", 34, &TProgramInfo::ViewTiledImage),
+    Flag("ViewImageViewMain", 35, &TProgramInfo::ViewImageViewMain, true),
+    Flag("ViewShowToolbar", 36, &TProgramInfo::ViewShowToolbar, true),
+    Flag("ViewShowFullPath", 37, &TProgramInfo::ViewShowFullPath, false),
+    Flag("ZoomLock", 38, &TProgramInfo::ZoomLock, false),
+    Flag("LocationLock", 39, &TProgramInfo::LocationLock, false),
+    Byte("SlideSequence", 40, &TProgramInfo::SlideSequence, 0),
+    {.Key = "SlideDelay", .ReadRank = 41, .Kind = TSettingKind::Number, .Field = &TProgramInfo::SlideDelay,
+     .Default = 2000, .Lo = 0, .Hi = kInt32Max, .Most = kInt32Max},  // milliseconds
+};
+
+constexpr std::size_t kSettingCount = std::size(kSettingKeys);
+
+// Each key once, and the reading ranks 1..N each once.
+constexpr bool SameKey(const char* a, const char* b) {
+  for (; *a != '\0' || *b != '\0'; ++a, ++b) {
+    const char la = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
+    const char lb = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b - 'A' + 'a') : *b;
+    if (la != lb) return false;
+  }
+  return true;
+}
+constexpr bool TableIsSound() {
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const TSettingKey& k = kSettingKeys[i];
+    if (k.ReadRank < 1 || k.ReadRank > static_cast<int>(kSettingCount)) return false;
+    if (k.Kind == TSettingKind::Number && !(k.Lo <= k.Default && k.Default <= k.Most && k.Most <= k.Hi)) {
+      return false;
+    }
+    for (std::size_t j = i + 1; j < kSettingCount; ++j) {
+      if (SameKey(k.Key, kSettingKeys[j].Key) || k.ReadRank == kSettingKeys[j].ReadRank) return false;
+    }
+  }
+  return true;
+}
+static_assert(TableIsSound(), "every key once, every reading rank once, each number's default in its range");
+
+// The rows in the order of their reading ranks.
+const std::array<const TSettingKey*, kSettingCount>& ReadingOrder() {
+  static const auto order = [] {
+    std::array<const TSettingKey*, kSettingCount> o{};
+    for (const TSettingKey& k : kSettingKeys) o[static_cast<std::size_t>(k.ReadRank - 1)] = &k;
+    return o;
+  }();
+  return order;
+}
+
+template <typename T>
+T& FieldOf(TProgramInfo& p, const TSettingKey& k) {
+  return p.*std::get<T TProgramInfo::*>(k.Field);
+}
+template <typename T>
+const T& FieldOf(const TProgramInfo& p, const TSettingKey& k) {
+  return p.*std::get<T TProgramInfo::*>(k.Field);
+}
+
+// Calls f with the member of a number row: a byte or a 32-bit integer.
+template <typename F>
+decltype(auto) WithNumberField(const TSettingKey& k, F&& f) {
+  if (const auto* byte = std::get_if<std::uint8_t TProgramInfo::*>(&k.Field)) return f(*byte);
+  return f(std::get<std::int32_t TProgramInfo::*>(k.Field));
+}
+void SetNumber(TProgramInfo& p, const TSettingKey& k, std::int64_t n) {
+  WithNumberField(k, [&](auto member) { p.*member = static_cast<std::remove_reference_t<decltype(p.*member)>>(n); });
+}
+std::int64_t NumberOf(const TProgramInfo& p, const TSettingKey& k) {
+  return WithNumberField(k, [&](auto member) -> std::int64_t { return p.*member; });
+}
+
+std::string DefaultTextOf(const TSettingKey& k, const std::string& programDir) {
+  return k.BelowProgramFolder ? programDir + k.DefaultText : std::string(k.DefaultText);
+}
+
+void SetDefault(TProgramInfo& p, const TSettingKey& k, const std::string& programDir) {
+  switch (k.Kind) {
+    case TSettingKind::Text:
+      FieldOf<std::string>(p, k).clear();
+      break;
+    case TSettingKind::TextOrDefault:
+      FieldOf<std::string>(p, k) = DefaultTextOf(k, programDir);
+      break;
+    case TSettingKind::Flag:
+      FieldOf<bool>(p, k) = k.Default != 0;
+      break;
+    case TSettingKind::Number:
+      SetNumber(p, k, k.Default);
+      break;
+    case TSettingKind::Colour:
+      FieldOf<TColor>(p, k) = static_cast<TColor>(k.Default);
+      break;
+    case TSettingKind::OneOrZero:
+      FieldOf<std::uint8_t>(p, k) = static_cast<std::uint8_t>(k.Default);
+      break;
+    case TSettingKind::Patterns: {
+      TStringList& list = FieldOf<TStringList>(p, k);
+      list.Clear();
+      SplitString(k.DefaultText, list, ';');
+      break;
+    }
+  }
+}
+
+// A number of the key's range, or nothing (the field keeps its default). A
+// value the number test accepts but that is no usable whole number is
+// noted, so the user learns why the setting fell back.
+std::optional<std::int64_t> ReadNumber(TProgramInfo& p, const TSettingKey& k, const std::string& value) {
+  if (!IsNumeric(value)) return std::nullopt;
+  std::int64_t n = 0;
+  if (!ParseWholeNumber(value, n) || n < k.Lo || n > k.Hi) {
+    p.UnreadableSettings.push_back(std::string(k.Key) + "=" + value);
+    return std::nullopt;
+  }
+  return n;
+}
+
+// Reads one key over its default; value is empty when the key is absent.
+void ReadKey(TProgramInfo& p, const TSettingKey& k, const std::string& value, const std::string& programDir) {
+  switch (k.Kind) {
+    case TSettingKind::Text:
+      FieldOf<std::string>(p, k) = value;
+      break;
+    case TSettingKind::TextOrDefault:
+      FieldOf<std::string>(p, k) = Trim(value).empty() ? DefaultTextOf(k, programDir) : value;
+      break;
+    case TSettingKind::Flag: {
+      const bool fallback = k.Default != 0;
+      const char* other = fallback ? kFalse : kTrue;
+      FieldOf<bool>(p, k) = (k.Trimmed ? Trim(value) : value) == other ? !fallback : fallback;
+      break;
+    }
+    case TSettingKind::Number:
+      if (const auto n = ReadNumber(p, k, value)) SetNumber(p, k, std::min(*n, k.Most));
+      break;
+    case TSettingKind::Colour:
+      if (const auto n = ReadNumber(p, k, value)) {
+        FieldOf<TColor>(p, k) = static_cast<TColor>(static_cast<std::uint32_t>(*n & 0xFFFFFFFF));
+      }
+      break;
+    case TSettingKind::OneOrZero:
+      FieldOf<std::uint8_t>(p, k) = value == "1" ? 1 : 0;
+      break;
+    case TSettingKind::Patterns:
+      if (!value.empty()) {
+        TStringList& list = FieldOf<TStringList>(p, k);
+        list.Clear();
+        SplitString(value, list, ';');
+      }
+      break;
+  }
+}
+
+// The value a key is written with; empty drops its line.
+std::string WrittenValue(const TProgramInfo& p, const TSettingKey& k) {
+  switch (k.Kind) {
+    case TSettingKind::Text:
+    case TSettingKind::TextOrDefault:
+      return FieldOf<std::string>(p, k);
+    case TSettingKind::Flag:
+      return IfThenStr(FieldOf<bool>(p, k), kTrue, kFalse);
+    case TSettingKind::Number:
+      return std::to_string(NumberOf(p, k));
+    case TSettingKind::Colour:
+      return std::to_string(static_cast<std::int32_t>(FieldOf<TColor>(p, k)));
+    case TSettingKind::OneOrZero:
+      return std::to_string(FieldOf<std::uint8_t>(p, k));
+    case TSettingKind::Patterns:
+      return JoinStrings(FieldOf<TStringList>(p, k), ';');
+  }
+  return {};
+}
+
 }  // namespace
+
+const char* const DefaultImageFilter = kDefaultImageFilter;
 
 TProgramInfo::TProgramInfo() {
   LanguageDir = GetProgramDir() + "language";
@@ -86,141 +366,19 @@ bool TProgramInfo::LoadConfig() {
 
 void TProgramInfo::SetDefaults() {
   const std::string dir = GetProgramDir();
-  LanguagePackNow = "english";
-  CfgDefPath.clear();
-  EnableShellnook = false;
-  CfgSkin = 0;
-  AutoLocateOldPath = true;
-  CfgAutoResize = true;
-  ExportPath.clear();
-  DefaultMarkPath = dir;
-  DefaultPreviewPath = dir;
-  DefaultSourceBackgroundPath = dir + "background";
-  DefaultSourceFramePath = dir + "background";
-  DefaultMaskPath = dir + "mask";
-  OutputFileType = 0;
-  ImageFilter.Clear();
-  SplitString(DefaultImageFilter, ImageFilter, ';');
-  MarkMakeImageFile.clear();
-  KeepJpgCompress = true;
-  JpgCompress = 100;
-  GifEnablePalette = true;
-  GifPalette = 0;
-  GifEnableDither = false;
-  GifDither = 0;
-  GifCompress = 0;
-  GifMarkFirst = false;
-  GifDisableAnimate = false;
-  BmpKeepColor = true;
-  BmpColorSetup = 1;
-  ViewShrinkFit = true;
-  ViewZoomFit = false;
-  ViewAlwaysTop = false;
-  ViewImageFullScreen = false;
-  ViewHideMouse = false;
-  ViewEnableTiledImage = false;
-  ViewSolidColor = 9855488;
-  ViewTiledImage.clear();
-  ViewImageViewMain = true;
-  ViewShowToolbar = true;
-  ViewShowFullPath = false;
-  ZoomLock = false;
-  LocationLock = false;
-  SlideSequence = 0;
-  SlideDelay = 2000;
+  for (const TSettingKey& k : kSettingKeys) SetDefault(*this, k, dir);
 }
 
 void TProgramInfo::ReadSettings() {
   SetDefaults();
   UnreadableSettings.clear();
-
   // About fifty keys are looked up in a list that may hold many lines.
   const TNameIndex names(ConfigLines);
-  auto value = [&](const char* key) {
-    const int i = names.IndexOfName(key);
-    return i < 0 ? std::string() : ConfigLines.ValueFromIndex(i);
-  };
-  auto trueUnlessFalse = [&](const char* key) { return value(key) != kFalse; };
-  auto falseUnlessTrue = [&](const char* key) { return value(key) == kTrue; };
-  // Reads a number in lo..hi; anything else leaves the field alone. A
-  // value the number test accepts but that is no usable whole number is
-  // noted, so the user learns why the setting fell back.
-  auto number = [&](const char* key, std::int64_t lo, std::int64_t hi, auto& field) {
-    const std::string v = value(key);
-    if (!IsNumeric(v)) return false;
-    std::int64_t n = 0;
-    if (!ParseWholeNumber(v, n) || n < lo || n > hi) {
-      UnreadableSettings.push_back(std::string(key) + "=" + v);
-      return false;
-    }
-    field = static_cast<std::remove_reference_t<decltype(field)>>(n);
-    return true;
-  };
-  auto byteField = [&](const char* key, std::uint8_t& field) { number(key, 0, 255, field); };
-  auto defaultIfBlank = [](std::string& field, const std::string& fallback) {
-    if (Trim(field).empty()) field = fallback;
-  };
-
-  LanguagePackNow = value("LanguagePackNow");
-  defaultIfBlank(LanguagePackNow, "english");
-  CfgDefPath = value("CfgDefPath");
-  EnableShellnook = Trim(value("EnableShellnook")) == kTrue;
-  if (number("CfgSkin", 0, 255, CfgSkin) && CfgSkin > 4) CfgSkin = 4;
-  AutoLocateOldPath = trueUnlessFalse("AutoLocateOldPath");
-  CfgAutoResize = trueUnlessFalse("CfgAutoResize");
-  ExportPath = value("ExportPath");
-
   const std::string dir = GetProgramDir();
-  DefaultMarkPath = value("DefaultMarkPath");
-  DefaultPreviewPath = value("DefaultPreviewPath");
-  DefaultSourceBackgroundPath = value("DefaultSourceBackgroundPath");
-  DefaultSourceFramePath = value("DefaultSourceFramePath");
-  DefaultMaskPath = value("DefaultMaskPath");
-  defaultIfBlank(DefaultMarkPath, dir);
-  defaultIfBlank(DefaultPreviewPath, dir);
-  defaultIfBlank(DefaultSourceBackgroundPath, dir + "background");
-  defaultIfBlank(DefaultSourceFramePath, dir + "background");
-  defaultIfBlank(DefaultMaskPath, dir + "mask");
-
-  byteField("OutputFileType", OutputFileType);
-  const std::string filter = value("ImageFilter");
-  if (!filter.empty()) {
-    ImageFilter.Clear();
-    SplitString(filter, ImageFilter, ';');
+  for (const TSettingKey* k : ReadingOrder()) {
+    const int i = names.IndexOfName(k->Key);
+    ReadKey(*this, *k, i < 0 ? std::string() : ConfigLines.ValueFromIndex(i), dir);
   }
-  MarkMakeImageFile = value("MarkMakeImageFile");
-  KeepJpgCompress = trueUnlessFalse("KeepJpgCompress");
-  byteField("JpgCompress", JpgCompress);
-  GifEnablePalette = trueUnlessFalse("GifEnablePalette");
-  byteField("GifPalette", GifPalette);
-  GifEnableDither = falseUnlessTrue("GifEnableDither");
-  byteField("GifDither", GifDither);
-  GifCompress = value("GifCompress") == "1" ? 1 : 0;
-  GifMarkFirst = falseUnlessTrue("GifMarkFirst");
-  GifDisableAnimate = falseUnlessTrue("GifDisableAnimate");
-  BmpKeepColor = trueUnlessFalse("BmpKeepColor");
-  byteField("BmpColorSetup", BmpColorSetup);
-  ViewShrinkFit = trueUnlessFalse("ViewShrinkFit");
-  ViewZoomFit = falseUnlessTrue("ViewZoomFit");
-  ViewAlwaysTop = falseUnlessTrue("ViewAlwaysTop");
-  ViewImageFullScreen = falseUnlessTrue("ViewImageFullScreen");
-  ViewHideMouse = falseUnlessTrue("ViewHideMouse");
-  ViewEnableTiledImage = falseUnlessTrue("ViewEnableTiledImage");
-  // Colours are 32-bit patterns; older files wrote system colours as
-  // negative numbers, newer values may be written unsigned.
-  std::int64_t color = 0;
-  if (number("ViewSolidColor", std::numeric_limits<std::int32_t>::min(),
-             std::numeric_limits<std::uint32_t>::max(), color)) {
-    ViewSolidColor = static_cast<TColor>(static_cast<std::uint32_t>(color & 0xFFFFFFFF));
-  }
-  ViewTiledImage = value("ViewTiledImage");
-  ViewImageViewMain = trueUnlessFalse("ViewImageViewMain");
-  ViewShowToolbar = trueUnlessFalse("ViewShowToolbar");
-  ViewShowFullPath = falseUnlessTrue("ViewShowFullPath");
-  ZoomLock = falseUnlessTrue("ZoomLock");
-  LocationLock = falseUnlessTrue("LocationLock");
-  byteField("SlideSequence", SlideSequence);
-  number("SlideDelay", 0, std::numeric_limits<std::int32_t>::max(), SlideDelay);
 }
 
 void TProgramInfo::WriteSettings() {
@@ -229,66 +387,22 @@ void TProgramInfo::WriteSettings() {
   // the end, so the index of the lines as they were stays right.
   const TNameIndex names(ConfigLines);
   std::vector<int> dropped;
-  auto text = [&](const char* key, const std::string& v) {
-    const int first = names.IndexOfName(key);
-    if (v.empty()) {
+  for (const TSettingKey& k : kSettingKeys) {
+    const int first = names.IndexOfName(k.Key);
+    std::string value = WrittenValue(*this, k);
+    if (value.empty()) {
       // Every line of the key goes, so a later duplicate cannot take its
       // place: an empty text reads back as its default.
       for (int i = first; i >= 0; i = names.NextOfName(i)) dropped.push_back(i);
-      return;
+      continue;
     }
-    std::string line = std::string(key) + "=" + v;
+    std::string line = std::string(k.Key) + "=" + value;
     if (first < 0) {
       ConfigLines.Add(std::move(line));
     } else {
       ConfigLines[first] = std::move(line);
     }
-  };
-  auto flag = [&](const char* key, bool v) { text(key, IfThenStr(v, kTrue, kFalse)); };
-  auto num = [&](const char* key, std::int64_t v) { text(key, std::to_string(v)); };
-
-  text("LanguagePackNow", LanguagePackNow);
-  text("CfgDefPath", CfgDefPath);
-  flag("CfgAutoResize", CfgAutoResize);
-  num("OutputFileType", OutputFileType);
-  flag("AutoLocateOldPath", AutoLocateOldPath);
-  text("ExportPath", ExportPath);
-  text("DefaultMarkPath", DefaultMarkPath);
-  text("DefaultPreviewPath", DefaultPreviewPath);
-  text("DefaultSourceBackgroundPath", DefaultSourceBackgroundPath);
-  text("DefaultSourceFramePath", DefaultSourceFramePath);
-  text("DefaultMaskPath", DefaultMaskPath);
-  text("ImageFilter", JoinStrings(ImageFilter, ';'));
-  flag("EnableShellnook", EnableShellnook);
-  num("CfgSkin", CfgSkin);
-  flag("KeepJpgCompress", KeepJpgCompress);
-  num("JpgCompress", JpgCompress);
-  flag("GifEnablePalette", GifEnablePalette);
-  num("GifPalette", GifPalette);
-  flag("GifEnableDither", GifEnableDither);
-  num("GifDither", GifDither);
-  num("GifCompress", GifCompress);
-  text("MarkMakeImageFile", MarkMakeImageFile);
-  flag("GifMarkFirst", GifMarkFirst);
-  flag("GifDisableAnimate", GifDisableAnimate);
-  flag("BmpKeepColor", BmpKeepColor);
-  num("BmpColorSetup", BmpColorSetup);
-  flag("ViewShrinkFit", ViewShrinkFit);
-  flag("ViewZoomFit", ViewZoomFit);
-  flag("ViewAlwaysTop", ViewAlwaysTop);
-  flag("ViewImageFullScreen", ViewImageFullScreen);
-  flag("ViewHideMouse", ViewHideMouse);
-  flag("ViewEnableTiledImage", ViewEnableTiledImage);
-  // Written as the signed 32-bit number older files hold.
-  num("ViewSolidColor", static_cast<std::int32_t>(ViewSolidColor));
-  text("ViewTiledImage", ViewTiledImage);
-  flag("ViewImageViewMain", ViewImageViewMain);
-  flag("ViewShowToolbar", ViewShowToolbar);
-  flag("ViewShowFullPath", ViewShowFullPath);
-  flag("ZoomLock", ZoomLock);
-  flag("LocationLock", LocationLock);
-  num("SlideSequence", SlideSequence);
-  num("SlideDelay", SlideDelay);
+  }
 
   if (dropped.empty()) return;
   std::vector<bool> drop(static_cast<std::size_t>(ConfigLines.Count()), false);

@@ -31,10 +31,14 @@ class TProgramInfo {
 
   // The plain lines of "config.inf" ("Key=Value", unscrambled, unescaped).
   TStringList ConfigLines;
+
+  // The settings of "config.inf" (LanguagePackNow below is one too). Their
+  // defaults, ranges and the rules that read and write them are the rows
+  // of the key table in settings.cpp; SetDefaults gives each its default.
   std::string CfgDefPath;
-  bool CfgAutoResize = true;
-  std::uint8_t OutputFileType = 0;  // 0 source, 1 JPEG, 2 GIF, 3 BMP, 4 PNG, 5 PCX, 6 Targa
-  bool AutoLocateOldPath = true;
+  bool CfgAutoResize{};
+  std::uint8_t OutputFileType{};  // 0 source, 1 JPEG, 2 GIF, 3 BMP, 4 PNG, 5 PCX, 6 Targa
+  bool AutoLocateOldPath{};
   std::string ExportPath;
   std::string DefaultMarkPath;
   std::string DefaultPreviewPath;
@@ -43,38 +47,38 @@ class TProgramInfo {
   std::string DefaultMaskPath;
   TStringList ImageFilter;  // patterns such as "*.png", one per entry
   std::string MarkMakeImageFile;
-  bool ViewImageViewMain = true;
-  bool EnableShellnook = false;
-  std::uint8_t CfgSkin = 0;  // 0 none, 1..4 a stored skin
-  bool KeepJpgCompress = true;
-  std::uint8_t JpgCompress = 100;
-  bool GifEnablePalette = true;
-  std::uint8_t GifPalette = 0;
-  bool GifEnableDither = false;
-  std::uint8_t GifDither = 0;
-  std::uint8_t GifCompress = 0;
-  bool GifMarkFirst = false;
-  bool GifDisableAnimate = false;
-  bool BmpKeepColor = true;
-  std::uint8_t BmpColorSetup = 1;
-  bool ViewShrinkFit = true;
-  bool ViewZoomFit = false;
-  bool ViewAlwaysTop = false;
-  bool ViewImageFullScreen = false;
-  bool ViewHideMouse = false;
-  bool ViewEnableTiledImage = false;
-  TColor ViewSolidColor = 9855488;
+  bool ViewImageViewMain{};
+  bool EnableShellnook{};
+  std::uint8_t CfgSkin{};  // 0 none, 1..4 a stored skin
+  bool KeepJpgCompress{};
+  std::uint8_t JpgCompress{};
+  bool GifEnablePalette{};
+  std::uint8_t GifPalette{};
+  bool GifEnableDither{};
+  std::uint8_t GifDither{};
+  std::uint8_t GifCompress{};
+  bool GifMarkFirst{};
+  bool GifDisableAnimate{};
+  bool BmpKeepColor{};
+  std::uint8_t BmpColorSetup{};
+  bool ViewShrinkFit{};
+  bool ViewZoomFit{};
+  bool ViewAlwaysTop{};
+  bool ViewImageFullScreen{};
+  bool ViewHideMouse{};
+  bool ViewEnableTiledImage{};
+  TColor ViewSolidColor{};
   std::string ViewTiledImage;
-  bool ViewShowToolbar = true;
-  bool ViewShowFullPath = false;
-  bool ZoomLock = false;
-  bool LocationLock = false;
-  std::uint8_t SlideSequence = 0;
-  std::int32_t SlideDelay = 2000;  // milliseconds, 0 and up
-  TBitmap ScratchBitmap;           // 24 bits per pixel
-  std::string LanguageDir;         // program folder + "language", no "/" at the end
-  TStringList LanguageTexts;       // "number=text" lines of the language file
-  std::string LanguagePackNow = "english";
+  bool ViewShowToolbar{};
+  bool ViewShowFullPath{};
+  bool ZoomLock{};
+  bool LocationLock{};
+  std::uint8_t SlideSequence{};
+  std::int32_t SlideDelay{};  // milliseconds, 0 and up
+  TBitmap ScratchBitmap;      // 24 bits per pixel
+  std::string LanguageDir;    // program folder + "language", no "/" at the end
+  TStringList LanguageTexts;  // "number=text" lines of the language file
+  std::string LanguagePackNow;
 
   // "Key=value" of every number in the file that could not be used
   // (not a whole number, or outside its field's range) at the last

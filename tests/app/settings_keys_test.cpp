@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "core/strings.h"
 
 namespace {
 
@@ -226,6 +227,33 @@ TEST_F(SettingsKeysTest, EachKeyIsReadByItsRuleAndTouchesOnlyItsOwnLine) {
     const std::vector<std::string> reported =
         c.reported ? std::vector<std::string>{std::string(c.key) + "=" + c.value} : std::vector<std::string>{};
     EXPECT_EQ(ProgramInfo().UnreadableSettings, reported);
+  }
+
+  // Every flag: only the other word, exactly as written, changes it.
+  for (const auto& [key, fresh] : kFreshFile) {
+    if (fresh != "TRUE" && fresh != "FALSE") continue;
+    SCOPED_TRACE(key);
+    const std::string other = fresh == "TRUE" ? "FALSE" : "TRUE";
+    EXPECT_EQ(ReadAndWrite({key + "=" + other}), ExpectedLines(Dir(), key, other));
+    EXPECT_EQ(ReadAndWrite({key + "=" + LowerCase(other)}), ExpectedLines(Dir()));
+    EXPECT_EQ(ReadAndWrite({key + "=yes"}), ExpectedLines(Dir()));
+    if (key != "EnableShellnook") {
+      EXPECT_EQ(ReadAndWrite({key + "= " + other}), ExpectedLines(Dir()));
+    }
+  }
+
+  // Every byte takes 0 to 255 and reports what lies beyond.
+  for (const char* key :
+       {"OutputFileType", "JpgCompress", "GifPalette", "GifDither", "BmpColorSetup", "SlideSequence"}) {
+    SCOPED_TRACE(key);
+    for (const char* value : {"0", "17", "255"}) {
+      EXPECT_EQ(ReadAndWrite({std::string(key) + "=" + value}), ExpectedLines(Dir(), key, value));
+      EXPECT_TRUE(ProgramInfo().UnreadableSettings.empty());
+    }
+    for (const char* value : {"256", "-1", "2.5"}) {
+      EXPECT_EQ(ReadAndWrite({std::string(key) + "=" + value}), ExpectedLines(Dir()));
+      EXPECT_EQ(ProgramInfo().UnreadableSettings, std::vector<std::string>{std::string(key) + "=" + value});
+    }
   }
 
   // An empty value is the key's default, and so is a file without it.
