@@ -106,7 +106,7 @@ TEST(GifDither, EnginesRunSerpentine) {
   EXPECT_EQ(CreateDitherEngine(7, 4, grey), nullptr);
 }
 
-TEST(GifDither, FloydSteinbergSpreadsTheErrorAsSpecified) {
+TEST(GifDither, FloydSteinbergSpreadsTheErrorInRoundedSixteenths) {
   // Monochrome, one row of three mid greys, then a second row.
   TMonochromeLookup mono;
   TFloydSteinbergDitherer fs(3, mono);

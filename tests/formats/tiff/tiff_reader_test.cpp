@@ -261,8 +261,8 @@ TEST(TIFFReader, RefusedFilesRaiseTheirTexts) {
   for (const auto& c : cases) EXPECT_EQ(LoadError(c.File), c.Error) << c.Name;
 }
 
-// CMYK, CIE L*a*b* and uncompressed YCbCr pixels, the Part's worked
-// values; and the header's fields.
+// CMYK, CIE L*a*b* and uncompressed YCbCr pixels at values whose colours
+// follow from each scheme's conversion formula; and the header's fields.
 TEST(TIFFReader, ColourSchemesAndHeader) {
   auto one = [](std::uint16_t photometric, std::vector<std::uint8_t> pixel, std::vector<TTag> more = {}) {
     const std::uint32_t n = static_cast<std::uint32_t>(pixel.size());
