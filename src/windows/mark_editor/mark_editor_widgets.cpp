@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -19,6 +20,22 @@ QColor ToQColor(TColor c) {
   const TColor rgb = ColorToRGB(c);
   return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
 }
+
+// The font lists inside the font dialog of a text mark. To Qt they are a
+// dialog of their own, which Esc (or Enter in a list) would close alone,
+// leaving an empty frame with the colour and the buttons. Keys go on to
+// the whole font dialog, and whatever would still end the lists ends it.
+class TEmbeddedFontPicker : public QFontDialog {
+ public:
+  explicit TEmbeddedFontPicker(QDialog* owner) : QFontDialog(owner), owner_(owner) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override { QWidget::keyPressEvent(event); }
+  void done(int result) override { owner_->done(result); }
+
+ private:
+  QDialog* owner_;
+};
 
 }  // namespace
 
@@ -102,7 +119,7 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
 TMarkFontDialog::TMarkFontDialog(const TMarkFont& initial, QWidget* owner) : QDialog(owner) {
   setObjectName("fdFont");
   setWindowTitle(MessageText(msg::MarkFontCaption));
-  fontPicker = new QFontDialog(this);
+  fontPicker = new TEmbeddedFontPicker(this);
   fontPicker->setObjectName("fontPicker");
   fontPicker->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
   fontPicker->setWindowFlags(Qt::Widget);
@@ -114,6 +131,8 @@ TMarkFontDialog::TMarkFontDialog(const TMarkFont& initial, QWidget* owner) : QDi
   colorLabel->setText(MessageText(msg::MarkFontColor));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(MessageText(msg::ButtonOK));
+  // Enter in the font lists confirms the font, as it does everywhere else.
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   auto* row = new QHBoxLayout;
   row->addWidget(colorLabel);
   row->addWidget(pnlFontColor);
