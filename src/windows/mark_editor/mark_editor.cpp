@@ -450,6 +450,9 @@ void TfrmMakeMark::CreateControls() {
   cbxResizeSourceImageOfScale = NewNamed<QComboBox>(pnlResizeSourceImage, "cbxResizeSourceImageOfScale");
   cbxResizeSourceImageOfScale->setEditable(true);
   cbxResizeSourceImageOfScale->setInsertPolicy(QComboBox::NoInsert);
+  // Typed digits stay as typed: completing "50" to the item "500" would
+  // scale by another number than the one typed.
+  cbxResizeSourceImageOfScale->setCompleter(nullptr);
   for (const std::string& item : ScaleItems()) cbxResizeSourceImageOfScale->addItem(Q(item));
   pnlCustomSourceSize = NewNamed<QWidget>(pnlResizeSourceImage, "pnlCustomSourceSize");
   lblResizeSourceImageSizeX = NewNamed<QLabel>(pnlCustomSourceSize, "lblResizeSourceImageSizeX");

@@ -1,0 +1,99 @@
+// What every window of the program must hold, tried on each of them on the
+// offscreen platform: an editable combo box keeps typed digits as typed,
+// never completed into another of its items.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStackedWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/registry.h"
+#include "windows/main_form.h"
+#include "windows/mark_editor/mark_editor.h"
+#include "windows/query_over.h"
+#include "windows/select_dir.h"
+#include "windows/setup.h"
+#include "windows/show_info.h"
+#include "windows/viewer/view_image.h"
+#include "windows/windows_fixture.h"
+
+namespace {
+
+struct TFormMaker {
+  const char* Name;
+  std::function<std::unique_ptr<QWidget>()> Make;
+};
+
+// Every window, made as its command makes it.
+std::vector<TFormMaker> Forms() {
+  return {
+      {"main window", [] { return std::make_unique<TfrmMain>(); }},
+      {"mark editor", [] { return std::make_unique<TfrmMakeMark>(false, std::string()); }},
+      {"settings", [] { return std::make_unique<TfrmSetup>(); }},
+      {"batch log", [] { return std::make_unique<TfrmShowInfo>(); }},
+      {"folder picker", [] { return std::make_unique<TfrmSelectDir>(); }},
+      {"overwrite question", [] { return std::make_unique<TfrmQueryOver>(); }},
+      {"viewer",
+       [] {
+         TBitmap picture(40, 30, pf24bit);
+         return std::make_unique<TfrmViewImage>(nullptr, picture, 2, std::string(), TViewList(),
+                                                std::vector<std::string>());
+       }},
+  };
+}
+
+// Shows a control that its page or a switched-off panel hides, as the
+// user would by choosing the page and switching the panel on.
+void Reveal(QWidget* control, QWidget* form) {
+  for (QWidget* w = control; w != nullptr && w != form; w = w->parentWidget()) {
+    if (auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget())) stack->setCurrentWidget(w);
+    if (w->isHidden()) w->show();
+  }
+}
+
+class FormsTest : public WindowsTest {
+ protected:
+  void SetUp() override {
+    WindowsTest::SetUp();
+    RegisterImageFormats();
+  }
+};
+
+}  // namespace
+
+TEST_F(FormsTest, EditableComboBoxesKeepTypedDigitsAsTyped) {
+  int tried = 0;
+  for (const TFormMaker& maker : Forms()) {
+    SCOPED_TRACE(maker.Name);
+    std::unique_ptr<QWidget> form = maker.Make();
+    form->show();
+    form->activateWindow();
+    // Completion follows typing only in the active window.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    for (QComboBox* combo : form->findChildren<QComboBox*>()) {
+      if (!combo->isEditable() || combo->count() == 0) continue;
+      SCOPED_TRACE(combo->objectName().toStdString());
+      Reveal(combo, form.get());
+      ASSERT_TRUE(combo->isVisible());
+      // Every beginning of an item (an item itself too: "50" begins
+      // "500"), typed into the emptied box, is what the box then holds.
+      for (int i = 0; i < combo->count(); ++i) {
+        const QString item = combo->itemText(i);
+        for (qsizetype n = 1; n <= std::min<qsizetype>(item.size(), 6); ++n) {
+          const QString typed = item.left(n);
+          combo->lineEdit()->clear();
+          combo->lineEdit()->setFocus();
+          ASSERT_TRUE(combo->lineEdit()->hasFocus());
+          QTest::keyClicks(combo->lineEdit(), typed);
+          EXPECT_EQ(combo->currentText().toStdString(), typed.toStdString());
+          ++tried;
+        }
+      }
+    }
+  }
+  EXPECT_GT(tried, 0);
+}
