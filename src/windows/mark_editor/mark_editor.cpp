@@ -157,7 +157,7 @@ QToolButton* NewToolButton(QWidget* parent, const char* name, QStyle::StandardPi
 
 QSpinBox* NewSpin(QWidget* parent, TNumberField field) {
   const TNumberRule& rule = NumberRule(field);
-  auto* spin = NewNamed<QSpinBox>(parent, rule.Control);
+  auto* spin = NewNamed<TNumberEdit>(parent, rule.Control);
   spin->setRange(static_cast<int>(rule.Min()), static_cast<int>(rule.Max()));
   spin->setAccelerated(true);
   spin->setMaximumWidth(spin->fontMetrics().horizontalAdvance("-655370") + 40);
@@ -744,6 +744,10 @@ void TfrmMakeMark::Connect() {
   connect(cbxDefaultSize, &QComboBox::activated, this,
           [this](int index) { Guarded([this, index] { cbxDefaultSizeChange(index); }); });
   connect(cbxResizeSourceImageOfScale, &QComboBox::editTextChanged, this, refresh);
+  // The number edits show their nearest bound themselves once typing ends;
+  // the scale box is checked then.
+  connect(cbxResizeSourceImageOfScale->lineEdit(), &QLineEdit::editingFinished, this,
+          [this] { Guarded([this] { ValidateOptions(); }); });
   for (QComboBox* combo : {cbxSourceImageFrameBevelInner, cbxSourceImageFrameBevelOuter, cbxSourceImageFrameStyle}) {
     connect(combo, &QComboBox::currentIndexChanged, this, refresh);
   }
@@ -994,15 +998,20 @@ bool TfrmMakeMark::SaveMark() {
 }
 
 void TfrmMakeMark::InterpretNumbers() {
-  // A half-typed number goes back to the value it had.
+  // Each box shows the number it stands for; a half-typed one goes back
+  // to the value it had.
   for (int f = 0; f < nfCount; ++f) {
     if (auto* spin = qobject_cast<QSpinBox*>(NumberControl(static_cast<TNumberField>(f)))) spin->interpretText();
   }
 }
 
 void TfrmMakeMark::tbOKClick() {
-  InterpretNumbers();
+  // The checks of OK see the numbers as they were typed: a tolerance typed
+  // below 0 is set to 0 there, and a second OK saves.
   if (!ValidateBeforeSave()) return;
+  // OK ends the typing: the boxes show the numbers that are saved.
+  InterpretNumbers();
+  ValidateOptions();
   markSet_.MarkPictures[0] = markPicture_;
   if (SaveMark()) {
     saved_ = true;
@@ -1330,9 +1339,12 @@ void TfrmMakeMark::ProcessPendingRefresh() {
 }
 
 void TfrmMakeMark::BuildPreview() {
-  if (!ready_ || !ValidateOptions()) return;
+  if (!ready_) return;
+  // The preview takes every number at its nearest bound; the boxes keep
+  // what is being typed until the typing ends.
+  TMarkOptions options = FormOptions();
+  if (!::ValidateOptions(options)) return;
   ++builds_;
-  const TMarkOptions options = FormOptions();
   const bool haveSample = SampleInUse();
   const TCompositePlan plan = PlanComposite(
       options.Has(mfResizeSource),

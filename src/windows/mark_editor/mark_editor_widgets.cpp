@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/messages.h"
 #include "windows/form_support.h"
 #include "windows/mark_editor/mark_text.h"
@@ -83,6 +85,21 @@ void TColorSwatch::mouseReleaseEvent(QMouseEvent* event) {
   setFrameShadow(QFrame::Raised);
   event->accept();
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+// ---------------------------------------------------------------------------
+
+TNumberEdit::TNumberEdit(QWidget* parent) : QSpinBox(parent) {}
+
+QValidator::State TNumberEdit::validate(QString& input, int& /*pos*/) const {
+  const std::string text = input.toStdString();
+  if (text.empty() || text == "-") return QValidator::Intermediate;
+  return ParseInteger(text) ? QValidator::Acceptable : QValidator::Invalid;
+}
+
+int TNumberEdit::valueFromText(const QString& text) const {
+  const std::optional<std::int64_t> value = ParseInteger(text.toStdString());
+  return static_cast<int>(std::clamp<std::int64_t>(value.value_or(minimum()), minimum(), maximum()));
 }
 
 // ---------------------------------------------------------------------------

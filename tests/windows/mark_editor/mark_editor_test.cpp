@@ -491,6 +491,9 @@ TEST_F(MarkEditorFormTest, TheRulesBetweenTheOptions) {
   for (auto [typed, kept] : {std::pair{"0.5", "1"}, std::pair{"2000", "1000"}, std::pair{"abc", "1"}}) {
     form.cbxResizeSourceImageOfScale->setEditText(typed);
     form.ProcessPendingRefresh();
+    // What is typed stays until the typing ends.
+    EXPECT_EQ(form.cbxResizeSourceImageOfScale->currentText().toStdString(), typed);
+    QTest::keyClick(form.cbxResizeSourceImageOfScale->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(form.cbxResizeSourceImageOfScale->currentText().toStdString(), kept) << typed;
   }
   // A size beyond the pixel cap is said in the preview, not drawn.
@@ -513,6 +516,67 @@ TEST_F(MarkEditorFormTest, TheRulesBetweenTheOptions) {
   QTest::mouseClick(form.sbFitToCurrBackground, Qt::LeftButton);
   EXPECT_EQ(form.edtReSizeX->value(), std::clamp(static_cast<int>(Round(form.Composite().Width() * 25.0L)), 1, 4096));
   EXPECT_EQ(form.Anchor(), 0);
+}
+
+TEST_F(MarkEditorFormTest, TypedNumbersStayUntilTypingEndsThenShowTheNearestBound) {
+  struct Case {
+    const char* Control;
+    const char* Typed;
+    const char* Shown;  // once typing has ended
+    std::function<std::int64_t(const TMarkInfo&)> Previewed;
+  };
+  const Case cases[] = {
+      {"edtXEX", "70000", "65537", [](const TMarkInfo& r) { return r.XOffset(); }},
+      {"edtYEX", "-70000", "-65537", [](const TMarkInfo& r) { return r.YOffset(); }},
+      {"edtEclosion", "300", "255", [](const TMarkInfo& r) { return r.KeyTolerance(); }},
+      {"edtEclosion", "-1", "0", [](const TMarkInfo& r) { return r.KeyTolerance(); }},
+      {"edtRotate", "99999", "65535", [](const TMarkInfo& r) { return r.Angle(); }},
+      {"edtMosaicX", "0", "1", [](const TMarkInfo& r) { return r.MosaicWidth(); }},
+      {"edtReSizeY", "5000", "4096", [](const TMarkInfo& r) { return r.ResizeY(); }},
+      {"edtSourceImageFrameBevelWidth", "256", "255", [](const TMarkInfo& r) { return r.BevelWidth(); }},
+      {"edtMaskLeft", "-99999", "-65535", [](const TMarkInfo& r) { return r.MaskRect().Left; }},
+  };
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(4, 4, clRed));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Control) + " " + c.Typed);
+    auto* box = form.findChild<QSpinBox*>(c.Control);
+    ASSERT_NE(box, nullptr);
+    box->selectAll();
+    QTest::keyClicks(box, c.Typed);
+    form.ProcessPendingRefresh();
+    // The preview already takes the nearest bound; the box keeps the text.
+    EXPECT_EQ(box->cleanText().toStdString(), c.Typed);
+    EXPECT_EQ(c.Previewed(form.MarkSet().Records[0]), std::stoll(c.Shown));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(box->cleanText().toStdString(), c.Shown);
+  }
+}
+
+TEST_F(MarkEditorFormTest, ANegativeToleranceIsSetToZeroByOkAndTheSecondOkSaves) {
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(4, 4, clRed));
+  form.edtName->setText("keyed");
+  form.edtXEX->selectAll();
+  QTest::keyClicks(form.edtXEX, "70000");
+  form.edtEclosion->selectAll();
+  QTest::keyClicks(form.edtEclosion, "-1");
+  form.ProcessPendingRefresh();
+  ASSERT_EQ(form.edtEclosion->cleanText(), "-1");
+  handler_.Boxes.clear();
+  ClickChild(&form, "tbOK");
+  EXPECT_FALSE(form.Saved());
+  EXPECT_TRUE(handler_.Boxes.empty());
+  EXPECT_EQ(form.edtEclosion->cleanText(), "0");
+  EXPECT_FALSE(FileExists(MarkFile("keyed")));
+  ClickChild(&form, "tbOK");
+  ASSERT_TRUE(form.Saved());
+  EXPECT_TRUE(handler_.Boxes.empty());
+  // What was saved is what the boxes show once OK has ended the typing.
+  EXPECT_EQ(form.edtXEX->cleanText(), "65537");
+  const auto saved = Load(MarkFile("keyed"));
+  EXPECT_EQ(saved->Records[0].KeyTolerance(), 0);
+  EXPECT_EQ(saved->Records[0].XOffset(), 65537);
 }
 
 TEST_F(MarkEditorFormTest, RefreshesAreServedOncePerTurn) {
