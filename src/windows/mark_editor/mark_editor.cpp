@@ -276,6 +276,9 @@ TfrmMakeMark::TfrmMakeMark(bool editExisting, const std::string& markName, QWidg
 
 TfrmMakeMark::~TfrmMakeMark() {
   ready_ = false;
+  // A box that loses the focus while the window goes away ends its typing;
+  // that must not call back into a form that is half destroyed.
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
   if (ProgramInfoExists()) ProgramInfo().MarkMakeImageFile = edtPreviewFile->text().toStdString();
 }
 
