@@ -306,6 +306,12 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
          f.edtText->setPlainText(QString(2550, 'a') + "\n" + QString(2549, 'b'));
        }, msg::MarkTextTooLong},
       {"an empty text mark", [](TfrmMakeMark& f) { f.rbText->setChecked(true); }, msg::MarkPictureMissing},
+      // 5100 bytes, but no letter is split, so the first piece holds 99.
+      {"5100 bytes of accented letters", [](TfrmMakeMark& f) {
+         f.rbText->setChecked(true);
+         f.edtText->setPlainText("a" + QString(2549, QChar(0xE9)) + "b");
+         ASSERT_EQ(f.edtText->toPlainText().toUtf8().size(), 5100);
+       }, msg::MarkTextTooLong},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
@@ -319,6 +325,9 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
     EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(c.Message));
     EXPECT_EQ(handler_.Boxes[0].Kind, 1);
   }
+  // The message says why such a text does not fit rather than giving a
+  // limit it keeps.
+  EXPECT_NE(GetMessageText(msg::MarkTextTooLong).find("51 pieces of 100 bytes"), std::string::npos);
   // 5100 bytes of text, its line break counted as two, are saved.
   TfrmMakeMark& form = Open(false, "");
   form.rbText->setChecked(true);
