@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -688,6 +689,54 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   QTest::mouseClick(form.tbBrowseImage, Qt::LeftButton);
   ASSERT_EQ(viewed_.size(), 1u);
   EXPECT_TRUE(SamePixels(viewed_[0], form.Composite()));
+}
+
+TEST_F(MarkEditorFormTest, SavingTheMarkPictureWritesTheChosenTypeUnderItsExtension) {
+  if (!testsupport::HavePillow()) GTEST_SKIP() << "Pillow is needed to read the files back";
+  // The real save dialog: the name typed, the file type picked.
+  TfrmMakeMark::Services().ChooseSaveName = TfrmMakeMark::DefaultServices().ChooseSaveName;
+  struct Case {
+    const char* Typed;
+    int Type;  // the row of the file-type list
+    const char* Written;
+    const char* Format;  // as Pillow reads it
+  };
+  const Case cases[] = {
+      {"v1..2", 0, "v1..2.jpg", "JPEG"},
+      {"v1..2", 2, "v1..2.gif", "GIF"},
+      {"v1..2", 4, "v1..2.png", "PNG"},
+      {"plain", 3, "plain.bmp", "BMP"},
+      {"typed.png", 0, "typed.png", "PNG"},
+  };
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(6, 4, clBlue));
+  form.edtName->setText("v1..2");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Typed) + " " + std::to_string(c.Type));
+    const std::string name = Dir() + c.Typed;
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+      EXPECT_EQ(dialog->objectName(), "spdSave");
+      auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+      auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_TRUE(types != nullptr && edit != nullptr);
+      for (int i = 0; i < c.Type; ++i) QTest::keyClick(types, Qt::Key_Down);
+      EXPECT_EQ(types->currentIndex(), c.Type);
+      edit->setText(QString::fromStdString(name));
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(form.tbSave, Qt::LeftButton);
+    const std::string written = Dir() + c.Written;
+    ASSERT_TRUE(FileExists(written));
+    if (written != name) {
+      EXPECT_FALSE(FileExists(name));
+    }
+    const testsupport::CommandResult r = testsupport::Run(
+        {"/usr/bin/python3", "-c", "import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+                                   "print(im.format, im.size[0], im.size[1])",
+         written});
+    EXPECT_EQ(r.Out, std::string(c.Format) + " 6 4\n");
+  }
+  EXPECT_TRUE(handler_.Boxes.empty());
 }
 
 TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
