@@ -793,3 +793,26 @@ TEST(MarkText, LinesAreStackedAndEmptyLinesKeepTheirHeight) {
   const TMarkFont styled{"DejaVu Serif", 13, mfsItalic | mfsUnderline, RGB(9, 9, 9)};
   EXPECT_EQ(MarkFontOf(MarkQFont(styled), styled.Color), styled);
 }
+
+TEST(MarkText, AnEmptyLineStaysEmptyWhateverTheStyle) {
+  for (const std::uint32_t style : {std::uint32_t{mfsUnderline}, std::uint32_t{mfsStrikeOut},
+                                    std::uint32_t{mfsUnderline | mfsStrikeOut | mfsBold}}) {
+    SCOPED_TRACE(style);
+    const TMarkFont font{"DejaVu Sans", 24, style, RGB(0, 0, 0)};
+    const TBitmap picture = RenderMarkText({"ab", "", "cd"}, font, RGB(255, 255, 255));
+    ASSERT_EQ(picture.Height() % 3, 0);
+    const int line = picture.Height() / 3;
+    // The lines around it carry their underline or stroke ...
+    int inked = 0;
+    for (int y = 0; y < line; ++y) {
+      for (int x = 0; x < picture.Width(); ++x) inked += picture.Canvas().Pixel(x, y) != RGB(255, 255, 255);
+    }
+    EXPECT_GT(inked, 0);
+    // ... the empty one between them is all back colour.
+    for (int y = line; y < 2 * line; ++y) {
+      for (int x = 0; x < picture.Width(); ++x) {
+        ASSERT_EQ(picture.Canvas().Pixel(x, y), RGB(255, 255, 255)) << x << "," << y;
+      }
+    }
+  }
+}
