@@ -483,6 +483,7 @@ void TfrmMakeMark::CreateControls() {
   pnlSourceImageBackgroupColor = NewNamed<TColorSwatch>(pnlEnableSourceImageBackgroupColor,
                                                         "pnlSourceImageBackgroupColor");
   pnlSourceImageBackgroupColor->setMinimumWidth(110);
+  pnlSourceImageBackgroupColor->SetCaptionFollowsColor(true);
   chkSourceImageBackgroundImage = NewNamed<QCheckBox>(pnlEnableSourceImageBackgroupColor,
                                                       "chkSourceImageBackgroundImage");
   btnSourceImageBackgroundImage = NewButton(pnlEnableSourceImageBackgroupColor, "btnSourceImageBackgroundImage");
@@ -502,6 +503,7 @@ void TfrmMakeMark::CreateControls() {
   lblSourceImageFrameY = NewNamed<QLabel>(fp, "lblSourceImageFrameY");
   edtSourceImageFrameY = NewSpin(fp, nfFrameY);
   pnlSourceImageFrameColor = NewNamed<TColorSwatch>(fp, "pnlSourceImageFrameColor");
+  pnlSourceImageFrameColor->SetCaptionFollowsColor(true);
   chkSourceImageFrameFile = NewNamed<QCheckBox>(fp, "chkSourceImageFrameFile");
   btnSourceImageFrameFile = NewButton(fp, "btnSourceImageFrameFile");
   lblSourceImageFrameBevelInner = NewNamed<QLabel>(fp, "lblSourceImageFrameBevelInner");

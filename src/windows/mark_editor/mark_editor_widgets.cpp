@@ -60,7 +60,13 @@ TColorSwatch::TColorSwatch(QWidget* parent) : QLabel(parent) {
 
 void TColorSwatch::SetColor(TColor color) {
   color_ = color;
+  if (captionFollows_) fontColor_ = CaptionColorOn(color);
   UpdateLook();
+}
+
+void TColorSwatch::SetCaptionFollowsColor(bool follows) {
+  captionFollows_ = follows;
+  SetColor(color_);
 }
 
 void TColorSwatch::SetFontColor(TColor color) {

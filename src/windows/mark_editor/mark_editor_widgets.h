@@ -29,6 +29,8 @@ class TColorSwatch : public QLabel {
   void SetColor(TColor color);
   TColor FontColor() const { return fontColor_; }
   void SetFontColor(TColor color);
+  // The caption takes black or white by the swatch's colour from now on.
+  void SetCaptionFollowsColor(bool follows);
 
  signals:
   void clicked();
@@ -41,6 +43,7 @@ class TColorSwatch : public QLabel {
   void UpdateLook();
   TColor color_ = clWhite;
   TColor fontColor_ = clBlack;
+  bool captionFollows_ = false;
 };
 
 // A number edit of the mark editor. Any whole number may be typed, one

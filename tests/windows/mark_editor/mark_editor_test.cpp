@@ -630,6 +630,16 @@ TEST_F(MarkEditorFormTest, FontColoursAndCompanionPictures) {
   QTest::mouseClick(form.pnlSourceImageFrameColor, Qt::LeftButton);
   EXPECT_EQ(colorOffered_, clWhite);
   EXPECT_EQ(form.pnlSourceImageFrameColor->Color(), RGB(1, 2, 3));
+  // A captioned swatch writes its caption in white on a dark colour and in
+  // black on a light one.
+  EXPECT_EQ(form.pnlSourceImageFrameColor->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+  color_ = RGB(0, 0, 140);
+  form.chkEnableSourceImageBackgroupColor->setChecked(true);
+  QTest::mouseClick(form.pnlSourceImageBackgroupColor, Qt::LeftButton);
+  EXPECT_EQ(form.pnlSourceImageBackgroupColor->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+  color_ = RGB(250, 240, 120);
+  QTest::mouseClick(form.pnlSourceImageBackgroupColor, Qt::LeftButton);
+  EXPECT_EQ(form.pnlSourceImageBackgroupColor->palette().color(QPalette::WindowText), QColor(0, 0, 0));
 
   // The mask: its folder is kept, its size goes to the rectangle, and a
   // name that does not exist clears it.
