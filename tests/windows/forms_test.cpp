@@ -1,8 +1,11 @@
 // What every window of the program must hold, tried on each of them on the
 // offscreen platform: an editable combo box keeps typed digits as typed,
-// never completed into another of its items.
+// never completed into another of its items; at the window's smallest
+// size every control has the room its layout needs, and none overlaps
+// another.
 
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QStackedWidget>
 
@@ -96,4 +99,43 @@ TEST_F(FormsTest, EditableComboBoxesKeepTypedDigitsAsTyped) {
     }
   }
   EXPECT_GT(tried, 0);
+}
+
+TEST_F(FormsTest, AtTheSmallestSizeNoControlIsSqueezedOrOverlapsAnother) {
+  for (const TFormMaker& maker : Forms()) {
+    SCOPED_TRACE(maker.Name);
+    std::unique_ptr<QWidget> form = maker.Make();
+    form->show();
+    ASSERT_TRUE(WaitFor([&] { return form->isVisible(); }));
+    // As small as the window lets itself be made.
+    form->resize(1, 1);
+    QCoreApplication::processEvents();
+    EXPECT_GE(form->width(), form->minimumWidth());
+    if (form->layout() != nullptr) {
+      EXPECT_GE(form->width(), form->layout()->totalMinimumSize().width());
+      EXPECT_GE(form->height(), form->layout()->totalMinimumSize().height());
+    }
+    for (QLayout* layout : form->findChildren<QLayout*>()) {
+      const QWidget* owner = layout->parentWidget();
+      if (owner == nullptr || !owner->isVisible()) continue;
+      std::vector<std::pair<QString, QRect>> shown;
+      for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->isEmpty() || item->spacerItem() != nullptr) continue;
+        const QString name = item->widget() != nullptr ? item->widget()->objectName() : QStringLiteral("(layout)");
+        const QRect r = item->geometry();
+        // Each control at least as large as its layout lets it become ...
+        EXPECT_GE(r.width(), item->minimumSize().width()) << name.toStdString();
+        EXPECT_GE(r.height(), item->minimumSize().height()) << name.toStdString();
+        shown.emplace_back(name, r);
+      }
+      // ... and none lying over another.
+      for (std::size_t a = 0; a < shown.size(); ++a) {
+        for (std::size_t b = a + 1; b < shown.size(); ++b) {
+          EXPECT_FALSE(shown[a].second.intersects(shown[b].second))
+              << shown[a].first.toStdString() << " and " << shown[b].first.toStdString();
+        }
+      }
+    }
+  }
 }

@@ -240,8 +240,6 @@ TfrmMakeMark::TfrmMakeMark(bool editExisting, const std::string& markName, QWidg
     : QDialog(owner), editExisting_(editExisting), oldName_(markName) {
   setObjectName("frmMakeMark");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-  // The window never becomes narrower than 300 or lower than 200 pixels.
-  setMinimumSize(300, 200);
   workBitmap_.SetPixelFormat(pf24bit);
   markPicture_.SetPixelFormat(pf24bit);
   refreshTimer_ = new QTimer(this);
@@ -675,6 +673,12 @@ void TfrmMakeMark::CreateControls() {
   layout->setContentsMargins(6, 6, 6, 6);
   layout->addWidget(toolbar);
   layout->addLayout(body, 1);
+  // The window is never smaller than its controls need, so none of them
+  // is squeezed over another, and never narrower than 300 or lower than
+  // 200 pixels.
+  layout->setSizeConstraint(QLayout::SetMinimumSize);
+  layout->addStrut(300);
+  body->addStrut(200);
 
   pnlPreview->installEventFilter(this);
   ScrollBox1->viewport()->installEventFilter(this);
