@@ -2,11 +2,13 @@
 // offscreen platform: an editable combo box keeps typed digits as typed,
 // never completed into another of its items; at the window's smallest
 // size every control has the room its layout needs, and none overlaps
-// another.
+// another; a long path shown in a window does not widen it.
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QStackedWidget>
 
 #include <functional>
@@ -136,6 +138,66 @@ TEST_F(FormsTest, AtTheSmallestSizeNoControlIsSqueezedOrOverlapsAnother) {
               << shown[a].first.toStdString() << " and " << shown[b].first.toStdString();
         }
       }
+    }
+  }
+}
+
+TEST_F(FormsTest, ALongPathShownInAWindowDoesNotWidenIt) {
+  std::string path = Dir();
+  for (int i = 0; i < 4; ++i) path += std::string(250, static_cast<char>('p' + i)) + "/";
+  path += "picture.jpg";
+  ASSERT_GT(path.size(), 1000u);
+  struct Case {
+    const char* Window;
+    std::function<std::unique_ptr<QWidget>()> Make;
+    std::function<void(QWidget*, const std::string&)> Show;  // the path in the window
+  };
+  const Case cases[] = {
+      {"overwrite question", [] { return std::make_unique<TfrmQueryOver>(); },
+       [](QWidget* w, const std::string& p) { static_cast<TfrmQueryOver*>(w)->SetText(p + GetMessageText(9012)); }},
+      {"batch log", [] { return std::make_unique<TfrmShowInfo>(); },
+       [](QWidget* w, const std::string& p) {
+         TStringList lines;
+         lines.Add("1. " + p + " => " + p);
+         static_cast<TfrmShowInfo*>(w)->SetLines(lines);
+       }},
+      {"mark editor", [] { return std::make_unique<TfrmMakeMark>(false, std::string()); },
+       [](QWidget* w, const std::string& p) {
+         static_cast<TfrmMakeMark*>(w)->edtImageFile->setText(QString::fromStdString(p));
+         static_cast<TfrmMakeMark*>(w)->edtPreviewFile->setText(QString::fromStdString(p));
+       }},
+      {"settings", [] { return std::make_unique<TfrmSetup>(); },
+       [](QWidget* w, const std::string& p) {
+         static_cast<TfrmSetup*>(w)->edtTiledImage->setText(QString::fromStdString(p));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Window);
+    std::unique_ptr<QWidget> form = c.Make();
+    // The window as it opens with a short path, then with the long one.
+    QSize size[2], least[2];
+    for (int i = 0; i < 2; ++i) {
+      const std::string shown = i == 0 ? "/in/a.jpg" : path;
+      form->hide();
+      c.Show(form.get(), shown);
+      form->show();
+      ASSERT_TRUE(WaitFor([&] { return form->isVisible(); }));
+      QCoreApplication::processEvents();
+      size[i] = form->size();
+      least[i] = form->minimumSizeHint().expandedTo(form->minimumSize());
+      if (auto* question = qobject_cast<TfrmQueryOver*>(form.get())) {
+        // Every line of the question is shown, the path whole.
+        EXPECT_GE(question->lblTitle->height(), question->lblTitle->heightForWidth(question->lblTitle->width()));
+        EXPECT_EQ(question->lblTitle->text().toStdString().find(shown), 0u);
+      }
+    }
+    // A window of a fixed design keeps it; one that fits its text (the
+    // question) grows by lines, never beyond twice its design's width.
+    EXPECT_LE(size[1].width(), size[0].width() * 2);
+    EXPECT_LE(least[1].width(), std::max(least[0].width(), size[0].width() * 2));
+    if (qobject_cast<TfrmQueryOver*>(form.get()) == nullptr) {
+      EXPECT_EQ(least[1].width(), least[0].width());
+      EXPECT_EQ(size[1], size[0]);
     }
   }
 }
