@@ -834,9 +834,9 @@ void TfrmMain::mnuSaveAsClick() {
 // ---------------------------------------------------------------------------
 // Help, outside programs and the settings window
 
-void TfrmMain::mnuHelpClick() { HtmlHelp(HelpFileName()); }
+void TfrmMain::mnuHelpClick() { HtmlHelp(HelpIndexPage); }
 
-void TfrmMain::tbTutorialClick() { HtmlHelp(HelpFileName() + "::/实例教程.htm"); }
+void TfrmMain::tbTutorialClick() { HtmlHelp(HelpTutorialPage); }
 
 void TfrmMain::mnuVeilpaintClick() { StartMaskEditor(Services().StartProgram); }
 

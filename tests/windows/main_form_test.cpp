@@ -1202,6 +1202,17 @@ TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
   handler_.Boxes.clear();
   form.mnuHelp->trigger();
   EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  EXPECT_TRUE(handler_.Opened.empty());
+  // With the help beside the program, Help opens its contents and
+  // Tutorial the tutorial, in the desktop's browser.
+  fs::copy(testsupport::SourceDir() + "/help", Dir() + "help");
+  handler_.Boxes.clear();
+  form.mnuHelp->trigger();
+  QTest::mouseClick(form.tbTutorial, Qt::LeftButton);
+  EXPECT_TRUE(handler_.Boxes.empty());
+  EXPECT_EQ(handler_.Opened, (Names{Dir() + "help/index.html", Dir() + "help/tutorial.html"}));
+  form.mnuMainPage->trigger();
+  EXPECT_EQ(handler_.Opened.back(), HomePageAddress);
 
   form.tbSetup->click();
   EXPECT_EQ(setupPages_, (std::vector<int>{0}));

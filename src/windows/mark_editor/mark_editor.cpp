@@ -1513,7 +1513,7 @@ void TfrmMakeMark::lblSaveAsClick() {
   SaveImageFile(markSet_.Composite, *file);
 }
 
-void TfrmMakeMark::tbHelpClick() { HtmlHelp(HelpFileName() + "::/HowToCreate.htm"); }
+void TfrmMakeMark::tbHelpClick() { HtmlHelp(HelpMakingAMarkPage); }
 
 void TfrmMakeMark::tbVeilpaintClick() { StartMaskEditor(Services().StartProgram); }
 

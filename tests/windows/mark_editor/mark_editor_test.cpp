@@ -688,6 +688,13 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   handler_.Boxes.clear();
   QTest::mouseClick(form.tbHelp, Qt::LeftButton);
   EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  // The help on making a mark, when it is beside the program.
+  fs::copy(testsupport::SourceDir() + "/help", Dir() + "help");
+  handler_.Boxes.clear();
+  QTest::mouseClick(form.tbHelp, Qt::LeftButton);
+  EXPECT_TRUE(handler_.Boxes.empty());
+  EXPECT_EQ(handler_.Opened, (std::vector<std::string>{Dir() + "help/making-a-mark.html"}));
+  handler_.Boxes.clear();
   QTest::mouseClick(form.tbVeilpaint, Qt::LeftButton);
   EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
   EXPECT_TRUE(started_.empty());
