@@ -258,5 +258,10 @@ bool HtmlHelp(const std::string& page) {
     return false;
   }
   TGuiHandler* handler = GuiHandler();
-  return handler != nullptr && handler->OpenWithDesktop(file);
+  if (handler == nullptr) return false;
+  if (handler->OpenWithDesktop(file)) return true;
+  // A desktop without a browser: say where the help is rather than
+  // nothing at all.
+  ShowMsg(GetMessageText(msg::HelpNotShown) + "\n" + file, 1, SystemMessageCaption);
+  return false;
 }

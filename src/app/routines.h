@@ -185,7 +185,7 @@ extern const char* const HelpTutorialPage;
 std::string HelpFileName(const std::string& page = HelpIndexPage);
 // True when a window side that can open the help is installed.
 bool HtmlHelpLoaded();
-// Opens a help page with the desktop. A missing page is reported in a
-// message box with its file name; false then, and when nothing could open
-// it.
+// Opens a help page with the desktop. A missing page, and a desktop that
+// cannot open it, are reported in a message box with its file name; false
+// then.
 bool HtmlHelp(const std::string& page);

@@ -225,7 +225,7 @@ TEST_F(AppTest, TheHelpPagesAreBesideTheProgramAndTheirLinksLead) {
 
 TEST_F(AppTest, HelpFileOpensWithTheDesktopOrIsReportedMissing) {
   ForceDirectories(Dir() + "language");
-  WriteText(Dir() + "language/english", "9101=No help file:\n");
+  WriteText(Dir() + "language/english", "9101=No help file:\n9104=No browser:\n");
   CreateProgramInfo();
   EXPECT_TRUE(HtmlHelpLoaded());
   EXPECT_FALSE(HtmlHelp(HelpMakingAMarkPage));
@@ -243,6 +243,11 @@ TEST_F(AppTest, HelpFileOpensWithTheDesktopOrIsReportedMissing) {
   // A page that is not there is still reported.
   EXPECT_FALSE(HtmlHelp(HelpMakingAMarkPage));
   EXPECT_EQ(handler_.Boxes.size(), 2u);
+  // So is a desktop that cannot open it, with the page to open by hand.
+  handler_.DesktopOpens = false;
+  EXPECT_FALSE(HtmlHelp(HelpIndexPage));
+  ASSERT_EQ(handler_.Boxes.size(), 3u);
+  EXPECT_EQ(handler_.Boxes[2].Text, "No browser:\n" + Dir() + "help/index.html");
   SetGuiHandler(nullptr);
   EXPECT_FALSE(HtmlHelpLoaded());
   EXPECT_FALSE(HtmlHelp(HelpIndexPage));
