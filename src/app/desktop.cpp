@@ -243,18 +243,25 @@ bool UnregisterShellnook() {
 
 // ---- Help file -------------------------------------------------------------
 
-std::string HelpFileName() { return ProgramDir() + "Stampwise.chm"; }
+const char* const HelpIndexPage = "index.html";
+const char* const HelpMakingAMarkPage = "making-a-mark.html";
+const char* const HelpTutorialPage = "tutorial.html";
+
+std::string HelpFileName(const std::string& page) { return ProgramDir() + "help/" + page; }
 
 bool HtmlHelpLoaded() { return GuiHandler() != nullptr; }
 
-bool HtmlHelp(const std::string& target) {
-  // Desktop viewers open the file itself; a page inside it cannot be
-  // addressed from outside.
-  const std::string file = target.substr(0, target.find("::/"));
+bool HtmlHelp(const std::string& page) {
+  const std::string file = HelpFileName(page);
   if (!FileExists(file)) {
     ShowMsg(GetMessageText(msg::HelpFileMissing) + "\n" + file, 1, SystemMessageCaption);
     return false;
   }
   TGuiHandler* handler = GuiHandler();
-  return handler != nullptr && handler->OpenWithDesktop(file);
+  if (handler == nullptr) return false;
+  if (handler->OpenWithDesktop(file)) return true;
+  // A desktop without a browser: say where the help is rather than
+  // nothing at all.
+  ShowMsg(GetMessageText(msg::HelpNotShown) + "\n" + file, 1, SystemMessageCaption);
+  return false;
 }

@@ -43,6 +43,7 @@ constexpr int SettingsUnreadable = 9100;      // followed by "key=value" lines
 constexpr int HelpFileMissing = 9101;         // followed by the file name
 constexpr int ShellnookAction = 9102;         // file-manager menu entry
 constexpr int ConfigNotReadable = 9103;       // followed by the file name
+constexpr int HelpNotShown = 9104;            // followed by the help page's file
 constexpr int MaskEditorMissing = 9110;       // followed by the program's path
 
 // The mark editor.
@@ -74,7 +75,7 @@ constexpr std::initializer_list<int> AllNumbers = {
     FolderDoesNotExist, NewFolderCaption, NewFolderPrompt, MarkFileNotWritten,
     1611, 1612, 1613, 1614, 1615, 1616, MarkFileDamaged, JpegQuality,
     OverwriteQuestion, LogFailed, LogHead, LogConvertedCount, LogElapsedSeconds,
-    SettingsUnreadable, HelpFileMissing, ShellnookAction, ConfigNotReadable, AskDeleteMark,
+    SettingsUnreadable, HelpFileMissing, ShellnookAction, ConfigNotReadable, HelpNotShown, AskDeleteMark,
     AskReplaceExisting, PreviewFileType, MaskEditorMissing,
     MarkEditorCaption, ChoosePicture, MarkNameMissing, MarkTextMissing, MarkVersionLabel,
     MarkPictureMissing, MarkTextTooLong, MarkNameNotPlain, MarkNameTooLong, PicturePathCut,

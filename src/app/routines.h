@@ -175,11 +175,17 @@ std::string ShellnookScriptFile();       // ~/.local/share/nautilus/scripts/Stam
 bool RegisterShellnook();
 bool UnregisterShellnook();
 
-// The help file beside the program.
-std::string HelpFileName();
-// True when a window side that can open the help file is installed.
+// The help: HTML pages in the "help" folder beside the program, read in
+// the desktop's browser. The pages the program opens: the contents (Help),
+// how to make a mark (the mark editor's help) and the tutorial.
+extern const char* const HelpIndexPage;
+extern const char* const HelpMakingAMarkPage;
+extern const char* const HelpTutorialPage;
+// The file of a help page.
+std::string HelpFileName(const std::string& page = HelpIndexPage);
+// True when a window side that can open the help is installed.
 bool HtmlHelpLoaded();
-// Opens a help file (optionally followed by "::/" and a page) with the
-// desktop. A missing file is reported in a message box; false then, and
-// when nothing could open it.
-bool HtmlHelp(const std::string& target);
+// Opens a help page with the desktop. A missing page, and a desktop that
+// cannot open it, are reported in a message box with its file name; false
+// then.
+bool HtmlHelp(const std::string& page);

@@ -33,6 +33,7 @@
 #include "windows/copy_files.h"
 #include "windows/file_finder.h"
 #include "windows/form_support.h"
+#include "windows/path_labels.h"
 #include "windows/position.h"
 #include "windows/setup.h"
 #include "windows/shared_commands.h"
@@ -447,14 +448,14 @@ void TfrmMain::ffFindFileFound(const std::string& directory, int attr, const std
   if ((attr & faDirectory) != 0 || (attr & faArchive) == 0) return;
   const std::string path = WithSlash(directory) + name;
   foundFiles_.Add(path);
-  statusPanels_[1]->setText(Q(path));
+  statusPanels_[1]->SetFullText(Q(path));
 }
 
 void TfrmMain::ffFindStop() {
   if (!run_.Searching()) return;
   run_.EndSearch();
   AppendConvFiles(FoundImageFiles(foundFiles_.Lines(), ConvFiles()));
-  statusPanels_[1]->clear();
+  statusPanels_[1]->SetFullText(QString());
   UpdateFileSummary();
   FinishPendingClose();
 }
@@ -534,7 +535,7 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
       }
       try {
         form->pnlPosition->hide();
-        form->statusPanels_[0]->setText(ReadyText);
+        form->statusPanels_[0]->SetFullText(ReadyText);
         form->run_.EndBatch();
         form->UpdateFileSummary();
         form->FinishPendingClose();
@@ -551,7 +552,7 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
   hooks.Progress = [this, count](int position, const std::string& outputName) {
     // One file has no range to walk; it is full once done.
     pbPosition->setValue(count == 1 ? 1 : position);
-    statusPanels_[0]->setText(Q(outputName));
+    statusPanels_[0]->SetFullText(Q(outputName));
   };
   const TBatchResult result = RunBatch(markFiles, sources, folder, hooks);
   // A close asked for during the run wants the window gone, not the log.
@@ -773,7 +774,7 @@ void TfrmMain::SpeedButton4Click() {
 // ---------------------------------------------------------------------------
 // Preview
 
-QLabel* TfrmMain::StatusPanel(int index) const { return statusPanels_[index == 0 ? 0 : 1]; }
+TElidedLabel* TfrmMain::StatusPanel(int index) const { return statusPanels_[index == 0 ? 0 : 1]; }
 
 void TfrmMain::PreviewCurrentOf(QAbstractItemView* view) {
   if (view == lvwFile) {
@@ -787,7 +788,7 @@ void TfrmMain::PreviewCurrentOf(QAbstractItemView* view) {
 void TfrmMain::ClearPreview() {
   previewFile_.clear();
   previewSource_ = 2;
-  statusPanels_[1]->clear();
+  statusPanels_[1]->SetFullText(QString());
   pnlPreview->Clear();
 }
 
@@ -808,7 +809,7 @@ void TfrmMain::ShowPreview(int source, const std::string& file) {
   pnlPreview->SetPicture(std::move(picture));
   previewFile_ = file;
   previewSource_ = source;
-  statusPanels_[1]->setText(
+  statusPanels_[1]->SetFullText(
       Q(PreviewStatusText(GetMessageText(msg::PreviewFileType), file, GetFileSizeByName(file), width, height)));
   UpdatePreview();
   LayoutPreview();
@@ -833,9 +834,9 @@ void TfrmMain::mnuSaveAsClick() {
 // ---------------------------------------------------------------------------
 // Help, outside programs and the settings window
 
-void TfrmMain::mnuHelpClick() { HtmlHelp(HelpFileName()); }
+void TfrmMain::mnuHelpClick() { HtmlHelp(HelpIndexPage); }
 
-void TfrmMain::tbTutorialClick() { HtmlHelp(HelpFileName() + "::/实例教程.htm"); }
+void TfrmMain::tbTutorialClick() { HtmlHelp(HelpTutorialPage); }
 
 void TfrmMain::mnuVeilpaintClick() { StartMaskEditor(Services().StartProgram); }
 

@@ -48,6 +48,7 @@ class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class TElidedLabel;
 class TFileFinder;
 class TGLPanel;
 class TPosition;
@@ -284,7 +285,9 @@ class TfrmMain : public QMainWindow {
   std::vector<std::string> SelectedShellListFiles() const;
   // The folder the file list shows.
   std::string ShellListFolder() const;
-  QLabel* StatusPanel(int index) const;
+  // Status panel 0 (the batch) or 1 (the preview and the search); their
+  // texts are elided to the room they get.
+  TElidedLabel* StatusPanel(int index) const;
   const std::string& PreviewFile() const { return previewFile_; }
   int PreviewSource() const { return previewSource_; }
   const TBitmap& PreviewBitmap() const { return pnlPreview->PreviewBitmap(); }
@@ -352,7 +355,7 @@ class TfrmMain : public QMainWindow {
   QActionGroup* skinGroup_;
   QSplitter* splMain_;
   QSplitter* splPreview_;
-  QLabel* statusPanels_[2];
+  TElidedLabel* statusPanels_[2];
 
   std::string previewFile_;
   int previewSource_ = 2;

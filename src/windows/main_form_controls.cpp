@@ -25,6 +25,7 @@
 #include "windows/form_support.h"
 #include "windows/gl_panel.h"
 #include "windows/main_form.h"
+#include "windows/path_labels.h"
 #include "windows/shell_tree.h"
 
 namespace {
@@ -509,10 +510,11 @@ void TfrmMain::CreateControls() {
   sbBar = new QStatusBar(this);
   sbBar->setObjectName("sbBar");
   setStatusBar(sbBar);
-  statusPanels_[0] = new QLabel(sbBar);
+  // A panel shows file names and paths; it never widens the window.
+  statusPanels_[0] = new TElidedLabel(sbBar);
   statusPanels_[0]->setObjectName("sbBarPanel0");
   statusPanels_[0]->setMinimumWidth(220);
-  statusPanels_[1] = new QLabel(sbBar);
+  statusPanels_[1] = new TElidedLabel(sbBar);
   statusPanels_[1]->setObjectName("sbBarPanel1");
   sbBar->addWidget(statusPanels_[0]);
   sbBar->addWidget(statusPanels_[1], 1);
@@ -526,7 +528,7 @@ void TfrmMain::CreateControls() {
   positionLayout->addWidget(pbPosition);
   sbBar->addPermanentWidget(pnlPosition);
   pnlPosition->hide();
-  statusPanels_[0]->setText(ReadyText);
+  statusPanels_[0]->SetFullText(ReadyText);
 }
 
 void TfrmMain::Connect() {

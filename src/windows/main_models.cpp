@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/routines.h"
 #include "core/exceptions.h"
 #include "core/files.h"
 #include "core/graphic.h"
@@ -349,6 +350,11 @@ TPreviewLayout LayoutPreviewArea(bool autoFit, TPoint panel, TPoint picture, int
 
 const char* const PreviewSaveFilter =
     "JPG(*.jpg)|*.jpg|JPEG(*.jpeg)|*.jpeg|GIF(*.gif)|*.gif|BMP(*.bmp)|*.bmp|PNG(*.png)|*.png";
+
+std::string PictureSaveName(const std::string& chosen, int filterIndex) {
+  if (chosen.empty() || GetImageType(chosen) != 10) return chosen;
+  return chosen + "." + PreviewSaveDefaultExt(filterIndex);
+}
 
 std::string PreviewSaveDefaultExt(int filterIndex) {
   switch (filterIndex) {

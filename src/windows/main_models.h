@@ -207,3 +207,8 @@ constexpr int PreviewMinimumSize = 101;
 std::string PreviewSaveDefaultExt(int filterIndex);
 // The filter of the preview's save dialog.
 extern const char* const PreviewSaveFilter;
+// The file a picture is saved as from that dialog: a name whose extension
+// is one the program writes pictures as keeps it; any other ("v1..2",
+// "photo.tmp", "notes.") gets the extension of the chosen type (counted
+// from 1), so that the data written are what the name says.
+std::string PictureSaveName(const std::string& chosen, int filterIndex);

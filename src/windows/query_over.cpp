@@ -8,6 +8,7 @@
 
 #include "app/messages.h"
 #include "windows/form_support.h"
+#include "windows/path_labels.h"
 
 TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
   setObjectName("frmQueryOver");
@@ -20,7 +21,9 @@ TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
   imgIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(iconSize, iconSize));
   imgIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-  lblTitle = new QLabel(this);
+  // The question names the file: a long path is broken into lines
+  // rather than widening the window.
+  lblTitle = new TWrappedLabel(this);
   lblTitle->setObjectName("lblTitle");
   lblTitle->setWordWrap(true);
   lblTitle->setAlignment(Qt::AlignTop | Qt::AlignLeft);

@@ -425,6 +425,7 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
   connect(tbDelay, &QSlider::valueChanged, this, on(&TfrmSetup::tbDelayChange));
   connect(edtDelay, &QSpinBox::valueChanged, this, on(&TfrmSetup::edtDelayChange));
   connect(btnOK, &QPushButton::clicked, this, on(&TfrmSetup::btnOKClick));
+  connect(pcMain, &QTabWidget::currentChanged, this, on(&TfrmSetup::FitHeightToPage));
   connect(btnExit, &QPushButton::clicked, this, &QDialog::reject);
 
   // The designed state: the labels filled and the groups shown to match
@@ -565,21 +566,48 @@ void TfrmSetup::FormShow() {
   LoadSettings();
   ApplyLanguage();
   pcMain->setCurrentIndex(StartPage >= 0 && StartPage < pcMain->count() ? StartPage : pgGeneral);
+  FitHeightToPage();
+}
+
+void TfrmSetup::FitHeightToPage() {
+  // A page of pages is as tall as its tallest page; the pages not shown
+  // ask for no height, and the window takes what the page shown needs, so
+  // a short page leaves no empty band below its controls.
+  QWidget* shown = pcMain->currentWidget();
+  for (int i = 0; i < pcMain->count(); ++i) {
+    QWidget* page = pcMain->widget(i);
+    page->setSizePolicy(QSizePolicy::Preferred, page == shown ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+  }
+  pcMain->updateGeometry();
+  layout()->activate();
+  if (shown == nullptr || !isVisible()) return;
+  const int need = std::max(shown->sizeHint().height(), shown->minimumSizeHint().height());
+  resize(width(), std::max(minimumHeight(), height() + need - shown->height()));
 }
 
 void TfrmSetup::chkKeepJpgCompressClick() {
   const bool keep = chkKeepJpgCompress->isChecked();
   tbJpgCompress->setHidden(keep);
   lblJpgCompress->setHidden(keep);
+  FitHeightToPage();
 }
 
 void TfrmSetup::tbJpgCompressChange() { lblJpgCompress->setText(Q(JpgCompressCaption(tbJpgCompress->value()))); }
 
-void TfrmSetup::chkDitherClick() { gbDither->setVisible(chkDither->isChecked()); }
+void TfrmSetup::chkDitherClick() {
+  gbDither->setVisible(chkDither->isChecked());
+  FitHeightToPage();
+}
 
-void TfrmSetup::chkPaletteClick() { gbPalette->setVisible(chkPalette->isChecked()); }
+void TfrmSetup::chkPaletteClick() {
+  gbPalette->setVisible(chkPalette->isChecked());
+  FitHeightToPage();
+}
 
-void TfrmSetup::chkKeepSourceFileColorClick() { gbBmpColorSetup->setHidden(chkKeepSourceFileColor->isChecked()); }
+void TfrmSetup::chkKeepSourceFileColorClick() {
+  gbBmpColorSetup->setHidden(chkKeepSourceFileColor->isChecked());
+  FitHeightToPage();
+}
 
 void TfrmSetup::btnShowMouseClick() {
   // The viewer hides the pointer with a blank cursor, on the application

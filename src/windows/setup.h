@@ -177,6 +177,9 @@ class TfrmSetup : public QDialog {
 
  private:
   void FormShow();
+  // The window as tall as the page shown needs, whatever the other pages
+  // need.
+  void FitHeightToPage();
   void chkKeepJpgCompressClick();
   void tbJpgCompressChange();
   void chkDitherClick();

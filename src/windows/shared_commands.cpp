@@ -75,5 +75,8 @@ std::optional<std::string> ChoosePictureSaveName(QWidget* owner, const std::stri
     Guarded([&] { dialog.setDefaultSuffix(Q(PreviewSaveDefaultExt(static_cast<int>(filters.indexOf(filter)) + 1))); });
   });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().front().toStdString();
+  // The dialog adds its suffix only to a name without a dot; "v1..2"
+  // would be written as a bitmap under that very name.
+  const int type = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  return PictureSaveName(dialog.selectedFiles().front().toStdString(), type);
 }

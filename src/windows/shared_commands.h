@@ -27,7 +27,8 @@ bool StartProgramDetached(const std::string& program, const std::string& folder)
 std::optional<std::string> ChoosePictureToOpen(QWidget* owner, const std::string& title, const std::string& folder);
 
 // The save dialog of a picture ("spdSave"), starting with initialName and
-// the file types JPEG, GIF, BMP and PNG; a name typed without an
-// extension gets the one of the chosen type. The overwrite question is
-// left to the caller. The chosen file, or nothing when cancelled.
+// the file types JPEG, GIF, BMP and PNG; a name typed without the
+// extension of a picture type gets the one of the chosen type
+// (PictureSaveName). The overwrite question is left to the caller. The
+// chosen file, or nothing when cancelled.
 std::optional<std::string> ChoosePictureSaveName(QWidget* owner, const std::string& initialName);

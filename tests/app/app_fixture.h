@@ -39,9 +39,10 @@ class TRecordingHandler : public TGuiHandler {
     return true;
   }
   void ApplyFont(void* form, const TFontChoice& font) override { Fonts.emplace_back(form, font); }
+  bool DesktopOpens = true;
   bool OpenWithDesktop(const std::string& path) override {
     Opened.push_back(path);
-    return true;
+    return DesktopOpens;
   }
 };
 

@@ -2,6 +2,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <set>
 
 #include "app/routines.h"
 #include "app_fixture.h"
@@ -183,22 +186,69 @@ TEST_F(AppTest, FileManagerActionNeedsAHome) {
   EXPECT_FALSE(UnregisterShellnook());
 }
 
+// The help pages of the source tree, and the copy a build puts beside its
+// programs: the pages the program opens are there, and every link between
+// them leads to a page (and a place in it) that exists.
+TEST_F(AppTest, TheHelpPagesAreBesideTheProgramAndTheirLinksLead) {
+  namespace fs = std::filesystem;
+  const std::string source = testsupport::SourceDir() + "/help/";
+  const std::string built = fs::read_symlink("/proc/self/exe").parent_path().string() + "/help/";
+  for (const std::string& folder : {source, built}) {
+    SCOPED_TRACE(folder);
+    for (const char* page : {HelpIndexPage, HelpMakingAMarkPage, HelpTutorialPage}) {
+      ASSERT_TRUE(FileExists(folder + page)) << page;
+    }
+    const std::regex link("(?:href|src)=\"([^\"]*)\"");
+    const std::regex anchor("id=\"([^\"]*)\"");
+    int links = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      if (entry.path().extension() != ".html") continue;
+      const std::string text = ReadText(entry.path().string());
+      EXPECT_EQ(ReadText(source + entry.path().filename().string()), text) << "a stale copy";
+      for (std::sregex_iterator it(text.begin(), text.end(), link), end; it != end; ++it) {
+        const std::string target = (*it)[1];
+        if (target.find("://") != std::string::npos) continue;
+        ++links;
+        const std::size_t hash = target.find('#');
+        const std::string file = hash == 0 ? entry.path().filename().string() : target.substr(0, hash);
+        ASSERT_TRUE(FileExists(folder + file)) << entry.path() << " links to " << target;
+        if (hash == std::string::npos) continue;
+        const std::string linked = ReadText(folder + file);
+        std::set<std::string> ids;
+        for (std::sregex_iterator a(linked.begin(), linked.end(), anchor), none; a != none; ++a) ids.insert((*a)[1]);
+        EXPECT_TRUE(ids.count(target.substr(hash + 1)) > 0) << entry.path() << " links to " << target;
+      }
+    }
+    EXPECT_GT(links, 10);
+  }
+}
+
 TEST_F(AppTest, HelpFileOpensWithTheDesktopOrIsReportedMissing) {
   ForceDirectories(Dir() + "language");
-  WriteText(Dir() + "language/english", "9101=No help file:\n");
+  WriteText(Dir() + "language/english", "9101=No help file:\n9104=No browser:\n");
   CreateProgramInfo();
   EXPECT_TRUE(HtmlHelpLoaded());
-  EXPECT_FALSE(HtmlHelp(HelpFileName() + "::/HowToCreate.htm"));
+  EXPECT_FALSE(HtmlHelp(HelpMakingAMarkPage));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Text, "No help file:\n" + Dir() + "Stampwise.chm");
+  EXPECT_EQ(handler_.Boxes[0].Text, "No help file:\n" + Dir() + "help/making-a-mark.html");
   EXPECT_EQ(handler_.Boxes[0].Caption, "System message");
   EXPECT_TRUE(handler_.Opened.empty());
 
-  WriteText(HelpFileName(), "ITSF");
-  EXPECT_TRUE(HtmlHelp(HelpFileName() + "::/实例教程.htm"));
-  EXPECT_TRUE(HtmlHelp(HelpFileName()));
-  EXPECT_EQ(handler_.Opened, (std::vector<std::string>{HelpFileName(), HelpFileName()}));
+  ForceDirectories(Dir() + "help");
+  for (const char* page : {HelpIndexPage, HelpTutorialPage}) WriteText(HelpFileName(page), "<html></html>");
+  EXPECT_EQ(HelpFileName(), Dir() + "help/index.html");
+  EXPECT_TRUE(HtmlHelp(HelpTutorialPage));
+  EXPECT_TRUE(HtmlHelp(HelpIndexPage));
+  EXPECT_EQ(handler_.Opened, (std::vector<std::string>{Dir() + "help/tutorial.html", Dir() + "help/index.html"}));
+  // A page that is not there is still reported.
+  EXPECT_FALSE(HtmlHelp(HelpMakingAMarkPage));
+  EXPECT_EQ(handler_.Boxes.size(), 2u);
+  // So is a desktop that cannot open it, with the page to open by hand.
+  handler_.DesktopOpens = false;
+  EXPECT_FALSE(HtmlHelp(HelpIndexPage));
+  ASSERT_EQ(handler_.Boxes.size(), 3u);
+  EXPECT_EQ(handler_.Boxes[2].Text, "No browser:\n" + Dir() + "help/index.html");
   SetGuiHandler(nullptr);
   EXPECT_FALSE(HtmlHelpLoaded());
-  EXPECT_FALSE(HtmlHelp(HelpFileName()));
+  EXPECT_FALSE(HtmlHelp(HelpIndexPage));
 }

@@ -33,6 +33,7 @@
 #include "skin/skin_form.h"
 #include "skin/skin_manager.h"
 #include "windows/main_form.h"
+#include "windows/path_labels.h"
 #include "windows/query_over.h"
 #include "windows/shell_tree.h"
 #include "windows/viewer/view_image.h"
@@ -870,6 +871,67 @@ TEST_F(MainFormTest, FolderSearchAddsPicturesOfSubfoldersAndHoldsTheBatchBack) {
   EXPECT_TRUE(form.StatusPanel(1)->text().isEmpty());
 }
 
+TEST_F(MainFormTest, LongPathsInTheStatusPanelsNeverWidenTheWindow) {
+  // A picture 1,200 characters deep, with a file name of 205.
+  std::string folder = "in";
+  for (const char c : {'p', 'q', 'r', 's'}) folder += "/" + std::string(250, c);
+  const std::string name = "long-" + std::string(200, 'n') + ".bmp";
+  const std::string deep = WriteBmp(folder + "/" + name, 1);
+  ASSERT_GT(deep.size(), 1200u);
+  WriteMark("M", 2, 2, clRed);
+
+  TfrmMain& form = ShownForm();
+  form.resize(1000, 680);
+  QCoreApplication::processEvents();
+  const QSize size = form.size();
+  // The least width without and with the batch's progress bar.
+  const int least = form.minimumSizeHint().width();
+  form.pnlPosition->show();
+  QCoreApplication::processEvents();
+  const int leastInBatch = form.minimumSizeHint().width();
+  form.pnlPosition->hide();
+  GoTo(form, Dir() + "in");
+  // The window as the user sees it while a panel shows a long path.
+  int widest = 0, widestLeast = 0;
+  bool elided = false;
+  const auto look = [&](TElidedLabel* panel) {
+    QCoreApplication::processEvents();
+    widest = std::max(widest, form.width());
+    widestLeast = std::max(widestLeast, std::max(form.minimumSizeHint().width(), form.minimumWidth()));
+    if (panel->FullText().size() > 200) {
+      elided = true;
+      EXPECT_LT(panel->text().size(), panel->FullText().size());
+      EXPECT_EQ(panel->toolTip(), panel->FullText());
+      EXPECT_LE(panel->width(), form.width());
+    }
+  };
+  handler_.OnPump = [&](int) {
+    if (form.Searching() && form.StatusPanel(1)->FullText().toStdString() == deep) look(form.StatusPanel(1));
+  };
+  QTest::mouseClick(form.tbAddFolder, Qt::LeftButton);
+  EXPECT_TRUE(elided);
+  EXPECT_EQ(form.ConvFiles(), (Names{deep}));
+  EXPECT_LE(widestLeast, least);
+
+  // The batch names each output in panel 0.
+  elided = false;
+  widestLeast = 0;
+  handler_.OnPump = [&](int) {
+    if (form.BatchRunning() && form.StatusPanel(0)->FullText().toStdString() == name) look(form.StatusPanel(0));
+  };
+  form.SetMarkChecked("M", true);
+  chosenFolder_ = Dir() + "out";
+  QTest::mouseClick(form.tbCreateToNewFolder, Qt::LeftButton);
+  handler_.OnPump = nullptr;
+  EXPECT_TRUE(elided);
+  EXPECT_TRUE(FileExists(Dir() + "out/" + name));
+
+  QCoreApplication::processEvents();
+  EXPECT_LE(widestLeast, leastInBatch);
+  EXPECT_EQ(widest, size.width());
+  EXPECT_EQ(form.size(), size);
+}
+
 TEST_F(MainFormTest, ClosingDuringASearchStopsItThenCloses) {
   for (int i = 0; i < 20; ++i) WriteBmp("in/d" + std::to_string(i) + "/p.bmp", i, 2, 2);
   TfrmMain& form = ShownForm();
@@ -1140,6 +1202,17 @@ TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
   handler_.Boxes.clear();
   form.mnuHelp->trigger();
   EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  EXPECT_TRUE(handler_.Opened.empty());
+  // With the help beside the program, Help opens its contents and
+  // Tutorial the tutorial, in the desktop's browser.
+  fs::copy(testsupport::SourceDir() + "/help", Dir() + "help");
+  handler_.Boxes.clear();
+  form.mnuHelp->trigger();
+  QTest::mouseClick(form.tbTutorial, Qt::LeftButton);
+  EXPECT_TRUE(handler_.Boxes.empty());
+  EXPECT_EQ(handler_.Opened, (Names{Dir() + "help/index.html", Dir() + "help/tutorial.html"}));
+  form.mnuMainPage->trigger();
+  EXPECT_EQ(handler_.Opened.back(), HomePageAddress);
 
   form.tbSetup->click();
   EXPECT_EQ(setupPages_, (std::vector<int>{0}));

@@ -310,4 +310,25 @@ TEST(MainSaveAs, DefaultExtensionFollowsTheType) {
   EXPECT_EQ(PreviewSaveDefaultExt(9), "bmp");
 }
 
+TEST(MainSaveAs, ANameGetsTheChosenTypesExtensionUnlessItHasAPictureOne) {
+  struct Case {
+    const char* Chosen;
+    int Type;
+    const char* Saved;
+  };
+  const Case cases[] = {
+      {"/p/v1..2", 1, "/p/v1..2.jpg"},      // a dot, but no extension of a picture
+      {"/p/v1..2", 3, "/p/v1..2.gif"},
+      {"/p/notes.", 5, "/p/notes..png"},
+      {"/p/photo.tmp", 4, "/p/photo.tmp.bmp"},
+      {"/p.d/sample", 2, "/p.d/sample.jpeg"},  // a dot in the folder is no extension
+      {"/p/sample.jpg", 1, "/p/sample.jpg"},
+      {"/p/shot.PNG", 1, "/p/shot.PNG"},        // a typed picture type is written as such
+      {"/p/scan.tga", 3, "/p/scan.tga"},
+      {"/p/v1..2", 0, "/p/v1..2.bmp"},
+      {"", 1, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PictureSaveName(c.Chosen, c.Type), c.Saved) << c.Chosen << " " << c.Type;
+}
+
 }  // namespace

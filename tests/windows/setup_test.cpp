@@ -7,12 +7,14 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/routines.h"
@@ -457,6 +459,36 @@ TEST_F(SetupTest, TheFilterExampleIsShownOnce) {
   EXPECT_TRUE(form.lblExt1->isVisibleTo(&form));
   EXPECT_FALSE(form.lblExt2->isVisibleTo(&form));
   EXPECT_FALSE(form.lblExt3->isVisibleTo(&form));
+}
+
+TEST_F(SetupTest, EachPageIsAsTallAsItNeeds) {
+  // The GIF page at its tallest, with both groups shown.
+  ProgramInfo().GifEnableDither = true;
+  ProgramInfo().GifEnablePalette = true;
+  TfrmSetup form;
+  form.show();
+  ASSERT_TRUE(WaitFor([&] { return form.isVisible(); }));
+  // The room below the lowest control of the page shown.
+  const auto band = [&form] {
+    QCoreApplication::processEvents();
+    QWidget* page = form.pcMain->currentWidget();
+    int bottom = 0;
+    for (QWidget* w : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (w->isVisible()) bottom = std::max(bottom, w->geometry().bottom() + 1);
+    }
+    return page->height() - bottom - page->layout()->contentsMargins().bottom();
+  };
+  const int gif = TfrmSetup::pgGIF;
+  for (const int page : {gif, 1, gif, 3, 0, 4, 5, gif}) {
+    SCOPED_TRACE(page);
+    form.pcMain->setCurrentIndex(page);
+    EXPECT_LE(band(), 12);
+  }
+  const int tallest = form.height();
+  // A group switched off takes its room with it.
+  form.chkDither->setChecked(false);
+  EXPECT_LE(band(), 12);
+  EXPECT_LT(form.height(), tallest);
 }
 
 // ---- Execute, OK and Exit ----------------------------------------------------

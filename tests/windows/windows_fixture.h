@@ -47,7 +47,12 @@ class TWindowsRecorder : public TGuiHandler {
   // The forms that were asked to take the Chinese-system font.
   std::vector<void*> FontForms;
   void ApplyFont(void* form, const TFontChoice&) override { FontForms.push_back(form); }
-  bool OpenWithDesktop(const std::string&) override { return false; }
+  // What was handed to the desktop to open.
+  std::vector<std::string> Opened;
+  bool OpenWithDesktop(const std::string& pathOrUrl) override {
+    Opened.push_back(pathOrUrl);
+    return true;
+  }
 };
 
 class WindowsTest : public ::testing::Test {

@@ -157,7 +157,7 @@ QToolButton* NewToolButton(QWidget* parent, const char* name, QStyle::StandardPi
 
 QSpinBox* NewSpin(QWidget* parent, TNumberField field) {
   const TNumberRule& rule = NumberRule(field);
-  auto* spin = NewNamed<QSpinBox>(parent, rule.Control);
+  auto* spin = NewNamed<TNumberEdit>(parent, rule.Control);
   spin->setRange(static_cast<int>(rule.Min()), static_cast<int>(rule.Max()));
   spin->setAccelerated(true);
   spin->setMaximumWidth(spin->fontMetrics().horizontalAdvance("-655370") + 40);
@@ -240,8 +240,6 @@ TfrmMakeMark::TfrmMakeMark(bool editExisting, const std::string& markName, QWidg
     : QDialog(owner), editExisting_(editExisting), oldName_(markName) {
   setObjectName("frmMakeMark");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
-  // The window never becomes narrower than 300 or lower than 200 pixels.
-  setMinimumSize(300, 200);
   workBitmap_.SetPixelFormat(pf24bit);
   markPicture_.SetPixelFormat(pf24bit);
   refreshTimer_ = new QTimer(this);
@@ -276,6 +274,9 @@ TfrmMakeMark::TfrmMakeMark(bool editExisting, const std::string& markName, QWidg
 
 TfrmMakeMark::~TfrmMakeMark() {
   ready_ = false;
+  // A box that loses the focus while the window goes away ends its typing;
+  // that must not call back into a form that is half destroyed.
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
   if (ProgramInfoExists()) ProgramInfo().MarkMakeImageFile = edtPreviewFile->text().toStdString();
 }
 
@@ -450,6 +451,9 @@ void TfrmMakeMark::CreateControls() {
   cbxResizeSourceImageOfScale = NewNamed<QComboBox>(pnlResizeSourceImage, "cbxResizeSourceImageOfScale");
   cbxResizeSourceImageOfScale->setEditable(true);
   cbxResizeSourceImageOfScale->setInsertPolicy(QComboBox::NoInsert);
+  // Typed digits stay as typed: completing "50" to the item "500" would
+  // scale by another number than the one typed.
+  cbxResizeSourceImageOfScale->setCompleter(nullptr);
   for (const std::string& item : ScaleItems()) cbxResizeSourceImageOfScale->addItem(Q(item));
   pnlCustomSourceSize = NewNamed<QWidget>(pnlResizeSourceImage, "pnlCustomSourceSize");
   lblResizeSourceImageSizeX = NewNamed<QLabel>(pnlCustomSourceSize, "lblResizeSourceImageSizeX");
@@ -477,6 +481,7 @@ void TfrmMakeMark::CreateControls() {
   pnlSourceImageBackgroupColor = NewNamed<TColorSwatch>(pnlEnableSourceImageBackgroupColor,
                                                         "pnlSourceImageBackgroupColor");
   pnlSourceImageBackgroupColor->setMinimumWidth(110);
+  pnlSourceImageBackgroupColor->SetCaptionFollowsColor(true);
   chkSourceImageBackgroundImage = NewNamed<QCheckBox>(pnlEnableSourceImageBackgroupColor,
                                                       "chkSourceImageBackgroundImage");
   btnSourceImageBackgroundImage = NewButton(pnlEnableSourceImageBackgroupColor, "btnSourceImageBackgroundImage");
@@ -496,6 +501,7 @@ void TfrmMakeMark::CreateControls() {
   lblSourceImageFrameY = NewNamed<QLabel>(fp, "lblSourceImageFrameY");
   edtSourceImageFrameY = NewSpin(fp, nfFrameY);
   pnlSourceImageFrameColor = NewNamed<TColorSwatch>(fp, "pnlSourceImageFrameColor");
+  pnlSourceImageFrameColor->SetCaptionFollowsColor(true);
   chkSourceImageFrameFile = NewNamed<QCheckBox>(fp, "chkSourceImageFrameFile");
   btnSourceImageFrameFile = NewButton(fp, "btnSourceImageFrameFile");
   lblSourceImageFrameBevelInner = NewNamed<QLabel>(fp, "lblSourceImageFrameBevelInner");
@@ -667,6 +673,12 @@ void TfrmMakeMark::CreateControls() {
   layout->setContentsMargins(6, 6, 6, 6);
   layout->addWidget(toolbar);
   layout->addLayout(body, 1);
+  // The window is never smaller than its controls need, so none of them
+  // is squeezed over another, and never narrower than 300 or lower than
+  // 200 pixels.
+  layout->setSizeConstraint(QLayout::SetMinimumSize);
+  layout->addStrut(300);
+  body->addStrut(200);
 
   pnlPreview->installEventFilter(this);
   ScrollBox1->viewport()->installEventFilter(this);
@@ -741,6 +753,10 @@ void TfrmMakeMark::Connect() {
   connect(cbxDefaultSize, &QComboBox::activated, this,
           [this](int index) { Guarded([this, index] { cbxDefaultSizeChange(index); }); });
   connect(cbxResizeSourceImageOfScale, &QComboBox::editTextChanged, this, refresh);
+  // The number edits show their nearest bound themselves once typing ends;
+  // the scale box is checked then.
+  connect(cbxResizeSourceImageOfScale->lineEdit(), &QLineEdit::editingFinished, this,
+          [this] { Guarded([this] { ValidateOptions(); }); });
   for (QComboBox* combo : {cbxSourceImageFrameBevelInner, cbxSourceImageFrameBevelOuter, cbxSourceImageFrameStyle}) {
     connect(combo, &QComboBox::currentIndexChanged, this, refresh);
   }
@@ -991,15 +1007,20 @@ bool TfrmMakeMark::SaveMark() {
 }
 
 void TfrmMakeMark::InterpretNumbers() {
-  // A half-typed number goes back to the value it had.
+  // Each box shows the number it stands for; a half-typed one goes back
+  // to the value it had.
   for (int f = 0; f < nfCount; ++f) {
     if (auto* spin = qobject_cast<QSpinBox*>(NumberControl(static_cast<TNumberField>(f)))) spin->interpretText();
   }
 }
 
 void TfrmMakeMark::tbOKClick() {
-  InterpretNumbers();
+  // The checks of OK see the numbers as they were typed: a tolerance typed
+  // below 0 is set to 0 there, and a second OK saves.
   if (!ValidateBeforeSave()) return;
+  // OK ends the typing: the boxes show the numbers that are saved.
+  InterpretNumbers();
+  ValidateOptions();
   markSet_.MarkPictures[0] = markPicture_;
   if (SaveMark()) {
     saved_ = true;
@@ -1327,9 +1348,12 @@ void TfrmMakeMark::ProcessPendingRefresh() {
 }
 
 void TfrmMakeMark::BuildPreview() {
-  if (!ready_ || !ValidateOptions()) return;
+  if (!ready_) return;
+  // The preview takes every number at its nearest bound; the boxes keep
+  // what is being typed until the typing ends.
+  TMarkOptions options = FormOptions();
+  if (!::ValidateOptions(options)) return;
   ++builds_;
-  const TMarkOptions options = FormOptions();
   const bool haveSample = SampleInUse();
   const TCompositePlan plan = PlanComposite(
       options.Has(mfResizeSource),
@@ -1489,7 +1513,7 @@ void TfrmMakeMark::lblSaveAsClick() {
   SaveImageFile(markSet_.Composite, *file);
 }
 
-void TfrmMakeMark::tbHelpClick() { HtmlHelp(HelpFileName() + "::/HowToCreate.htm"); }
+void TfrmMakeMark::tbHelpClick() { HtmlHelp(HelpMakingAMarkPage); }
 
 void TfrmMakeMark::tbVeilpaintClick() { StartMaskEditor(Services().StartProgram); }
 

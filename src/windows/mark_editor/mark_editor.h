@@ -218,6 +218,9 @@ class TfrmMakeMark : public QDialog {
   void MarkToForm(const TMarkInfo& record);
   TMarkOptions FormOptions() const;
   void FormToMark(TMarkInfo& record) const;
+  // The check of the number boxes once typing in one has ended, and at
+  // OK: a number outside its bounds is set to the nearer one in its box;
+  // false at a text that is no number.
   bool ValidateOptions();
   bool ValidateBeforeSave();
   bool SaveMark();

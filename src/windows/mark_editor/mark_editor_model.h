@@ -259,6 +259,9 @@ TColor ReadoutFontColor(TColor c);
 // Each channel inverted, and 0 where the inverted value lies within 50 of
 // 127.
 TColor ContrastColor(TColor c);
+// The caption colour on a colour swatch: black or white, whichever stands
+// out more against the swatch (by the ratio of their luminances).
+TColor CaptionColorOn(TColor back);
 
 // What a click on a picture picks: the right button with an angle takes
 // the rotation's corner colour, the left button with the colour key on

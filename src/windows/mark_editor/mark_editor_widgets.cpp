@@ -4,10 +4,13 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/messages.h"
 #include "windows/form_support.h"
@@ -19,6 +22,22 @@ QColor ToQColor(TColor c) {
   const TColor rgb = ColorToRGB(c);
   return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
 }
+
+// The font lists inside the font dialog of a text mark. To Qt they are a
+// dialog of their own, which Esc (or Enter in a list) would close alone,
+// leaving an empty frame with the colour and the buttons. Keys go on to
+// the whole font dialog, and whatever would still end the lists ends it.
+class TEmbeddedFontPicker : public QFontDialog {
+ public:
+  explicit TEmbeddedFontPicker(QDialog* owner) : QFontDialog(owner), owner_(owner) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override { QWidget::keyPressEvent(event); }
+  void done(int result) override { owner_->done(result); }
+
+ private:
+  QDialog* owner_;
+};
 
 }  // namespace
 
@@ -41,7 +60,13 @@ TColorSwatch::TColorSwatch(QWidget* parent) : QLabel(parent) {
 
 void TColorSwatch::SetColor(TColor color) {
   color_ = color;
+  if (captionFollows_) fontColor_ = CaptionColorOn(color);
   UpdateLook();
+}
+
+void TColorSwatch::SetCaptionFollowsColor(bool follows) {
+  captionFollows_ = follows;
+  SetColor(color_);
 }
 
 void TColorSwatch::SetFontColor(TColor color) {
@@ -66,6 +91,21 @@ void TColorSwatch::mouseReleaseEvent(QMouseEvent* event) {
   setFrameShadow(QFrame::Raised);
   event->accept();
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+// ---------------------------------------------------------------------------
+
+TNumberEdit::TNumberEdit(QWidget* parent) : QSpinBox(parent) {}
+
+QValidator::State TNumberEdit::validate(QString& input, int& /*pos*/) const {
+  const std::string text = input.toStdString();
+  if (text.empty() || text == "-") return QValidator::Intermediate;
+  return ParseInteger(text) ? QValidator::Acceptable : QValidator::Invalid;
+}
+
+int TNumberEdit::valueFromText(const QString& text) const {
+  const std::optional<std::int64_t> value = ParseInteger(text.toStdString());
+  return static_cast<int>(std::clamp<std::int64_t>(value.value_or(minimum()), minimum(), maximum()));
 }
 
 // ---------------------------------------------------------------------------
@@ -102,7 +142,7 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
 TMarkFontDialog::TMarkFontDialog(const TMarkFont& initial, QWidget* owner) : QDialog(owner) {
   setObjectName("fdFont");
   setWindowTitle(MessageText(msg::MarkFontCaption));
-  fontPicker = new QFontDialog(this);
+  fontPicker = new TEmbeddedFontPicker(this);
   fontPicker->setObjectName("fontPicker");
   fontPicker->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
   fontPicker->setWindowFlags(Qt::Widget);
@@ -114,6 +154,8 @@ TMarkFontDialog::TMarkFontDialog(const TMarkFont& initial, QWidget* owner) : QDi
   colorLabel->setText(MessageText(msg::MarkFontColor));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(MessageText(msg::ButtonOK));
+  // Enter in the font lists confirms the font, as it does everywhere else.
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   auto* row = new QHBoxLayout;
   row->addWidget(colorLabel);
   row->addWidget(pnlFontColor);

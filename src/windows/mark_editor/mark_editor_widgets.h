@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QSpinBox>
 #include <QWidget>
 
 #include <functional>
@@ -28,6 +29,8 @@ class TColorSwatch : public QLabel {
   void SetColor(TColor color);
   TColor FontColor() const { return fontColor_; }
   void SetFontColor(TColor color);
+  // The caption takes black or white by the swatch's colour from now on.
+  void SetCaptionFollowsColor(bool follows);
 
  signals:
   void clicked();
@@ -40,6 +43,24 @@ class TColorSwatch : public QLabel {
   void UpdateLook();
   TColor color_ = clWhite;
   TColor fontColor_ = clBlack;
+  bool captionFollows_ = false;
+};
+
+// A number edit of the mark editor. Any whole number may be typed, one
+// outside the range too ("-1" where the range starts at 0, "70000" where it
+// ends at 65537): the text stays as typed while the user types and stands
+// for the nearest value of the range; once typing ends (Enter, or the
+// focus leaves the box) the box shows that value. A text that is not yet
+// a number ("", "-") goes back to the last value then.
+class TNumberEdit : public QSpinBox {
+  Q_OBJECT
+
+ public:
+  explicit TNumberEdit(QWidget* parent = nullptr);
+
+ protected:
+  QValidator::State validate(QString& input, int& pos) const override;
+  int valueFromText(const QString& text) const override;
 };
 
 // A paint box: painting and the mouse go to the handlers the form sets.

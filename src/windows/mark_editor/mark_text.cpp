@@ -76,9 +76,11 @@ TBitmap RenderMarkText(const std::vector<std::string>& lines, const TMarkFont& f
   std::int64_t width = 0;
   std::int64_t height = 0;
   for (const std::string& line : lines) {
-    // An empty line is measured as a blank, so it keeps its height.
-    captions.push_back(line.empty() ? QStringLiteral(" ") : QString::fromStdString(line));
-    width = std::max<std::int64_t>(width, metrics.horizontalAdvance(captions.back()));
+    // An empty line is measured as a blank, so it keeps its height, but
+    // nothing is drawn on it: an underlined or struck-out blank would show
+    // as a stray line.
+    captions.push_back(QString::fromStdString(line));
+    width = std::max<std::int64_t>(width, metrics.horizontalAdvance(line.empty() ? QStringLiteral(" ") : captions.back()));
     height += metrics.height();
   }
   if (!WithinPixelCap(width, height)) {
@@ -95,7 +97,7 @@ TBitmap RenderMarkText(const std::vector<std::string>& lines, const TMarkFont& f
     painter.setPen(ToQColor(font.Color));
     int y = 0;
     for (const QString& caption : captions) {
-      painter.drawText(QPoint(0, y + metrics.ascent()), caption);
+      if (!caption.isEmpty()) painter.drawText(QPoint(0, y + metrics.ascent()), caption);
       y += metrics.height();
     }
   }

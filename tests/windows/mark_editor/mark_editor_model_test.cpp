@@ -3,6 +3,8 @@
 // mark text's pieces, saving under a new or changed name, the presets, the
 // composite's plan, the checkerboard, the read-outs and dragging.
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -435,6 +437,42 @@ TEST(MarkEditorPreview, CheckerboardCellsOfEightPixels) {
     for (int x = 0; x < board.Width(); ++x) {
       const bool grey = ((x / 8) + (y / 8)) % 2 == 1;
       ASSERT_EQ(board.Canvas().Pixel(x, y), grey ? RGB(206, 206, 206) : clWhite) << x << "," << y;
+    }
+  }
+}
+
+TEST(MarkEditorPreview, SwatchCaptionsAreBlackOrWhiteByTheSwatchsBrightness) {
+  struct Case {
+    TColor Back;
+    TColor Caption;
+  };
+  const Case cases[] = {
+      {RGB(0, 0, 0), clWhite},       {RGB(0, 0, 128), clWhite},     {RGB(0, 0, 255), clWhite},
+      {RGB(128, 0, 0), clWhite},     {RGB(1, 2, 3), clWhite},       {RGB(90, 90, 90), clWhite},
+      {RGB(255, 255, 255), clBlack}, {RGB(255, 255, 0), clBlack},   {RGB(0, 255, 0), clBlack},
+      {RGB(128, 128, 128), clBlack}, {RGB(0, 170, 255), clBlack},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CaptionColorOn(c.Back), c.Caption) << std::hex << c.Back;
+  // Whatever the swatch, the caption stands out at least 4.5:1 (the
+  // contrast of readable text), which one of black and white always does.
+  const auto luminance = [](TColor c) {
+    double sum = 0;
+    const double weights[] = {0.2126, 0.7152, 0.0722};
+    const int channels[] = {GetRValue(c), GetGValue(c), GetBValue(c)};
+    for (int i = 0; i < 3; ++i) {
+      const double v = channels[i] / 255.0;
+      sum += weights[i] * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+  };
+  for (int r = 0; r < 256; r += 17) {
+    for (int g = 0; g < 256; g += 17) {
+      for (int b = 0; b < 256; b += 17) {
+        const double back = luminance(RGB(r, g, b));
+        const double caption = luminance(CaptionColorOn(RGB(r, g, b)));
+        const double ratio = (std::max(back, caption) + 0.05) / (std::min(back, caption) + 0.05);
+        ASSERT_GE(ratio, 4.5) << r << "," << g << "," << b;
+      }
     }
   }
 }

@@ -9,8 +9,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -306,6 +308,12 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
          f.edtText->setPlainText(QString(2550, 'a') + "\n" + QString(2549, 'b'));
        }, msg::MarkTextTooLong},
       {"an empty text mark", [](TfrmMakeMark& f) { f.rbText->setChecked(true); }, msg::MarkPictureMissing},
+      // 5100 bytes, but no letter is split, so the first piece holds 99.
+      {"5100 bytes of accented letters", [](TfrmMakeMark& f) {
+         f.rbText->setChecked(true);
+         f.edtText->setPlainText("a" + QString(2549, QChar(0xE9)) + "b");
+         ASSERT_EQ(f.edtText->toPlainText().toUtf8().size(), 5100);
+       }, msg::MarkTextTooLong},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
@@ -319,6 +327,9 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
     EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(c.Message));
     EXPECT_EQ(handler_.Boxes[0].Kind, 1);
   }
+  // The message says why such a text does not fit rather than giving a
+  // limit it keeps.
+  EXPECT_NE(GetMessageText(msg::MarkTextTooLong).find("51 pieces of 100 bytes"), std::string::npos);
   // 5100 bytes of text, its line break counted as two, are saved.
   TfrmMakeMark& form = Open(false, "");
   form.rbText->setChecked(true);
@@ -491,6 +502,9 @@ TEST_F(MarkEditorFormTest, TheRulesBetweenTheOptions) {
   for (auto [typed, kept] : {std::pair{"0.5", "1"}, std::pair{"2000", "1000"}, std::pair{"abc", "1"}}) {
     form.cbxResizeSourceImageOfScale->setEditText(typed);
     form.ProcessPendingRefresh();
+    // What is typed stays until the typing ends.
+    EXPECT_EQ(form.cbxResizeSourceImageOfScale->currentText().toStdString(), typed);
+    QTest::keyClick(form.cbxResizeSourceImageOfScale->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(form.cbxResizeSourceImageOfScale->currentText().toStdString(), kept) << typed;
   }
   // A size beyond the pixel cap is said in the preview, not drawn.
@@ -513,6 +527,67 @@ TEST_F(MarkEditorFormTest, TheRulesBetweenTheOptions) {
   QTest::mouseClick(form.sbFitToCurrBackground, Qt::LeftButton);
   EXPECT_EQ(form.edtReSizeX->value(), std::clamp(static_cast<int>(Round(form.Composite().Width() * 25.0L)), 1, 4096));
   EXPECT_EQ(form.Anchor(), 0);
+}
+
+TEST_F(MarkEditorFormTest, TypedNumbersStayUntilTypingEndsThenShowTheNearestBound) {
+  struct Case {
+    const char* Control;
+    const char* Typed;
+    const char* Shown;  // once typing has ended
+    std::function<std::int64_t(const TMarkInfo&)> Previewed;
+  };
+  const Case cases[] = {
+      {"edtXEX", "70000", "65537", [](const TMarkInfo& r) { return r.XOffset(); }},
+      {"edtYEX", "-70000", "-65537", [](const TMarkInfo& r) { return r.YOffset(); }},
+      {"edtEclosion", "300", "255", [](const TMarkInfo& r) { return r.KeyTolerance(); }},
+      {"edtEclosion", "-1", "0", [](const TMarkInfo& r) { return r.KeyTolerance(); }},
+      {"edtRotate", "99999", "65535", [](const TMarkInfo& r) { return r.Angle(); }},
+      {"edtMosaicX", "0", "1", [](const TMarkInfo& r) { return r.MosaicWidth(); }},
+      {"edtReSizeY", "5000", "4096", [](const TMarkInfo& r) { return r.ResizeY(); }},
+      {"edtSourceImageFrameBevelWidth", "256", "255", [](const TMarkInfo& r) { return r.BevelWidth(); }},
+      {"edtMaskLeft", "-99999", "-65535", [](const TMarkInfo& r) { return r.MaskRect().Left; }},
+  };
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(4, 4, clRed));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Control) + " " + c.Typed);
+    auto* box = form.findChild<QSpinBox*>(c.Control);
+    ASSERT_NE(box, nullptr);
+    box->selectAll();
+    QTest::keyClicks(box, c.Typed);
+    form.ProcessPendingRefresh();
+    // The preview already takes the nearest bound; the box keeps the text.
+    EXPECT_EQ(box->cleanText().toStdString(), c.Typed);
+    EXPECT_EQ(c.Previewed(form.MarkSet().Records[0]), std::stoll(c.Shown));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(box->cleanText().toStdString(), c.Shown);
+  }
+}
+
+TEST_F(MarkEditorFormTest, ANegativeToleranceIsSetToZeroByOkAndTheSecondOkSaves) {
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(4, 4, clRed));
+  form.edtName->setText("keyed");
+  form.edtXEX->selectAll();
+  QTest::keyClicks(form.edtXEX, "70000");
+  form.edtEclosion->selectAll();
+  QTest::keyClicks(form.edtEclosion, "-1");
+  form.ProcessPendingRefresh();
+  ASSERT_EQ(form.edtEclosion->cleanText(), "-1");
+  handler_.Boxes.clear();
+  ClickChild(&form, "tbOK");
+  EXPECT_FALSE(form.Saved());
+  EXPECT_TRUE(handler_.Boxes.empty());
+  EXPECT_EQ(form.edtEclosion->cleanText(), "0");
+  EXPECT_FALSE(FileExists(MarkFile("keyed")));
+  ClickChild(&form, "tbOK");
+  ASSERT_TRUE(form.Saved());
+  EXPECT_TRUE(handler_.Boxes.empty());
+  // What was saved is what the boxes show once OK has ended the typing.
+  EXPECT_EQ(form.edtXEX->cleanText(), "65537");
+  const auto saved = Load(MarkFile("keyed"));
+  EXPECT_EQ(saved->Records[0].KeyTolerance(), 0);
+  EXPECT_EQ(saved->Records[0].XOffset(), 65537);
 }
 
 TEST_F(MarkEditorFormTest, RefreshesAreServedOncePerTurn) {
@@ -556,6 +631,16 @@ TEST_F(MarkEditorFormTest, FontColoursAndCompanionPictures) {
   QTest::mouseClick(form.pnlSourceImageFrameColor, Qt::LeftButton);
   EXPECT_EQ(colorOffered_, clWhite);
   EXPECT_EQ(form.pnlSourceImageFrameColor->Color(), RGB(1, 2, 3));
+  // A captioned swatch writes its caption in white on a dark colour and in
+  // black on a light one.
+  EXPECT_EQ(form.pnlSourceImageFrameColor->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+  color_ = RGB(0, 0, 140);
+  form.chkEnableSourceImageBackgroupColor->setChecked(true);
+  QTest::mouseClick(form.pnlSourceImageBackgroupColor, Qt::LeftButton);
+  EXPECT_EQ(form.pnlSourceImageBackgroupColor->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+  color_ = RGB(250, 240, 120);
+  QTest::mouseClick(form.pnlSourceImageBackgroupColor, Qt::LeftButton);
+  EXPECT_EQ(form.pnlSourceImageBackgroupColor->palette().color(QPalette::WindowText), QColor(0, 0, 0));
 
   // The mask: its folder is kept, its size goes to the rectangle, and a
   // name that does not exist clears it.
@@ -603,6 +688,13 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   handler_.Boxes.clear();
   QTest::mouseClick(form.tbHelp, Qt::LeftButton);
   EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  // The help on making a mark, when it is beside the program.
+  fs::copy(testsupport::SourceDir() + "/help", Dir() + "help");
+  handler_.Boxes.clear();
+  QTest::mouseClick(form.tbHelp, Qt::LeftButton);
+  EXPECT_TRUE(handler_.Boxes.empty());
+  EXPECT_EQ(handler_.Opened, (std::vector<std::string>{Dir() + "help/making-a-mark.html"}));
+  handler_.Boxes.clear();
   QTest::mouseClick(form.tbVeilpaint, Qt::LeftButton);
   EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
   EXPECT_TRUE(started_.empty());
@@ -617,6 +709,54 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   EXPECT_TRUE(SamePixels(viewed_[0], form.Composite()));
 }
 
+TEST_F(MarkEditorFormTest, SavingTheMarkPictureWritesTheChosenTypeUnderItsExtension) {
+  if (!testsupport::HavePillow()) GTEST_SKIP() << "Pillow is needed to read the files back";
+  // The real save dialog: the name typed, the file type picked.
+  TfrmMakeMark::Services().ChooseSaveName = TfrmMakeMark::DefaultServices().ChooseSaveName;
+  struct Case {
+    const char* Typed;
+    int Type;  // the row of the file-type list
+    const char* Written;
+    const char* Format;  // as Pillow reads it
+  };
+  const Case cases[] = {
+      {"v1..2", 0, "v1..2.jpg", "JPEG"},
+      {"v1..2", 2, "v1..2.gif", "GIF"},
+      {"v1..2", 4, "v1..2.png", "PNG"},
+      {"plain", 3, "plain.bmp", "BMP"},
+      {"typed.png", 0, "typed.png", "PNG"},
+  };
+  TfrmMakeMark& form = Open(false, "");
+  ChoosePicture(form, Solid(6, 4, clBlue));
+  form.edtName->setText("v1..2");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Typed) + " " + std::to_string(c.Type));
+    const std::string name = Dir() + c.Typed;
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+      EXPECT_EQ(dialog->objectName(), "spdSave");
+      auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+      auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_TRUE(types != nullptr && edit != nullptr);
+      for (int i = 0; i < c.Type; ++i) QTest::keyClick(types, Qt::Key_Down);
+      EXPECT_EQ(types->currentIndex(), c.Type);
+      edit->setText(QString::fromStdString(name));
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(form.tbSave, Qt::LeftButton);
+    const std::string written = Dir() + c.Written;
+    ASSERT_TRUE(FileExists(written));
+    if (written != name) {
+      EXPECT_FALSE(FileExists(name));
+    }
+    const testsupport::CommandResult r = testsupport::Run(
+        {"/usr/bin/python3", "-c", "import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+                                   "print(im.format, im.size[0], im.size[1])",
+         written});
+    EXPECT_EQ(r.Out, std::string(c.Format) + " 6 4\n");
+  }
+  EXPECT_TRUE(handler_.Boxes.empty());
+}
+
 TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
   TfrmMakeMark& form = Open(false, "");
   EXPECT_EQ(form.chkMaskTurn->text().toStdString(), GetMessageText(1636));
@@ -629,8 +769,11 @@ TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
   for (const char* name : {"tbOK", "tbVeilpaint", "tbBrowseImage", "btnMaskBlur", "sbF"}) {
     EXPECT_FALSE(form.findChild<QWidget*>(name)->toolTip().isEmpty()) << name;
   }
-  // The window keeps a least size.
-  EXPECT_EQ(form.minimumSize(), QSize(300, 200));
+  // The window keeps a least size: what its controls need, and never
+  // below 300 x 200.
+  EXPECT_GE(form.minimumWidth(), 300);
+  EXPECT_GE(form.minimumHeight(), 200);
+  EXPECT_EQ(form.minimumSize(), form.layout()->totalMinimumSize());
   // The preview sits in the GL panel, as the main window's does.
   EXPECT_EQ(form.pbPreview->parentWidget(), form.opGL);
 }
@@ -670,4 +813,27 @@ TEST(MarkText, LinesAreStackedAndEmptyLinesKeepTheirHeight) {
   // The font's round trip keeps the size in points and the style bits.
   const TMarkFont styled{"DejaVu Serif", 13, mfsItalic | mfsUnderline, RGB(9, 9, 9)};
   EXPECT_EQ(MarkFontOf(MarkQFont(styled), styled.Color), styled);
+}
+
+TEST(MarkText, AnEmptyLineStaysEmptyWhateverTheStyle) {
+  for (const std::uint32_t style : {std::uint32_t{mfsUnderline}, std::uint32_t{mfsStrikeOut},
+                                    std::uint32_t{mfsUnderline | mfsStrikeOut | mfsBold}}) {
+    SCOPED_TRACE(style);
+    const TMarkFont font{"DejaVu Sans", 24, style, RGB(0, 0, 0)};
+    const TBitmap picture = RenderMarkText({"ab", "", "cd"}, font, RGB(255, 255, 255));
+    ASSERT_EQ(picture.Height() % 3, 0);
+    const int line = picture.Height() / 3;
+    // The lines around it carry their underline or stroke ...
+    int inked = 0;
+    for (int y = 0; y < line; ++y) {
+      for (int x = 0; x < picture.Width(); ++x) inked += picture.Canvas().Pixel(x, y) != RGB(255, 255, 255);
+    }
+    EXPECT_GT(inked, 0);
+    // ... the empty one between them is all back colour.
+    for (int y = line; y < 2 * line; ++y) {
+      for (int x = 0; x < picture.Width(); ++x) {
+        ASSERT_EQ(picture.Canvas().Pixel(x, y), RGB(255, 255, 255)) << x << "," << y;
+      }
+    }
+  }
 }
