@@ -222,6 +222,19 @@ TEST(TIFFReader, StripLayouts) {
   }
 }
 
+// A Group 3 strip of nothing but zero bits (fill without an end of line)
+// holds no row: the picture stays white.
+TEST(TIFFReader, AGroup3StripOfZeroBitsIsWhite) {
+  auto tiff = Load(MakeTiff(false, {{256, 3, {1728}}, {257, 3, {8}}, {258, 3, {1}}, {259, 3, {3}}, {262, 3, {0}},
+                                    {277, 3, {1}}, {278, 3, {8}}},
+                            {std::vector<std::uint8_t>(62, 0)}));
+  ASSERT_EQ(tiff->Width(), 1728);
+  ASSERT_EQ(tiff->Height(), 8);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 1728; x += 37) EXPECT_EQ(tiff->GetPixelColor(x, y), clWhite) << x << "," << y;
+  }
+}
+
 TEST(TIFFReader, RefusedFilesRaiseTheirTexts) {
   const std::string notSupported = "Cannot load image. %s not supported for TIF/TIFF files.";
   auto unsupported = [&](const char* what) { return FormatText(notSupported.c_str(), {what}); };

@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Writes the kept inputs of fuzz/regressions/ that were made by hand rather
+than found by a fuzzer, each from its format's layout.
+
+usage: fuzz/regressions/make_inputs.py [FOLDER]   (default: the folder of
+this script; the inputs go into FOLDER/<target>/)
+"""
+
+import os
+import struct
+import sys
+
+
+def tiff(entries, data, big=False):
+    """A TIFF of one directory right after the header and data after it.
+    entries: (tag, type, value) with value a number that fits the entry;
+    the tag 273 (strip offset) is filled in."""
+    order = ">" if big else "<"
+    count = len(entries) + 1
+    data_at = 8 + 2 + 12 * count + 4
+    rows = sorted(entries + [(273, 4, data_at)])
+    out = (b"MM" if big else b"II") + struct.pack(order + "HI", 42, 8)
+    out += struct.pack(order + "H", count)
+    for tag, kind, value in rows:
+        if kind == 3:
+            field = struct.pack(order + "HH", value, 0)
+        else:
+            field = struct.pack(order + "I", value)
+        out += struct.pack(order + "HHI", tag, kind, 1) + field
+    out += struct.pack(order + "I", 0)
+    return out + data
+
+
+def fax_zero_bits():
+    # A Group 3 strip of nothing but zero bits: the end-of-line search
+    # runs through 64 zeros at once (184 bytes).
+    strip = bytes(62)
+    return tiff([(256, 3, 1728), (257, 3, 8), (258, 3, 1), (259, 3, 3), (262, 3, 0), (277, 3, 1),
+                 (278, 3, 8), (279, 4, len(strip))], strip)
+
+
+def ccitt_zero_bits():
+    # The fax target's form: Group 3 (4), width 1 + 1727, 1 + 7 rows.
+    return bytes([4, 0xBF, 0x06, 7]) + bytes(62)
+
+
+INPUTS = {
+    "fuzz_formats_tiff/group3-zero-bits.tif": fax_zero_bits,
+    "fuzz_formats_ccitt/group3-zero-bits.bin": ccitt_zero_bits,
+}
+
+
+def main():
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    for name, make in INPUTS.items():
+        path = os.path.join(folder, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(make())
+
+
+if __name__ == "__main__":
+    main()
