@@ -9,6 +9,7 @@ this script; the inputs go into FOLDER/<target>/)
 import os
 import struct
 import sys
+import zlib
 
 
 def tiff(entries, data, big=False):
@@ -31,6 +32,12 @@ def tiff(entries, data, big=False):
     return out + data
 
 
+def tiff_claim(compression, bits, strip, big=False):
+    # One strip of a few coded bytes claiming 16384 x 16384 grey pixels.
+    return tiff([(256, 3, 16384), (257, 3, 16384), (258, 3, bits), (259, 3, compression), (262, 3, 1),
+                 (277, 3, 1), (278, 3, 16384), (279, 4, len(strip))], strip, big)
+
+
 def fax_zero_bits():
     # A Group 3 strip of nothing but zero bits: the end-of-line search
     # runs through 64 zeros at once (184 bytes).
@@ -45,6 +52,15 @@ def ccitt_zero_bits():
 
 
 INPUTS = {
+    # Few bytes claiming a picture of the pixel cap: the readers refuse them
+    # before the picture is allocated. run_fuzzer.sh replays this folder
+    # with the targets' skip of large pictures off.
+    "fuzz_formats_tiff/large-claims/packbits-16384x16384.tif":
+        lambda: tiff_claim(32773, 8, bytes([0x81, 0x07]) * 8),
+    "fuzz_formats_tiff/large-claims/deflate-16384x16384.tif":
+        lambda: tiff_claim(8, 8, zlib.compress(bytes(16384 * 8), 9), big=True),
+    "fuzz_formats_tiff/large-claims/group3-16384x16384.tif":
+        lambda: tiff_claim(3, 1, bytes([0x00, 0x13, 0x4D, 0x30, 0xD4]) * 4),
     "fuzz_formats_tiff/group3-zero-bits.tif": fax_zero_bits,
     "fuzz_formats_ccitt/group3-zero-bits.bin": ccitt_zero_bits,
 }
