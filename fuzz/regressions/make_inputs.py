@@ -38,6 +38,19 @@ def tiff_claim(compression, bits, strip, big=False):
                  (277, 3, 1), (278, 3, 16384), (279, 4, len(strip))], strip, big)
 
 
+def png(width, height, depth, colour_type, data, interlace=0):
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    header = struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, interlace)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", data) + chunk(b"IEND", b"")
+
+
+def png_claim(interlace=0):
+    # The first rows of a 16384 x 16384 RGB picture, their stream cut off.
+    stream = zlib.compress(bytes(16384 * 3 * 4 + 4), 9)[:-6]
+    return png(16384, 16384, 8, 2, stream, interlace)
+
+
 def fax_zero_bits():
     # A Group 3 strip of nothing but zero bits: the end-of-line search
     # runs through 64 zeros at once (184 bytes).
@@ -61,6 +74,10 @@ INPUTS = {
         lambda: tiff_claim(8, 8, zlib.compress(bytes(16384 * 8), 9), big=True),
     "fuzz_formats_tiff/large-claims/group3-16384x16384.tif":
         lambda: tiff_claim(3, 1, bytes([0x00, 0x13, 0x4D, 0x30, 0xD4]) * 4),
+    "fuzz_formats_png_reader/large-claims/rgb-16384x16384.png": png_claim,
+    "fuzz_formats_png_reader/large-claims/interlaced-rgb-16384x16384.png": lambda: png_claim(1),
+    "fuzz_formats_png/large-claims/rgb-16384x16384.png": png_claim,
+    "fuzz_formats_png/large-claims/interlaced-rgb-16384x16384.png": lambda: png_claim(1),
     "fuzz_formats_tiff/group3-zero-bits.tif": fax_zero_bits,
     "fuzz_formats_ccitt/group3-zero-bits.bin": ccitt_zero_bits,
 }
