@@ -51,6 +51,16 @@ def png_claim(interlace=0):
     return png(16384, 16384, 8, 2, stream, interlace)
 
 
+def bmp_rle_claim():
+    # 16384 x 16384 RLE8: runs that never end a row, no end of bitmap
+    # (118 bytes).
+    codes = bytes([0xFF, 1]) * 28
+    palette = bytes([0, 0, 0, 0, 0, 0, 255, 0])
+    info = struct.pack("<IiiHHIIiiII", 40, 16384, 16384, 1, 8, 1, len(codes), 2835, 2835, 2, 0)
+    offset = 14 + len(info) + len(palette)
+    return b"BM" + struct.pack("<IHHI", offset + len(codes), 0, 0, offset) + info + palette + codes
+
+
 def fax_zero_bits():
     # A Group 3 strip of nothing but zero bits: the end-of-line search
     # runs through 64 zeros at once (184 bytes).
@@ -78,6 +88,7 @@ INPUTS = {
     "fuzz_formats_png_reader/large-claims/interlaced-rgb-16384x16384.png": lambda: png_claim(1),
     "fuzz_formats_png/large-claims/rgb-16384x16384.png": png_claim,
     "fuzz_formats_png/large-claims/interlaced-rgb-16384x16384.png": lambda: png_claim(1),
+    "fuzz_core_bmp/large-claims/rle8-16384x16384.bmp": bmp_rle_claim,
     "fuzz_formats_tiff/group3-zero-bits.tif": fax_zero_bits,
     "fuzz_formats_ccitt/group3-zero-bits.bin": ccitt_zero_bits,
 }
