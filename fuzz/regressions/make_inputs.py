@@ -61,6 +61,18 @@ def bmp_rle_claim():
     return b"BM" + struct.pack("<IHHI", offset + len(codes), 0, 0, offset) + info + palette + codes
 
 
+def jpeg_grey(width, height, data):
+    # Baseline grey, every code one bit: a DC difference of 0 and an end
+    # of block, the least a block can take (two bits).
+    def segment(marker, body):
+        return bytes([0xFF, marker]) + struct.pack(">H", len(body) + 2) + body
+    one_symbol = bytes([1] + [0] * 15 + [0])
+    return (b"\xff\xd8" + segment(0xDB, bytes(1) + bytes([1]) * 64) +
+            segment(0xC0, struct.pack(">BHHB", 8, height, width, 1) + bytes([1, 0x11, 0])) +
+            segment(0xC4, bytes([0x00]) + one_symbol) + segment(0xC4, bytes([0x10]) + one_symbol) +
+            segment(0xDA, bytes([1, 1, 0, 0, 63, 0])) + data + b"\xff\xd9")
+
+
 def fax_zero_bits():
     # A Group 3 strip of nothing but zero bits: the end-of-line search
     # runs through 64 zeros at once (184 bytes).
@@ -89,6 +101,7 @@ INPUTS = {
     "fuzz_formats_png/large-claims/rgb-16384x16384.png": png_claim,
     "fuzz_formats_png/large-claims/interlaced-rgb-16384x16384.png": lambda: png_claim(1),
     "fuzz_core_bmp/large-claims/rle8-16384x16384.bmp": bmp_rle_claim,
+    "fuzz_core_jpeg/large-claims/grey-16384x16384.jpg": lambda: jpeg_grey(16384, 16384, bytes(128)),
     "fuzz_formats_tiff/group3-zero-bits.tif": fax_zero_bits,
     "fuzz_formats_ccitt/group3-zero-bits.bin": ccitt_zero_bits,
 }
