@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -78,8 +80,9 @@ Bytes Head(const std::vector<std::pair<std::uint8_t, Bytes>>& segments, const By
 }
 
 Bytes Exif(const Bytes& tiff) {
-  Bytes e{'E', 'x', 'i', 'f', 0, 0};
-  e.insert(e.end(), tiff.begin(), tiff.end());
+  Bytes e(6 + tiff.size(), 0);
+  std::memcpy(e.data(), "Exif", 4);
+  std::copy(tiff.begin(), tiff.end(), e.begin() + 6);
   return e;
 }
 
