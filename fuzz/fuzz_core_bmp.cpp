@@ -12,6 +12,7 @@
 #include "core/bitmap.h"
 #include "core/bmp.h"
 #include "core/exceptions.h"
+#include "large_claims.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void CheckRoundTrip(const TBitmap& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::span<const std::uint8_t> bytes(data, size);
-  if (size >= 14 && !TooSlow(bytes.subspan(14))) {
+  if (size >= 14 && (!TooSlow(bytes.subspan(14)) || fuzzclaims::LoadLargePictures())) {
     try {
       TBitmap b;
       ReadBmp(bytes, b);

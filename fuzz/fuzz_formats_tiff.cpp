@@ -10,13 +10,14 @@
 #include "core/exceptions.h"
 #include "core/streams.h"
 #include "formats/tiff/tiff_graphic.h"
+#include "large_claims.h"
 #include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TTIFFGraphic tiff;
   TMemoryStream in(std::vector<std::uint8_t>(data, data + size));
   // Pictures within the cap but of millions of pixels only cost time.
-  if (tiff.ReadImageHeader(in, 0) &&
+  if (!fuzzclaims::LoadLargePictures() && tiff.ReadImageHeader(in, 0) &&
       std::uint64_t{tiff.ImageProperties().Width} * tiff.ImageProperties().Height > (1u << 18)) {
     return 0;
   }

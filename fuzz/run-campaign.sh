@@ -10,7 +10,9 @@
 #
 # Prints one line per target: executions, executions per second of the
 # target's own processor time and of the wall clock, coverage (edges and
-# features at the end) and findings (crash, leak, timeout, oom). Findings
+# features at the end) and findings (crash, leak, timeout, oom, and
+# "report": runs whose log holds a sanitizer's report, such as undefined
+# behaviour's "runtime error:", but that kept no input for it). Findings
 # are kept in build/campaign/<target>/findings/; a mended one is copied to
 # fuzz/regressions/<target>/ so that every test run replays it (with the
 # test run's own limits: some kept inputs are large on purpose, to keep
@@ -18,7 +20,7 @@
 #
 # usage: fuzz/run-campaign.sh SECONDS [TARGET...]
 #   FUZZ_BIN  folder of the fuzz targets (default build/fuzz/bin)
-#   JOBS      targets run at once (default 8)
+#   JOBS      targets run at once (default 8; 4 on a shared machine)
 #   OUT       working folder (default build/campaign)
 #   MAX_LEN   the largest input the fuzzer makes (default: libFuzzer's
 #             own, the largest seed or 4096 bytes); MAX_LEN=1024 gives the
@@ -61,7 +63,7 @@ run_target() {
   rm -rf "$dir"
   mkdir -p "$dir/corpus" "$dir/findings"
   cp fuzz/corpus/"$target"/* "$dir/corpus/" 2>/dev/null || true
-  local start now left execs=0 cpu=0 cov=0 ft=0 runs=0
+  local start now left execs=0 cpu=0 cov=0 ft=0 runs=0 reports=0
   start=$(date +%s)
   while :; do
     now=$(date +%s)
@@ -84,8 +86,15 @@ run_target() {
       cov=$(sed 's/.*cov: \([0-9]*\).*/\1/' <<<"$line")
       ft=$(sed 's/.*ft: \([0-9]*\).*/\1/' <<<"$line")
     fi
+    # A sanitizer that reported and let the run go on kept no input: the
+    # report itself is the finding.
+    local reported=0
+    grep -qE "$sanitizer_report" "$dir/log.$runs" && reported=1
+    if [ "$reported" -eq 1 ] && ! grep -q 'Test unit written' "$dir/log.$runs"; then
+      reports=$((reports + 1))
+    fi
     # A run that ended without a finding used its time.
-    grep -qE '^==[0-9]+== ERROR|^SUMMARY|Test unit written' "$dir/log.$runs" || break
+    [ "$reported" -eq 1 ] || grep -qE '^==[0-9]+== ERROR|^SUMMARY|Test unit written' "$dir/log.$runs" || break
   done
   local wall=$(($(date +%s) - start))
   local crash leak timeout oom
@@ -94,27 +103,32 @@ run_target() {
   timeout=$(find "$dir/findings" -name 'timeout-*' -o -name 'slow-unit-*' | wc -l)
   oom=$(find "$dir/findings" -name 'oom-*' | wc -l)
   awk -v t="$target" -v e="$execs" -v cpu="$cpu" -v w="$wall" -v c="$cov" -v f="$ft" \
-    -v cr="$crash" -v l="$leak" -v to="$timeout" -v o="$oom" -v r="$runs" 'BEGIN {
-      printf "%-28s %12d %9.0f %9.0f %7d %8d %5d %4d %7d %4d %4d\n", t, e, (cpu > 0 ? e / cpu : 0),
-             (w > 0 ? e / w : 0), c, f, cr, l, to, o, r
+    -v cr="$crash" -v l="$leak" -v to="$timeout" -v o="$oom" -v rp="$reports" -v r="$runs" 'BEGIN {
+      printf "%-28s %12d %9.0f %9.0f %7d %8d %5d %4d %7d %4d %6d %4d\n", t, e, (cpu > 0 ? e / cpu : 0),
+             (w > 0 ? e / w : 0), c, f, cr, l, to, o, rp, r
     }' >"$dir/result"
 }
 
+# What a sanitizer prints when it reports: undefined behaviour (also where
+# it may go on), the address and leak sanitizers, and libFuzzer's own
+# deadly signals, time-outs and memory limits.
+sanitizer_report='runtime error:|ERROR: (AddressSanitizer|LeakSanitizer|UndefinedBehaviorSanitizer|MemorySanitizer|libFuzzer)|WARNING: (ThreadSanitizer|MemorySanitizer)'
+
 export -f run_target
-export seconds bin out max_len
+export seconds bin out max_len sanitizer_report
 mkdir -p "$out"
 echo "campaign: ${#targets[@]} targets, ${seconds} s each, $jobs at a time${max_len:+, inputs up to $max_len bytes}, findings in $out/<target>/findings"
 printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_target "$1"' _ {}
 
-printf "%-28s %12s %9s %9s %7s %8s %5s %4s %7s %4s %4s\n" target executions exec/cpu-s exec/s \
-  cov ft crash leak timeout oom runs
+printf "%-28s %12s %9s %9s %7s %8s %5s %4s %7s %4s %6s %4s\n" target executions exec/cpu-s exec/s \
+  cov ft crash leak timeout oom report runs
 total=0
 found=0
 for target in "${targets[@]}"; do
   cat "$out/$target/result"
-  read -r _ e _ _ _ _ cr l to o _ <"$out/$target/result"
+  read -r _ e _ _ _ _ cr l to o rp _ <"$out/$target/result"
   total=$((total + e))
-  found=$((found + cr + l + to + o))
+  found=$((found + cr + l + to + o + rp))
 done
 echo "total executions: $total; findings: $found"
 [ "$found" -eq 0 ]

@@ -4,6 +4,12 @@
 # any crash, leak or time-out there fails the test; then the fuzzer runs
 # for a few seconds over the target's seed corpus.
 #
+# The kept inputs of its large-claims/ folder are small files that claim
+# pictures of many megapixels their bytes cannot hold. They are run with
+# the target's skip of large pictures off (large_claims.h) and no single
+# allocation of 16 MB or more allowed: the readers must refuse them before
+# allocating the picture.
+#
 # usage: run_fuzzer.sh FUZZER SECONDS SCRATCH_DIR SEED_DIR REGRESSION_DIR
 set -eu
 fuzzer=$1
@@ -17,6 +23,12 @@ if [ -d "$regressions" ]; then
   # Files only: a folder among the arguments would start a fuzzing run.
   # shellcheck disable=SC2086
   find "$regressions" -maxdepth 1 -type f ! -name '.*' -exec "$fuzzer" $limits {} +
+fi
+
+if [ -d "$regressions/large-claims" ]; then
+  # shellcheck disable=SC2086
+  find "$regressions/large-claims" -maxdepth 1 -type f ! -name '.*' \
+    -exec env STAMPWISE_FUZZ_LARGE_CLAIMS=1 "$fuzzer" $limits -malloc_limit_mb=16 {} +
 fi
 
 mkdir -p "$scratch"

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev
   xvfb xauth
   netpbm giflib-tools gifsicle imagemagick libtiff-tools python3-pil libjpeg-turbo-progs
+  libimage-exiftool-perl
 )
 # Fuzz targets are built with clang when it is there; it is not required.
 

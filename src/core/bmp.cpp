@@ -202,6 +202,40 @@ void DecodeRle(std::span<const std::uint8_t> data, const DibHeader& h, TBitmap& 
   consumed = r.Position();
 }
 
+// Whether the run-length codes reach the end of the picture (every row
+// ended, or the end-of-bitmap escape) before the data end, walked without
+// placing a pixel. The coding has no largest expansion to bound a picture
+// by: an escape may leave any part of it at index 0. But a file whose
+// codes give out first is cut short, and is refused before its picture
+// is allocated.
+bool RleReachesTheEnd(std::span<const std::uint8_t> data, const DibHeader& h) {
+  const bool rle8 = h.bits == 8;
+  const std::size_t size = data.size();
+  std::size_t at = 0;
+  std::int64_t y = 0;
+  while (y < h.rows) {
+    if (size - at < 2) return false;
+    const std::uint8_t count = data[at], value = data[at + 1];
+    at += 2;
+    if (count > 0) continue;
+    if (value == 0) {  // end of line
+      ++y;
+    } else if (value == 1) {  // end of bitmap
+      return true;
+    } else if (value == 2) {  // delta
+      if (size - at < 2) return false;
+      y += data[at + 1];
+      at += 2;
+    } else {  // absolute run, padded to a 16-bit boundary
+      const std::size_t bytes = rle8 ? value : (value + 1u) / 2;
+      const std::size_t padded = (bytes + 1) & ~std::size_t{1};
+      if (size - at < padded) return false;
+      at += padded;
+    }
+  }
+  return true;
+}
+
 // Decodes the DIB whose info header starts at infoPos. pixelOffset: where
 // the file header says the pixels are (files); without it they follow the
 // palette (icons). Returns the position just after the pixel data.
@@ -276,6 +310,14 @@ std::uint64_t DecodeDib(std::span<const std::uint8_t> data, std::uint64_t infoPo
   const std::uint64_t need = rowBytes * static_cast<std::uint64_t>(h.rows);
   if (!rle && need > data.size() - pixels) Invalid("pixel data is truncated");
 
+  std::span<const std::uint8_t> codes;
+  if (rle) {
+    std::uint64_t limit = data.size();
+    if (h.sizeImage > 0) limit = std::min<std::uint64_t>(limit, pixels + h.sizeImage);
+    codes = data.subspan(static_cast<std::size_t>(pixels), static_cast<std::size_t>(limit - pixels));
+    if (!RleReachesTheEnd(codes, h)) Invalid("run-length data end before the picture");
+  }
+
   TBitmap picture;
   picture.SetPixelFormat(format);
   picture.SetSize(static_cast<int>(h.width), static_cast<int>(h.rows));
@@ -283,11 +325,8 @@ std::uint64_t DecodeDib(std::span<const std::uint8_t> data, std::uint64_t infoPo
 
   if (rle) {
     std::memset(picture.Bits(), 0, static_cast<std::size_t>(picture.RowStride()) * static_cast<std::size_t>(h.rows));
-    std::uint64_t limit = data.size();
-    if (h.sizeImage > 0) limit = std::min<std::uint64_t>(limit, pixels + h.sizeImage);
     std::uint64_t consumed = 0;
-    DecodeRle(data.subspan(static_cast<std::size_t>(pixels), static_cast<std::size_t>(limit - pixels)), h, picture,
-              consumed);
+    DecodeRle(codes, h, picture, consumed);
     end = pixels + consumed;
   } else {
     const std::size_t width = static_cast<std::size_t>(h.width);

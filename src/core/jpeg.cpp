@@ -15,6 +15,7 @@
 #include <string>
 
 #include "core/exceptions.h"
+#include "core/exif.h"
 #include "core/streams.h"
 
 // libjpeg reports errors through a callback that must not return. It
@@ -30,10 +31,18 @@ namespace {
 // dozen at most.
 constexpr int kMaxScans = 1000;
 
+// Stored rows set into the picture's columns at once where the picture is
+// turned a quarter: each picture row then gets this many pixels side by
+// side, not one.
+constexpr JDIMENSION kBandRows = 16;
+
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  // The first warning that the data ended before the picture, in
+  // libjpeg's words; empty while there is none.
+  char endedEarly[JMSG_LENGTH_MAX];
 };
 
 void OnError(j_common_ptr cinfo) {
@@ -45,6 +54,19 @@ void OnError(j_common_ptr cinfo) {
 // Warnings (corrupt or missing data) are not printed: a damaged scan
 // still gives its picture, the missing part grey, as other viewers show it.
 void OnOutputMessage(j_common_ptr) {}
+
+// Notes the warnings that tell the data ended before the picture did (the
+// file ends, or a scan's data end at a marker), which a caller may count
+// as a damaged file. Trace messages (level 0 and above) are dropped.
+void OnEmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  ++err->pub.num_warnings;
+  const int code = err->pub.msg_code;
+  if (err->endedEarly[0] == '\0' && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) {
+    (*err->pub.format_message)(cinfo, err->endedEarly);
+  }
+}
 
 void OnProgress(j_common_ptr cinfo) {
   if (!cinfo->is_decompressor) return;
@@ -60,7 +82,9 @@ void InitErrors(ErrorManager& err, jpeg_error_mgr*& slot) {
   slot = jpeg_std_error(&err.pub);
   err.pub.error_exit = OnError;
   err.pub.output_message = OnOutputMessage;
+  err.pub.emit_message = OnEmitMessage;
   err.message[0] = '\0';
+  err.endedEarly[0] = '\0';
 }
 
 // ---------------------------------------------------------------------------
@@ -78,11 +102,20 @@ struct DecodeJob {
   JDIMENSION height;
   bool cmyk;
   bool inverted;  // Adobe's CMYK files store 255 - ink
-  // Where the rows go.
+  bool arithmetic;
+  std::int64_t fewestBlocks;  // of the component with the fewest
+  // How the stored rows are turned upright (Exif orientation 1..8).
+  int orientation;
+  // Where the rows go: the picture's pixels, upright.
   unsigned char* pixels;
   std::size_t stride;
   unsigned char* scratch;  // one CMYK row
+  // Orientations 5 to 8 turn rows into columns: a band of decoded rows
+  // is kept until it is full and then set into the picture's columns.
+  unsigned char* band;
+  JDIMENSION bandFirst;  // the stored row of the band's first row
   bool finishing;
+  bool rowsMissing;  // the decoder stopped before the last row
   // The quantisation tables of the first component and, when it has one
   // of its own, of the second (natural order).
   std::uint16_t luminance[DCTSIZE2];
@@ -118,7 +151,60 @@ bool GuardedReadHeader(DecodeJob* job) {
   job->hasLuminance = c->num_components >= 1 && CopyComponentTable(c, 0, job->luminance);
   job->hasChrominance = c->num_components >= 3 && c->comp_info[1].quant_tbl_no != c->comp_info[0].quant_tbl_no &&
                         CopyComponentTable(c, 1, job->chrominance);
+  job->arithmetic = c->arith_code != FALSE;
+  job->fewestBlocks = -1;
+  for (int i = 0; i < c->num_components; ++i) {
+    const std::int64_t blocks =
+        static_cast<std::int64_t>(c->comp_info[i].width_in_blocks) * c->comp_info[i].height_in_blocks;
+    if (job->fewestBlocks < 0 || blocks < job->fewestBlocks) job->fewestBlocks = blocks;
+  }
   return true;
+}
+
+// The upright picture's pixel that stored pixel (x, y) of a width x height
+// picture becomes under an orientation that turns rows into columns.
+void TurnedPlace(int orientation, JDIMENSION width, JDIMENSION height, JDIMENSION x, JDIMENSION y, JDIMENSION& column,
+                 JDIMENSION& row) {
+  switch (orientation) {
+    case 5: column = y, row = x; break;
+    case 6: column = height - 1 - y, row = x; break;
+    case 7: column = height - 1 - y, row = width - 1 - x; break;
+    default: column = y, row = width - 1 - x; break;  // 8
+  }
+}
+
+// Sets the band's rows (stored rows bandFirst .. bandFirst + count - 1)
+// into the columns they become. Each stored column goes to one picture
+// row, the band's pixels side by side there.
+void PlaceBand(DecodeJob* job, JDIMENSION count) {
+  const std::size_t bandStride = static_cast<std::size_t>(job->width) * 3;
+  for (JDIMENSION x = 0; x < job->width; ++x) {
+    JDIMENSION column, row;
+    TurnedPlace(job->orientation, job->width, job->height, x, job->bandFirst, column, row);
+    unsigned char* line = job->pixels + static_cast<std::size_t>(row) * job->stride;
+    // Orientations 6 and 7 put later stored rows further left.
+    const bool leftwards = job->orientation == 6 || job->orientation == 7;
+    const unsigned char* in = job->band + static_cast<std::size_t>(x) * 3;
+    for (JDIMENSION i = 0; i < count; ++i, in += bandStride) {
+      unsigned char* out = line + static_cast<std::size_t>(leftwards ? column - i : column + i) * 3;
+      out[0] = in[0];
+      out[1] = in[1];
+      out[2] = in[2];
+    }
+  }
+}
+
+// Mirrors a row of B,G,R pixels left to right.
+void MirrorRow(unsigned char* row, JDIMENSION width) {
+  unsigned char* a = row;
+  unsigned char* b = row + static_cast<std::size_t>(width - 1) * 3;
+  for (; a < b; a += 3, b -= 3) {
+    for (int k = 0; k < 3; ++k) {
+      const unsigned char t = a[k];
+      a[k] = b[k];
+      b[k] = t;
+    }
+  }
 }
 
 // R = (255 - C)(255 - K) / 255 and so on, in the ink values; inverted
@@ -138,6 +224,31 @@ void CmykToBgr(const unsigned char* src, unsigned char* dst, JDIMENSION width, b
   }
 }
 
+// Where stored row y is decoded to: its upright row for the orientations
+// that keep rows rows (mirrored afterwards where they ask for it), else
+// its row of the band.
+unsigned char* StoredRow(DecodeJob* job, JDIMENSION y) {
+  if (job->band != NULL) {
+    return job->band + static_cast<std::size_t>(y - job->bandFirst) * job->width * 3;
+  }
+  const JDIMENSION upright = job->orientation == 3 || job->orientation == 4 ? job->height - 1 - y : y;
+  return job->pixels + static_cast<std::size_t>(upright) * job->stride;
+}
+
+// After stored row y is in place: mirrors it, or sets a full band (or
+// the last one) into the picture.
+void StoredRowDone(DecodeJob* job, unsigned char* row, JDIMENSION y) {
+  if (job->band == NULL) {
+    if (job->orientation == 2 || job->orientation == 3) MirrorRow(row, job->width);
+    return;
+  }
+  const JDIMENSION count = y + 1 - job->bandFirst;
+  if (count == kBandRows || y + 1 == job->height) {
+    PlaceBand(job, count);
+    job->bandFirst = y + 1;
+  }
+}
+
 bool GuardedDecompress(DecodeJob* job) {
   // An error in the trailing markers after every row was read leaves a
   // complete picture.
@@ -150,14 +261,19 @@ bool GuardedDecompress(DecodeJob* job) {
     return false;
   }
   while (c->output_scanline < c->output_height) {
-    unsigned char* row = job->pixels + static_cast<std::size_t>(c->output_scanline) * job->stride;
+    const JDIMENSION y = c->output_scanline;
+    unsigned char* row = StoredRow(job, y);
     JSAMPROW target = job->cmyk ? job->scratch : row;
     if (jpeg_read_scanlines(c, &target, 1) != 1) break;
     if (job->cmyk) CmykToBgr(job->scratch, row, job->width, job->inverted);
+    StoredRowDone(job, row, y);
   }
   // Rows the decoder did not deliver show grey, as a cut-short scan does.
+  job->rowsMissing = c->output_scanline < c->output_height;
   for (JDIMENSION y = c->output_scanline; y < c->output_height; ++y) {
-    std::memset(job->pixels + static_cast<std::size_t>(y) * job->stride, 128, static_cast<std::size_t>(job->width) * 3);
+    unsigned char* row = StoredRow(job, y);
+    std::memset(row, 128, static_cast<std::size_t>(job->width) * 3);
+    StoredRowDone(job, row, y);
   }
   job->finishing = true;
   jpeg_finish_decompress(c);
@@ -285,40 +401,60 @@ std::int64_t TableDistance(const std::uint16_t* table, const std::uint16_t* stan
 }
 
 // Decodes into picture's own memory (a picture that fits in it takes no
-// new memory). A failure before the pixels leaves picture as it was; one
-// after them leaves it empty.
-void DecodeInto(const std::uint8_t* data, std::size_t size, int* quality, TBitmap& picture) {
+// new memory), turned upright by the file's Exif orientation. A failure
+// before the pixels leaves picture as it was; one after them leaves it
+// empty.
+void DecodeInto(const std::uint8_t* data, std::size_t size, TJpegDecodeInfo& info, TBitmap& picture) {
   auto job = std::make_unique<DecodeJob>();
   DecodeCleanup cleanup{job.get()};
   InitErrors(job->err, job->cinfo.err);
   job->data = data;
   job->size = static_cast<unsigned long>(size);
   if (!GuardedReadHeader(job.get())) throw EJPEG(job->err.message);
-  if (!WithinPixelCap(job->width, job->height)) {
-    throw EJPEG("JPEG image is too large (" + std::to_string(job->width) + " x " + std::to_string(job->height) +
-                " pixels)");
+  const std::string dimensions = std::to_string(job->width) + " x " + std::to_string(job->height) + " pixels";
+  if (!WithinPixelCap(job->width, job->height)) throw EJPEG("JPEG image is too large (" + dimensions + ")");
+  // Huffman coding takes at least a bit for every block of a scan, and a
+  // file has a scan of the DC values of at least one component (every
+  // block of it) however its scans and restart intervals are laid out:
+  // the bytes must hold a bit for each block of the component with the
+  // fewest. Arithmetic coding can give thousands of blocks from one bit,
+  // so a picture of the pixel cap fits in a few hundred bytes; it has no
+  // such bound.
+  if (!job->arithmetic && job->fewestBlocks > static_cast<std::int64_t>(size) * 8) {
+    throw EJPEG("JPEG file is too short for its " + dimensions);
   }
+  job->orientation = JpegExifOrientation(std::span<const std::uint8_t>(data, size));
+  const bool turned = OrientationSwapsSides(job->orientation);
   std::vector<unsigned char> scratch(job->cmyk ? static_cast<std::size_t>(job->width) * 4 : 0);
+  std::vector<unsigned char> band(turned ? static_cast<std::size_t>(job->width) * 3 * kBandRows : 0);
   // libjpeg writes every row (a cut-short scan is filled in), so the
   // picture needs no fill of its own first.
-  picture.SetSizeForDecoding(static_cast<int>(job->width), static_cast<int>(job->height), pf24bit);
+  picture.SetSizeForDecoding(static_cast<int>(turned ? job->height : job->width),
+                             static_cast<int>(turned ? job->width : job->height), pf24bit);
   job->pixels = picture.Bits();
   job->stride = static_cast<std::size_t>(picture.RowStride());
   job->scratch = scratch.data();
+  job->band = turned ? band.data() : nullptr;
+  job->bandFirst = 0;
   if (!GuardedDecompress(job.get())) {
     picture.SetSize(0, 0);
     throw EJPEG(job->err.message);
   }
-  if (quality != nullptr) {
-    *quality = job->hasLuminance
-                   ? EstimateJpegQuality(job->luminance, job->hasChrominance ? job->chrominance : nullptr)
-                   : TJPEGImage::DefaultQuality;
+  info.Quality = job->hasLuminance
+                     ? EstimateJpegQuality(job->luminance, job->hasChrominance ? job->chrominance : nullptr)
+                     : TJPEGImage::DefaultQuality;
+  info.Orientation = job->orientation;
+  info.EndedEarly.clear();
+  if (job->err.endedEarly[0] != '\0') {
+    info.EndedEarly = job->err.endedEarly;
+  } else if (job->rowsMissing) {
+    info.EndedEarly = "JPEG data end before the last row";
   }
 }
 
-TBitmap Decode(const std::uint8_t* data, std::size_t size, int* quality) {
+TBitmap Decode(const std::uint8_t* data, std::size_t size, TJpegDecodeInfo& info) {
   TBitmap picture;
-  DecodeInto(data, size, quality, picture);
+  DecodeInto(data, size, info, picture);
   return picture;
 }
 
@@ -372,8 +508,14 @@ int EstimateJpegQuality(const std::uint16_t* luminance, const std::uint16_t* chr
   return (lum + chrom + 1) / 2;
 }
 
+void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, TJpegDecodeInfo& info) {
+  DecodeInto(data, size, info, bitmap);
+}
+
 void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, int* quality) {
-  DecodeInto(data, size, quality, bitmap);
+  TJpegDecodeInfo info;
+  DecodeInto(data, size, info, bitmap);
+  if (quality != nullptr) *quality = info.Quality;
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const TBitmap& bitmap, int quality) {
@@ -428,13 +570,14 @@ void TJPEGImage::LoadFromStream(TStream& stream) {
   const std::int64_t remaining = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(remaining));
   stream.ReadBuffer(bytes.data(), remaining);
-  int quality = 0;
-  TBitmap picture = Decode(bytes.data(), bytes.size(), &quality);
+  TJpegDecodeInfo info;
+  TBitmap picture = Decode(bytes.data(), bytes.size(), info);
   bitmap_ = std::move(picture);
   data_ = std::move(bytes);
   // The data stay as they are; a save compresses again only at another
   // quality.
-  quality_ = quality;
+  quality_ = info.Quality;
+  endedEarly_ = std::move(info.EndedEarly);
 }
 
 void TJPEGImage::SaveToStream(TStream& stream) {
@@ -448,8 +591,10 @@ void TJPEGImage::Assign(const TGraphic& source) {
     bitmap_ = jpeg->bitmap_;
     data_ = jpeg->data_;
     quality_ = jpeg->quality_;
+    endedEarly_ = jpeg->endedEarly_;
     return;
   }
+  endedEarly_.clear();
   TBitmap picture;
   picture.Assign(source);
   picture.SetPixelFormat(pf24bit);
@@ -468,5 +613,6 @@ TBitmap TJPEGImage::TakeBitmap() {
   bitmap_ = TBitmap();
   bitmap_.SetPixelFormat(pf24bit);
   data_.clear();
+  endedEarly_.clear();
   return picture;
 }

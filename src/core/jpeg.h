@@ -2,6 +2,7 @@
 // JPEG pictures on libjpeg-turbo.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/bitmap.h"
@@ -30,13 +31,17 @@ class TJPEGImage : public TGraphic {
   int CompressionQuality() const { return quality_; }
   void SetCompressionQuality(int quality);
 
-  // Loads a JPEG file: grey, YCbCr, RGB, CMYK and Adobe-inverted CMYK
-  // become a 24-bit picture. The compressed bytes are kept, so saving an
-  // unchanged image writes them back. Damaged data raises EJPEG (an
-  // EInvalidGraphic with libjpeg's message); a picture beyond the pixel cap
-  // as well. Data that ends early still gives its picture, the missing
-  // part grey. On failure the image keeps what it had.
+  // Loads a JPEG file as DecodeJpeg decodes it: a 24-bit picture,
+  // upright by its Exif orientation. The compressed bytes are kept, so
+  // saving an unchanged image writes them back (with their orientation,
+  // which describes them). Damaged data raises EJPEG (an EInvalidGraphic
+  // with libjpeg's message). Data that end early still give their
+  // picture, the missing part grey (see EndedEarly). On failure the image
+  // keeps what it had.
   void LoadFromStream(TStream& stream) override;
+  // Why the loaded data ended before the picture did, in libjpeg's words;
+  // empty when they did not (or the picture was not loaded).
+  const std::string& EndedEarly() const { return endedEarly_; }
   // Writes the compressed data, compressing first when the picture changed.
   void SaveToStream(TStream& stream) override;
 
@@ -60,14 +65,34 @@ class TJPEGImage : public TGraphic {
   TBitmap bitmap_;
   std::vector<std::uint8_t> data_;
   int quality_ = DefaultQuality;
+  std::string endedEarly_;
+};
+
+// What decoding found beside the picture.
+struct TJpegDecodeInfo {
+  // The quality the data were most likely written at (EstimateJpegQuality;
+  // 90 for data without tables).
+  int Quality = TJPEGImage::DefaultQuality;
+  // The Exif orientation the picture was turned by (1: as stored).
+  int Orientation = 1;
+  // Why the data ended before the picture did (the file ends, or a scan's
+  // data end early), in libjpeg's words; empty when they did not. The
+  // rows not reached are grey.
+  std::string EndedEarly;
 };
 
 // Decodes JPEG bytes into a 24-bit bitmap, in the memory it has when the
-// picture fits there. EJPEG on failure: the bitmap is then unchanged when
-// the data fail before the pixels (the header), empty when they fail
-// after. quality, when given, receives the quality the data were most
-// likely written at (EstimateJpegQuality; 90 for data without tables);
-// on failure it is left alone.
+// picture fits there: grey, YCbCr, RGB, CMYK and Adobe-inverted CMYK,
+// turned upright by the Exif orientation the file gives (its pixels are
+// then as the file's viewers show them; see exif.h). EJPEG on failure:
+// the bitmap is then unchanged when the data fail before the pixels (the
+// header; also a picture beyond the pixel cap, and Huffman-coded data too
+// short to hold a bit for each block of the picture), empty when they
+// fail after. Data that end early give the picture with the rows they do
+// not reach grey, and say so in info.
+void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, TJpegDecodeInfo& info);
+// The same; quality, when given, receives TJpegDecodeInfo's Quality (on
+// failure it is left alone).
 void DecodeJpeg(const std::uint8_t* data, std::size_t size, TBitmap& bitmap, int* quality = nullptr);
 
 // The percentage by which libjpeg scales the standard tables for a

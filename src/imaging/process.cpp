@@ -416,7 +416,9 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
     // description and the written JPEG use it.
     int quality = TJPEGImage::DefaultQuality;
     std::string info;
-    LoadSourcePicture(src, Composite, &quality);
+    // A source whose data end early is a damaged file here, though the
+    // preview shows what it holds.
+    LoadSourcePicture(src, Composite, &quality, TCutSource::Refuse);
     if (sourceType == 1) info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
     measured.DecodeMs = MillisecondsSince(mark);
 

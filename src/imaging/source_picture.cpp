@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/routines.h"
+#include "core/exceptions.h"
 #include "core/graphic.h"
 #include "core/jpeg.h"
 #include "core/streams.h"
@@ -35,11 +36,14 @@ void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into) {
   gif.PaintFrame(into, TRect{0, 0, size.X, size.Y}, first, (gif.DrawOptions() & goTransparent) != 0, false);
 }
 
-void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQuality) {
+void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQuality, TCutSource cut) {
   try {
     if (GetImageType(fileName) == 1) {
       const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
-      DecodeJpeg(bytes.data(), bytes.size(), into, jpegQuality);
+      TJpegDecodeInfo info;
+      DecodeJpeg(bytes.data(), bytes.size(), into, info);
+      if (cut == TCutSource::Refuse && !info.EndedEarly.empty()) throw EJPEG(info.EndedEarly);
+      if (jpegQuality != nullptr) *jpegQuality = info.Quality;
       return;
     }
     // The picture goes, its memory stays for the one drawn next.
@@ -47,6 +51,11 @@ void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQual
     into.SetPixelFormat(pf24bit);
     TPicture holder;
     holder.LoadFromFile(fileName);
+    // The other JPEG extensions come through the registry.
+    if (const auto* jpeg = dynamic_cast<const TJPEGImage*>(holder.Graphic());
+        jpeg != nullptr && cut == TCutSource::Refuse && !jpeg->EndedEarly().empty()) {
+      throw EJPEG(jpeg->EndedEarly());
+    }
     // A transparent source is drawn over white, never over what the
     // picture held before.
     into.Canvas().Brush.Color = clWhite;

@@ -10,6 +10,7 @@
 #include "core/bitmap.h"
 #include "core/exceptions.h"
 #include "core/streams.h"
+#include "support/allocation_watch.h"
 #include "support/test_support.h"
 
 using testsupport::HavePillow;
@@ -304,6 +305,52 @@ TEST(BmpRead, RleCutShortRaises) {
   EXPECT_THROW(Read(FileOf(head, {0, 5, 1, 1, 1})), EInvalidGraphic);     // absolute run cut
   EXPECT_THROW(Read(FileOf(head, {0, 2, 1})), EInvalidGraphic);           // delta cut
   EXPECT_NO_THROW(Read(FileOf(head, {4, 1, 0, 0, 4, 1, 0, 0})));         // every row ended
+}
+
+// Run-length codes that give out before the picture ends (no end of
+// bitmap, rows left) are a file cut short: refused before the picture is
+// allocated, however large it claims to be. Codes that end the picture
+// with the end-of-bitmap escape leave the rest at index 0, as small as
+// the file is.
+TEST(BmpRead, RleThatEndsBeforeThePictureFailsBeforeItIsAllocated) {
+  Bytes rle;
+  for (int i = 0; i < 30; ++i) rle.insert(rle.end(), {0xFF, 1});  // runs, never a row's end
+  const struct {
+    const char* Name;
+    Bytes File;
+  } cases[] = {
+      {"RLE8 runs", [&] {
+         Bytes head = InfoHeader(16384, 16384, 8, 1, 2);
+         AddPalette(head, {clBlack, clRed});
+         return FileOf(head, rle);
+       }()},
+      {"RLE4 rows and a cut delta", [&] {
+         Bytes head = InfoHeader(16384, -16384, 4, 2, 2);
+         AddPalette(head, {clBlack, clRed});
+         return FileOf(head, {0, 0, 0, 0, 0, 2, 1});
+       }()},
+      {"RLE8 cut by its image size", [&] {
+         Bytes head = InfoHeader(16384, 16384, 8, 1, 2, 4);
+         AddPalette(head, {clBlack, clRed});
+         return FileOf(head, {4, 1, 0, 0, 0, 1});
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testsupport::TLargestAllocation watch;
+    try {
+      Read(c.File);
+      ADD_FAILURE() << "no exception";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_STREQ(e.what(), "Bitmap image is not valid: run-length data end before the picture");
+    }
+    EXPECT_LT(watch.Bytes(), 8u << 20);
+  }
+  Bytes head = InfoHeader(2048, 2048, 8, 1, 2);
+  AddPalette(head, {clBlack, clRed});
+  TBitmap ended = Read(FileOf(head, {3, 1, 0, 1}));
+  EXPECT_EQ(Indices(ended, 2047).front(), 1);
+  EXPECT_EQ(Indices(ended, 0).back(), 0);
 }
 
 TEST(BmpRead, BitfieldsWithAnyMasks) {

@@ -1,10 +1,12 @@
 // A batch over well over a thousand damaged pictures of every format the
 // program reads: each seed picture of the fuzz corpora, cut short, with
 // bits flipped and with header fields set to extremes (written by
-// damaged_images.py at test time). The batch must get through all of
-// them, log every file, convert the good ones as it does when they are
-// alone (byte for byte: nothing of a damaged file carries over) and leave
-// only whole output files behind.
+// damaged_images.py at test time), and the small files kept for the fuzz
+// targets that claim pictures of 16384 x 16384 their bytes cannot hold.
+// The batch must get through all of them, log every file (a failed line
+// for each claim), convert the good ones as it does when they are alone
+// (byte for byte: nothing of a damaged file carries over) and leave only
+// whole output files behind.
 
 #include <gtest/gtest.h>
 
@@ -37,6 +39,18 @@ std::vector<std::string> SeedPictures() {
 
 std::string Basename(const std::string& path) { return fs::path(path).filename().string(); }
 
+// The kept inputs of the fuzz targets that claim large pictures.
+std::vector<std::string> LargeClaims() {
+  std::vector<std::string> claims;
+  for (const auto& target : fs::directory_iterator(testsupport::SourceDir() + "/fuzz/regressions")) {
+    const fs::path folder = target.path() / "large-claims";
+    if (!fs::is_directory(folder)) continue;
+    for (const auto& file : fs::directory_iterator(folder)) claims.push_back(file.path().string());
+  }
+  std::sort(claims.begin(), claims.end());
+  return claims;
+}
+
 }  // namespace
 
 TEST_F(ImagingTest, ABatchOfDamagedPicturesCompletesLogsEveryFileAndLeavesOnlyWholeOutputs) {
@@ -53,9 +67,16 @@ TEST_F(ImagingTest, ABatchOfDamagedPicturesCompletesLogsEveryFileAndLeavesOnlyWh
   ASSERT_EQ(made.ExitCode, 0) << made.Err;
   std::vector<std::string> sources;
   for (const auto& f : fs::directory_iterator(Dir() + "in")) sources.push_back(f.path().string());
-  std::sort(sources.begin(), sources.end());
   ASSERT_GE(sources.size(), 1000u);
   ASSERT_EQ(std::to_string(sources.size()) + "\n", made.Out);
+  const std::vector<std::string> claims = LargeClaims();
+  ASSERT_GE(claims.size(), 8u);
+  for (std::size_t i = 0; i < claims.size(); ++i) {
+    const std::string copy = Dir() + "in/claim-" + std::to_string(i) + "-" + Basename(claims[i]);
+    fs::copy_file(claims[i], copy);
+    sources.push_back(copy);
+  }
+  std::sort(sources.begin(), sources.end());
 
   TMark m;
   m.AddMark("");
@@ -90,6 +111,9 @@ TEST_F(ImagingTest, ABatchOfDamagedPicturesCompletesLogsEveryFileAndLeavesOnlyWh
     const std::string dest = Dir() + "out/" + fs::path(sources[i]).stem().string() + ".bmp";
     ASSERT_NE(line.find(" " + sources[i] + " => " + dest), std::string::npos) << line;
     const bool converted = line.rfind(failed, 0) != 0;
+    if (Basename(sources[i]).rfind("claim-", 0) == 0) {
+      EXPECT_FALSE(converted) << line;
+    }
     if (converted) {
       expected.insert(Basename(dest));
     } else {

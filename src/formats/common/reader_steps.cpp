@@ -34,6 +34,15 @@ void CheckPackedData(std::int64_t packedBytes, std::int64_t unpackedBytes, std::
   }
 }
 
+void CheckCodedUnits(std::int64_t packedBytes, std::int64_t units, std::int64_t bitsPerUnit,
+                     const std::string& formatName) {
+  // Units and bits are capped before they are multiplied.
+  const std::int64_t bits = std::clamp<std::int64_t>(packedBytes, 0, MaxDecodeBytes) * 8;
+  if (units < 0 || bitsPerUnit < 1 || bitsPerUnit > 64 || units > MaxDecodeBytes * 8 || units * bitsPerUnit > bits) {
+    RaiseInvalidFormat(formatName);
+  }
+}
+
 void SetImageLayout(TImageProperties& p, TColorScheme scheme, int bitsPerSample, int samplesPerPixel,
                     TCompressionType compression) {
   p.ColorScheme = scheme;

@@ -40,6 +40,18 @@ void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string
 // allocated for it.
 void CheckPackedData(std::int64_t packedBytes, std::int64_t unpackedBytes, std::int64_t maxRatio,
                      const std::string& formatName);
+// The same rule for codings whose smallest unit is a row rather than a
+// byte (the fax codes): raises the format's invalid-image error unless
+// packedBytes can give `units` units, each taking at least bitsPerUnit
+// bits.
+void CheckCodedUnits(std::int64_t packedBytes, std::int64_t units, std::int64_t bitsPerUnit,
+                     const std::string& formatName);
+
+// The largest expansions of the codings the readers share: deflate gives
+// at most 258 bytes for a match coded in two bits, PackBits 128 bytes for
+// two.
+inline constexpr std::int64_t DeflateMaxRatio = 1032;
+inline constexpr std::int64_t PackBitsMaxRatio = 64;
 
 // Fills the layout fields of the properties: scheme, bits per sample,
 // samples per pixel, their product as bits per pixel, and the compression.

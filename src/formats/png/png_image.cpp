@@ -7,6 +7,7 @@
 #include "core/graphic.h"
 #include "core/numbers.h"
 #include "core/zlib_stream.h"
+#include "formats/common/reader_steps.h"
 #include "formats/png/zstreams.h"
 
 namespace {
@@ -698,6 +699,22 @@ std::vector<TPaletteEntry> WidenTwoBitPalette(std::vector<TPaletteEntry> palette
   return wide;
 }
 
+// The bytes of the inflated image data: every row (of every Adam7 pass)
+// with its filter byte.
+std::int64_t ImageDataBytes(std::int64_t width, std::int64_t height, int bitsPerPixel, bool interlaced) {
+  auto rows = [&](std::int64_t count, std::int64_t columns) { return count * ((columns * bitsPerPixel + 7) / 8 + 1); };
+  if (!interlaced) return rows(height, width);
+  static constexpr int kStart[7][2] = {{0, 0}, {0, 4}, {4, 0}, {0, 2}, {2, 0}, {0, 1}, {1, 0}};
+  static constexpr int kStep[7][2] = {{8, 8}, {8, 8}, {8, 4}, {4, 4}, {4, 2}, {2, 2}, {2, 1}};
+  std::int64_t total = 0;
+  for (int pass = 0; pass < 7; ++pass) {
+    if (height <= kStart[pass][0] || width <= kStart[pass][1]) continue;
+    total += rows((height - kStart[pass][0] + kStep[pass][0] - 1) / kStep[pass][0],
+                  (width - kStart[pass][1] + kStep[pass][1] - 1) / kStep[pass][1]);
+  }
+  return total;
+}
+
 }  // namespace
 
 void TChunkIDAT::Decode() {
@@ -711,6 +728,13 @@ void TChunkIDAT::Decode() {
   const std::int64_t width = ihdr->Width();
   const std::int64_t height = ihdr->Height();
   const TChunkGAMA* gamma = ActiveGamma(list);
+  // Deflate gives at most 1032 bytes a byte: image data that cannot hold
+  // the rows are refused before the picture is allocated, while data that
+  // merely end early still give their rows.
+  if (ImageDataBytes(width, height, Channels(colorType) * depth, ihdr->InterlaceMethod() == 1) >
+      Data().Size() * DeflateMaxRatio) {
+    RaisePngError(pngtext::Corrupted);
+  }
 
   TPixelFormat format;
   if (colorType == 2 || colorType == 6) format = pf24bit;

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "core/streams.h"
 #include "formats/common/byte_order.h"
 #include "formats/common/reader_graphic.h"
@@ -47,6 +49,30 @@ std::span<const std::uint8_t> TPNGChunkReader::LoadData() {
   const std::uint32_t crc = length_ ? static_cast<std::uint32_t>(crc32(crc_, data_.data(), length_)) : crc_;
   if (crc != GetU32BE(stored)) RaiseInvalidGraphicFmt(readertext::CRCError, {kFormat});
   return data_;
+}
+
+std::int64_t TPNGChunkReader::RunLength() {
+  if (!hasHeader_) return 0;
+  const std::int64_t start = stream_.Position();
+  const std::int64_t size = stream_.Size();
+  std::int64_t total = 0;
+  std::int64_t at = start;
+  std::uint32_t length = length_;
+  for (;;) {
+    total += std::min<std::int64_t>(length, size - at);
+    at += std::int64_t{length} + 4;
+    if (size - at < 8) break;
+    std::uint8_t header[8];
+    stream_.SetPosition(at);
+    stream_.ReadBuffer(header, 8);
+    bool same = true;
+    for (int i = 0; i < 4; ++i) same = same && (header[4 + i] & ~0x20) == (type_[i] & ~0x20);
+    if (!same) break;
+    length = GetU32BE(header);
+    at += 8;
+  }
+  stream_.SetPosition(start);
+  return total;
 }
 
 bool TPNGChunkReader::Skip() {

@@ -33,6 +33,10 @@ class TPNGChunkReader {
   // Moves past the data and the CRC. False, moving nothing, when they run
   // beyond the end of the stream.
   bool Skip();
+  // The data bytes of the chunk whose header was read and of the chunks
+  // of its type that follow it, as far as the stream holds them; the
+  // stream's position does not change.
+  std::int64_t RunLength();
 
  private:
   bool Fits() const;

@@ -10,6 +10,7 @@
 #include "formats/common/byte_order.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/lz77_decoder.h"
+#include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
 #include "formats/png/png_image.h"
 #include "formats/png_reader/png_chunks.h"
@@ -336,6 +337,22 @@ bool TPNGGraphic::InflateRow(std::span<std::uint8_t> row) {
   return true;
 }
 
+std::int64_t TPNGGraphic::ImageDataBytes() const {
+  const std::int64_t width = header_.Width, height = header_.Height;
+  const int samples = StoredSamples(header_.ColorType);
+  // Rows of pixels: their filter byte and their packed samples.
+  auto rows = [&](std::int64_t count, std::int64_t pixels) {
+    return CheckedBufferSize({count, PackedRowBytes(pixels, header_.BitDepth, kFormat) * samples + 1}, kFormat);
+  };
+  if (header_.Interlace == 0) return rows(height, width);
+  std::int64_t total = 0;
+  for (const TPass& ps : kPasses) {
+    if (width <= ps.Column || height <= ps.Row) continue;
+    total += rows((height - ps.Row + ps.RowStep - 1) / ps.RowStep, (width - ps.Column + ps.ColumnStep - 1) / ps.ColumnStep);
+  }
+  return total;
+}
+
 void TPNGGraphic::ReadImage() {
   const int width = static_cast<int>(header_.Width);
   const int height = static_cast<int>(header_.Height);
@@ -356,6 +373,11 @@ void TPNGGraphic::ReadImage() {
     const int d = header_.BitDepth;
     background = RGB(Sample8(background_[0], d), Sample8(background_[1], d), Sample8(background_[2], d));
   }
+  // The image data must be able to give every row at deflate's largest
+  // expansion before the picture is allocated: a cut file keeps its
+  // background where its rows give out, but a few bytes that claim
+  // millions of pixels are no picture.
+  CheckPackedData(chunks_->RunLength(), ImageDataBytes(), DeflateMaxRatio, kFormat);
   SetPixelFormat(pixelFormat_);
   SetPalette(palette_);
   Canvas().Brush.Color = background;

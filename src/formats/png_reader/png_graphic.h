@@ -46,6 +46,9 @@ class TPNGGraphic : public TReaderGraphic {
   THeader ReadIHDR(std::span<const std::uint8_t> data) const;
   void SetUpColors();
   void ReadImage();
+  // The bytes of the inflated image data: every row (of every Adam7 pass)
+  // with its filter byte.
+  std::int64_t ImageDataBytes() const;
   // Inflates one row of length bytes into row; false when the image data
   // end first.
   bool InflateRow(std::span<std::uint8_t> row);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "core/exceptions.h"
 #include "core/streams.h"
@@ -129,12 +130,14 @@ bool TPPMGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   p.Width = ReadNumber();
   p.Height = ReadNumber();
   maxValue_ = (type_ == 1 || type_ == 4) ? 1 : ReadNumber();
+  // Raw samples of a maximum above 255 take two bytes each.
+  const int bits = (type_ == 5 || type_ == 6) && maxValue_ > 255 ? 16 : 8;
   if (type_ == 1 || type_ == 4) {
     SetImageLayout(p, TColorScheme::Indexed, 1, 1, TCompressionType::None);
   } else if (type_ == 2 || type_ == 5) {
-    SetImageLayout(p, TColorScheme::Indexed, 8, 1, TCompressionType::None);
+    SetImageLayout(p, TColorScheme::Indexed, bits, 1, TCompressionType::None);
   } else {
-    SetImageLayout(p, TColorScheme::RGB, 8, 3, TCompressionType::None);
+    SetImageLayout(p, TColorScheme::RGB, bits, 3, TCompressionType::None);
   }
   return true;
 }
@@ -147,8 +150,10 @@ void TPPMGraphic::LoadFromStream(TStream& stream) {
   const int width = static_cast<int>(std::min<std::uint32_t>(p.Width, 0x7FFFFFFF));
   const int height = static_cast<int>(std::min<std::uint32_t>(p.Height, 0x7FFFFFFF));
   CheckPictureSize(p.Width, p.Height, kFormat);
-  // Samples are taken as bytes: raw samples of two bytes would be misread.
-  if ((type_ == 5 || type_ == 6) && maxValue_ > 255) RaiseInvalidFormat(kFormat);
+  // Raw samples take one byte up to a maximum of 255, two (most
+  // significant first) up to 65535; a larger maximum is no portable map.
+  if ((type_ == 5 || type_ == 6) && maxValue_ > 65535) RaiseInvalidFormat(kFormat);
+  const std::int64_t sampleBytes = p.BitsPerSample == 16 ? 2 : 1;
 
   ProgressStart(readertext::Transfering, width);
   // The header once more, from the base position, to reach the pixels.
@@ -156,17 +161,21 @@ void TPPMGraphic::LoadFromStream(TStream& stream) {
   const std::int64_t samples = static_cast<std::int64_t>(width) * p.SamplesPerPixel;
   const std::int64_t rowBytes = type_ == 1 || type_ == 4 ? (width + 7) / 8 : samples;
   // Every pixel or sample takes at least one byte of the file.
-  CheckPackedData(BytesLeft(), (type_ == 1 ? width : rowBytes) * static_cast<std::int64_t>(height), 1, kFormat);
+  CheckPackedData(BytesLeft(), (type_ == 1 ? width : rowBytes * sampleBytes) * static_cast<std::int64_t>(height), 1,
+                  kFormat);
 
   TColorManager& cm = ColorManager();
   cm.SetSourceBitsPerSample(p.BitsPerSample);
-  cm.SetTargetBitsPerSample(p.BitsPerSample);
+  cm.SetTargetBitsPerSample(p.BitsPerSample == 16 ? 8 : p.BitsPerSample);
   cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
   cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
   const TPixelFormat format = type_ == 1 || type_ == 4 ? pf1bit : type_ == 2 || type_ == 5 ? pf8bit : pf24bit;
   SetSizeForDecoding(width, height, format);
   if (format != pf24bit) SetPalette(cm.CreateGrayscalePalette(format == pf1bit));
 
+  // A row of two-byte samples, of which the high bytes are kept, as
+  // samples of one byte are taken as they stand.
+  std::vector<std::uint8_t> wide(sampleBytes == 2 ? static_cast<std::size_t>(samples) * 2 : 0);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = ScanLine(y);
     switch (type_) {
@@ -184,7 +193,12 @@ void TPPMGraphic::LoadFromStream(TStream& stream) {
         }
         break;
       default:
-        ReadBlock(row, static_cast<std::size_t>(rowBytes));
+        if (wide.empty()) {
+          ReadBlock(row, static_cast<std::size_t>(rowBytes));
+        } else {
+          ReadBlock(wide.data(), wide.size());
+          for (std::int64_t i = 0; i < samples; ++i) row[i] = wide[static_cast<std::size_t>(2 * i)];
+        }
         break;
     }
     if (type_ == 3 || type_ == 6) {

@@ -3,9 +3,11 @@
 // (P1 to P6), as text or raw, read through a buffer of 4096 bytes.
 //
 // The first line holds "P" and the type digit; the numbers (width,
-// height and, but for bitmaps, the maximum value, which is read and not
-// used) follow from the next line on. A "#" starts a comment to the end
-// of its line.
+// height and, but for bitmaps, the maximum value) follow from the next
+// line on. A "#" starts a comment to the end of its line. Samples are
+// taken as they stand whatever the maximum; raw samples of a maximum
+// above 255 take two bytes, most significant first, of which the high
+// byte is taken.
 
 #include <array>
 #include <cstdint>

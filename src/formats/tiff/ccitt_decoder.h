@@ -45,8 +45,11 @@ class TCCITTDecoder : public TDecoder {
 
  private:
   void Refill();
+  // Drops count bits (at most bits_, so at most 64). A shift by the
+  // register's whole width is undefined, and a long run of zero fill bits
+  // asks for exactly that: it empties the register instead.
   void Consume(int count) {
-    register_ <<= count;
+    register_ = count < 64 ? register_ << count : 0;
     bits_ -= count;
   }
 

@@ -11,6 +11,7 @@
 #include "formats/common/decode_limits.h"
 #include "formats/common/decoder.h"
 #include "formats/common/lz77_decoder.h"
+#include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
 #include "formats/common/row_routines.h"
 #include "formats/reader_classes.h"
@@ -100,6 +101,28 @@ bool IsCCITT(Compression c) {
 }
 
 constexpr std::uint8_t kEPSMagic[4] = {0xC5, 0xD0, 0xD3, 0xC6};
+
+// The bytes the strips give, as LoadStrips reads them: up to the first
+// strip that starts beyond the data, each cut at the data's end (one
+// without a byte count runs to it).
+std::int64_t StripBytes(const std::vector<std::uint32_t>& offsets, const std::vector<std::uint32_t>& counts,
+                        std::size_t size) {
+  std::int64_t total = 0;
+  for (std::size_t i = 0; i < offsets.size() && offsets[i] < size && total < MaxDecodeBytes; ++i) {
+    const std::int64_t left = static_cast<std::int64_t>(size - offsets[i]);
+    total += i < counts.size() ? std::min<std::int64_t>(counts[i], left) : left;
+  }
+  return std::min(total, MaxDecodeBytes);
+}
+
+// The least bits a fax row takes: in Group 3 its end-of-line code (or
+// the one that ended the row before), in the plain forms the byte each
+// row starts on.
+constexpr std::int64_t kGroup3RowBits = 12;
+constexpr std::int64_t kPlainFaxRowBits = 8;
+// ThunderScan: one code byte repeats the last pixel up to 63 times, 32
+// bytes of 4-bit pixels.
+constexpr std::int64_t kThunderMaxRatio = 32;
 
 }  // namespace
 
@@ -240,7 +263,26 @@ void TTIFFGraphic::LoadTIFF(std::span<const std::uint8_t> data) {
   d.ReadDirectory(0);
   SetUpColors(d);
   CheckImageSize(p.Width, p.Height, kFormat);
+  CheckStripData(d, data);
   LoadStrips(d, data);
+}
+
+void TTIFFGraphic::CheckStripData(const TTIFFDirectory& d, std::span<const std::uint8_t> data) const {
+  const TImageProperties& p = ImageProperties();
+  const std::int64_t packed = StripBytes(d.IntegerArray(tagStripOffsets), d.IntegerArray(tagStripByteCounts), data.size());
+  const std::int64_t picture = CheckedBufferSize({p.Height, PackedRowBytes(p.Width, p.BitsPerPixel, kFormat)}, kFormat);
+  switch (p.Compression) {
+    case Compression::PackBits: CheckPackedData(packed, picture, PackBitsMaxRatio, kFormat); break;
+    case Compression::LZ77: CheckPackedData(packed, picture, DeflateMaxRatio, kFormat); break;
+    case Compression::ThunderScan: CheckPackedData(packed, picture, kThunderMaxRatio, kFormat); break;
+    case Compression::CCITTGroup3: CheckCodedUnits(packed, p.Height, kGroup3RowBits, kFormat); break;
+    case Compression::CCITTMH:
+    case Compression::CCITTMHWordAligned: CheckCodedUnits(packed, p.Height, kPlainFaxRowBits, kFormat); break;
+    // Uncompressed strips are read as far as they go, the rest of the
+    // picture white. JPEG strips may be arithmetic-coded, which gives a
+    // whole picture from a few bytes: they have no bound here.
+    default: break;
+  }
 }
 
 void TTIFFGraphic::SetUpColors(const TTIFFDirectory& d) {

@@ -44,6 +44,10 @@ class TTIFFGraphic : public TReaderGraphic {
 
  private:
   void SetUpColors(const TTIFFDirectory& directory);
+  // Raises the invalid-image error unless the strips' bytes can give the
+  // whole picture at their coding's largest expansion, before the picture
+  // is allocated: a few bytes must not cost a picture of the pixel cap.
+  void CheckStripData(const TTIFFDirectory& directory, std::span<const std::uint8_t> data) const;
   void LoadStrips(const TTIFFDirectory& directory, std::span<const std::uint8_t> data);
 
   std::vector<TTIFFEntry> entries_;

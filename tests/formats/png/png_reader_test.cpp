@@ -6,6 +6,7 @@
 
 #include "formats/png/oracles.h"
 #include "formats/png/png_image.h"
+#include "support/allocation_watch.h"
 
 using oracles::BuildPng;
 using oracles::Chunk;
@@ -295,6 +296,35 @@ TEST(PngReader, ShortImageDataGivesAPartialPicture) {
   EXPECT_EQ(png->GetPixelColor(3, 0), RGB(10, 10, 10));
   EXPECT_EQ(png->GetPixelColor(0, 1), RGB(0, 0, 0));  // zero-filled
   EXPECT_EQ(png->GetPixelColor(3, 2), RGB(0, 0, 0));
+}
+
+// A few hundred bytes of image data cannot give the rows of 16384 x 16384
+// pixels at deflate's largest expansion (1032 bytes a byte): the load
+// fails before the picture is allocated, plain or interlaced, however the
+// data are cut into chunks; and an icon's opacity is not allocated either.
+TEST(PngReader, ImageDataThatCannotHoldThePictureFailBeforeItIsAllocated) {
+  const std::vector<std::uint8_t> stream = Deflate(std::vector<std::uint8_t>(16384 * 8 + 8, 0));
+  for (const bool opacity : {false, true}) {
+    for (const auto& ihdr : {PngHeader(16384, 16384, 8, 2), PngHeader(16384, 16384, 16, 6, 1),
+                             PngHeader(16384, 16384, 1, 0)}) {
+      for (const auto& chunks : {std::vector<Chunk>{{"IHDR", ihdr}, {"IDAT", stream}, {"IEND", {}}},
+                                 oracles::SplitIdat({{"IHDR", ihdr}, {"IDAT", stream}, {"IEND", {}}})}) {
+        SCOPED_TRACE(std::to_string(ihdr[8]) + " bits, colour type " + std::to_string(ihdr[9]) +
+                     (chunks.size() > 3 ? ", in pieces" : "") + (opacity ? ", with opacity" : ""));
+        testsupport::TLargestAllocation watch;
+        TPNGImage png;
+        png.KeepOpacity(opacity);
+        TMemoryStream in(oracles::JoinPng(chunks));
+        try {
+          png.LoadFromStream(in);
+          ADD_FAILURE() << "loaded";
+        } catch (const EPNGImageException& e) {
+          EXPECT_EQ(e.what(), Text(pngtext::Corrupted));
+        }
+        EXPECT_LT(watch.Bytes(), 8u << 20);
+      }
+    }
+  }
 }
 
 TEST(PngReader, DamagedFilesFailCleanly) {

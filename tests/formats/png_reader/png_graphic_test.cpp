@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/streams.h"
 #include "formats/png/oracles.h"
+#include "support/allocation_watch.h"
 
 using oracles::BuildPng;
 using oracles::Chunk;
@@ -270,6 +271,48 @@ TEST(PngGraphic, TruncatedImageKeepsTheBackground) {
   EXPECT_EQ(png->GetPixelColor(3, 7), clWhite);
   chunks.insert(chunks.begin() + 1, Chunk{"bKGD", {0, 1, 0, 2, 0, 3}});
   EXPECT_EQ(Load(JoinPng(chunks))->GetPixelColor(3, 7), RGB(1, 2, 3));
+}
+
+// Image data of a few hundred bytes that claim 16384 x 16384 pixels:
+// deflate gives at most 1032 bytes a byte, so they cannot hold the rows,
+// and the load fails before the picture is allocated (it loaded before,
+// the rows past the data white). However the data are cut into chunks.
+TEST(PngGraphic, ImageDataThatCannotHoldThePictureFailBeforeItIsAllocated) {
+  const std::vector<std::uint8_t> stream = oracles::Deflate(std::vector<std::uint8_t>(16384 * 8 + 8, 0));
+  const struct {
+    const char* Name;
+    std::vector<Chunk> Chunks;
+  } cases[] = {
+      {"grey", {{"IHDR", PngHeader(16384, 16384, 8, 0)}, {"IDAT", stream}, {"IEND", {}}}},
+      {"interlaced RGB of 16 bits", {{"IHDR", PngHeader(16384, 16384, 16, 2, 1)}, {"IDAT", stream}, {"IEND", {}}}},
+      {"one bit, no IEND", {{"IHDR", PngHeader(16384, 16384, 1, 0)}, {"IDAT", stream}}},
+      {"in chunks of one byte", oracles::SplitIdat({{"IHDR", PngHeader(16384, 16384, 8, 3)}, {"PLTE", {1, 2, 3}},
+                                                    {"IDAT", stream}, {"IEND", {}}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testsupport::TLargestAllocation watch;
+    EXPECT_EQ(LoadError(JoinPng(c.Chunks)), "Cannot load image. Invalid or unexpected PNG image format.");
+    EXPECT_LT(watch.Bytes(), 8u << 20);
+  }
+}
+
+// One colour as Pillow packs it, hundreds of bytes a byte and in Pillow's
+// chunks of 64 KB: it loads.
+TEST(PngGraphic, OneColourPackedTightlyLoads) {
+  if (!HavePillow()) GTEST_SKIP() << "Pillow (python3-pil) is not installed";
+  testsupport::TempDir dir;
+  const auto made = testsupport::Run({"/usr/bin/python3", "-c", R"PY(
+import sys
+from PIL import Image
+Image.new('L', (4096, 4096), 9).save(sys.argv[1] + '/grey.png', compress_level=9)
+Image.new('RGB', (2048, 2048), (1, 2, 3)).save(sys.argv[1] + '/rgb.png', compress_level=9)
+)PY", dir.Path()});
+  ASSERT_EQ(made.ExitCode, 0) << made.Err;
+  EXPECT_EQ(Load(testsupport::ReadBytes(dir.File("grey.png")))->GetPixelColor(4095, 4095), RGB(9, 9, 9));
+  EXPECT_EQ(Load(testsupport::ReadBytes(dir.File("rgb.png")))->GetPixelColor(2047, 2047), RGB(1, 2, 3));
+  // Over 500 bytes of rows a byte of data.
+  EXPECT_LT(testsupport::ReadBytes(dir.File("grey.png")).size() * 500, 4096u * 4097u);
 }
 
 TEST(PngGraphic, TransparencyBackgroundAndGamma) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/streams.h"
 #include "formats/common/reader_test_util.h"
 
@@ -41,6 +43,11 @@ TEST(PPMReader, CraftedFiles) {
       // 5 x 5 here, not 1 x 1.
       {"P6 numbers on the first line", "P6 1 1 255\n5 5 255\n" + std::string(75, '\x09'), pf24bit,
        RgbImage{5, 5, Bytes(75, 9)}},
+      // Two bytes a sample, most significant first: the high byte is the
+      // sample, whatever the maximum, as one-byte samples stand as they are.
+      {"P5 of two-byte samples", "P5\n2 1\n65535\n\x01\x02\xFE\xFF", pf8bit, Grey(2, 1, {1, 254})},
+      {"P6 of a maximum of 1000", std::string("P6\n1 1\n1000\n\x03\xE8\x00\x05\x02\x00", 18), pf24bit,
+       RgbImage{1, 1, {3, 0, 2}}},
   };
   for (const Case& c : cases) {
     auto b = Load(TPPMGraphic::StaticClass(), Text(c.file));
@@ -63,7 +70,8 @@ TEST(PPMReader, MalformedFiles) {
       {"short raw data", "P6\n2 2\n255\n0123456789", invalid},  // fewer bytes than samples: refused at once
       {"header cut short", "P2\n4", readError},
       {"text sample above 255", "P2\n2 1\n255\n1 256\n", "A sample of the portable map lies above 255"},
-      {"raw samples of two bytes", "P5\n1 1\n65535\n\x01\x02", invalid},
+      {"a maximum above two bytes", "P5\n1 1\n65536\n\x01\x02\x03", invalid},
+      {"short raw data of two-byte samples", "P6\n2 1\n65535\n012345", invalid},
       {"too few text samples", "P3\n2 1\n255\n1 2 3 4 5\n", readError},
       {"too large", "P5\n100000 100000\n255\n", "Cannot load image. The PBM, PGM or PPM image is too large (100000 x 100000 pixels)."},
   };
@@ -104,6 +112,10 @@ TEST(PPMReader, FilesOfOtherTools) {
       {"P4 by pgmtopbm", mono, {"/bin/sh", "-c", "/usr/bin/ppmtopgm | /usr/bin/pgmtopbm -threshold"}},
       {"P1 by pnmtoplainpnm", mono, {"/bin/sh", "-c", "/usr/bin/ppmtopgm | /usr/bin/pgmtopbm -threshold | /usr/bin/pnmtoplainpnm"}},
       {"P3 by convert", colour, {testsupport::kConvert, "ppm:-", "-compress", "None", "ppm:-"}},
+      {"P6 of 16 bits by convert", colour, {testsupport::kConvert, "ppm:-", "-depth", "16", "ppm:-"}},
+      {"P5 of 16 bits by convert", grey, {testsupport::kConvert, "ppm:-", "-depth", "16", "pgm:-"}},
+      {"P6 of 16 bits by pamdepth", colour, {"/usr/bin/pamdepth", "65535"}},
+      {"P5 of 16 bits by pamdepth", grey, {"/bin/sh", "-c", "/usr/bin/ppmtopgm | /usr/bin/pamdepth 65535"}},
       {"P1 by convert", mono, {testsupport::kConvert, "ppm:-", "-compress", "None", "pbm:-"}},
   };
   for (const Case& c : cases) {
@@ -123,6 +135,30 @@ sys.stdout.buffer.write(out.getvalue())
     const RgbImage& picture = std::string(mode) == "RGB" ? colour : std::string(mode) == "L" ? grey : mono;
     EXPECT_EQ(Difference(picture, Pixels(*Load(TPPMGraphic::StaticClass(), Python(script, {mode}, Ppm(picture))))), "")
         << "Pillow " << mode;
+  }
+}
+
+// Two-byte samples of every value, as a Python writer lays them out from
+// the format: the high byte of each is read, for any maximum above 255,
+// in a file larger than the reader's buffer.
+TEST(PPMReader, TwoByteSamplesOfEveryValue) {
+  if (!HaveTool("/usr/bin/python3")) GTEST_SKIP() << testsupport::SkipReason("/usr/bin/python3");
+  for (const char* maximum : {"65535", "4095", "256"}) {
+    SCOPED_TRACE(maximum);
+    const Bytes file = Python(R"PY(
+import random, struct, sys
+rnd = random.Random(3)
+top = int(sys.argv[1])
+w, h = 150, 41
+samples = [rnd.randrange(top + 1) for _ in range(w * h * 3)]
+sys.stdout.buffer.write(b'P6\n%d %d\n%d\n' % (w, h, top) + struct.pack('>%dH' % len(samples), *samples))
+)PY", {maximum});
+    const std::size_t header = std::string(file.begin(), file.begin() + 20).find(maximum) + std::strlen(maximum) + 1;
+    RgbImage expected{150, 41, {}};
+    for (std::size_t i = header; i + 1 < file.size(); i += 2) expected.Rgb.push_back(file[i]);
+    auto b = Load(TPPMGraphic::StaticClass(), file);
+    EXPECT_EQ(b->PixelFormat(), pf24bit);
+    EXPECT_EQ(Difference(expected, Pixels(*b)), "");
   }
 }
 

@@ -72,6 +72,25 @@ TEST(CCITTDecoder, RowsOfBothForms) {
   EXPECT_EQ(Decode(words, Bits("1011 0000 00000000 0111 011"), 2), (Bytes{0x00, 0x30}));
 }
 
+// Group 3 rows may be preceded by fill bits of any length: the end of
+// line is found after 11 zeros or after hundreds, also where the zeros
+// fill the whole 64-bit bit register (63 zeros and the 1 of the end of
+// line in one register, or a register of zeros alone). Data of nothing
+// but zeros hold no row.
+TEST(CCITTDecoder, Group3FillOfAnyLength) {
+  for (int zeros : {11, 40, 56, 57, 63, 64, 65, 71, 72, 120, 127, 128, 129, 200, 1000}) {
+    SCOPED_TRACE(zeros);
+    TCCITTFax3Decoder d(0, false, false, 12);
+    EXPECT_EQ(Decode(d, Bits(std::string(static_cast<std::size_t>(zeros), '0') + "1 1000 11 1111"), 2),
+              (Bytes{0x18, 0x00}));
+  }
+  for (std::size_t bytes : {1u, 7u, 8u, 9u, 16u, 62u}) {
+    SCOPED_TRACE(bytes);
+    TCCITTFax3Decoder d(0, false, false, 1728);
+    EXPECT_EQ(Decode(d, Bytes(bytes, 0), 216 * 4), Bytes(216 * 4, 0));
+  }
+}
+
 TEST(ThunderDecoder, CodesOfEveryKind) {
   const struct {
     const char* Name;

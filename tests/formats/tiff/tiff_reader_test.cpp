@@ -3,16 +3,20 @@
 // rules on files our own small writer makes.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstdlib>
 #include <memory>
 
 #include "core/exceptions.h"
 #include "core/streams.h"
+#include "formats/common/reader_test_util.h"
 #include "formats/common/reader_warnings.h"
 #include "formats/png/oracles.h"
 #include "formats/tiff/tiff_directory.h"
 #include "formats/tiff/tiff_graphic.h"
 #include "formats/tiff/tiff_test_util.h"
+#include "support/allocation_watch.h"
 
 using testsupport::HavePillow;
 using testsupport::HaveTool;
@@ -219,6 +223,80 @@ TEST(TIFFReader, StripLayouts) {
       const TColor want = y < c.Rows ? RGB(y + 2, y + 2, y + 2) : clWhite;
       EXPECT_EQ(tiff->GetPixelColor(2, y), want) << "row " << y;
     }
+  }
+}
+
+// A Group 3 strip of nothing but zero bits (fill without an end of line)
+// holds no row: the picture stays white.
+TEST(TIFFReader, AGroup3StripOfZeroBitsIsWhite) {
+  auto tiff = Load(MakeTiff(false, {{256, 3, {1728}}, {257, 3, {8}}, {258, 3, {1}}, {259, 3, {3}}, {262, 3, {0}},
+                                    {277, 3, {1}}, {278, 3, {8}}},
+                            {std::vector<std::uint8_t>(62, 0)}));
+  ASSERT_EQ(tiff->Width(), 1728);
+  ASSERT_EQ(tiff->Height(), 8);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 1728; x += 37) EXPECT_EQ(tiff->GetPixelColor(x, y), clWhite) << x << "," << y;
+  }
+}
+
+std::vector<std::uint8_t> Deflated(const std::vector<std::uint8_t>& raw) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::vector<std::uint8_t> packed(size);
+  EXPECT_EQ(compress2(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+  packed.resize(size);
+  return packed;
+}
+
+// A few bytes of coded strip that claim a picture of 16384 x 16384 (1 GB
+// at 32 bits a pixel): each coding's largest expansion shows they cannot
+// hold it, so the load fails with the format's error before the picture
+// is allocated. Until then they loaded, the picture white where the
+// strips gave out.
+TEST(TIFFReader, StripsThatCannotHoldThePictureFailBeforeItIsAllocated) {
+  auto tags = [](std::uint32_t bits, std::uint32_t compression) {
+    return std::vector<TTag>{{256, 3, {16384}}, {257, 3, {16384}}, {258, 3, {bits}}, {259, 3, {compression}},
+                             {262, 3, {1}}};
+  };
+  const std::vector<std::uint8_t> row = Deflated(std::vector<std::uint8_t>(16384 * 4, 7));
+  const struct {
+    const char* Name;
+    std::vector<std::uint8_t> File;
+  } cases[] = {
+      {"PackBits", MakeTiff(false, tags(8, 32773), {{0x81, 0x07, 0x81, 0x07}})},
+      {"deflate", MakeTiff(true, tags(8, 8), {row})},
+      {"deflate, RGBA", MakeTiff(false, {{256, 3, {16384}}, {257, 3, {16384}}, {258, 3, {8, 8, 8, 8}}, {259, 3, {8}},
+                                         {262, 3, {2}}, {277, 3, {4}}, {338, 3, {2}}}, {row})},
+      {"Group 3", MakeTiff(false, tags(1, 3), {readertest::Bits("000000000001 010011011 00110101")})},
+      {"modified Huffman", MakeTiff(false, tags(1, 2), {readertest::Bits("010011011 00110101")})},
+      {"ThunderScan", MakeTiff(false, tags(4, 32809), {{0xC7, 0x3F, 0x3F, 0x3F}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testsupport::TLargestAllocation watch;
+    EXPECT_EQ(LoadError(c.File), "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
+    EXPECT_LT(watch.Bytes(), 8u << 20);
+  }
+}
+
+// Pictures of one colour as libtiff codes them, as close to each coding's
+// largest expansion as a real file comes: they load.
+TEST(TIFFReader, PicturesOfOneColourAtTheirCodingsLimitsLoad) {
+  if (!HaveTool(tifftest::kTiffcp) || !HaveTool(testsupport::kConvert)) GTEST_SKIP() << "tiffcp or ImageMagick is missing";
+  testsupport::TempDir dir;
+  ASSERT_EQ(testsupport::Run({testsupport::kConvert, "-size", "4096x2048", "xc:gray(7)", "-depth", "8", "-compress",
+                              "none", dir.File("grey.tif")}).ExitCode, 0);
+  ASSERT_EQ(testsupport::Run({testsupport::kConvert, "-size", "4096x2048", "xc:white", "-monochrome", "-depth", "1", "-compress",
+                              "none", dir.File("white.tif")}).ExitCode, 0);
+  for (auto [base, options] : {std::pair<const char*, std::vector<std::string>>{"grey.tif", {"-c", "packbits"}},
+                               {"grey.tif", {"-c", "zip:p9", "-r", "2048"}},
+                               {"white.tif", {"-c", "g3", "-r", "2048"}},
+                               {"white.tif", {"-c", "g3:fill", "-r", "2048"}}}) {
+    SCOPED_TRACE(options[1]);
+    ASSERT_EQ(Tiffcp(options, dir.File(base), dir.File("coded.tif")), "");
+    const auto file = testsupport::ReadBytes(dir.File("coded.tif"));
+    auto tiff = Load(file);
+    EXPECT_EQ(tiff->Width(), 4096);
+    EXPECT_EQ(tiff->GetPixelColor(4095, 2047), std::string(base) == "grey.tif" ? RGB(7, 7, 7) : clWhite);
   }
 }
 
