@@ -408,6 +408,12 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
   Info.clear();
   TStageTimes measured;
   TClock::time_point mark = TClock::now();
+  // The most the work picture needed for this file (its source, or the
+  // treated picture the marks made of it).
+  std::size_t need = 0;
+  const auto noteNeed = [&] {
+    need = std::max(need, static_cast<std::size_t>(Composite.RowStride()) * static_cast<std::size_t>(Composite.Height()));
+  };
   try {
     const int sourceType = GetImageType(src);
     const int destType = GetImageType(dest);
@@ -417,6 +423,7 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
     int quality = TJPEGImage::DefaultQuality;
     std::string info;
     LoadSourcePicture(src, Composite, &quality);
+    noteNeed();
     if (sourceType == 1) info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
     measured.DecodeMs = MillisecondsSince(mark);
 
@@ -425,6 +432,7 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
       measured.EncodeMs = MillisecondsSince(mark);
     } else {
       DrawMarks(Composite.Width(), Composite.Height());
+      noteNeed();
       measured.RenderMs = MillisecondsSince(mark);
       if (destType == 1) {
         const std::vector<std::uint8_t> bytes = EncodeJpeg(Composite, OutputJpegQuality(quality));
@@ -451,6 +459,9 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
   } catch (const std::exception&) {
     converted = false;
   }
+  // A huge file leaves no memory behind for the small ones after it
+  // (whatever way this one went).
+  KeepWorkMemory(need);
   if (times != nullptr) *times = measured;
   return converted;
 }
