@@ -167,7 +167,11 @@ TFileStream::~TFileStream() { CloseFile(); }
 
 void TFileStream::Open(const std::string& openName, TFileMode mode, const std::string& shownName, bool exclusive) {
   name_ = shownName;
-  int flags = O_CLOEXEC;
+  // Opened without waiting: a named pipe without a writer or a device
+  // that is not ready would otherwise hold the program here for good. What
+  // was opened is then judged by its descriptor, so a name swapped for
+  // one after any check cannot make a read wait either.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
     case TFileMode::fmOpenRead: flags |= O_RDONLY; break;
     case TFileMode::fmOpenReadWrite: flags |= O_RDWR; break;
@@ -180,10 +184,15 @@ void TFileStream::Open(const std::string& openName, TFileMode mode, const std::s
     throw EFOpenError("Cannot open file \"" + shownName + "\". " + reason);
   }
   struct stat st {};
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::string reason = S_ISDIR(st.st_mode) ? "Is a directory" : "Not a regular file";
     CloseFile();
-    throw EFOpenError("Cannot open file \"" + shownName + "\". Is a directory");
+    if (mode == TFileMode::fmCreate) throw EFCreateError("Cannot create file \"" + shownName + "\". " + reason);
+    throw EFOpenError("Cannot open file \"" + shownName + "\". " + reason);
   }
+  // A regular file never waits; reads and writes go on as usual.
+  const int status = ::fcntl(fd_, F_GETFL);
+  if (status != -1) (void)::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK);
 }
 
 void TFileStream::CloseFile() {

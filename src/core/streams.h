@@ -84,8 +84,11 @@ class TMemoryStream : public TStream {
 enum class TFileMode { fmOpenRead, fmOpenReadWrite, fmCreate };
 
 // A plain file. Opening for reading raises EFOpenError; creating raises
-// EFCreateError ("Cannot create file ..."). Writers that replace files
-// use TAtomicFileStream instead.
+// EFCreateError ("Cannot create file ..."). Only a regular file is
+// opened: a folder, a named pipe, a device or a socket raises the same
+// errors, and opening never waits for one (a pipe without a writer, a
+// device that is not ready), even when the name is swapped for one after
+// a check. Writers that replace files use TAtomicFileStream instead.
 class TFileStream : public TStream {
  public:
   TFileStream(const std::string& fileName, TFileMode mode);

@@ -304,3 +304,61 @@ TEST(AtomicFileStream, LinksStayLinksAndLongNamesStillWork) {
   back.LoadFromFile(dir.File("m.bin"));
   EXPECT_EQ(back.Bytes(), Bytes("saved"));
 }
+
+// Only regular files are opened, and opening never waits: a named pipe
+// without a writer, a device, a folder, in every mode and also through a
+// link, raise the open (or create) error at once. Run in a child with a
+// watchdog, so that a blocking open fails the test instead of hanging it.
+TEST(FileStream, OnlyRegularFilesOpenAndNothingWaits) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("pipe.jpg", dir.File("to-pipe.png").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/zero", dir.File("zero.bmp").c_str()), 0);
+  ASSERT_TRUE(ForceDirectories(dir.File("folder.gif")));
+  WriteBytes(dir.File("plain.bin"), Bytes("plain"));
+  const testsupport::ChildEnd end = testsupport::RunInChild(
+      [&] {
+        struct TCase {
+          const char* Name;
+          TFileMode Mode;
+          const char* Reason;
+        };
+        const TCase cases[] = {
+            {"pipe.jpg", TFileMode::fmOpenRead, "Not a regular file"},
+            {"pipe.jpg", TFileMode::fmOpenReadWrite, "Not a regular file"},
+            {"pipe.jpg", TFileMode::fmCreate, "Not a regular file"},
+            {"to-pipe.png", TFileMode::fmOpenRead, "Not a regular file"},
+            {"zero.bmp", TFileMode::fmOpenRead, "Not a regular file"},
+            {"folder.gif", TFileMode::fmOpenRead, "Is a directory"},
+        };
+        int code = 0;
+        for (const TCase& c : cases) {
+          ++code;
+          try {
+            TFileStream f(dir.File(c.Name), c.Mode);
+            return code;  // opened
+          } catch (const EFOpenError& e) {
+            if (c.Mode == TFileMode::fmCreate || e.Message().find(c.Reason) == std::string::npos) return 40 + code;
+          } catch (const EFCreateError& e) {
+            if (c.Mode != TFileMode::fmCreate || e.Message().find(c.Reason) == std::string::npos) return 40 + code;
+          }
+        }
+        try {
+          (void)ReadFileBytes(dir.File("pipe.jpg"));
+          return 30;
+        } catch (const EFOpenError&) {
+        }
+        // A regular file still reads and writes as before.
+        TFileStream f(dir.File("plain.bin"), TFileMode::fmOpenReadWrite);
+        f.SetPosition(5);
+        f.WriteBuffer("!", 1);
+        return ReadFileBytes(dir.File("plain.bin")) == Bytes("plain!") ? 0 : 31;
+      },
+      60);
+  EXPECT_FALSE(end.TimedOut) << "opening blocked";
+  EXPECT_FALSE(end.Signalled);
+  EXPECT_EQ(end.Code, 0) << "1..6: that case opened, 41..46: wrong error, 30: the pipe was read, 31: a file failed";
+  struct stat st {};
+  ASSERT_EQ(::lstat(dir.File("pipe.jpg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "creating over the pipe replaced it";
+}

@@ -2,10 +2,14 @@
 // rule with a scripted query, Stop, the elapsed time and damaged marks.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/messages.h"
+#include "app/routines.h"
 #include "core/jpeg.h"
 #include "imaging/batch.h"
 #include "imaging/mark.h"
@@ -170,4 +174,50 @@ TEST_F(BatchTest, DamagedMarkFileEndsTheRunBeforeAnyFile) {
   EXPECT_THROW(RunBatch({Mark(), Dir() + "bad.spm"}, {src}, Dir() + "out", hooks_), EMarkFileError);
   EXPECT_TRUE(std::filesystem::is_empty(Dir() + "out"));
   EXPECT_TRUE(progress_.empty());
+}
+
+// A listed source that is no regular file (a named pipe, as a listed file
+// replaced by one before the run; a folder; a device behind a link) is a
+// failed line and the run goes on; reading never waits on it. The batch
+// runs in a child with a watchdog, so a blocking read fails the test
+// instead of hanging it.
+TEST_F(BatchTest, ASourceThatIsNoRegularFileIsAFailedLineAndNothingWaits) {
+  ProgramInfo().OutputFileType = 0;
+  const std::string first = Source("first.jpg");
+  const std::string last = Source("last.jpg", 1);
+  std::vector<std::string> sources = {first};
+  for (const char* name : {"pipe.jpg", "pipe.png", "pipe.gif", "pipe.bmp"}) {
+    ASSERT_EQ(::mkfifo((Dir() + "in/" + name).c_str(), 0600), 0) << name;
+    sources.push_back(Dir() + "in/" + name);
+  }
+  std::filesystem::create_directories(Dir() + "in/folder.jpg");
+  sources.push_back(Dir() + "in/folder.jpg");
+  ASSERT_EQ(::symlink("/dev/zero", (Dir() + "in/zero.png").c_str()), 0);
+  sources.push_back(Dir() + "in/zero.png");
+  sources.push_back(last);
+  const std::string logFile = Dir() + "log.txt";
+  const std::string mark = Mark();
+
+  const testsupport::ChildEnd end = testsupport::RunInChild(
+      [&] {
+        const TBatchResult r = RunBatch({mark}, sources, Dir() + "out", hooks_);
+        r.Log.SaveToFile(logFile);
+        return 0;
+      },
+      120);
+
+  ASSERT_FALSE(end.TimedOut) << "the batch waited on a source";
+  ASSERT_FALSE(end.Signalled);
+  TStringList log;
+  log.LoadFromFile(logFile);
+  ASSERT_EQ(log.Count(), 3 + static_cast<int>(sources.size()));
+  EXPECT_EQ(log[1], Line(msg::LogConvertedCount) + "2/" + std::to_string(sources.size()));
+  for (std::size_t i = 1; i + 1 < sources.size(); ++i) {
+    EXPECT_EQ(log[3 + static_cast<int>(i)],
+              Line(msg::LogFailed) + " " + sources[i] + " => " + Dir() + "out/" + ExtractFileName(sources[i]));
+  }
+  EXPECT_EQ(testsupport::FolderEntries(Dir() + "out"), (std::vector<std::string>{"first.jpg", "last.jpg"}));
+  struct stat st {};
+  ASSERT_EQ(::lstat((Dir() + "in/pipe.jpg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
