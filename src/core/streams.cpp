@@ -288,7 +288,8 @@ std::string TemporaryNameFor(const std::string& fileName) {
 
 }  // namespace
 
-TAtomicFileStream::TAtomicFileStream(const std::string& fileName) : target_(ResolveTarget(fileName)) {
+TAtomicFileStream::TAtomicFileStream(const std::string& fileName, TLinkTarget links)
+    : target_(links == TLinkTarget::Follow ? ResolveTarget(fileName) : fileName) {
   temp_ = TemporaryNameFor(target_);
   const std::string::size_type slash = target_.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string(".") : target_.substr(0, slash + 1);
@@ -302,9 +303,11 @@ TAtomicFileStream::TAtomicFileStream(const std::string& fileName) : target_(Reso
     Open(temp_, TFileMode::fmCreate, fileName, true);
     named_ = true;
   }
-  // Keep the permissions of a file we replace.
+  // Keep the permissions of a file we replace (never of a file a link
+  // that is replaced points to).
   struct stat st {};
-  if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+  const int found = links == TLinkTarget::Follow ? ::stat(target_.c_str(), &st) : ::lstat(target_.c_str(), &st);
+  if (found == 0 && S_ISREG(st.st_mode)) {
     (void)::fchmod(fd_, st.st_mode & 07777);
   }
 }
@@ -360,13 +363,14 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName) {
   return bytes;
 }
 
-void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes) {
-  TAtomicFileStream f(fileName);
+void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes, TLinkTarget links) {
+  TAtomicFileStream f(fileName, links);
   f.WriteBuffer(bytes);
   f.Commit();
 }
 
-void WriteFileAtomic(const std::string& fileName, const std::string& text) {
-  WriteFileAtomic(fileName, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                                          text.size()));
+void WriteFileAtomic(const std::string& fileName, const std::string& text, TLinkTarget links) {
+  WriteFileAtomic(fileName,
+                  std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+                  links);
 }

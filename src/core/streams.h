@@ -114,17 +114,28 @@ class TFileStream : public TStream {
   std::string name_;
 };
 
+// What a write does with a symbolic link at the name it writes.
+enum class TLinkTarget {
+  // The file at the end of the link chain takes the new contents and the
+  // link stays a link: settings, window positions, mark files.
+  Follow,
+  // The link itself is replaced by a regular file and nothing is opened
+  // through it, dangling or not: a batch output never lands outside the
+  // folder it is written to.
+  Replace
+};
+
 // Writes into a new temporary file in the target's folder; Commit()
 // flushes it and renames it over the target. Without Commit (an exception
 // on the way) the temporary file is removed and the old target is left
 // untouched. Where the file system allows it the file has no name until
 // Commit links it under TempName() and renames it at once, so that even a
-// process killed while writing leaves nothing behind. A target that is a symbolic link keeps being one: the file
-// it points to is replaced. A folder that is not writable raises
-// EFCreateError at construction.
+// process killed while writing leaves nothing behind. A target that is a
+// symbolic link is treated as links says. A folder that is not writable
+// raises EFCreateError at construction.
 class TAtomicFileStream : public TFileStream {
  public:
-  explicit TAtomicFileStream(const std::string& fileName);
+  explicit TAtomicFileStream(const std::string& fileName, TLinkTarget links = TLinkTarget::Follow);
   ~TAtomicFileStream() override;
   void Commit();
   const std::string& TempName() const { return temp_; }
@@ -140,5 +151,6 @@ class TAtomicFileStream : public TFileStream {
 // Reads a whole file (EFOpenError when it cannot be opened).
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName);
 // Writes a whole file through a temporary name and a rename.
-void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes);
-void WriteFileAtomic(const std::string& fileName, const std::string& text);
+void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes,
+                     TLinkTarget links = TLinkTarget::Follow);
+void WriteFileAtomic(const std::string& fileName, const std::string& text, TLinkTarget links = TLinkTarget::Follow);

@@ -362,3 +362,47 @@ TEST(FileStream, OnlyRegularFilesOpenAndNothingWaits) {
   ASSERT_EQ(::lstat(dir.File("pipe.jpg").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "creating over the pipe replaced it";
 }
+
+// A write that replaces links (the batch's outputs) puts a regular file in
+// the link's place, dangling or not, and never creates or changes a file
+// through it; one that follows them (settings, positions, marks) writes
+// the file at the end of the chain, as before.
+TEST(AtomicFileStream, ReplacingALinkNeverWritesThroughIt) {
+  struct TCase {
+    const char* Name;
+    bool TargetExists;
+    TLinkTarget Links;
+  };
+  const TCase cases[] = {{"dangling, replaced", false, TLinkTarget::Replace},
+                         {"to a file, replaced", true, TLinkTarget::Replace},
+                         {"to a file, followed", true, TLinkTarget::Follow},
+                         {"dangling, followed", false, TLinkTarget::Follow}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TempDir dir;
+    ASSERT_TRUE(ForceDirectories(dir.File("out")));
+    ASSERT_TRUE(ForceDirectories(dir.File("outside")));
+    if (c.TargetExists) {
+      WriteBytes(dir.File("outside/pwned.jpeg"), Bytes("precious"));
+      ::chmod(dir.File("outside/pwned.jpeg").c_str(), 0600);
+    }
+    ASSERT_EQ(::symlink("../outside/pwned.jpeg", dir.File("out/photo.jpeg").c_str()), 0);
+    WriteFileAtomic(dir.File("out/photo.jpeg"), std::string("new"), c.Links);
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.File("out/photo.jpeg").c_str(), &st), 0);
+    if (c.Links == TLinkTarget::Replace) {
+      EXPECT_TRUE(S_ISREG(st.st_mode));
+      EXPECT_NE(st.st_mode & 07777, 0600u) << "took the permissions of the file the link pointed to";
+      EXPECT_EQ(ReadBytes(dir.File("out/photo.jpeg")), Bytes("new"));
+      EXPECT_EQ(FolderEntries(dir.File("outside")),
+                c.TargetExists ? std::vector<std::string>{"pwned.jpeg"} : std::vector<std::string>{});
+      if (c.TargetExists) {
+        EXPECT_EQ(ReadBytes(dir.File("outside/pwned.jpeg")), Bytes("precious"));
+      }
+    } else {
+      EXPECT_TRUE(S_ISLNK(st.st_mode));
+      EXPECT_EQ(ReadBytes(dir.File("outside/pwned.jpeg")), Bytes("new"));
+    }
+    EXPECT_EQ(FolderEntries(dir.File("out")), (std::vector<std::string>{"photo.jpeg"}));
+  }
+}

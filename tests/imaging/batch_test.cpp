@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/messages.h"
@@ -13,6 +16,7 @@
 #include "core/jpeg.h"
 #include "imaging/batch.h"
 #include "imaging/mark.h"
+#include "imaging/process.h"
 #include "imaging_fixture.h"
 
 namespace {
@@ -174,6 +178,85 @@ TEST_F(BatchTest, DamagedMarkFileEndsTheRunBeforeAnyFile) {
   EXPECT_THROW(RunBatch({Mark(), Dir() + "bad.spm"}, {src}, Dir() + "out", hooks_), EMarkFileError);
   EXPECT_TRUE(std::filesystem::is_empty(Dir() + "out"));
   EXPECT_TRUE(progress_.empty());
+}
+
+namespace {
+
+// The names in a folder with their bytes (a folder's as "<folder>").
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Snapshot(const std::string& folder) {
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries;
+  for (const std::string& name : testsupport::FolderEntries(folder)) {
+    const std::string path = folder + "/" + name;
+    entries.emplace_back(name, std::filesystem::is_regular_file(path) ? testsupport::ReadBytes(path)
+                                                                      : std::vector<std::uint8_t>{'<', '>'});
+  }
+  return entries;
+}
+
+}  // namespace
+
+// A symbolic link at an output name is a file there: the batch asks about
+// it, and replacing it replaces the link itself with the output. Whether
+// the link dangles or points at a file, whatever the answer and the
+// output type (the GIF-to-GIF road too), nothing outside the output
+// folder is created or changed.
+TEST_F(BatchTest, ALinkAtTheOutputNameIsAskedAboutAndNeverWrittenThrough) {
+  std::filesystem::create_directories(Dir() + "in");
+  SaveImageFile(PatternBitmap(12, 8, 3), Dir() + "in/anim.gif");
+  struct TOutput {
+    int Type;
+    const char* Source;
+    const char* Output;
+  };
+  const TOutput outputs[] = {{1, "photo.jpg", "photo.jpeg"}, {2, "photo.jpg", "photo.gif"},
+                             {3, "photo.jpg", "photo.bmp"},  {4, "photo.jpg", "photo.png"},
+                             {5, "photo.jpg", "photo.pcx"},  {6, "photo.jpg", "photo.tga"},
+                             {0, "anim.gif", "anim.gif"}};
+  struct TCase {
+    bool TargetExists;
+    int Answer;
+  };
+  const TCase cases[] = {{false, owNo}, {false, owYes}, {false, owAllYes}, {false, owAllNo},
+                         {true, owNo},  {true, owYes},  {true, owAllYes},  {true, owAllNo}};
+  const std::string mark = Mark();
+  const std::string photo = Source("photo.jpg");
+  int run = 0;
+  for (const TOutput& o : outputs) {
+    ProgramInfo().OutputFileType = static_cast<std::uint8_t>(o.Type);
+    const std::string source = std::string(o.Source) == "photo.jpg" ? photo : Dir() + "in/anim.gif";
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << o.Output << (c.TargetExists ? ", link to a file" : ", dangling link")
+                                      << ", answer " << c.Answer);
+      const std::string out = Dir() + "out" + std::to_string(run) + "/";
+      const std::string outside = Dir() + "outside" + std::to_string(run);
+      ++run;
+      std::filesystem::create_directories(out);
+      std::filesystem::create_directories(outside);
+      if (c.TargetExists) testsupport::WriteBytes(outside + "/pwned", {'o', 'l', 'd'});
+      const std::string link = "../outside" + std::to_string(run - 1) + "/pwned";
+      ASSERT_EQ(::symlink(link.c_str(), (out + o.Output).c_str()), 0);
+      const auto before = Snapshot(outside);
+      questions_.clear();
+      answers_ = {c.Answer};
+
+      const TBatchResult r = RunBatch({mark}, {source}, out, hooks_);
+
+      EXPECT_EQ(questions_, (std::vector<std::string>{out + o.Output + Line(msg::OverwriteQuestion)}));
+      EXPECT_EQ(Snapshot(outside), before) << "a file outside the output folder was created or changed";
+      const bool replaced = c.Answer == owYes || c.Answer == owAllYes;
+      EXPECT_EQ(r.Converted, replaced ? 1 : 0);
+      struct stat st {};
+      ASSERT_EQ(::lstat((out + o.Output).c_str(), &st), 0);
+      if (replaced) {
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link was not replaced";
+        EXPECT_GT(st.st_size, 16);
+      } else {
+        ASSERT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(std::filesystem::read_symlink(out + o.Output).string(), link);
+      }
+      EXPECT_EQ(testsupport::FolderEntries(out), (std::vector<std::string>{o.Output}));
+    }
+  }
 }
 
 // A listed source that is no regular file (a named pipe, as a listed file
