@@ -129,10 +129,14 @@ enum class TLinkTarget {
 // flushes it and renames it over the target. Without Commit (an exception
 // on the way) the temporary file is removed and the old target is left
 // untouched. Where the file system allows it the file has no name until
-// Commit links it under TempName() and renames it at once, so that even a
-// process killed while writing leaves nothing behind. A target that is a
-// symbolic link is treated as links says. A folder that is not writable
-// raises EFCreateError at construction.
+// Commit links it under TempName() (".<name>.<16 hex digits>.tmp") and
+// renames it at once; a process killed in between, or while writing
+// where the file system has no unnamed files, leaves that temporary file
+// behind, and the next write of the same target (by any later process)
+// removes it: a regular file of exactly that pattern for this target,
+// last changed before this process started. A target that is a symbolic
+// link is treated as links says. A folder that is not writable raises
+// EFCreateError at construction.
 class TAtomicFileStream : public TFileStream {
  public:
   explicit TAtomicFileStream(const std::string& fileName, TLinkTarget links = TLinkTarget::Follow);

@@ -1,10 +1,12 @@
 #include "core/streams.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -405,4 +407,70 @@ TEST(AtomicFileStream, ReplacingALinkNeverWritesThroughIt) {
     }
     EXPECT_EQ(FolderEntries(dir.File("out")), (std::vector<std::string>{"photo.jpeg"}));
   }
+}
+
+// A kill between linking the new file and the rename (or while writing,
+// where the file system has no unnamed files) leaves ".<name>.<hex>.tmp".
+// The next write of that target removes such leftovers: regular files of
+// exactly its pattern last changed before this process started, and
+// nothing else.
+TEST(AtomicFileStream, AWriteRemovesOnlyItsOwnLeftoversFromBeforeTheProcess) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.File("outside")));
+  WriteBytes(dir.File("outside/kept.txt"), Bytes("kept"));
+  const std::vector<std::string> removed = {".photo.jpeg.0123456789abcdef.tmp", ".photo.jpeg.fedcba9876543210.tmp"};
+  const std::vector<std::string> oldLookAlikes = {
+      ".photo.jpeg.0123456789ABCDEF.tmp",   // capitals
+      ".photo.jpeg.0123456789abcde.tmp",    // 15 digits
+      ".photo.jpeg.0123456789abcdef0.tmp",  // 17 digits
+      ".photo.jpeg.0123456789abcdeg.tmp",   // not a digit
+      "photo.jpeg.0123456789abcdef.tmp",    // no leading dot
+      ".photo.jpeg.0123456789abcdef.tmp~",  // more after
+      ".photo.jpeg.0123456789abcdef.temp",  // another ending
+      ".photo.jpeg0123456789abcdef.tmp",    // no dot before the digits
+      "..photo.jpeg.0123456789abcdef.tmp",  // another target's (".photo.jpeg")
+      ".photo.jpe.0123456789abcdef.tmp",    // another target's
+      ".other.jpeg.0123456789abcdef.tmp",   // another target's
+      ".photo.jpeg.tmp",
+  };
+  const auto hourAgo = [&](const std::string& name, bool link) {
+    const timespec times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.File(name).c_str(), times, link ? AT_SYMLINK_NOFOLLOW : 0), 0) << name;
+  };
+  for (const std::string& name : removed) {
+    WriteBytes(dir.File(name), Bytes("half"));
+    hourAgo(name, false);
+  }
+  for (const std::string& name : oldLookAlikes) {
+    WriteBytes(dir.File(name), Bytes("other"));
+    hourAgo(name, false);
+  }
+  // Of the pattern, but made after this process started: a write under way.
+  const std::string newer = ".photo.jpeg.00000000000000aa.tmp";
+  WriteBytes(dir.File(newer), Bytes("under way"));
+  // Of the pattern but no regular file: a link (to a file outside) and a folder.
+  const std::string link = ".photo.jpeg.00000000000000bb.tmp";
+  ASSERT_EQ(::symlink("outside/kept.txt", dir.File(link).c_str()), 0);
+  hourAgo(link, true);
+  hourAgo("outside/kept.txt", false);
+  const std::string folder = ".photo.jpeg.00000000000000cc.tmp";
+  ASSERT_TRUE(ForceDirectories(dir.File(folder)));
+  hourAgo(folder, false);
+  WriteBytes(dir.File("photo.jpeg"), Bytes("old"));
+
+  WriteFileAtomic(dir.File("photo.jpeg"), std::string("new"));
+
+  std::vector<std::string> expected = oldLookAlikes;
+  expected.insert(expected.end(), {newer, link, folder, "outside", "photo.jpeg"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderEntries(dir.Path()), expected);
+  EXPECT_EQ(ReadBytes(dir.File("photo.jpeg")), Bytes("new"));
+  EXPECT_EQ(ReadBytes(dir.File(newer)), Bytes("under way"));
+  EXPECT_EQ(ReadBytes(dir.File("outside/kept.txt")), Bytes("kept"));
+  for (const std::string& name : oldLookAlikes) EXPECT_EQ(ReadBytes(dir.File(name)), Bytes("other")) << name;
+
+  // A leftover of another target goes when that target is written.
+  WriteFileAtomic(dir.File("other.jpeg"), std::string("x"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".other.jpeg.0123456789abcdef.tmp")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File(".photo.jpe.0123456789abcdef.tmp")));
 }
