@@ -681,33 +681,6 @@ TEST(BitmapMemory, DecodingSizeKeepsFittingMemoryAndSwapKeepsEachOnesState) {
   EXPECT_EQ(a.GetPixelColor(0, 0), RGB(255, 0, 0));
 }
 
-// The keep rule at its edges: at most twice what the picture (or the
-// holder's hint) needs, or no more than the floor; never too little.
-TEST(BitmapMemory, KeepRuleEdges) {
-  constexpr std::size_t F = TPixelBuffer::KeepFloor;
-  static_assert(TPixelBuffer::KeepFactor == 2);
-  struct TCase {
-    std::size_t Capacity, Size, Hint;
-    bool Reused;
-  };
-  const TCase cases[] = {
-      {4 * F, 2 * F, 0, true},          // exactly twice
-      {4 * F + 1, 2 * F, 0, false},     // one byte beyond
-      {4 * F, F, 0, false},             // four times
-      {4 * F, 0, 0, false},             // nothing needed
-      {F, 1, 0, true},                  // at the floor
-      {F + 1, 1, 0, false},             // above it
-      {4 * F, F, 2 * F, true},          // the hint speaks for a larger picture
-      {4 * F, F, 2 * F - 1, false},     // not large enough
-      {4 * F, 4 * F + 1, 0, false},     // too small, whatever the hint
-      {4 * F, 4 * F + 1, 8 * F, false},
-  };
-  for (const TCase& c : cases) {
-    TPixelBuffer b(c.Capacity);
-    EXPECT_EQ(b.Reusable(c.Size, c.Hint), c.Reused) << c.Capacity << " for " << c.Size << " (hint " << c.Hint << ")";
-  }
-}
-
 // Every way a bitmap takes a new picture follows the keep rule: a picture
 // of about the same size writes into the memory there is, a much smaller
 // one gets memory of its own size, so a huge picture does not pin its
