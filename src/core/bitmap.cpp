@@ -376,7 +376,7 @@ TBitmap::TBitmap(TBitmap&& other) noexcept
 
 TBitmap& TBitmap::operator=(const TBitmap& other) {
   if (this == &other) return *this;
-  if (other.pixels_.empty() || other.pixels_.size() > pixels_.capacity()) {
+  if (other.pixels_.empty() || !pixels_.Reusable(other.pixels_.size(), memoryHint_)) {
     TBitmap copy(other);
     *this = std::move(copy);
     return *this;
@@ -465,13 +465,14 @@ void TBitmap::SetSizeForDecoding(int width, int height, TPixelFormat format) {
   std::vector<TPaletteEntry> palette = IsPaletted(format) ? PaletteFor(format, palette_) : std::vector<TPaletteEntry>();
   // Memory the bitmap already has is written again rather than given back
   // and faulted in anew: a batch decodes picture after picture into it.
+  // An empty picture keeps it for the next one, which decides.
   const auto bytes = static_cast<std::size_t>(stride * height);
-  if (bytes <= pixels_.capacity()) {
+  if (bytes == 0 || pixels_.Reusable(bytes, memoryHint_)) {
     pixels_.resize(bytes);
   } else {
-    // Too small. An empty bitmap gives its memory back before the new
-    // memory is taken, so the two are not held at once; one with a
-    // picture keeps it until the new memory is there.
+    // Too small, or too large to keep. An empty bitmap gives its memory
+    // back before the new memory is taken, so the two are not held at
+    // once; one with a picture keeps it until the new memory is there.
     if (width_ == 0 || height_ == 0) TPixelBuffer().swap(pixels_);
     pixels_ = AllocatePixels(stride * height, false);
   }
@@ -498,12 +499,14 @@ void TBitmap::Reallocate(int width, int height) {
   int keepH = std::min(height, height_);
   std::size_t keepBytes = static_cast<std::size_t>((static_cast<std::int64_t>(keepW) * bits + 7) / 8);
   std::uint32_t raw = EncodeColor(format_, palette, ColorToRGB(canvas_->Brush.Color));
-  // The memory the bitmap has is used again when the new picture fits in
-  // it and the kept rows stay where they are (nothing kept, or the same
-  // row length): a bitmap sized picture after picture is not faulted in
-  // anew each time. Clear gives the memory back.
+  // The memory the bitmap has is used again when the keep rule lets the
+  // new picture have it and the kept rows stay where they are (nothing
+  // kept, or the same row length): a bitmap sized picture after picture
+  // is not faulted in anew each time. An empty picture keeps the memory
+  // for the next one, which decides; Clear gives it back.
   const auto bytes = static_cast<std::size_t>(stride * height);
-  const bool inPlace = bytes <= pixels_.capacity() && (keepW == 0 || keepH == 0 || stride == stride_);
+  const bool inPlace =
+      (bytes == 0 || pixels_.Reusable(bytes, memoryHint_)) && (keepW == 0 || keepH == 0 || stride == stride_);
   TPixelBuffer fresh;
   if (inPlace) {
     pixels_.resize(bytes);
@@ -657,6 +660,22 @@ void TBitmap::TakePicture(TBitmap&& picture) { ReplacePicture(std::move(picture)
 void TBitmap::Clear() {
   SetSize(0, 0);
   TPixelBuffer().swap(pixels_);
+}
+
+void TBitmap::FitMemory() {
+  if (pixels_.Reusable(pixels_.size(), memoryHint_)) return;
+  if (pixels_.empty()) {
+    TPixelBuffer().swap(pixels_);
+    return;
+  }
+  TPixelBuffer fitted(pixels_);  // a copy has memory of its own size
+  pixels_.swap(fitted);
+}
+
+void TBitmap::KeepMemoryFor(const TBitmap& like) {
+  const std::int64_t bytes = BytesPerScanLine(like.width_, BitsPerPixel(like.format_)) * like.height_;
+  if (bytes > 0 && pixels_.Reusable(static_cast<std::size_t>(bytes), memoryHint_)) return;
+  Clear();
 }
 
 void TBitmap::SwapPicture(TBitmap& other) noexcept {

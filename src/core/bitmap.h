@@ -11,6 +11,7 @@
 // exactly like pf24bit, so switching between the two never changes a
 // byte, but code can tell the two apart.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -44,6 +45,23 @@ class TPixelBuffer {
   std::size_t size() const noexcept { return size_; }
   std::size_t capacity() const noexcept { return capacity_; }
   bool empty() const noexcept { return size_ == 0; }
+
+  // Memory kept from one picture serves the next only while it is at
+  // most KeepFactor times what the next one needs, or no more than
+  // KeepFloor bytes (giving back so little gains nothing: the allocator
+  // keeps blocks that small for itself). Anything larger is given back
+  // and the new picture gets memory of its own size, so a huge picture
+  // never pins its memory for the small ones after it.
+  // A holder whose memory takes pictures of other sizes in turn may name
+  // the most it expects (hint); the memory is then judged against the
+  // larger of the two.
+  static constexpr std::size_t KeepFactor = 2;
+  static constexpr std::size_t KeepFloor = std::size_t{1} << 20;
+  bool Reusable(std::size_t size, std::size_t hint = 0) const noexcept {
+    const std::size_t judged = std::max(size, hint);
+    return size <= capacity_ &&
+           (capacity_ <= KeepFloor || capacity_ - std::min(capacity_, judged) <= judged * (KeepFactor - 1));
+  }
   void clear() noexcept { size_ = 0; }
   // Bytes past the old size are undefined; a size beyond the capacity
   // moves the bytes there are to new memory.
@@ -288,9 +306,30 @@ class TBitmap : public TGraphic {
 
   // Makes the bitmap empty (0 x 0), keeping format and canvas state, and
   // gives its memory back. (SetSize(0, 0) keeps the memory for the next
-  // picture; so do SetSize and SetSizeForDecoding whenever the new
-  // picture fits in it.)
+  // picture; SetSize, SetSizeForDecoding and a copy assigned use it
+  // whenever TPixelBuffer::Reusable says the new picture may.)
   void Clear();
+
+  // Bytes of pixel memory the bitmap holds: at least what its picture
+  // uses, more when it kept the memory of a larger one.
+  std::size_t MemoryBytes() const { return pixels_.capacity(); }
+  // The most a bitmap whose memory takes pictures of other sizes in turn
+  // expects to need (TMark's work picture and treated source swap their
+  // memory): the keep rule then judges against the larger of the new
+  // picture and this. 0, the start, judges against the picture alone.
+  // It belongs to the bitmap, not to its picture: copies, moves and
+  // swaps leave it where it is.
+  void SetMemoryHint(std::size_t bytes) { memoryHint_ = bytes; }
+  std::size_t MemoryHint() const { return memoryHint_; }
+  // Gives back memory the keep rule would not keep for the picture the
+  // bitmap holds (and its hint): the picture moves into memory of its
+  // own size, or, for an empty one, the memory goes.
+  void FitMemory();
+  // For a scratch bitmap between two uses, whose next picture will be
+  // about the size and format of like: it keeps its memory (and whatever
+  // picture it holds) only while that picture could use it again under
+  // the keep rule; otherwise it is cleared.
+  void KeepMemoryFor(const TBitmap& like);
 
   // Swaps the pictures (size, format, palette, pixels and their memory)
   // of two bitmaps; each keeps its drawing state, progress handler and
@@ -321,4 +360,5 @@ class TBitmap : public TGraphic {
   TTransparentMode transparentMode_ = tmAuto;
   TColor transparentColor_ = clDefault;
   std::unique_ptr<TCanvas> canvas_;
+  std::size_t memoryHint_ = 0;
 };

@@ -15,6 +15,10 @@ std::string ProgramName();
 void SetProgramDir(const std::string& dir);
 
 bool FileExists(const std::string& path);       // a regular file
+// Something other than a folder stands at path itself: a file, a named
+// pipe, a device, or a symbolic link (dangling or not; it is not
+// followed). What a batch output may not replace without asking.
+bool NameTaken(const std::string& path);
 bool DirectoryExists(const std::string& path);  // a folder
 // Size of a regular file, -1 when it does not exist.
 std::int64_t FileSize(const std::string& path);

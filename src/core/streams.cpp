@@ -1,15 +1,23 @@
 #include "core/streams.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <new>
 #include <random>
 #include <stdexcept>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "core/exceptions.h"
 #include "core/strings.h"
@@ -167,7 +175,11 @@ TFileStream::~TFileStream() { CloseFile(); }
 
 void TFileStream::Open(const std::string& openName, TFileMode mode, const std::string& shownName, bool exclusive) {
   name_ = shownName;
-  int flags = O_CLOEXEC;
+  // Opened without waiting: a named pipe without a writer or a device
+  // that is not ready would otherwise hold the program here for good. What
+  // was opened is then judged by its descriptor, so a name swapped for
+  // one after any check cannot make a read wait either.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
     case TFileMode::fmOpenRead: flags |= O_RDONLY; break;
     case TFileMode::fmOpenReadWrite: flags |= O_RDWR; break;
@@ -180,10 +192,15 @@ void TFileStream::Open(const std::string& openName, TFileMode mode, const std::s
     throw EFOpenError("Cannot open file \"" + shownName + "\". " + reason);
   }
   struct stat st {};
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::string reason = S_ISDIR(st.st_mode) ? "Is a directory" : "Not a regular file";
     CloseFile();
-    throw EFOpenError("Cannot open file \"" + shownName + "\". Is a directory");
+    if (mode == TFileMode::fmCreate) throw EFCreateError("Cannot create file \"" + shownName + "\". " + reason);
+    throw EFOpenError("Cannot open file \"" + shownName + "\". " + reason);
   }
+  // A regular file never waits; reads and writes go on as usual.
+  const int status = ::fcntl(fd_, F_GETFL);
+  if (status != -1) (void)::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK);
 }
 
 void TFileStream::CloseFile() {
@@ -265,21 +282,137 @@ std::string ResolveTarget(const std::string& fileName) {
   return name;
 }
 
+// The part of a temporary name that comes from the target's name: the
+// name itself, shortened so that the temporary name stays within the file
+// system's limit on one name (255 bytes).
+std::string TemporaryBase(const std::string& fileName) {
+  const std::string::size_type slash = fileName.rfind('/');
+  return Utf8Prefix(slash == std::string::npos ? fileName : fileName.substr(slash + 1), 200);
+}
+
 std::string TemporaryNameFor(const std::string& fileName) {
   std::string::size_type slash = fileName.rfind('/');
   std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
-  // A long name is shortened so that the temporary name stays within the
-  // file system's limit on one name (255 bytes).
-  std::string base = Utf8Prefix(slash == std::string::npos ? fileName : fileName.substr(slash + 1), 200);
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   char suffix[24];
   std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
-  return dir + "." + base + "." + suffix + ".tmp";
+  return dir + "." + TemporaryBase(fileName) + "." + suffix + ".tmp";
+}
+
+// The target part of a name of the temporary pattern
+// (".<base>.<16 lower-case hex digits>.tmp"); empty for any other name.
+std::string_view BaseOfTemporaryName(std::string_view name) {
+  constexpr std::size_t kTail = 1 + 16 + 4;  // ".<hex>.tmp"
+  if (name.size() < 1 + 1 + kTail || name.front() != '.' || !name.ends_with(".tmp")) return {};
+  const std::string_view hex = name.substr(name.size() - 4 - 16, 16);
+  if (name[name.size() - kTail] != '.' ||
+      !std::all_of(hex.begin(), hex.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); })) {
+    return {};
+  }
+  return name.substr(1, name.size() - 1 - kTail);
+}
+
+// When this process started, on the clock file times come from (the
+// coarse one, which never runs ahead of a time stamp taken after it):
+// only a temporary file last changed before then can be a leftover of a
+// process that is gone rather than a write under way.
+const timespec kProcessStart = [] {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return now;
+}();
+
+bool LastChangedBeforeStart(const struct stat& st) {
+  return st.st_mtim.tv_sec < kProcessStart.tv_sec ||
+         (st.st_mtim.tv_sec == kProcessStart.tv_sec && st.st_mtim.tv_nsec < kProcessStart.tv_nsec);
+}
+
+// The leftovers of killed writes: each folder is looked through once, at
+// its first write, for regular files of the temporary pattern older than
+// this process (none can appear later); a write then removes those of its
+// own target. A folder is known by its device, inode and birth time, so a
+// folder made anew where one was deleted is looked through again; where
+// the file system tells no birth time, every write looks.
+class TLeftovers {
+ public:
+  void RemoveFor(const std::string& target) {
+    const std::string::size_type slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    const std::string base = TemporaryBase(target);
+    struct statx id {};
+    if (::statx(dir, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &id) == 0 && (id.stx_mask & STATX_BTIME) != 0) {
+      const TFolderKey key{id.stx_dev_major, id.stx_dev_minor, id.stx_ino, id.stx_btime.tv_sec,
+                           id.stx_btime.tv_nsec};
+      const std::lock_guard<std::mutex> lock(mutex_);
+      auto [found, fresh] = folders_.try_emplace(key);
+      if (fresh) found->second = Scan(dir);
+      Remove(dir, base, found->second);
+    } else {
+      std::vector<std::string> names = Scan(dir);
+      Remove(dir, base, names);
+    }
+    ::close(dir);
+  }
+
+ private:
+  using TFolderKey = std::tuple<std::uint32_t, std::uint32_t, std::uint64_t, std::int64_t, std::uint32_t>;
+
+  static std::vector<std::string> Scan(int dir) {
+    std::vector<std::string> names;
+    const int copy = ::dup(dir);
+    if (copy < 0) return names;
+    DIR* listing = ::fdopendir(copy);
+    if (listing == nullptr) {
+      ::close(copy);
+      return names;
+    }
+    while (const dirent* e = ::readdir(listing)) {
+      const std::string_view name = e->d_name;
+      if (BaseOfTemporaryName(name).empty()) continue;
+      struct stat entry {};
+      if (::fstatat(dir, e->d_name, &entry, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(entry.st_mode) &&
+          LastChangedBeforeStart(entry)) {
+        names.emplace_back(name);
+      }
+    }
+    ::closedir(listing);
+    return names;
+  }
+
+  // Removes the leftovers of base among names (and forgets them).
+  static void Remove(int dir, const std::string& base, std::vector<std::string>& names) {
+    for (auto it = names.begin(); it != names.end();) {
+      if (BaseOfTemporaryName(*it) != base) {
+        ++it;
+        continue;
+      }
+      // Looked at again: only a regular file that is still old goes.
+      struct stat entry {};
+      if (::fstatat(dir, it->c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(entry.st_mode) &&
+          LastChangedBeforeStart(entry)) {
+        (void)::unlinkat(dir, it->c_str(), 0);
+      }
+      it = names.erase(it);
+    }
+  }
+
+  std::mutex mutex_;
+  std::map<TFolderKey, std::vector<std::string>> folders_;
+};
+
+TLeftovers& Leftovers() {
+  // Never destroyed: a file may still be written while the program ends.
+  static TLeftovers& leftovers = *new TLeftovers;
+  return leftovers;
 }
 
 }  // namespace
 
-TAtomicFileStream::TAtomicFileStream(const std::string& fileName) : target_(ResolveTarget(fileName)) {
+TAtomicFileStream::TAtomicFileStream(const std::string& fileName, TLinkTarget links)
+    : target_(links == TLinkTarget::Follow ? ResolveTarget(fileName) : fileName) {
+  Leftovers().RemoveFor(target_);
   temp_ = TemporaryNameFor(target_);
   const std::string::size_type slash = target_.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string(".") : target_.substr(0, slash + 1);
@@ -293,9 +426,11 @@ TAtomicFileStream::TAtomicFileStream(const std::string& fileName) : target_(Reso
     Open(temp_, TFileMode::fmCreate, fileName, true);
     named_ = true;
   }
-  // Keep the permissions of a file we replace.
+  // Keep the permissions of a file we replace (never of a file a link
+  // that is replaced points to).
   struct stat st {};
-  if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+  const int found = links == TLinkTarget::Follow ? ::stat(target_.c_str(), &st) : ::lstat(target_.c_str(), &st);
+  if (found == 0 && S_ISREG(st.st_mode)) {
     (void)::fchmod(fd_, st.st_mode & 07777);
   }
 }
@@ -351,13 +486,14 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName) {
   return bytes;
 }
 
-void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes) {
-  TAtomicFileStream f(fileName);
+void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes, TLinkTarget links) {
+  TAtomicFileStream f(fileName, links);
   f.WriteBuffer(bytes);
   f.Commit();
 }
 
-void WriteFileAtomic(const std::string& fileName, const std::string& text) {
-  WriteFileAtomic(fileName, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                                          text.size()));
+void WriteFileAtomic(const std::string& fileName, const std::string& text, TLinkTarget links) {
+  WriteFileAtomic(fileName,
+                  std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+                  links);
 }

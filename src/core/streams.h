@@ -84,8 +84,11 @@ class TMemoryStream : public TStream {
 enum class TFileMode { fmOpenRead, fmOpenReadWrite, fmCreate };
 
 // A plain file. Opening for reading raises EFOpenError; creating raises
-// EFCreateError ("Cannot create file ..."). Writers that replace files
-// use TAtomicFileStream instead.
+// EFCreateError ("Cannot create file ..."). Only a regular file is
+// opened: a folder, a named pipe, a device or a socket raises the same
+// errors, and opening never waits for one (a pipe without a writer, a
+// device that is not ready), even when the name is swapped for one after
+// a check. Writers that replace files use TAtomicFileStream instead.
 class TFileStream : public TStream {
  public:
   TFileStream(const std::string& fileName, TFileMode mode);
@@ -111,17 +114,32 @@ class TFileStream : public TStream {
   std::string name_;
 };
 
+// What a write does with a symbolic link at the name it writes.
+enum class TLinkTarget {
+  // The file at the end of the link chain takes the new contents and the
+  // link stays a link: settings, window positions, mark files.
+  Follow,
+  // The link itself is replaced by a regular file and nothing is opened
+  // through it, dangling or not: a batch output never lands outside the
+  // folder it is written to.
+  Replace
+};
+
 // Writes into a new temporary file in the target's folder; Commit()
 // flushes it and renames it over the target. Without Commit (an exception
 // on the way) the temporary file is removed and the old target is left
 // untouched. Where the file system allows it the file has no name until
-// Commit links it under TempName() and renames it at once, so that even a
-// process killed while writing leaves nothing behind. A target that is a symbolic link keeps being one: the file
-// it points to is replaced. A folder that is not writable raises
+// Commit links it under TempName() (".<name>.<16 hex digits>.tmp") and
+// renames it at once; a process killed in between, or while writing
+// where the file system has no unnamed files, leaves that temporary file
+// behind, and the next write of the same target (by any later process)
+// removes it: a regular file of exactly that pattern for this target,
+// last changed before this process started. A target that is a symbolic
+// link is treated as links says. A folder that is not writable raises
 // EFCreateError at construction.
 class TAtomicFileStream : public TFileStream {
  public:
-  explicit TAtomicFileStream(const std::string& fileName);
+  explicit TAtomicFileStream(const std::string& fileName, TLinkTarget links = TLinkTarget::Follow);
   ~TAtomicFileStream() override;
   void Commit();
   const std::string& TempName() const { return temp_; }
@@ -137,5 +155,6 @@ class TAtomicFileStream : public TFileStream {
 // Reads a whole file (EFOpenError when it cannot be opened).
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName);
 // Writes a whole file through a temporary name and a rename.
-void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes);
-void WriteFileAtomic(const std::string& fileName, const std::string& text);
+void WriteFileAtomic(const std::string& fileName, std::span<const std::uint8_t> bytes,
+                     TLinkTarget links = TLinkTarget::Follow);
+void WriteFileAtomic(const std::string& fileName, const std::string& text, TLinkTarget links = TLinkTarget::Follow);

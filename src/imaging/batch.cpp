@@ -45,7 +45,10 @@ TBatchResult RunBatch(const std::vector<std::string>& markFiles, const std::vect
     const std::string& source = sources[i];
     const std::string dest = MakeOutputFileName(outputFolder + ExtractFileName(source));
 
-    if (answer != owAllYes && FileExists(dest)) {
+    // A link at the output name counts as a file there: answered Yes, the
+    // link itself is replaced, so the output never lands outside the
+    // folder.
+    if (answer != owAllYes && NameTaken(dest)) {
       if (answer == owAllNo) continue;
       answer = hooks.QueryOverwrite ? hooks.QueryOverwrite(dest + questionText) : owNo;
       if (answer != owYes && answer != owAllYes) {

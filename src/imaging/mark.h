@@ -361,8 +361,16 @@ class TMark {
   // Puts every working mark picture back to its pristine copy.
   void RestoreMarkPictures();
 
+  // Pixel memory held by the work picture and the scratch pictures that
+  // are kept from file to file.
+  std::size_t WorkMemoryBytes() const;
+
  private:
   void CheckIndex(int index) const;
+  // The work picture and the scratch pictures keep their memory for the
+  // next file only while the keep rule (TPixelBuffer::Reusable) allows it
+  // for need, the most one of them needed for this file.
+  void KeepWorkMemory(std::size_t need);
 
   // Scratch pictures of the source treatment, kept from file to file so
   // that their memory is not taken (and faulted in) anew for every

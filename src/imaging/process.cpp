@@ -35,47 +35,55 @@ double MillisecondsSince(TClock::time_point& mark) {
   return ms;
 }
 
-void WriteBmpFile(const TBitmap& bitmap, const std::string& fileName) {
-  TAtomicFileStream file(fileName);
+// Every output goes through the atomic writer; the batch has it replace a
+// link at the output name rather than write through it.
+void WriteGraphicFile(TGraphic& graphic, const std::string& fileName, TLinkTarget links) {
+  TAtomicFileStream file(fileName, links);
+  graphic.SaveToStream(file);
+  file.Commit();
+}
+
+void WriteBmpFile(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
+  TAtomicFileStream file(fileName, links);
   WriteBmp(bitmap, file);
   file.Commit();
 }
 
 // Each output type has one place that writes it.
-void SaveJpegOutput(const TBitmap& bitmap, const std::string& fileName, int quality) {
+void SaveJpegOutput(const TBitmap& bitmap, const std::string& fileName, int quality, TLinkTarget links) {
   // Compressed straight from the bitmap: the same bytes BitmapToJpeg
   // gives, without copying the picture into an image object first.
-  WriteFileAtomic(fileName, EncodeJpeg(bitmap, OutputJpegQuality(quality)));
+  WriteFileAtomic(fileName, EncodeJpeg(bitmap, OutputJpegQuality(quality)), links);
 }
 
-void SaveGifOutput(const TBitmap& bitmap, const std::string& fileName) {
-  BitmapToGif(&bitmap)->SaveToFile(fileName);
+void SaveGifOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
+  WriteGraphicFile(*BitmapToGif(&bitmap), fileName, links);
 }
 
-void SaveBmpOutput(const TBitmap& bitmap, const std::string& fileName) {
+void SaveBmpOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
   const TProgramInfo& settings = ProgramInfo();
   const std::optional<TPixelFormat> format =
       settings.BmpKeepColor ? std::nullopt : BmpOutputFormat(settings.BmpColorSetup);
   const bool same = !format || *format == bitmap.PixelFormat() ||
                     (BitsPerPixel(*format) == 24 && BitsPerPixel(bitmap.PixelFormat()) == 24);
   if (same) {
-    WriteBmpFile(bitmap, fileName);
+    WriteBmpFile(bitmap, fileName, links);
     return;
   }
   // The caller's picture keeps its depth; only the written copy is reduced.
   TBitmap reduced(bitmap);
   reduced.SetPixelFormat(*format);
-  WriteBmpFile(reduced, fileName);
+  WriteBmpFile(reduced, fileName, links);
 }
 
-void SavePngOutput(const TBitmap& bitmap, const std::string& fileName) {
-  BitmapToPng(&bitmap)->SaveToFile(fileName);
+void SavePngOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
+  WriteGraphicFile(*BitmapToPng(&bitmap), fileName, links);
 }
 
 // The same for the batch's work picture, which lends its pixels to the
 // image for the writing instead of being copied: the same file, with one
 // picture fewer in memory. The work picture gets them back in any case.
-void SavePngOutput(TBitmap& work, const std::string& fileName) {
+void SavePngOutput(TBitmap& work, const std::string& fileName, TLinkTarget links) {
   TPNGImage png;
   // What assigning the picture would give the image.
   png.SetTransparentColor(work.TransparentMode() == TBitmap::tmFixed ? work.TransparentColor() : clDefault);
@@ -86,14 +94,18 @@ void SavePngOutput(TBitmap& work, const std::string& fileName) {
     ~TLent() { Work.SwapPicture(Png); }
   } lent{work, png};
   png.SwapPicture(work);
-  png.SaveToFile(fileName);
+  WriteGraphicFile(png, fileName, links);
 }
 
 // The 24-bit work picture is written as a 24-bit PCX, so no colour is lost
 // and no palette has to be made up.
-void SavePcxOutput(const TBitmap& bitmap, const std::string& fileName) { SavePCX(fileName, bitmap, pcxTrueColour); }
+void SavePcxOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
+  SavePCX(fileName, bitmap, pcxTrueColour, links);
+}
 
-void SaveTgaOutput(const TBitmap& bitmap, const std::string& fileName) { SaveTGA(fileName, bitmap, tgaTrueColour); }
+void SaveTgaOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
+  SaveTGA(fileName, bitmap, tgaTrueColour, links);
+}
 
 // Draws mark m onto a GIF frame at p, tiled over the frame when the mark
 // asks for it.
@@ -276,14 +288,18 @@ std::optional<TPixelFormat> BmpOutputFormat(int colorSetup) {
 }
 
 void SaveImageFile(const TBitmap& bitmap, const std::string& fileName) {
+  SaveImageFile(bitmap, fileName, TLinkTarget::Follow);
+}
+
+void SaveImageFile(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
   switch (GetImageType(fileName)) {
-    case 1: SaveJpegOutput(bitmap, fileName, 100); break;
-    case 2: SaveGifOutput(bitmap, fileName); break;
-    case 3: SaveBmpOutput(bitmap, fileName); break;
-    case 4: SavePngOutput(bitmap, fileName); break;
-    case 5: SavePcxOutput(bitmap, fileName); break;
-    case 6: SaveTgaOutput(bitmap, fileName); break;
-    default: WriteBmpFile(bitmap, fileName); break;
+    case 1: SaveJpegOutput(bitmap, fileName, 100, links); break;
+    case 2: SaveGifOutput(bitmap, fileName, links); break;
+    case 3: SaveBmpOutput(bitmap, fileName, links); break;
+    case 4: SavePngOutput(bitmap, fileName, links); break;
+    case 5: SavePcxOutput(bitmap, fileName, links); break;
+    case 6: SaveTgaOutput(bitmap, fileName, links); break;
+    default: WriteBmpFile(bitmap, fileName, links); break;
   }
 }
 
@@ -364,7 +380,7 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
       out.SetAnimate(source.GetAnimate());
       out.SetAnimationSpeed(source.AnimationSpeed());
       out.SetTransparent(source.Transparent());
-      out.SaveToFile(dest);
+      WriteGraphicFile(out, dest, TLinkTarget::Replace);
       return true;
     }
 
@@ -396,7 +412,7 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
       control->SetTransparentColorIndex(*index);
       written.Extensions().Add(std::move(control));
     }
-    source.SaveToFile(dest);
+    WriteGraphicFile(source, dest, TLinkTarget::Replace);
     return true;
   } catch (const std::exception&) {
     return false;
@@ -408,6 +424,12 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
   Info.clear();
   TStageTimes measured;
   TClock::time_point mark = TClock::now();
+  // The most the work picture needed for this file (its source, or the
+  // treated picture the marks made of it).
+  std::size_t need = 0;
+  const auto noteNeed = [&] {
+    need = std::max(need, static_cast<std::size_t>(Composite.RowStride()) * static_cast<std::size_t>(Composite.Height()));
+  };
   try {
     const int sourceType = GetImageType(src);
     const int destType = GetImageType(dest);
@@ -419,6 +441,7 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
     // A source whose data end early is a damaged file here, though the
     // preview shows what it holds.
     LoadSourcePicture(src, Composite, &quality, TCutSource::Refuse);
+    noteNeed();
     if (sourceType == 1) info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
     measured.DecodeMs = MillisecondsSince(mark);
 
@@ -427,17 +450,20 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
       measured.EncodeMs = MillisecondsSince(mark);
     } else {
       DrawMarks(Composite.Width(), Composite.Height());
+      noteNeed();
       measured.RenderMs = MillisecondsSince(mark);
       if (destType == 1) {
         const std::vector<std::uint8_t> bytes = EncodeJpeg(Composite, OutputJpegQuality(quality));
         measured.EncodeMs = MillisecondsSince(mark);
-        WriteFileAtomic(dest, bytes);
+        WriteFileAtomic(dest, bytes, TLinkTarget::Replace);
         measured.WriteMs = MillisecondsSince(mark);
       } else {
+        // An output replaces a link at its name: it never lands outside
+        // the output folder.
         if (destType == 4) {
-          SavePngOutput(Composite, dest);
+          SavePngOutput(Composite, dest, TLinkTarget::Replace);
         } else {
-          SaveImageFile(Composite, dest);
+          SaveImageFile(Composite, dest, TLinkTarget::Replace);
         }
         measured.EncodeMs = MillisecondsSince(mark);
       }
@@ -453,6 +479,9 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
   } catch (const std::exception&) {
     converted = false;
   }
+  // A huge file leaves no memory behind for the small ones after it
+  // (whatever way this one went).
+  KeepWorkMemory(need);
   if (times != nullptr) *times = measured;
   return converted;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/bitmap.h"
+#include "core/streams.h"
 
 class TJPEGImage;
 class TPNGImage;
@@ -51,6 +52,9 @@ std::optional<TPixelFormat> BmpOutputFormat(int colorSetup);
 // Targa (24-bit), and BMP data for any other extension. The bitmap itself
 // is not changed.
 void SaveImageFile(const TBitmap& bitmap, const std::string& fileName);
+// The same, with a symbolic link at the name treated as links says (the
+// batch replaces the link itself).
+void SaveImageFile(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links);
 
 // The GIF-to-GIF path of ProcessFile: an animation keeps its frames (every
 // frame or only the first marked) with their places, delays and disposal,
@@ -59,5 +63,6 @@ void SaveImageFile(const TBitmap& bitmap, const std::string& fileName);
 // frame's hidden pixels stay hidden and no visible colour becomes hidden;
 // a mark drawn over hidden pixels shows. The marks are placed and blended,
 // not rotated or given effects. False when anything failed (a source
-// without a picture as well).
+// without a picture as well). A symbolic link at dest is replaced by the
+// output, as every output of the batch replaces one.
 bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark& marks);

@@ -357,8 +357,30 @@ void TMark::ApplyMaskStep(int index) {
   DrawMaskedImage(Composite, back, Masks[k], Composite, r.MaskRect(), !r.HasEffect(mfMaskTurn));
 }
 
+namespace {
+
+std::size_t PictureBytes(const TBitmap& b) {
+  return static_cast<std::size_t>(b.RowStride()) * static_cast<std::size_t>(b.Height());
+}
+
+}  // namespace
+
+std::size_t TMark::WorkMemoryBytes() const {
+  return Composite.MemoryBytes() + treated_.MemoryBytes() + maskBack_.MemoryBytes();
+}
+
+void TMark::KeepWorkMemory(std::size_t need) {
+  // The work picture and the treated source swap their memory, so each
+  // is judged against the larger of the two pictures, not its own.
+  for (TBitmap* b : {&Composite, &treated_, &maskBack_}) {
+    b->SetMemoryHint(need);
+    b->FitMemory();
+  }
+}
+
 void TMark::DrawMarks(int w, int h) {
   Composite.SetPixelFormat(pf24bit);
+  const std::size_t sourceBytes = PictureBytes(Composite);
   RotateMarks();
   for (int i = 0; i < Count(); ++i) {
     const auto k = static_cast<std::size_t>(i);
@@ -375,6 +397,7 @@ void TMark::DrawMarks(int w, int h) {
     if (r.HasEffect(mfResize)) ResizeByPercent(mark, r.ResizeX(), r.ResizeY());
     DrawMarkPicture(mark, Composite, r, at);
   }
+  KeepWorkMemory(std::max(sourceBytes, PictureBytes(Composite)));
 }
 
 void TMark::ApplyMarksToPicture(TBitmap& picture, const std::vector<std::string>& files) {

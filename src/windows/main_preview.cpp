@@ -96,6 +96,14 @@ void TPreviewPanel::UpdateMarks(const std::vector<std::string>& markFiles) {
   hasMarks_ = !markFiles.empty();
   if (hasMarks_) TMark::ApplyMarksToPicture(marked, markFiles);
   previewBitmap_.SwapPicture(marked);
+  // The old preview's memory waits for the next one only while that one
+  // could use it: a huge picture's memory is not kept for small ones.
+  marked.KeepMemoryFor(previewBitmap_);
+}
+
+std::size_t TPreviewPanel::PictureMemoryBytes() const {
+  return imgTemp_.MemoryBytes() + previewBitmap_.MemoryBytes() + markedScratch_.MemoryBytes() +
+         displayBitmap_.MemoryBytes();
 }
 
 void TPreviewPanel::SetAutoFit(bool autoFit) {

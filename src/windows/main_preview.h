@@ -75,6 +75,8 @@ class TPreviewPanel : public QWidget {
   const TBitmap& DisplayBitmap() const { return displayBitmap_; }
   // The last UpdateMarks had at least one mark.
   bool HasMarks() const { return hasMarks_; }
+  // Pixel memory held by the panel's pictures, the kept scratch included.
+  std::size_t PictureMemoryBytes() const;
 
   // Panning of the 1:1 view, as the paint box reports the mouse.
   void MouseDown(Qt::MouseButton button, const QPoint& pos);

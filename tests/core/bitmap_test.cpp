@@ -680,3 +680,94 @@ TEST(BitmapMemory, DecodingSizeKeepsFittingMemoryAndSwapKeepsEachOnesState) {
   a.SetSize(1, 1);
   EXPECT_EQ(a.GetPixelColor(0, 0), RGB(255, 0, 0));
 }
+
+// Every way a bitmap takes a new picture follows the keep rule: a picture
+// of about the same size writes into the memory there is, a much smaller
+// one gets memory of its own size, so a huge picture does not pin its
+// memory for the small ones after it; a hint keeps it for what the holder
+// expects next.
+TEST(BitmapMemory, EverySizingGivesBackMemoryBeyondTwiceThePicture) {
+  struct TWay {
+    const char* Name;
+    void (*Size)(TBitmap& b, int w, int h);
+  };
+  const TWay ways[] = {
+      {"SetSize", [](TBitmap& b, int w, int h) { b.SetSize(w, h); }},
+      {"emptied, then SetSize",
+       [](TBitmap& b, int w, int h) {
+         b.SetSize(0, 0);
+         b.SetSize(w, h);
+       }},
+      {"SetSizeForDecoding", [](TBitmap& b, int w, int h) { b.SetSizeForDecoding(w, h, pf24bit); }},
+      {"copy assigned",
+       [](TBitmap& b, int w, int h) {
+         const TBitmap other(w, h, pf24bit);
+         b = other;
+       }},
+  };
+  const std::size_t large = 2000 * 3 * 1000, small = 2000 * 3 * 20;
+  for (const TWay& way : ways) {
+    for (const bool hinted : {false, true}) {
+      SCOPED_TRACE(testing::Message() << way.Name << (hinted ? ", hinted" : ""));
+      TBitmap b(2000, 1000, pf24bit);
+      if (hinted) b.SetMemoryHint(large);
+      const std::uint8_t* memory = b.Bits();
+      way.Size(b, 2000, 700);
+      EXPECT_EQ(b.Bits(), memory) << "a picture of 70% was given new memory";
+      EXPECT_EQ(b.MemoryBytes(), large);
+      way.Size(b, 2000, 20);
+      EXPECT_EQ(b.Width(), 2000);
+      EXPECT_EQ(b.Height(), 20);
+      if (hinted) {
+        EXPECT_EQ(b.Bits(), memory);
+        EXPECT_EQ(b.MemoryBytes(), large);
+      } else {
+        EXPECT_EQ(b.MemoryBytes(), small) << "a picture of 2% kept the memory of the large one";
+      }
+    }
+  }
+}
+
+// The hint belongs to the bitmap, not to its picture; FitMemory moves a
+// picture out of memory the rule would not keep for it, and a scratch
+// bitmap keeps its memory only for a next picture that could use it.
+TEST(BitmapMemory, FitMemoryAndKeepMemoryForApplyTheRuleBetweenPictures) {
+  const std::size_t large = 2000 * 3 * 1000, small = 2000 * 3 * 20;
+  TBitmap b(2000, 1000, pf24bit);
+  b.SetMemoryHint(large);
+  b.SetSizeForDecoding(2000, 20, pf24bit);
+  b.Canvas().SetPixel(1999, 19, RGB(1, 2, 3));
+  TBitmap copy(b), moved(TBitmap(3, 3, pf24bit)), swapped(3, 3, pf24bit);
+  moved = std::move(copy);
+  swapped.SwapPicture(b);
+  swapped.SwapPicture(b);
+  EXPECT_EQ(b.MemoryHint(), large);
+  EXPECT_EQ(moved.MemoryHint(), 0u);
+  EXPECT_EQ(swapped.MemoryHint(), 0u);
+  const std::uint8_t* memory = b.Bits();
+  b.FitMemory();
+  EXPECT_EQ(b.Bits(), memory) << "the hint keeps the memory";
+  b.SetMemoryHint(0);
+  b.FitMemory();
+  EXPECT_EQ(b.MemoryBytes(), small);
+  EXPECT_EQ(b.Width(), 2000);
+  EXPECT_EQ(b.Height(), 20);
+  EXPECT_EQ(b.GetPixelColor(1999, 19), RGB(1, 2, 3));
+  memory = b.Bits();
+  b.FitMemory();
+  EXPECT_EQ(b.Bits(), memory) << "fitting memory again moved the picture";
+  TBitmap emptied(2000, 1000, pf24bit);
+  emptied.SetSize(0, 0);
+  EXPECT_EQ(emptied.MemoryBytes(), large) << "an emptied bitmap keeps its memory for the next picture";
+  emptied.FitMemory();
+  EXPECT_EQ(emptied.MemoryBytes(), 0u);
+
+  TBitmap scratch(2000, 1000, pf24bit);
+  memory = scratch.Bits();
+  scratch.KeepMemoryFor(TBitmap(2000, 700, pf24bit));
+  EXPECT_EQ(scratch.Bits(), memory);
+  EXPECT_EQ(scratch.Height(), 1000);
+  scratch.KeepMemoryFor(TBitmap(97, 61, pf24bit));
+  EXPECT_EQ(scratch.Width(), 0);
+  EXPECT_EQ(scratch.MemoryBytes(), 0u);
+}

@@ -1,10 +1,12 @@
 #include "core/streams.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -303,4 +305,172 @@ TEST(AtomicFileStream, LinksStayLinksAndLongNamesStillWork) {
   TMemoryStream back;
   back.LoadFromFile(dir.File("m.bin"));
   EXPECT_EQ(back.Bytes(), Bytes("saved"));
+}
+
+// Only regular files are opened, and opening never waits: a named pipe
+// without a writer, a device, a folder, in every mode and also through a
+// link, raise the open (or create) error at once. Run in a child with a
+// watchdog, so that a blocking open fails the test instead of hanging it.
+TEST(FileStream, OnlyRegularFilesOpenAndNothingWaits) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.File("pipe.jpg").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("pipe.jpg", dir.File("to-pipe.png").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/zero", dir.File("zero.bmp").c_str()), 0);
+  ASSERT_TRUE(ForceDirectories(dir.File("folder.gif")));
+  WriteBytes(dir.File("plain.bin"), Bytes("plain"));
+  const testsupport::ChildEnd end = testsupport::RunInChild(
+      [&] {
+        struct TCase {
+          const char* Name;
+          TFileMode Mode;
+          const char* Reason;
+        };
+        const TCase cases[] = {
+            {"pipe.jpg", TFileMode::fmOpenRead, "Not a regular file"},
+            {"pipe.jpg", TFileMode::fmOpenReadWrite, "Not a regular file"},
+            {"pipe.jpg", TFileMode::fmCreate, "Not a regular file"},
+            {"to-pipe.png", TFileMode::fmOpenRead, "Not a regular file"},
+            {"zero.bmp", TFileMode::fmOpenRead, "Not a regular file"},
+            {"folder.gif", TFileMode::fmOpenRead, "Is a directory"},
+        };
+        int code = 0;
+        for (const TCase& c : cases) {
+          ++code;
+          try {
+            TFileStream f(dir.File(c.Name), c.Mode);
+            return code;  // opened
+          } catch (const EFOpenError& e) {
+            if (c.Mode == TFileMode::fmCreate || e.Message().find(c.Reason) == std::string::npos) return 40 + code;
+          } catch (const EFCreateError& e) {
+            if (c.Mode != TFileMode::fmCreate || e.Message().find(c.Reason) == std::string::npos) return 40 + code;
+          }
+        }
+        try {
+          (void)ReadFileBytes(dir.File("pipe.jpg"));
+          return 30;
+        } catch (const EFOpenError&) {
+        }
+        // A regular file still reads and writes as before.
+        TFileStream f(dir.File("plain.bin"), TFileMode::fmOpenReadWrite);
+        f.SetPosition(5);
+        f.WriteBuffer("!", 1);
+        return ReadFileBytes(dir.File("plain.bin")) == Bytes("plain!") ? 0 : 31;
+      },
+      60);
+  EXPECT_FALSE(end.TimedOut) << "opening blocked";
+  EXPECT_FALSE(end.Signalled);
+  EXPECT_EQ(end.Code, 0) << "1..6: that case opened, 41..46: wrong error, 30: the pipe was read, 31: a file failed";
+  struct stat st {};
+  ASSERT_EQ(::lstat(dir.File("pipe.jpg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "creating over the pipe replaced it";
+}
+
+// A write that replaces links (the batch's outputs) puts a regular file in
+// the link's place, dangling or not, and never creates or changes a file
+// through it; one that follows them (settings, positions, marks) writes
+// the file at the end of the chain, as before.
+TEST(AtomicFileStream, ReplacingALinkNeverWritesThroughIt) {
+  struct TCase {
+    const char* Name;
+    bool TargetExists;
+    TLinkTarget Links;
+  };
+  const TCase cases[] = {{"dangling, replaced", false, TLinkTarget::Replace},
+                         {"to a file, replaced", true, TLinkTarget::Replace},
+                         {"to a file, followed", true, TLinkTarget::Follow},
+                         {"dangling, followed", false, TLinkTarget::Follow}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TempDir dir;
+    ASSERT_TRUE(ForceDirectories(dir.File("out")));
+    ASSERT_TRUE(ForceDirectories(dir.File("outside")));
+    if (c.TargetExists) {
+      WriteBytes(dir.File("outside/pwned.jpeg"), Bytes("precious"));
+      ::chmod(dir.File("outside/pwned.jpeg").c_str(), 0600);
+    }
+    ASSERT_EQ(::symlink("../outside/pwned.jpeg", dir.File("out/photo.jpeg").c_str()), 0);
+    WriteFileAtomic(dir.File("out/photo.jpeg"), std::string("new"), c.Links);
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.File("out/photo.jpeg").c_str(), &st), 0);
+    if (c.Links == TLinkTarget::Replace) {
+      EXPECT_TRUE(S_ISREG(st.st_mode));
+      EXPECT_NE(st.st_mode & 07777, 0600u) << "took the permissions of the file the link pointed to";
+      EXPECT_EQ(ReadBytes(dir.File("out/photo.jpeg")), Bytes("new"));
+      EXPECT_EQ(FolderEntries(dir.File("outside")),
+                c.TargetExists ? std::vector<std::string>{"pwned.jpeg"} : std::vector<std::string>{});
+      if (c.TargetExists) {
+        EXPECT_EQ(ReadBytes(dir.File("outside/pwned.jpeg")), Bytes("precious"));
+      }
+    } else {
+      EXPECT_TRUE(S_ISLNK(st.st_mode));
+      EXPECT_EQ(ReadBytes(dir.File("outside/pwned.jpeg")), Bytes("new"));
+    }
+    EXPECT_EQ(FolderEntries(dir.File("out")), (std::vector<std::string>{"photo.jpeg"}));
+  }
+}
+
+// A kill between linking the new file and the rename (or while writing,
+// where the file system has no unnamed files) leaves ".<name>.<hex>.tmp".
+// The next write of that target removes such leftovers: regular files of
+// exactly its pattern last changed before this process started, and
+// nothing else.
+TEST(AtomicFileStream, AWriteRemovesOnlyItsOwnLeftoversFromBeforeTheProcess) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.File("outside")));
+  WriteBytes(dir.File("outside/kept.txt"), Bytes("kept"));
+  const std::vector<std::string> removed = {".photo.jpeg.0123456789abcdef.tmp", ".photo.jpeg.fedcba9876543210.tmp"};
+  const std::vector<std::string> oldLookAlikes = {
+      ".photo.jpeg.0123456789ABCDEF.tmp",   // capitals
+      ".photo.jpeg.0123456789abcde.tmp",    // 15 digits
+      ".photo.jpeg.0123456789abcdef0.tmp",  // 17 digits
+      ".photo.jpeg.0123456789abcdeg.tmp",   // not a digit
+      "photo.jpeg.0123456789abcdef.tmp",    // no leading dot
+      ".photo.jpeg.0123456789abcdef.tmp~",  // more after
+      ".photo.jpeg.0123456789abcdef.temp",  // another ending
+      ".photo.jpeg0123456789abcdef.tmp",    // no dot before the digits
+      "..photo.jpeg.0123456789abcdef.tmp",  // another target's (".photo.jpeg")
+      ".photo.jpe.0123456789abcdef.tmp",    // another target's
+      ".other.jpeg.0123456789abcdef.tmp",   // another target's
+      ".photo.jpeg.tmp",
+  };
+  const auto hourAgo = [&](const std::string& name, bool link) {
+    const timespec times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.File(name).c_str(), times, link ? AT_SYMLINK_NOFOLLOW : 0), 0) << name;
+  };
+  for (const std::string& name : removed) {
+    WriteBytes(dir.File(name), Bytes("half"));
+    hourAgo(name, false);
+  }
+  for (const std::string& name : oldLookAlikes) {
+    WriteBytes(dir.File(name), Bytes("other"));
+    hourAgo(name, false);
+  }
+  // Of the pattern, but made after this process started: a write under way.
+  const std::string newer = ".photo.jpeg.00000000000000aa.tmp";
+  WriteBytes(dir.File(newer), Bytes("under way"));
+  // Of the pattern but no regular file: a link (to a file outside) and a folder.
+  const std::string link = ".photo.jpeg.00000000000000bb.tmp";
+  ASSERT_EQ(::symlink("outside/kept.txt", dir.File(link).c_str()), 0);
+  hourAgo(link, true);
+  hourAgo("outside/kept.txt", false);
+  const std::string folder = ".photo.jpeg.00000000000000cc.tmp";
+  ASSERT_TRUE(ForceDirectories(dir.File(folder)));
+  hourAgo(folder, false);
+  WriteBytes(dir.File("photo.jpeg"), Bytes("old"));
+
+  WriteFileAtomic(dir.File("photo.jpeg"), std::string("new"));
+
+  std::vector<std::string> expected = oldLookAlikes;
+  expected.insert(expected.end(), {newer, link, folder, "outside", "photo.jpeg"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderEntries(dir.Path()), expected);
+  EXPECT_EQ(ReadBytes(dir.File("photo.jpeg")), Bytes("new"));
+  EXPECT_EQ(ReadBytes(dir.File(newer)), Bytes("under way"));
+  EXPECT_EQ(ReadBytes(dir.File("outside/kept.txt")), Bytes("kept"));
+  for (const std::string& name : oldLookAlikes) EXPECT_EQ(ReadBytes(dir.File(name)), Bytes("other")) << name;
+
+  // A leftover of another target goes when that target is written.
+  WriteFileAtomic(dir.File("other.jpeg"), std::string("x"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".other.jpeg.0123456789abcdef.tmp")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File(".photo.jpe.0123456789abcdef.tmp")));
 }

@@ -2,13 +2,21 @@
 // rule with a scripted query, Stop, the elapsed time and damaged marks.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/messages.h"
+#include "app/routines.h"
 #include "core/jpeg.h"
 #include "imaging/batch.h"
 #include "imaging/mark.h"
+#include "imaging/process.h"
 #include "imaging_fixture.h"
 
 namespace {
@@ -170,4 +178,129 @@ TEST_F(BatchTest, DamagedMarkFileEndsTheRunBeforeAnyFile) {
   EXPECT_THROW(RunBatch({Mark(), Dir() + "bad.spm"}, {src}, Dir() + "out", hooks_), EMarkFileError);
   EXPECT_TRUE(std::filesystem::is_empty(Dir() + "out"));
   EXPECT_TRUE(progress_.empty());
+}
+
+namespace {
+
+// The names in a folder with their bytes (a folder's as "<folder>").
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> Snapshot(const std::string& folder) {
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries;
+  for (const std::string& name : testsupport::FolderEntries(folder)) {
+    const std::string path = folder + "/" + name;
+    entries.emplace_back(name, std::filesystem::is_regular_file(path) ? testsupport::ReadBytes(path)
+                                                                      : std::vector<std::uint8_t>{'<', '>'});
+  }
+  return entries;
+}
+
+}  // namespace
+
+// A symbolic link at an output name is a file there: the batch asks about
+// it, and replacing it replaces the link itself with the output. Whether
+// the link dangles or points at a file, whatever the answer and the
+// output type (the GIF-to-GIF road too), nothing outside the output
+// folder is created or changed.
+TEST_F(BatchTest, ALinkAtTheOutputNameIsAskedAboutAndNeverWrittenThrough) {
+  std::filesystem::create_directories(Dir() + "in");
+  SaveImageFile(PatternBitmap(12, 8, 3), Dir() + "in/anim.gif");
+  struct TOutput {
+    int Type;
+    const char* Source;
+    const char* Output;
+  };
+  const TOutput outputs[] = {{1, "photo.jpg", "photo.jpeg"}, {2, "photo.jpg", "photo.gif"},
+                             {3, "photo.jpg", "photo.bmp"},  {4, "photo.jpg", "photo.png"},
+                             {5, "photo.jpg", "photo.pcx"},  {6, "photo.jpg", "photo.tga"},
+                             {0, "anim.gif", "anim.gif"}};
+  struct TCase {
+    bool TargetExists;
+    int Answer;
+  };
+  const TCase cases[] = {{false, owNo}, {false, owYes}, {false, owAllYes}, {false, owAllNo},
+                         {true, owNo},  {true, owYes},  {true, owAllYes},  {true, owAllNo}};
+  const std::string mark = Mark();
+  const std::string photo = Source("photo.jpg");
+  int run = 0;
+  for (const TOutput& o : outputs) {
+    ProgramInfo().OutputFileType = static_cast<std::uint8_t>(o.Type);
+    const std::string source = std::string(o.Source) == "photo.jpg" ? photo : Dir() + "in/anim.gif";
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << o.Output << (c.TargetExists ? ", link to a file" : ", dangling link")
+                                      << ", answer " << c.Answer);
+      const std::string out = Dir() + "out" + std::to_string(run) + "/";
+      const std::string outside = Dir() + "outside" + std::to_string(run);
+      ++run;
+      std::filesystem::create_directories(out);
+      std::filesystem::create_directories(outside);
+      if (c.TargetExists) testsupport::WriteBytes(outside + "/pwned", {'o', 'l', 'd'});
+      const std::string link = "../outside" + std::to_string(run - 1) + "/pwned";
+      ASSERT_EQ(::symlink(link.c_str(), (out + o.Output).c_str()), 0);
+      const auto before = Snapshot(outside);
+      questions_.clear();
+      answers_ = {c.Answer};
+
+      const TBatchResult r = RunBatch({mark}, {source}, out, hooks_);
+
+      EXPECT_EQ(questions_, (std::vector<std::string>{out + o.Output + Line(msg::OverwriteQuestion)}));
+      EXPECT_EQ(Snapshot(outside), before) << "a file outside the output folder was created or changed";
+      const bool replaced = c.Answer == owYes || c.Answer == owAllYes;
+      EXPECT_EQ(r.Converted, replaced ? 1 : 0);
+      struct stat st {};
+      ASSERT_EQ(::lstat((out + o.Output).c_str(), &st), 0);
+      if (replaced) {
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link was not replaced";
+        EXPECT_GT(st.st_size, 16);
+      } else {
+        ASSERT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(std::filesystem::read_symlink(out + o.Output).string(), link);
+      }
+      EXPECT_EQ(testsupport::FolderEntries(out), (std::vector<std::string>{o.Output}));
+    }
+  }
+}
+
+// A listed source that is no regular file (a named pipe, as a listed file
+// replaced by one before the run; a folder; a device behind a link) is a
+// failed line and the run goes on; reading never waits on it. The batch
+// runs in a child with a watchdog, so a blocking read fails the test
+// instead of hanging it.
+TEST_F(BatchTest, ASourceThatIsNoRegularFileIsAFailedLineAndNothingWaits) {
+  ProgramInfo().OutputFileType = 0;
+  const std::string first = Source("first.jpg");
+  const std::string last = Source("last.jpg", 1);
+  std::vector<std::string> sources = {first};
+  for (const char* name : {"pipe.jpg", "pipe.png", "pipe.gif", "pipe.bmp"}) {
+    ASSERT_EQ(::mkfifo((Dir() + "in/" + name).c_str(), 0600), 0) << name;
+    sources.push_back(Dir() + "in/" + name);
+  }
+  std::filesystem::create_directories(Dir() + "in/folder.jpg");
+  sources.push_back(Dir() + "in/folder.jpg");
+  ASSERT_EQ(::symlink("/dev/zero", (Dir() + "in/zero.png").c_str()), 0);
+  sources.push_back(Dir() + "in/zero.png");
+  sources.push_back(last);
+  const std::string logFile = Dir() + "log.txt";
+  const std::string mark = Mark();
+
+  const testsupport::ChildEnd end = testsupport::RunInChild(
+      [&] {
+        const TBatchResult r = RunBatch({mark}, sources, Dir() + "out", hooks_);
+        r.Log.SaveToFile(logFile);
+        return 0;
+      },
+      120);
+
+  ASSERT_FALSE(end.TimedOut) << "the batch waited on a source";
+  ASSERT_FALSE(end.Signalled);
+  TStringList log;
+  log.LoadFromFile(logFile);
+  ASSERT_EQ(log.Count(), 3 + static_cast<int>(sources.size()));
+  EXPECT_EQ(log[1], Line(msg::LogConvertedCount) + "2/" + std::to_string(sources.size()));
+  for (std::size_t i = 1; i + 1 < sources.size(); ++i) {
+    EXPECT_EQ(log[3 + static_cast<int>(i)],
+              Line(msg::LogFailed) + " " + sources[i] + " => " + Dir() + "out/" + ExtractFileName(sources[i]));
+  }
+  EXPECT_EQ(testsupport::FolderEntries(Dir() + "out"), (std::vector<std::string>{"first.jpg", "last.jpg"}));
+  struct stat st {};
+  ASSERT_EQ(::lstat((Dir() + "in/pipe.jpg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }

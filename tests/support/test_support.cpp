@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -267,6 +268,37 @@ ChildEnd RunInChild(const std::function<int()>& work) {
   }
   int status = 0;
   if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
+  if (WIFSIGNALED(status)) return {true, WTERMSIG(status)};
+  return {false, WEXITSTATUS(status)};
+}
+
+ChildEnd RunInChild(const std::function<int()>& work, int watchdogSeconds) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    int code = 127;
+    try {
+      code = work();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(watchdogSeconds);
+  int status = 0;
+  for (;;) {
+    const pid_t ended = ::waitpid(child, &status, WNOHANG);
+    if (ended == child) break;
+    if (ended < 0) throw std::runtime_error("waitpid failed");
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      ChildEnd end{true, SIGKILL};
+      end.TimedOut = true;
+      return end;
+    }
+    ::usleep(20000);
+  }
   if (WIFSIGNALED(status)) return {true, WTERMSIG(status)};
   return {false, WEXITSTATUS(status)};
 }

@@ -103,10 +103,16 @@ class FileSizeLimit {
 struct ChildEnd {
   bool Signalled = false;
   int Code = -1;  // exit code or signal number
+  bool TimedOut = false;  // killed by the watchdog of RunInChild
 };
 
 // Runs work in a forked child and waits for it; the child exits with what
 // work returns. Files it leaves behind are the test's to look at.
 ChildEnd RunInChild(const std::function<int()>& work);
+// The same with a watchdog for work that must never block: a child still
+// running after watchdogSeconds is killed and reported as TimedOut, so
+// that a fault hangs no test run. The bound is generous; it measures
+// nothing.
+ChildEnd RunInChild(const std::function<int()>& work, int watchdogSeconds);
 
 }  // namespace testsupport

@@ -28,7 +28,7 @@ void PutWord(std::uint8_t* p, int v) {
 
 }  // namespace
 
-void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode) {
+void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links) {
   if (mode < pcxMono || mode > pcxTrueColour) throw EInvalidGraphicOperation("Unknown PCX mode " + std::to_string(mode));
   CheckWriterSize(bitmap, "PCX");
   const int depth = SourceDepth(bitmap.PixelFormat());
@@ -66,7 +66,7 @@ void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode) {
   encoded.reserve(static_cast<std::size_t>(bytesPerLine) * static_cast<std::size_t>(planes) * 2);
   std::vector<std::uint8_t> scratch;
 
-  TAtomicFileStream file(fileName);
+  TAtomicFileStream file(fileName, links);
   file.WriteBuffer(header, sizeof header);
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = WriterRow(bitmap, y, scratch);

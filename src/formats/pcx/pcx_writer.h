@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/streams.h"
 
 // Output layouts of SavePCX.
 enum : int {
@@ -16,12 +17,12 @@ enum : int {
 };
 
 // Writes fileName through a temporary file that replaces it only when
-// everything was written. Modes 1 to 3 need a paletted (1-, 4- or 8-bit)
+// everything was written (a symbolic link there as links says). Modes 1 to 3 need a paletted (1-, 4- or 8-bit)
 // bitmap; mode 4 takes any bitmap, paletted ones through their palette.
 // Raises ERangeError for a side above 65535, EInvalidGraphic for an empty
 // bitmap and EInvalidGraphicOperation for an unknown mode or a picture
 // the mode cannot hold; the file is left untouched then.
-void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode);
+void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links = TLinkTarget::Follow);
 
 // Run-length encodes one plane line: runs of up to 63 equal bytes become
 // a count byte 0xC0 + n and the value; a single byte below 0xC0 stands

@@ -16,7 +16,7 @@ void PutWord(std::uint8_t* p, int v) {
 
 }  // namespace
 
-void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode) {
+void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links) {
   if (mode != tgaColourMapped && mode != tgaTrueColour) {
     throw EInvalidGraphicOperation("Unknown Targa mode " + std::to_string(mode));
   }
@@ -41,7 +41,7 @@ void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode) {
   header[16] = mapped ? 8 : 24;
   header[17] = 0x20;
 
-  TAtomicFileStream file(fileName);
+  TAtomicFileStream file(fileName, links);
   file.WriteBuffer(header, sizeof header);
   file.WriteBuffer(kTargaIdentification.data(), static_cast<std::int64_t>(kTargaIdentification.size()));
   if (mapped) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/bitmap.h"
+#include "core/streams.h"
 
 enum : int {
   tgaColourMapped = 1,  // 8 bits per pixel with a 256-entry colour map
@@ -16,9 +17,9 @@ enum : int {
 inline constexpr std::string_view kTargaIdentification{"Stampwise(STAMPING) produced this TARGA file!\x1A", 46};
 
 // Writes fileName through a temporary file that replaces it only when
-// everything was written. Mode 1 needs a paletted (1-, 4- or 8-bit)
+// everything was written (a symbolic link there as links says). Mode 1 needs a paletted (1-, 4- or 8-bit)
 // bitmap; mode 2 takes any bitmap, paletted ones through their palette.
 // Raises ERangeError for a side above 65535, EInvalidGraphic for an empty
 // bitmap and EInvalidGraphicOperation for an unknown mode or a picture
 // the mode cannot hold; the file is left untouched then.
-void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode);
+void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links = TLinkTarget::Follow);

@@ -25,6 +25,8 @@ bool TViewMarks::Load(const std::vector<std::string>& files) {
 
 int TViewMarks::Count() const { return marks_ ? marks_->Count() : 0; }
 
+std::size_t TViewMarks::WorkMemoryBytes() const { return marks_ ? marks_->WorkMemoryBytes() : 0; }
+
 void TViewMarks::Apply(const TBitmap& base, TBitmap& marked) {
   if (Count() == 0 || base.Width() <= 0 || base.Height() <= 0) {
     marked = base;
@@ -45,6 +47,9 @@ void TViewMarks::Apply(const TBitmap& base, TBitmap& marked) {
     }
     marks_->DrawMarks(base.Width(), base.Height());
     std::swap(marked, work);
+    // The work picture takes the last marked picture's memory for the
+    // next one only while that could use it.
+    work.KeepMemoryFor(marked);
   } catch (const std::exception&) {
     marked = base;
     marks_->Composite.Clear();

@@ -25,6 +25,8 @@ class TViewMarks {
   // marked := base with the marks drawn on it (base itself when there are
   // none, or when drawing fails).
   void Apply(const TBitmap& base, TBitmap& marked);
+  // Pixel memory the marks keep between pictures.
+  std::size_t WorkMemoryBytes() const;
 
  private:
   std::unique_ptr<TMark> marks_;

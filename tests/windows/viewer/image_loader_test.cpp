@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -207,6 +208,36 @@ TEST_F(ViewerLoaderTest, LoadingRunsBesideMarkingAndRendering) {
     ASSERT_TRUE(got.has_value());
     shown = std::move(*got);
   }
+}
+
+// The marks keep memory between pictures only while the next picture
+// could use it: after large pictures a small one leaves little behind.
+TEST_F(ViewerLoaderTest, MarksKeepNoMemoryOfALargePictureForASmallOne) {
+  TMark mark;
+  mark.AddMark("");
+  mark.Records[0].SetPictureType(".bmp");
+  mark.Records[0].SetEffectFlags(mfSourceFrame | mfUseMask);
+  mark.Records[0].SetFrameWidthX(5);
+  mark.Records[0].SetFrameWidthY(5);
+  mark.Records[0].SetMaskRect(TRect{0, 0, 50, 50});
+  mark.MarkPictures[0] = SolidBitmap(9, 5, clRed);
+  mark.Masks[0] = PatternBitmap(4, 4, 1);
+  ASSERT_TRUE(mark.SaveMarkFile(0, Dir() + "m.spm"));
+  TViewMarks marks;
+  ASSERT_TRUE(marks.Load({Dir() + "m.spm"}));
+  TBitmap marked;
+  marks.Apply(PatternBitmap(1600, 1200, 1), marked);
+  marks.Apply(PatternBitmap(1600, 1200, 2), marked);
+  const TBitmap small = PatternBitmap(97, 61, 3);
+  marks.Apply(small, marked);
+  ASSERT_EQ(marked.Width(), 97);
+  const auto bytes = [](const TBitmap& b) {
+    return static_cast<std::size_t>(b.RowStride()) * static_cast<std::size_t>(b.Height());
+  };
+  const std::size_t need = std::max(bytes(small), bytes(marked));
+  // The marked picture and the three pictures the mark set keeps.
+  EXPECT_LE(marks.WorkMemoryBytes() + marked.MemoryBytes(),
+            4 * std::max(TPixelBuffer::KeepFactor * need, TPixelBuffer::KeepFloor));
 }
 
 // A damaged mark file leaves the pictures unmarked instead of failing them.
