@@ -983,10 +983,11 @@ bool TfrmViewImage::PauseSlideshow() {
   const bool was = slideRunning_;
   timSlideshow->stop();
   slideRunning_ = false;
-  if (windowFlags() & Qt::WindowStaysOnTopHint) {
-    setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    show();
-  }
+  // The dialog must come up above the viewer. Only the window system is
+  // told: setWindowFlag would make the native window anew, hiding the
+  // viewer, which ends its exec() under the dialog. ApplyOptions raises
+  // it again.
+  SetWindowFlagLive(*this, Qt::WindowStaysOnTopHint, false);
   return was;
 }
 

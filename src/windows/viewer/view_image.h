@@ -244,7 +244,8 @@ class TfrmViewImage : public QDialog {
   void UpdateCursor();
   void KeepCursorOnButton();
   void ToolButtonCommand(int cursorButton, const std::function<void()>& action);
-  // The slideshow stopped for a dialog; gives back whether it ran.
+  // The slideshow stopped and the window no longer top-most, for a dialog
+  // of the viewer's; gives back whether the slideshow ran.
   bool PauseSlideshow();
   void ResumeSlideshow(bool wasRunning);
   void StartSlideshow();

@@ -3,11 +3,14 @@
 // the slideshow and the GIF timer.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
+#include <QPointer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <atomic>
 #include <filesystem>
@@ -21,6 +24,7 @@
 #include "imaging/source_picture.h"
 #include "windows/main_gif_timer.h"
 #include "windows/main_models.h"
+#include "windows/setup.h"
 #include "windows/viewer/view_image.h"
 #include "windows/windows_fixture.h"
 
@@ -424,4 +428,56 @@ TEST_F(ViewerTest, BatchPreviewAndViewerLoadOneSourceAlike) {
   EXPECT_EQ(preview.Width(), 6);
   EXPECT_TRUE(Same(preview, converted));
   EXPECT_TRUE(Same(v.BasePicture(), converted));
+}
+
+// The road of a user with "Always on top": Options, tick it, OK; Options,
+// OK again; Save As, Cancel. Through all of it the viewer stays open and
+// modal (its exec() runs on), top-most again after each dialog.
+TEST_F(ViewerTest, AlwaysOnTopKeepsTheViewerOpenAndModalAroundItsDialogs) {
+  list_.Files = {WriteBmp("a.bmp", 40, 30, 1), WriteBmp("b.bmp", 40, 30, 2)};
+  const TSetupServices savedSetup = TfrmSetup::Services();
+  TfrmSetup::Services().RegisterShellnook = [] { return true; };
+  TfrmSetup::Services().UnregisterShellnook = [] { return true; };
+  TfrmViewImage::Services().ExecuteSetup = [](int page) { return TfrmSetup::Execute(page); };
+  const auto okSettings = [](bool tickAlwaysTop) {
+    WhenModal<TfrmSetup>([tickAlwaysTop](TfrmSetup* setup) {
+      if (tickAlwaysTop) setup->chkAlwaysTop->setChecked(true);
+      ClickChild(setup, "btnOK");
+    });
+  };
+  // What the viewer is after each step: open, the modal window, top-most.
+  std::vector<std::string> states;
+  const auto state = [&states](const char* step, TfrmViewImage* v) {
+    const bool onTop = (v->windowFlags() & Qt::WindowStaysOnTopHint) && v->windowHandle() != nullptr &&
+                       (v->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+    states.push_back(std::string(step) + (v->isVisible() ? " open" : " gone") +
+                     (QApplication::activeModalWidget() == v ? " modal" : " not modal") + (onTop ? " on top" : ""));
+  };
+  WhenModal<TfrmViewImage>([&](TfrmViewImage* v) {
+    okSettings(true);
+    v->mnuOptions->trigger();
+    state("options", v);
+    okSettings(false);
+    v->mnuOptions->trigger();
+    state("options again", v);
+    saveAnswer_ = std::nullopt;
+    v->mnuSaveAs->trigger();
+    state("save as", v);
+    v->mnuCopyFileTo->trigger();
+    state("copy to", v);
+    // Back in the viewer's own exec(): it is still the modal window.
+    WhenModal<TfrmViewImage>(
+        [&](TfrmViewImage* again) {
+          state("afterwards", again);
+          QTest::keyClick(again, Qt::Key_Escape);
+        },
+        3000);
+  });
+  TfrmViewImage::Execute(nullptr, TBitmap(), 0, list_.Files[0], list_.View(), {});
+  TfrmSetup::Services() = savedSetup;
+  EXPECT_TRUE(ProgramInfo().ViewAlwaysTop);
+  EXPECT_EQ(states, (std::vector<std::string>{"options open modal on top", "options again open modal on top",
+                                              "save as open modal on top", "copy to open modal on top",
+                                              "afterwards open modal on top"}));
+  EXPECT_EQ(saveStarts_.size(), 2u);
 }
