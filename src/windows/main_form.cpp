@@ -193,6 +193,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   QMainWindow::closeEvent(event);
+  if (event->isAccepted()) emit Closed();
+}
+
+void QuitWithMainWindow(TfrmMain& form) {
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(&form, &TfrmMain::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TfrmMain::FinishPendingClose() {

@@ -347,6 +347,37 @@ TEST_F(MainFormTest, ViewCommandsOpenTheViewerOnTheFocusedListOrThePreview) {
   EXPECT_TRUE(Near(viewings_[2].Bitmap.Canvas().Pixel(0, 0), clRed));
 }
 
+// Only closing the main window ends the program: while it is hidden (the
+// viewer hides it), another window closing as the last one on screen, as a
+// message box without a parent does, leaves the program running.
+TEST_F(MainFormTest, OnlyClosingTheMainWindowEndsTheProgram) {
+  TfrmMain& form = ShownForm();
+  QuitWithMainWindow(form);
+  std::vector<std::string> seen;
+  QTimer::singleShot(0, qApp, [&] {
+    form.hide();
+    QWidget alone;
+    alone.show();
+    alone.close();
+    QTimer::singleShot(50, qApp, [&] {
+      seen.push_back("still running");
+      form.show();
+      form.close();
+    });
+  });
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, qApp, [&] {
+    seen.push_back("main window still open");
+    QCoreApplication::quit();
+  });
+  guard.start(10000);
+  QCoreApplication::exec();
+  QApplication::setQuitOnLastWindowClosed(true);
+  EXPECT_EQ(seen, (std::vector<std::string>{"still running"}));
+  EXPECT_FALSE(form.isVisible());
+}
+
 // ---- Gathering, marks, preview and the batch --------------------------------------------
 
 TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {

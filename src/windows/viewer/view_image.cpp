@@ -175,6 +175,7 @@ void TfrmViewImage::Execute(QWidget* owner, const TBitmap& bitmap, int mode, con
 TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, const std::string& fileName,
                              const TViewList& list, const std::vector<std::string>& markFiles)
     : QDialog(owner),
+      boxOwner_(this),
       mode_(mode == 0 || mode == 1 ? mode : 2),
       fileName_(fileName),
       given_(bitmap),

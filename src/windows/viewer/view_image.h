@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "windows/gui_handler_qt.h"
 #include "windows/viewer/image_loader.h"
 #include "windows/viewer/view_marks.h"
 #include "windows/viewer/view_navigation.h"
@@ -255,6 +256,8 @@ class TfrmViewImage : public QDialog {
   int ToolbarHeight() const;
   void StopLoader();
 
+  // Every message box and question of the viewer sits on it.
+  TMessageBoxOwner boxOwner_;
   int mode_;
   std::string fileName_;
   TBitmap given_;  // the bitmap of Execute (mode 2)

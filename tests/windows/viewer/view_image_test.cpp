@@ -5,10 +5,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QWindow>
 
@@ -23,6 +26,7 @@
 #include "imaging/mark.h"
 #include "imaging/source_picture.h"
 #include "windows/main_gif_timer.h"
+#include "windows/gui_handler_qt.h"
 #include "windows/main_models.h"
 #include "windows/setup.h"
 #include "windows/viewer/view_image.h"
@@ -480,4 +484,66 @@ TEST_F(ViewerTest, AlwaysOnTopKeepsTheViewerOpenAndModalAroundItsDialogs) {
                                               "save as open modal on top", "copy to open modal on top",
                                               "afterwards open modal on top"}));
   EXPECT_EQ(saveStarts_.size(), 2u);
+}
+
+// F4 onto an existing file answered No, then Yes; Save As onto an existing
+// file answered No; Save As into a folder that cannot be written, OK on
+// the error. Each question comes right after Qt's file dialog closed, while
+// the main window is hidden: each sits on the viewer, and none ends the
+// application.
+TEST_F(ViewerTest, QuestionsAfterAFileDialogSitOnTheViewerAndEndNothing) {
+  SetGuiHandler(&InstallGuiHandler());
+  TfrmViewImage::Services().ChooseSaveName = TfrmViewImage::DefaultServices().ChooseSaveName;
+  list_.Files = {WriteBmp("a.bmp", 24, 16, 1)};
+  const std::string there = WriteBmp("there.bmp", 5, 5, 2);
+  const auto before = testsupport::ReadBytes(there);
+  testsupport::WriteBytes(Dir() + "plain-file", {'x'});
+  const std::string unwritable = Dir() + "plain-file/out.bmp";
+
+  struct TStep {
+    QAction* TfrmViewImage::*Command;
+    std::string Target;
+    QMessageBox::StandardButton Answer;
+  };
+  const std::vector<TStep> steps = {{&TfrmViewImage::mnuCopyFileTo, there, QMessageBox::No},
+                                    {&TfrmViewImage::mnuCopyFileTo, there, QMessageBox::Yes},
+                                    {&TfrmViewImage::mnuSaveAs, there, QMessageBox::No},
+                                    {&TfrmViewImage::mnuSaveAs, unwritable, QMessageBox::Ok}};
+  std::vector<std::string> seen;
+  QWidget mainWindow;
+  QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+  QTimer::singleShot(0, qApp, [&] {
+    mainWindow.show();
+    mainWindow.hide();  // as the main window hides while the viewer shows
+    WhenModal<TfrmViewImage>([&](TfrmViewImage* v) {
+      for (const TStep& step : steps) {
+        WhenModal<QFileDialog>([&step](QFileDialog* dialog) {
+          dialog->selectFile(QString::fromStdString(step.Target));
+          QMetaObject::invokeMethod(dialog, "accept");
+        });
+        WhenModal<QMessageBox>([&seen, &step, v](QMessageBox* box) {
+          seen.push_back(box->parentWidget() == v ? "on the viewer" : "elsewhere");
+          QTest::mouseClick(box->button(step.Answer), Qt::LeftButton);
+        });
+        (v->*step.Command)->trigger();
+      }
+      WhenModal<TfrmViewImage>(
+          [&seen](TfrmViewImage* again) {
+            seen.push_back("viewer still open");
+            QTest::keyClick(again, Qt::Key_Escape);
+          },
+          3000);
+    });
+    TfrmViewImage::Execute(&mainWindow, TBitmap(), 0, list_.Files[0], list_.View(), {});
+    seen.push_back("viewer closed");
+    // Quitting closes the windows on screen: none is left to close.
+    QCoreApplication::quit();
+  });
+  QCoreApplication::exec();
+  EXPECT_EQ(seen, (std::vector<std::string>{"on the viewer", "on the viewer", "on the viewer", "on the viewer",
+                                            "viewer still open", "viewer closed"}));
+  EXPECT_EQ(lastWindowClosed.count(), 0);
+  // No kept the file; Yes copied over it; the second No kept the copy.
+  EXPECT_NE(testsupport::ReadBytes(there), before);
+  EXPECT_EQ(testsupport::ReadBytes(there), testsupport::ReadBytes(list_.Files[0]));
 }
