@@ -221,6 +221,14 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
 
   CreateMenus();
   CreateToolBar();
+  // The key table holds whatever was clicked: no control of the window
+  // takes the keyboard (a focused tool button would take the arrows to
+  // move its focus and Space to press itself), the window keeps it.
+  for (QWidget* w : cbTools->findChildren<QWidget*>()) w->setFocusPolicy(Qt::NoFocus);
+  for (QWidget* w : {static_cast<QWidget*>(cbTools), static_cast<QWidget*>(opGL), static_cast<QWidget*>(pbPreview)}) {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
+  setFocusPolicy(Qt::StrongFocus);
 
   mnuZoomLock->setChecked(settings.ZoomLock);
   tbZoomLock->setChecked(settings.ZoomLock);

@@ -547,3 +547,56 @@ TEST_F(ViewerTest, QuestionsAfterAFileDialogSitOnTheViewerAndEndNothing) {
   EXPECT_NE(testsupport::ReadBytes(there), before);
   EXPECT_EQ(testsupport::ReadBytes(there), testsupport::ReadBytes(list_.Files[0]));
 }
+
+// Keys as the keyboard sends them (to whatever has the focus) with the
+// tool bar shown: the arrows pan by the step, Space goes on by the slide
+// order, Enter closes; also after a tool button and the picture were
+// clicked, and no tool button ever takes the focus.
+TEST_F(ViewerTest, TheKeyTableHoldsWhateverWasClicked) {
+  // Larger than the screen at 1:1, so that the arrows have room.
+  list_.Files = {WriteBmp("a.bmp", 1600, 1200, 1), WriteBmp("b.bmp", 1600, 1200, 2),
+                 WriteBmp("c.bmp", 1600, 1200, 3)};
+  list_.Index = 1;
+  ProgramInfo().ViewShowToolbar = true;
+  ProgramInfo().SlideSequence = ssForward;
+  TfrmViewImage& v = Open(1, list_.Files[1]);
+  ASSERT_TRUE(v.cbTools->isVisible());
+  const auto focusIsNoButton = [] { return qobject_cast<QToolButton*>(QApplication::focusWidget()) == nullptr; };
+  EXPECT_TRUE(focusIsNoButton());
+  const auto press = [&](Qt::Key key) {
+    QTest::keyClick(v.windowHandle(), key);
+    QCoreApplication::processEvents();
+  };
+  struct Case {
+    Qt::Key Key;
+    int Dx, Dy;
+  };
+  const auto panByTheTable = [&](const char* after) {
+    SCOPED_TRACE(after);
+    const int step = v.ZoomModel().ArrowStep();
+    for (const Case& c : {Case{Qt::Key_Right, 1, 0}, Case{Qt::Key_Down, 0, 1}, Case{Qt::Key_Left, -1, 0},
+                          Case{Qt::Key_Up, 0, -1}}) {
+      const TPoint before{v.ZoomModel().CenterX, v.ZoomModel().CenterY};
+      press(c.Key);
+      EXPECT_EQ(v.ZoomModel().CenterX, before.X + c.Dx * step) << c.Key;
+      EXPECT_EQ(v.ZoomModel().CenterY, before.Y + c.Dy * step) << c.Key;
+      EXPECT_TRUE(focusIsNoButton());
+    }
+  };
+  press(Qt::Key_Slash);  // 1:1
+  ASSERT_LT(v.pbPreview->width(), 1600);
+  panByTheTable("opened");
+  QTest::mouseClick(v.tbZoomIn, Qt::LeftButton);
+  EXPECT_EQ(v.ZoomModel().Zoom, 1500);
+  EXPECT_TRUE(focusIsNoButton());
+  QTest::mouseClick(v.pbPreview, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+  EXPECT_TRUE(focusIsNoButton());
+  panByTheTable("a tool button and the picture clicked");
+  press(Qt::Key_Space);
+  EXPECT_EQ(list_.Index, 2);
+  press(Qt::Key_Space);
+  EXPECT_EQ(list_.Index, 0);  // wraps
+  EXPECT_TRUE(v.isVisible());
+  press(Qt::Key_Return);
+  EXPECT_FALSE(v.isVisible());
+}
