@@ -440,7 +440,8 @@ void TfrmViewImage::FormShow() {
   // One mark set for the viewer's life: the files are read once, not for
   // every picture or every GIF frame.
   if (mode_ != 2) marks_.Load(markFiles_);
-  if (mode_ != 2) ReadPicture(false);
+  std::string failure;
+  if (mode_ != 2) failure = ReadPicture(false);
   MarkPicture();
   zoom_.CenterX = zoom_.CenterY = 0;
   ready_ = false;
@@ -463,6 +464,12 @@ void TfrmViewImage::FormShow() {
     prefetchTarget_ = index >= 0 && index + 1 < count ? index + 1 : -1;
     nextFileName_ = prefetchTarget_ >= 0 ? list_.FileName(prefetchTarget_) : std::string();
     PrefetchNeighbour();
+  }
+  if (!failure.empty()) {
+    // The viewer stays on the file that did not load, so that stepping
+    // goes on from it; why it did not load is shown once it is on screen.
+    QMetaObject::invokeMethod(
+        this, [failure] { Guarded([&] { ShowMsg(failure, 0, SystemMessageCaption); }); }, Qt::QueuedConnection);
   }
 }
 
@@ -588,13 +595,14 @@ void TfrmViewImage::SetFullScreen(bool on) {
 
 // ---- Pictures --------------------------------------------------------------
 
-void TfrmViewImage::ReadPicture(bool useAhead) {
+std::string TfrmViewImage::ReadPicture(bool useAhead) {
   imageType_ = GetImageType(fileName_);
   if (gif_) gif_->StopDraw();
   gif_.reset();
   // What was loaded ahead is used when it is this file, else dropped.
   std::optional<TBitmap> ahead = prefetcher_.Take(fileName_);
   TBitmap picture;
+  std::string failure;
   try {
     if (imageType_ == 2) {
       auto gif = std::make_unique<TGIFImage>();
@@ -609,18 +617,20 @@ void TfrmViewImage::ReadPicture(bool useAhead) {
     } else if (useAhead && ahead) {
       picture = std::move(*ahead);
       ++prefetchHits_;
-    } else if (FileExists(fileName_)) {
+    } else {
       picture = loader_(fileName_);
       ++directLoads_;
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     picture = TBitmap();  // a picture that does not load shows as none
     gif_.reset();
+    failure = e.what();
   }
   picture.SetPixelFormat(pf24bit);
   // The picture shown before goes to the next load, to be freed there.
   retiring_ = std::move(base_);
   base_ = std::move(picture);
+  return failure;
 }
 
 void TfrmViewImage::MarkPicture() {

@@ -229,8 +229,10 @@ class TfrmViewImage : public QDialog {
   void FormDestroy();
   void Navigate(TNavigateKey key);
   // Loads fileName_ into the unmarked picture (the GIF image for an
-  // animation), from what was loaded ahead when it is that file.
-  void ReadPicture(bool useAhead);
+  // animation), from what was loaded ahead when it is that file. A file
+  // that does not load leaves no picture; gives back why (empty when it
+  // loaded).
+  std::string ReadPicture(bool useAhead);
   // The shown picture: the unmarked one with the marks drawn on a copy.
   void MarkPicture();
   // After a new picture: zoom and centre reset unless locked, the window

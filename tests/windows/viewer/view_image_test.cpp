@@ -600,3 +600,32 @@ TEST_F(ViewerTest, TheKeyTableHoldsWhateverWasClicked) {
   press(Qt::Key_Return);
   EXPECT_FALSE(v.isVisible());
 }
+
+// Opened on a file that does not load: the viewer stays on it, says why,
+// and steps on from it, the next picture read ahead meanwhile.
+TEST_F(ViewerTest, OpenedOnADamagedFileItSaysWhyAndStepsOnFromIt) {
+  const std::string damaged = Dir() + "damaged.jpg";
+  testsupport::WriteBytes(damaged, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F'});
+  list_.Files = {WriteBmp("a.bmp", 30, 20, 1), damaged, WriteBmp("c.bmp", 30, 20, 3)};
+  list_.Index = 1;
+  TfrmViewImage& v = Open(1, damaged);
+  ASSERT_TRUE(WaitFor([&] { return !handler_.Boxes.empty(); }));
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_FALSE(handler_.Boxes[0].Text.empty());
+  EXPECT_EQ(v.FileName(), damaged);
+  EXPECT_EQ(v.PictureBitmap().Width(), 0);
+  EXPECT_NE(v.windowTitle().toStdString().find("damaged.jpg"), std::string::npos);
+  EXPECT_EQ(v.PrefetchPending(), list_.Files[2]);
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(list_.Index, 2);
+  EXPECT_EQ(v.FileName(), list_.Files[2]);
+  EXPECT_TRUE(Same(v.PictureBitmap(), Pattern(30, 20, 3)));
+  EXPECT_EQ(v.PrefetchHits(), 1);
+  // Stepping onto it again shows nothing and asks nothing.
+  Key(Qt::Key_PageUp);
+  EXPECT_EQ(v.FileName(), damaged);
+  EXPECT_EQ(v.PictureBitmap().Width(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(handler_.Boxes.size(), 1u);
+}
