@@ -599,44 +599,76 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
   imageType_ = GetImageType(fileName_);
   if (gif_) gif_->StopDraw();
   gif_.reset();
-  // What was loaded ahead is used when it is this file, else dropped.
-  std::optional<TBitmap> ahead = prefetcher_.Take(fileName_);
-  TBitmap picture;
+  // What was loaded ahead is used when it is this file. Otherwise it is
+  // dropped, its memory kept for the next load ahead.
+  std::optional<TBitmap> ahead;
+  if (useAhead && imageType_ != 2 && prefetcher_.Pending() == fileName_) {
+    ahead = prefetcher_.Take(fileName_);
+  } else {
+    KeepSpare(prefetcher_.Drop());
+  }
+  // The picture shown before: read into when the file is read here, else
+  // kept for the next load ahead. Pictures are never taken anew, so no
+  // step faults in fresh memory.
+  TBitmap previous = std::move(base_);
+  base_ = TBitmap();
   std::string failure;
   try {
     if (imageType_ == 2) {
+      KeepSpare(std::move(previous));
       auto gif = std::make_unique<TGIFImage>();
       gif->LoadFromFile(fileName_);
-      PaintFirstGifFrame(*gif, picture);
+      PaintFirstGifFrame(*gif, base_);
       ++directLoads_;
       if (gif->Images().Count() >= 2) {
-        gifCanvas_ = TBitmap(picture.Width(), picture.Height(), pf24bit);
+        gifCanvas_ = TBitmap(base_.Width(), base_.Height(), pf24bit);
         gif_ = std::move(gif);
         timGIF->setInterval(GifFirstInterval);
       }
-    } else if (useAhead && ahead) {
-      picture = std::move(*ahead);
+    } else if (ahead) {
+      base_ = std::move(*ahead);
+      KeepSpare(std::move(previous));
       ++prefetchHits_;
     } else {
-      picture = loader_(fileName_);
+      base_ = std::move(previous);
+      loader_(fileName_, base_);
       ++directLoads_;
     }
   } catch (const std::exception& e) {
-    picture = TBitmap();  // a picture that does not load shows as none
+    base_.Clear();  // a picture that does not load shows as none
     gif_.reset();
     failure = e.what();
   }
-  picture.SetPixelFormat(pf24bit);
-  // The picture shown before goes to the next load, to be freed there.
-  retiring_ = std::move(base_);
-  base_ = std::move(picture);
+  base_.SetPixelFormat(pf24bit);
   return failure;
 }
 
+int TfrmViewImage::PicturesHeld() const {
+  int held = static_cast<int>(prefetcher_.Retired()) + (prefetcher_.Pending().empty() ? 0 : 1);
+  for (const TBitmap* b : {&base_, &spare_, &heldMarked_, &pictureBitmap_}) {
+    if (b->Width() > 0 && b->Height() > 0) ++held;
+  }
+  return held;
+}
+
+void TfrmViewImage::KeepSpare(TBitmap picture) {
+  if (spare_.Width() <= 0 || spare_.Height() <= 0) spare_ = std::move(picture);
+}
+
 void TfrmViewImage::MarkPicture() {
-  if (mode_ == 2) {
-    pictureBitmap_ = base_;
+  if (base_.Width() <= 0 || base_.Height() <= 0) {
+    // Nothing to show; the shown picture's memory waits for the next one.
+    if (pictureBitmap_.Width() > 0 && pictureBitmap_.Height() > 0) heldMarked_.SwapPicture(pictureBitmap_);
+    pictureBitmap_.Clear();
     pictureBitmap_.SetPixelFormat(pf24bit);
+    return;
+  }
+  if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) {
+    pictureBitmap_.SwapPicture(heldMarked_);
+    heldMarked_.Clear();
+  }
+  if (mode_ == 2) {
+    CopyPictureInto(base_, pictureBitmap_);
     return;
   }
   marks_.Apply(base_, pictureBitmap_);
@@ -916,11 +948,12 @@ void TfrmViewImage::PrefetchNeighbour() {
   if (nextFileName_.empty() || nextFileName_ == fileName_ || !FileExists(nextFileName_) ||
       GetImageType(nextFileName_) == 2 || GetImageType(fileName_) == 2) {
     prefetcher_.Discard();
-    retiring_ = TBitmap();
+    spare_ = TBitmap();
     return;
   }
-  prefetcher_.Start(nextFileName_, std::move(retiring_));
-  retiring_ = TBitmap();
+  if (prefetcher_.Pending() == nextFileName_) return;  // on its way already
+  prefetcher_.Start(nextFileName_, std::move(spare_));
+  spare_ = TBitmap();
 }
 
 // ---- Mouse -----------------------------------------------------------------

@@ -212,6 +212,10 @@ class TfrmViewImage : public QDialog {
   int PrefetchHits() const { return prefetchHits_; }
   int DirectLoads() const { return directLoads_; }
   std::string PrefetchPending() const { return prefetcher_.Pending(); }
+  bool PrefetchReady() const { return prefetcher_.Ready(); }
+  // The pictures the viewer holds now, those the loader thread is reading
+  // (or was, for a load set aside) included.
+  int PicturesHeld() const;
   QString TitleText() const { return titleText_; }
   bool FullScreen() const { return zoom_.FullScreen; }
 
@@ -233,6 +237,8 @@ class TfrmViewImage : public QDialog {
   // that does not load leaves no picture; gives back why (empty when it
   // loaded).
   std::string ReadPicture(bool useAhead);
+  // Keeps picture as spare_ unless there is one already.
+  void KeepSpare(TBitmap picture);
   // The shown picture: the unmarked one with the marks drawn on a copy.
   void MarkPicture();
   // After a new picture: zoom and centre reset unless locked, the window
@@ -268,8 +274,14 @@ class TfrmViewImage : public QDialog {
   TViewMarks marks_;
   int imageType_ = 10;
 
+  // The pictures of a step, each picture-sized: the shown one without
+  // marks (for the effects) and with them, the one loaded ahead, and
+  // spare_, a picture no longer shown whose memory the next load ahead
+  // reads into. heldMarked_ keeps the marked picture's memory while a
+  // file that did not load shows nothing.
   TBitmap base_;
-  TBitmap retiring_;  // the picture shown before, freed by the next load
+  TBitmap spare_;
+  TBitmap heldMarked_;
   TBitmap pictureBitmap_;
   TBitmap cropBitmap_;
   TBitmap displayBitmap_;

@@ -11,6 +11,9 @@
 
 class TMark;
 
+// to := a 24-bit copy of from, in to's own memory when it fits there.
+void CopyPictureInto(const TBitmap& from, TBitmap& to);
+
 class TViewMarks {
  public:
   TViewMarks();
@@ -23,7 +26,9 @@ class TViewMarks {
   bool Load(const std::vector<std::string>& files);
   int Count() const;
   // marked := base with the marks drawn on it (base itself when there are
-  // none, or when drawing fails).
+  // none, or when drawing fails), in marked's own memory when the picture
+  // fits there: the marks are drawn where the copy lies, with no work
+  // picture of their own.
   void Apply(const TBitmap& base, TBitmap& marked);
 
  private:

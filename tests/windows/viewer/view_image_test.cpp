@@ -18,7 +18,9 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
+#include "core/files.h"
 #include "core/jpeg.h"
 #include "core/streams.h"
 #include "formats/gif/gif_image.h"
@@ -80,9 +82,9 @@ class ViewerTest : public WindowsTest {
     RegisterImageFormats();
     saved_ = TfrmViewImage::Services();
     TViewerServices& s = TfrmViewImage::Services();
-    s.LoadPicture = [this](const std::string& name) {
+    s.LoadPicture = [this](const std::string& name, TBitmap& into) {
       ++reads_;
-      return LoadSourcePicture(name);
+      LoadSourcePicture(name, into);
     };
     s.ExecuteSetup = [this](int page) {
       setupPages_.push_back(page);
@@ -628,4 +630,64 @@ TEST_F(ViewerTest, OpenedOnADamagedFileItSaysWhyAndStepsOnFromIt) {
   EXPECT_EQ(v.PictureBitmap().Width(), 0);
   QCoreApplication::processEvents();
   EXPECT_EQ(handler_.Boxes.size(), 1u);
+}
+
+// Stepping through pictures with marks, read ahead or not, past a file
+// that does not load and faster than the loader: files are read into the
+// memory of pictures no longer shown, and the viewer never holds more
+// than four pictures.
+TEST_F(ViewerTest, StepsReadIntoPicturesNoLongerShownAndHoldAtMostFour) {
+  const std::string damaged = Dir() + "damaged.jpg";
+  testsupport::WriteBytes(damaged, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F'});
+  for (int i = 0; i < 6; ++i) list_.Files.push_back(WriteBmp("p" + std::to_string(i) + ".bmp", 64, 48, i));
+  list_.Files.insert(list_.Files.begin() + 3, damaged);
+  // Each read: the file, and whether it came with a picture's memory.
+  std::vector<std::string> reads;
+  std::mutex mutex;
+  TfrmViewImage::Services().LoadPicture = [&](const std::string& name, TBitmap& into) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      reads.push_back(ExtractFileName(name) + (into.Width() > 0 && into.Height() > 0 ? " into memory" : " fresh"));
+    }
+    LoadSourcePicture(name, into);
+  };
+  TfrmViewImage& v = Open(1, list_.Files[0], {WriteMark(5, 4, clRed)});
+  const auto step = [&](Qt::Key key, bool waitForTheLoader) {
+    if (waitForTheLoader) {
+      ASSERT_TRUE(WaitFor([&] { return v.PrefetchPending().empty() || v.PrefetchReady(); }));
+    }
+    Key(key);
+    EXPECT_LE(v.PicturesHeld(), 4) << key << " onto " << v.FileName();
+    // What is shown is the file's picture with the mark.
+    if (v.FileName() != damaged) {
+      TBitmap marked = LoadSourcePicture(v.FileName());
+      TMark::ApplyMarksToPicture(marked, {Dir() + "spm/m.spm"});
+      EXPECT_TRUE(Same(v.PictureBitmap(), marked)) << v.FileName();
+    } else {
+      EXPECT_EQ(v.PictureBitmap().Width(), 0);
+    }
+  };
+  EXPECT_LE(v.PicturesHeld(), 4);
+  for (Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_End,
+                      Qt::Key_Home}) {
+    step(key, true);
+  }
+  ASSERT_TRUE(WaitFor([&] { return v.PrefetchReady(); }));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    // Only the first picture, the first read ahead and the two read
+    // after the damaged file (whose reads gave their memory back) take
+    // memory of their own.
+    EXPECT_EQ(reads, (std::vector<std::string>{
+                         "p0.bmp fresh", "p1.bmp fresh", "p2.bmp into memory", "damaged.jpg into memory",
+                         "damaged.jpg into memory", "p3.bmp fresh", "p4.bmp fresh", "p5.bmp into memory",
+                         "p4.bmp into memory", "p0.bmp into memory", "p1.bmp into memory"}));
+  }
+  // Faster than the loader.
+  for (Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home,
+                      Qt::Key_PageDown}) {
+    step(key, false);
+  }
+  v.close();
+  EXPECT_EQ(v.PicturesHeld(), 2);  // what is shown, with and without marks
 }
