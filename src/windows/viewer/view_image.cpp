@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <utility>
@@ -435,6 +436,7 @@ void TfrmViewImage::showEvent(QShowEvent* event) {
 void TfrmViewImage::FormShow() {
   if (!firstShow_) return;
   firstShow_ = false;
+  if (QWindow* native = windowHandle()) native->installEventFilter(this);
   imageType_ = GetImageType(fileName_);
   ApplyLanguage();
   // One mark set for the viewer's life: the files are read once, not for
@@ -700,6 +702,27 @@ int TfrmViewImage::ToolbarMinWidth() const {
   return cbTools->isVisibleTo(this) ? tbTools->sizeHint().width() + 5 : 0;
 }
 
+QMargins TfrmViewImage::WindowManagerFrame() const {
+  const QWindow* native = windowHandle();
+  return native != nullptr && isVisible() ? native->frameMargins() : QMargins();
+}
+
+QRect TfrmViewImage::RoomForClient() {
+  // The whole window, frame and title bar included, must fit the screen.
+  // A skin's frame lies inside the window; a window manager's lies
+  // outside it and is known only once it has framed the window.
+  fittedFrame_ = WindowManagerFrame();
+  return screen()->availableGeometry().marginsRemoved(SkinFrameMarginsOf(this) + fittedFrame_);
+}
+
+void TfrmViewImage::PlaceClient(const QRect& room, const TRect& client, int toolbar) {
+  settingBounds_ = true;
+  setGeometry(QRect(room.left() + client.Left, room.top() + client.Top, client.Right - client.Left,
+                    client.Bottom - client.Top + toolbar)
+                  .marginsAdded(SkinFrameMarginsOf(this)));
+  settingBounds_ = false;
+}
+
 void TfrmViewImage::AdjustWindowToPicture() {
   if (zoom_.FullScreen) {
     if (QScreen* s = screen()) {
@@ -709,42 +732,61 @@ void TfrmViewImage::AdjustWindowToPicture() {
     }
     return;
   }
-  QScreen* s = screen();
-  if (s == nullptr || (windowState() & Qt::WindowMaximized)) return;
-  // A skinned frame is the window's own: the picture's room is inside it.
-  const QMargins frame = SkinFrameMarginsOf(this);
-  const QRect area = s->availableGeometry().marginsRemoved(frame);
+  if (screen() == nullptr || (windowState() & Qt::WindowMaximized)) return;
+  fittedToZoom_ = false;
+  const QRect room = RoomForClient();
   const TPoint picture{pictureBitmap_.Width(), pictureBitmap_.Height()};
   zoom_.Picture = picture;
   const TPoint wanted = mnuZoomLock->isChecked() ? zoom_.ZoomedSize() : picture;
   const int toolbar = ToolbarHeight();
-  const TRect r = WindowRectForPicture(TPoint{area.width(), area.height() - toolbar}, wanted, zoom_.SettingZoomFit,
+  const TRect r = WindowRectForPicture(TPoint{room.width(), room.height() - toolbar}, wanted, zoom_.SettingZoomFit,
                                        zoom_.SettingShrinkFit, ToolbarMinWidth());
-  settingBounds_ = true;
-  setGeometry(QRect(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar)
-                  .marginsAdded(frame));
-  settingBounds_ = false;
+  PlaceClient(room, r, toolbar);
 }
 
 void TfrmViewImage::ApplyZoom() {
-  if (!zoom_.FullScreen && !(windowState() & Qt::WindowMaximized)) {
-    if (QScreen* s = screen()) {
-      const QMargins frame = SkinFrameMarginsOf(this);
-      const QRect area = s->availableGeometry().marginsRemoved(frame);
-      const int toolbar = ToolbarHeight();
-      const bool mayEnlarge = zoom_.FitOverride ? zoom_.FitEnlarge : zoom_.SettingZoomFit;
-      const TRect r = WindowRectForZoom(TPoint{area.width(), area.height() - toolbar}, zoom_.ZoomedSize(),
-                                        mayEnlarge, ToolbarMinWidth());
-      settingBounds_ = true;
-      setGeometry(QRect(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar)
-                      .marginsAdded(frame));
-      settingBounds_ = false;
-    }
+  if (!zoom_.FullScreen && !(windowState() & Qt::WindowMaximized) && screen() != nullptr) {
+    fittedToZoom_ = true;
+    const QRect room = RoomForClient();
+    const int toolbar = ToolbarHeight();
+    const bool mayEnlarge = zoom_.FitOverride ? zoom_.FitEnlarge : zoom_.SettingZoomFit;
+    const TRect r = WindowRectForZoom(TPoint{room.width(), room.height() - toolbar}, zoom_.ZoomedSize(), mayEnlarge,
+                                      ToolbarMinWidth());
+    PlaceClient(room, r, toolbar);
   }
   LayoutView();
   RenderVisiblePart();
   PaintView();
   UpdateTitle();
+}
+
+bool TfrmViewImage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && !refitPosted_ &&
+      (event->type() == QEvent::Expose || event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    // A window manager frames the window after it was first fitted: once
+    // its frame is known, the window is fitted again with it.
+    if (ready_ && !settingBounds_ && WindowManagerFrame() != fittedFrame_) {
+      refitPosted_ = true;
+      QMetaObject::invokeMethod(this, [this] { Guarded([this] { RefitToFrame(); }); }, Qt::QueuedConnection);
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TfrmViewImage::RefitToFrame() {
+  refitPosted_ = false;
+  if (!ready_ || zoom_.FullScreen || (windowState() & Qt::WindowMaximized) || WindowManagerFrame() == fittedFrame_) {
+    return;
+  }
+  if (fittedToZoom_) {
+    ApplyZoom();
+    return;
+  }
+  AdjustWindowToPicture();
+  LayoutView();
+  ComputeInitialZoom();
+  RenderVisiblePart();
+  PaintView();
 }
 
 void TfrmViewImage::ComputeInitialZoom() {

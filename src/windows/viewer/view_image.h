@@ -10,6 +10,7 @@
 // and TPrefetcher (image_loader.h). This form wires widgets to them.
 
 #include <QDialog>
+#include <QMargins>
 #include <QWidget>
 
 #include <functional>
@@ -225,6 +226,7 @@ class TfrmViewImage : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void done(int result) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenus();
@@ -245,6 +247,16 @@ class TfrmViewImage : public QDialog {
   // fitted, the initial zoom, render and paint.
   void ShowNewPicture();
   void AdjustWindowToPicture();
+  // The frame a window manager puts around the window (none before it has
+  // framed it, nor without one).
+  QMargins WindowManagerFrame() const;
+  // The screen's room for the client area, every frame taken off.
+  QRect RoomForClient();
+  // Gives the window the client rectangle client of room (plus the tool
+  // bar's height).
+  void PlaceClient(const QRect& room, const TRect& client, int toolbar);
+  // Fits the window again once a window manager's frame is known.
+  void RefitToFrame();
   void ComputeInitialZoom();
   void PrefetchNeighbour();
   void LayoutView();
@@ -301,6 +313,12 @@ class TfrmViewImage : public QDialog {
   int prefetchHits_ = 0;
   int directLoads_ = 0;
 
+  // The window manager's frame when the window was last fitted, and
+  // whether that fit was for an explicit zoom (ApplyZoom) or for a new
+  // picture.
+  QMargins fittedFrame_;
+  bool fittedToZoom_ = false;
+  bool refitPosted_ = false;
   bool ready_ = false;
   bool settingBounds_ = false;
   bool firstShow_ = true;

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QWindow>
@@ -690,4 +692,68 @@ TEST_F(ViewerTest, StepsReadIntoPicturesNoLongerShownAndHoldAtMostFour) {
   }
   v.close();
   EXPECT_EQ(v.PicturesHeld(), 2);  // what is shown, with and without marks
+}
+
+// A picture as tall as the screen, or zoomed to 200 % and more: the whole
+// window, its frame and title bar included, stays on the screen.
+TEST_F(ViewerTest, TheWindowFrameFitsTheScreen) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const QRect avail = screen->availableGeometry();
+  struct Case {
+    const char* Name;
+    int Width, Height;
+    int ZoomIns;
+  };
+  const Case cases[] = {
+      {"as tall as the screen", avail.width() / 3, avail.height(), 0},
+      {"as wide as the screen", avail.width(), avail.height() / 3, 0},
+      {"zoomed to 200 %", avail.width() / 2, avail.height() / 2, 2},
+      {"zoomed to 500 %", 200, 150, 5},
+  };
+  int seed = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    list_.Files = {WriteBmp("p" + std::to_string(seed) + ".bmp", c.Width, c.Height, seed)};
+    ++seed;
+    TfrmViewImage& v = Open(0, list_.Files[0]);
+    for (int i = 0; i < c.ZoomIns; ++i) v.FormKeyDown(Qt::Key_Plus, Qt::KeypadModifier);
+    QCoreApplication::processEvents();
+    EXPECT_NE(v.frameGeometry(), v.geometry());  // the platform draws a frame
+    EXPECT_TRUE(avail.contains(v.frameGeometry())) << v.frameGeometry().top() << " " << v.frameGeometry().height();
+    v.close();
+    viewer_.reset();
+  }
+}
+
+// Under a window manager the frame is known only once the window has been
+// framed, after the viewer first fitted it: the viewer fits it again then,
+// so that the title bar is on the screen. Runs on a virtual display with
+// openbox (windows_viewer_wm_xvfb); skipped elsewhere.
+TEST_F(ViewerTest, UnderAWindowManagerTheFramedWindowFitsTheScreen) {
+  if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X display";
+  if (!FileExists("/usr/bin/openbox")) GTEST_SKIP() << "needs openbox";
+  QProcess wm;
+  wm.start("/usr/bin/openbox", {});
+  ASSERT_TRUE(wm.waitForStarted());
+  // A window of its own tells when the window manager frames windows.
+  {
+    QWidget probe;
+    probe.resize(100, 100);
+    probe.show();
+    ASSERT_TRUE(WaitFor([&] { return !probe.windowHandle()->frameMargins().isNull(); }))
+        << "openbox framed no window";
+  }
+  const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+  list_.Files = {WriteBmp("tall.bmp", avail.width() / 3, avail.height(), 1)};
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  EXPECT_TRUE(WaitFor([&] {
+    QCoreApplication::processEvents();
+    return !v.windowHandle()->frameMargins().isNull() && avail.contains(v.frameGeometry());
+  })) << v.frameGeometry().top() << " " << v.frameGeometry().height() << " on " << avail.height();
+  EXPECT_EQ(v.PictureBitmap().Height(), avail.height());
+  v.close();
+  viewer_.reset();
+  wm.terminate();
+  wm.waitForFinished();
 }
