@@ -527,7 +527,8 @@ void TfrmViewImage::ApplyOptions() {
   const TProgramInfo& settings = ProgramInfo();
   zoom_.SettingZoomFit = settings.ViewZoomFit;
   zoom_.SettingShrinkFit = settings.ViewShrinkFit;
-  if (!zoom_.FullScreen) cbTools->setVisible(settings.ViewShowToolbar);
+  const bool toolbarChanges = !zoom_.FullScreen && cbTools->isVisibleTo(this) != settings.ViewShowToolbar;
+  if (toolbarChanges) cbTools->setVisible(settings.ViewShowToolbar);
   timSlideshow->setInterval(SlideInterval(settings.SlideDelay));
   // The window keeps its native window (and so stays in exec(), keeping
   // every other flag, the skin's borderless one too).
@@ -554,6 +555,12 @@ void TfrmViewImage::ApplyOptions() {
   for (QAction* a : {mnuCopy, mnuCopyFileTo, mnuDelete}) a->setEnabled(hasFile && !fileName_.empty());
   mnuSave->setEnabled(CanSaveInPlace(mode_, fileName_));
   UpdateCursor();
+  if (toolbarChanges && ready_) {
+    // The picture takes the tool bar's band, or gives it back, at once.
+    LayoutView();
+    RenderVisiblePart();
+    PaintView();
+  }
 }
 
 void TfrmViewImage::LoadTilePicture() {

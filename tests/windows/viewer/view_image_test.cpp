@@ -30,6 +30,7 @@
 #include "imaging/mark.h"
 #include "imaging/source_picture.h"
 #include "windows/main_gif_timer.h"
+#include "windows/gl_panel.h"
 #include "windows/gui_handler_qt.h"
 #include "windows/main_models.h"
 #include "windows/setup.h"
@@ -756,4 +757,33 @@ TEST_F(ViewerTest, UnderAWindowManagerTheFramedWindowFitsTheScreen) {
   viewer_.reset();
   wm.terminate();
   wm.waitForFinished();
+}
+
+// Hiding the tool bar from Options gives its band to the picture at once,
+// and showing it again takes the band back, with the picture painted anew
+// in the view's new size.
+TEST_F(ViewerTest, TheToolBarShownOrHiddenFromOptionsLaysTheViewOutAtOnce) {
+  list_.Files = {WriteBmp("a.bmp", 300, 200, 1)};
+  ProgramInfo().ViewShowToolbar = true;
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  bool show = false;
+  TfrmViewImage::Services().ExecuteSetup = [&show](int) {
+    ProgramInfo().ViewShowToolbar = show;
+    return true;
+  };
+  const int band = v.cbTools->height();
+  ASSERT_GT(band, 0);
+  for (bool shown : {false, true}) {
+    SCOPED_TRACE(shown ? "shown again" : "hidden");
+    show = shown;
+    v.mnuOptions->trigger();
+    EXPECT_EQ(v.cbTools->isVisible(), shown);
+    const QRect client = v.contentsRect();
+    const int top = shown ? band : 0;
+    EXPECT_EQ(v.opGL->geometry(), QRect(client.left(), client.top() + top, client.width(), client.height() - top));
+    EXPECT_EQ(v.pbPreview->size(), v.opGL->size());
+    EXPECT_EQ(v.BackBuffer().Height(), v.pbPreview->height());
+    EXPECT_LE(v.Plan().Dest.Bottom, v.pbPreview->height());
+    EXPECT_GT(v.Plan().Dest.Bottom, 0);
+  }
 }
