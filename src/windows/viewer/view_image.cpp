@@ -616,9 +616,9 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
   } else {
     KeepSpare(prefetcher_.Drop());
   }
-  // The picture shown before: read into when the file is read here, else
-  // kept for the next load ahead. Pictures are never taken anew, so no
-  // step faults in fresh memory.
+  // The picture shown before: a file read here is read into its memory;
+  // otherwise it is kept for the next load ahead. So a step faults in no
+  // fresh memory for the picture it shows.
   TBitmap previous = std::move(base_);
   base_ = TBitmap();
   std::string failure;
