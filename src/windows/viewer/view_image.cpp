@@ -443,8 +443,11 @@ void TfrmViewImage::FormShow() {
   // every picture or every GIF frame.
   if (mode_ != 2) marks_.Load(markFiles_);
   std::string failure;
-  if (mode_ != 2) failure = ReadPicture(false);
-  MarkPicture();
+  if (mode_ != 2) {
+    failure = ReadPicture(false);
+  } else {
+    MarkPicture();
+  }
   zoom_.CenterX = zoom_.CenterY = 0;
   ready_ = false;
   if (zoom_.FullScreen) {
@@ -616,15 +619,13 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
   } else {
     KeepSpare(prefetcher_.Drop());
   }
-  // The picture shown before: a file read here is read into its memory;
-  // otherwise it is kept for the next load ahead. So a step faults in no
-  // fresh memory for the picture it shows.
-  TBitmap previous = std::move(base_);
+  // The picture without marks is the file's until an effect changes it:
+  // read again from the file when one asks for it.
+  KeepSpare(std::move(base_));
   base_ = TBitmap();
   std::string failure;
   try {
     if (imageType_ == 2) {
-      KeepSpare(std::move(previous));
       auto gif = std::make_unique<TGIFImage>();
       gif->LoadFromFile(fileName_);
       PaintFirstGifFrame(*gif, base_);
@@ -634,27 +635,45 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
         gif_ = std::move(gif);
         timGIF->setInterval(GifFirstInterval);
       }
-    } else if (ahead) {
-      base_ = std::move(*ahead);
-      KeepSpare(std::move(previous));
+      MarkPicture();
+      return failure;
+    }
+    if (ahead) {
+      // The picture shown before is kept for the next load ahead.
+      KeepSpare(std::move(pictureBitmap_));
+      pictureBitmap_ = std::move(*ahead);
       ++prefetchHits_;
     } else {
-      base_ = std::move(previous);
-      loader_(fileName_, base_);
+      // Read into the memory of the picture shown before.
+      loader_(fileName_, pictureBitmap_);
       ++directLoads_;
     }
   } catch (const std::exception& e) {
-    base_.Clear();  // a picture that does not load shows as none
+    base_.Clear();
+    pictureBitmap_.Clear();  // a picture that does not load shows as none
     gif_.reset();
     failure = e.what();
   }
-  base_.SetPixelFormat(pf24bit);
+  pictureBitmap_.SetPixelFormat(pf24bit);
+  // The marks are drawn on the picture read, where it lies: a step copies
+  // no picture. Should drawing fail half-way, the file's picture is shown
+  // without marks.
+  if (!marks_.ApplyInPlace(pictureBitmap_)) {
+    try {
+      loader_(fileName_, pictureBitmap_);
+    } catch (const std::exception&) {
+      pictureBitmap_.Clear();
+    }
+    pictureBitmap_.SetPixelFormat(pf24bit);
+  }
+  // Whatever a picture was read into is the shown picture's now, so no
+  // step faults in fresh memory for it.
   return failure;
 }
 
 int TfrmViewImage::PicturesHeld() const {
   int held = static_cast<int>(prefetcher_.Retired()) + (prefetcher_.Pending().empty() ? 0 : 1);
-  for (const TBitmap* b : {&base_, &spare_, &heldMarked_, &pictureBitmap_}) {
+  for (const TBitmap* b : {&base_, &spare_, &pictureBitmap_}) {
     if (b->Width() > 0 && b->Height() > 0) ++held;
   }
   return held;
@@ -664,18 +683,25 @@ void TfrmViewImage::KeepSpare(TBitmap picture) {
   if (spare_.Width() <= 0 || spare_.Height() <= 0) spare_ = std::move(picture);
 }
 
+const TBitmap& TfrmViewImage::BasePicture() {
+  EnsureBase();
+  return base_;
+}
+
+void TfrmViewImage::EnsureBase() {
+  if (base_.Width() > 0 && base_.Height() > 0) return;
+  if (mode_ == 2) {
+    base_ = given_;
+  } else if (pictureBitmap_.Width() > 0 && pictureBitmap_.Height() > 0) {
+    // Read again into the spare picture's memory, if there is one.
+    base_ = std::move(spare_);
+    spare_ = TBitmap();
+    loader_(fileName_, base_);
+  }
+  base_.SetPixelFormat(pf24bit);
+}
+
 void TfrmViewImage::MarkPicture() {
-  if (base_.Width() <= 0 || base_.Height() <= 0) {
-    // Nothing to show; the shown picture's memory waits for the next one.
-    if (pictureBitmap_.Width() > 0 && pictureBitmap_.Height() > 0) heldMarked_.SwapPicture(pictureBitmap_);
-    pictureBitmap_.Clear();
-    pictureBitmap_.SetPixelFormat(pf24bit);
-    return;
-  }
-  if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) {
-    pictureBitmap_.SwapPicture(heldMarked_);
-    heldMarked_.Clear();
-  }
   if (mode_ == 2) {
     CopyPictureInto(base_, pictureBitmap_);
     return;
@@ -685,7 +711,6 @@ void TfrmViewImage::MarkPicture() {
 
 void TfrmViewImage::LoadPicture(int) {
   ReadPicture(true);
-  MarkPicture();
   ShowNewPicture();
 }
 
@@ -1106,7 +1131,7 @@ void TfrmViewImage::timGIFTimer() {
   // shows and marks it.
   gifCanvas_.Canvas().Brush.Color = clWhite;
   gif_->Draw(gifCanvas_.Canvas(), TRect{0, 0, gifCanvas_.Width(), gifCanvas_.Height()});
-  base_ = gifCanvas_;
+  CopyPictureInto(gifCanvas_, base_);
   MarkPicture();
   ++gifRedraws_;
   zoom_.OverrideFit();
@@ -1117,9 +1142,11 @@ void TfrmViewImage::timGIFTimer() {
 // ---- Effects and reload ----------------------------------------------------
 
 void TfrmViewImage::ApplyEffect(const std::function<void(TBitmap&)>& effect) {
-  if (base_.Width() <= 0 || base_.Height() <= 0) return;
+  if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
   // The effect works on the picture without marks, and the marks are
   // drawn once on its result. An animation stops at the changed frame.
+  EnsureBase();
+  if (base_.Width() <= 0 || base_.Height() <= 0) return;
   if (gif_) {
     gif_->StopDraw();
     gif_.reset();
@@ -1136,11 +1163,11 @@ void TfrmViewImage::mnuReloadClick() {
   PaintBackground();
   if (mode_ == 2) {
     base_ = given_;
+    MarkPicture();
   } else {
     prefetcher_.Discard();
     ReadPicture(false);
   }
-  MarkPicture();
   LayoutView();
   ApplyZoom();
 }

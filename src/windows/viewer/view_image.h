@@ -200,9 +200,10 @@ class TfrmViewImage : public QDialog {
   int Mode() const { return mode_; }
   const std::string& FileName() const { return fileName_; }
   const TViewZoom& ZoomModel() const { return zoom_; }
-  // The shown picture with its marks, and the picture without them.
+  // The shown picture with its marks, and the picture without them (read
+  // again from the file when no effect changed it).
   const TBitmap& PictureBitmap() const { return pictureBitmap_; }
-  const TBitmap& BasePicture() const { return base_; }
+  const TBitmap& BasePicture();
   const TBitmap& BackBuffer() const { return backBuffer_; }
   const TRenderPlan& Plan() const { return plan_; }
   bool SlideshowRunning() const { return slideRunning_; }
@@ -234,14 +235,17 @@ class TfrmViewImage : public QDialog {
   void FormShow();
   void FormDestroy();
   void Navigate(TNavigateKey key);
-  // Loads fileName_ into the unmarked picture (the GIF image for an
-  // animation), from what was loaded ahead when it is that file. A file
-  // that does not load leaves no picture; gives back why (empty when it
-  // loaded).
+  // Loads fileName_ and marks it into the shown picture (the GIF image
+  // for an animation), from what was loaded ahead when it is that file. A
+  // file that does not load leaves no picture; gives back why (empty when
+  // it loaded).
   std::string ReadPicture(bool useAhead);
   // Keeps picture as spare_ unless there is one already.
   void KeepSpare(TBitmap picture);
-  // The shown picture: the unmarked one with the marks drawn on a copy.
+  // base_ holds the picture without marks (read again from the file when
+  // need be; raises when it cannot be read).
+  void EnsureBase();
+  // The shown picture from base_: the marks drawn on a copy.
   void MarkPicture();
   // After a new picture: zoom and centre reset unless locked, the window
   // fitted, the initial zoom, render and paint.
@@ -286,14 +290,14 @@ class TfrmViewImage : public QDialog {
   TViewMarks marks_;
   int imageType_ = 10;
 
-  // The pictures of a step, each picture-sized: the shown one without
-  // marks (for the effects) and with them, the one loaded ahead, and
-  // spare_, a picture no longer shown whose memory the next load ahead
-  // reads into. heldMarked_ keeps the marked picture's memory while a
-  // file that did not load shows nothing.
+  // The pictures of a step, each picture-sized: the shown one with its
+  // marks, the one loaded ahead, spare_, a picture no longer shown whose
+  // memory the next load ahead reads into, and base_, the shown one
+  // without marks, held only once an effect changed it or one asked for
+  // it (else it is the file's, read again when needed; given_ in mode 2,
+  // the first frame's in a GIF).
   TBitmap base_;
   TBitmap spare_;
-  TBitmap heldMarked_;
   TBitmap pictureBitmap_;
   TBitmap cropBitmap_;
   TBitmap displayBitmap_;

@@ -27,28 +27,33 @@ int TViewMarks::Count() const { return marks_ ? marks_->Count() : 0; }
 
 void TViewMarks::Apply(const TBitmap& base, TBitmap& marked) {
   CopyPictureInto(base, marked);
-  if (Count() == 0 || marked.Width() <= 0 || marked.Height() <= 0) return;
-  // The marks draw on their work picture: the copy is lent to it and
+  if (!ApplyInPlace(marked)) CopyPictureInto(base, marked);
+}
+
+bool TViewMarks::ApplyInPlace(TBitmap& picture) {
+  picture.SetPixelFormat(pf24bit);
+  if (Count() == 0 || picture.Width() <= 0 || picture.Height() <= 0) return true;
+  // The marks draw on their work picture: the picture is lent to it and
   // comes back.
   TBitmap& work = marks_->Composite;
   work.Clear();
-  work.SwapPicture(marked);
+  work.SwapPicture(picture);
   bool drawn = true;
   try {
-    marks_->DrawMarks(base.Width(), base.Height());
+    marks_->DrawMarks(work.Width(), work.Height());
   } catch (const std::exception&) {
     drawn = false;
   }
-  marked.SwapPicture(work);
+  picture.SwapPicture(work);
   work.Clear();
-  if (!drawn) CopyPictureInto(base, marked);
-  marked.SetPixelFormat(pf24bit);
+  picture.SetPixelFormat(pf24bit);
   // Rotation and effects of one picture never carry over to the next.
   try {
     marks_->RestoreMarkPictures();
   } catch (const std::exception&) {
     marks_.reset();
   }
+  return drawn;
 }
 
 void CopyPictureInto(const TBitmap& from, TBitmap& to) {

@@ -27,9 +27,12 @@ class TViewMarks {
   int Count() const;
   // marked := base with the marks drawn on it (base itself when there are
   // none, or when drawing fails), in marked's own memory when the picture
-  // fits there: the marks are drawn where the copy lies, with no work
-  // picture of their own.
+  // fits there.
   void Apply(const TBitmap& base, TBitmap& marked);
+  // Draws the marks onto picture where it lies (no work picture of their
+  // own), which becomes 24-bit. False when drawing failed, which may leave
+  // it partly drawn.
+  bool ApplyInPlace(TBitmap& picture);
 
  private:
   std::unique_ptr<TMark> marks_;

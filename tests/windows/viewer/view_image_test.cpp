@@ -692,7 +692,7 @@ TEST_F(ViewerTest, StepsReadIntoPicturesNoLongerShownAndHoldAtMostFour) {
     step(key, false);
   }
   v.close();
-  EXPECT_EQ(v.PicturesHeld(), 2);  // what is shown, with and without marks
+  EXPECT_EQ(v.PicturesHeld(), 1);  // the picture shown
 }
 
 // A picture as tall as the screen, or zoomed to 200 % and more: the whole
@@ -786,4 +786,17 @@ TEST_F(ViewerTest, TheToolBarShownOrHiddenFromOptionsLaysTheViewOutAtOnce) {
     EXPECT_LE(v.Plan().Dest.Bottom, v.pbPreview->height());
     EXPECT_GT(v.Plan().Dest.Bottom, 0);
   }
+}
+
+// The picture without marks is read again from the file for the first
+// effect: a file gone meanwhile is said so, and the picture stays.
+TEST_F(ViewerTest, AnEffectOnAPictureWhoseFileIsGoneSaysWhyAndChangesNothing) {
+  list_.Files = {WriteBmp("a.bmp", 30, 20, 1)};
+  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(3, 3, clRed)});
+  const TBitmap shown = v.PictureBitmap();
+  fs::remove(list_.Files[0]);
+  QTest::keyClick(v.pbPreview, Qt::Key_BracketRight, Qt::ControlModifier);
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_TRUE(Same(v.PictureBitmap(), shown));
 }
