@@ -1,18 +1,35 @@
-// The viewer's step to the next picture, measured: Page Down through
-// JPEG photos with two marks, each step read, marked and rendered into a
-// view (crop, then stretch) as the viewer does it. Run once reading every
-// picture when it is asked for, and once with the next picture loaded
-// ahead on the loader thread while the current one is looked at. Prints
-// the median and worst step of both and of the floor, marking and
-// rendering pictures decoded beforehand, and the ratios between them.
+// The viewer's steps from one picture to the next, measured on the window
+// itself (Qt's offscreen platform, one screen of the view's size, full
+// screen so that the view is exactly that size): Page Down, End and Home
+// sent to the viewer as the keyboard sends them, each step timed from the
+// key to the painted view, through JPEG photos with two marks drawn.
+//
+// Prints, in one run on the same files:
+//   - the first step after opening, made once the viewer had time to read
+//     the next picture ahead;
+//   - a read-ahead step (Page Down after looking at a picture);
+//   - the step after a damaged file (Page Down onto it, then on to the
+//     next picture);
+//   - a step to a picture that was not read ahead (End and Home in turn);
+//   - the floor: libjpeg-turbo decoding the same file in this process into
+//     a buffer kept from file to file;
+//   - each step against the floor, and the peak resident memory while the
+//     viewer runs against one decoded picture.
+// The targets: read-ahead steps at most 0.2 x the floor, a step that was
+// not read ahead at most 1.5 x, a peak of at most 4 pictures.
 //
 //   bench_viewer [--count N] [--width W] [--height H] [--dwell MS]
-//                [--view WxH]
+//                [--view WxH] [--rounds N]
 //
-// Defaults: 20 photos of 6000 x 4000, 600 ms looked at each (not counted),
-// a view of 1600 x 900.
+// Defaults: 12 photos of 6000 x 4000 (24 megapixels), 700 ms looked at
+// each picture before the next key (not counted), a view of 1600 x 900,
+// three rounds of each step.
 
+#include <malloc.h>
 #include <unistd.h>
+
+#include <QApplication>
+#include <QKeyEvent>
 
 #include <algorithm>
 #include <chrono>
@@ -20,10 +37,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+#include "app/gui_handler.h"
 #include "app/settings.h"
 #include "core/bitmap.h"
 #include "core/files.h"
@@ -31,25 +52,25 @@
 #include "core/streams.h"
 #include "formats/registry.h"
 #include "imaging/mark.h"
-#include "imaging/source_picture.h"
-#include "windows/viewer/image_loader.h"
-#include "windows/viewer/view_marks.h"
-#include "windows/viewer/view_zoom.h"
+#include "windows/viewer/view_image.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using TClock = std::chrono::steady_clock;
 
 struct TOptions {
-  int Count = 20;
+  int Count = 12;
   int Width = 6000;
   int Height = 4000;
-  int DwellMs = 600;
+  int DwellMs = 700;
+  int Rounds = 3;
   TPoint View{1600, 900};
 };
 
 [[noreturn]] void Usage() {
-  std::fprintf(stderr, "usage: bench_viewer [--count N] [--width W] [--height H] [--dwell MS] [--view WxH]\n");
+  std::fprintf(stderr,
+               "usage: bench_viewer [--count N] [--width W] [--height H] [--dwell MS] [--view WxH] [--rounds N]\n");
   std::exit(2);
 }
 
@@ -67,19 +88,54 @@ TOptions ParseOptions(int argc, char** argv) {
       o.Height = std::atoi(v.c_str());
     } else if (a == "--dwell") {
       o.DwellMs = std::atoi(v.c_str());
+    } else if (a == "--rounds") {
+      o.Rounds = std::atoi(v.c_str());
     } else if (a == "--view") {
       if (std::sscanf(v.c_str(), "%dx%d", &o.View.X, &o.View.Y) != 2) Usage();
     } else {
       Usage();
     }
   }
-  if (o.Count < 2 || o.Width < 16 || o.Height < 16 || o.DwellMs < 0 || o.View.X < 1 || o.View.Y < 1) Usage();
+  // Room for the steps: opening, the read-ahead steps, the damaged file
+  // and the one after it, and End/Home turns.
+  if (o.Count < 6 || o.Width < 16 || o.Height < 16 || o.DwellMs < 0 || o.Rounds < 1 || o.View.X < 64 ||
+      o.View.Y < 64) {
+    Usage();
+  }
   return o;
 }
 
 double Ms(TClock::time_point from) {
   return std::chrono::duration<double, std::milli>(TClock::now() - from).count();
 }
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// ---- Peak memory ------------------------------------------------------------
+
+// Resets the kernel's peak resident size of this process (Linux 4.0+),
+// after the allocator has given back what it holds free.
+void ResetPeakMemory() {
+  malloc_trim(0);
+  std::ofstream f("/proc/self/clear_refs");
+  f << "5";
+}
+
+double StatusMiB(const char* key) {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line)) {
+    if (line.rfind(key, 0) == 0) return std::atof(line.c_str() + std::char_traits<char>::length(key)) / 1024.0;
+  }
+  return 0;
+}
+
+// ---- Inputs -----------------------------------------------------------------
 
 // Interference of a few waves with some grain: smooth areas and edges, as
 // photos have, and different for each seed.
@@ -119,28 +175,79 @@ std::string WriteMark(const std::string& dir, const char* name, int w, int h, in
   return file;
 }
 
-// What the viewer does with a decoded picture: marks, fits and renders.
-struct TStepWork {
-  TViewMarks Marks;
-  TPoint View;
-  TBitmap Marked, Crop, Display;
-  void Show(const TBitmap& base) {
-    Marks.Apply(base, Marked);
-    TViewZoom zoom;
-    zoom.Picture = TPoint{Marked.Width(), Marked.Height()};
-    zoom.View = View;
-    RenderPlanInto(Marked, zoom.RenderVisiblePart(), Crop, Display);
+// ---- The floor: libjpeg-turbo alone ---------------------------------------
+
+// Decodes a file into pixels kept from file to file (growing within them
+// touches no new page).
+double FloorMs(const std::string& file, std::vector<std::uint8_t>& pixels) {
+  const TClock::time_point start = TClock::now();
+  std::vector<std::uint8_t> in = ReadFileBytes(file);
+  jpeg_decompress_struct d{};
+  jpeg_error_mgr err{};
+  d.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&d);
+  jpeg_mem_src(&d, in.data(), static_cast<unsigned long>(in.size()));
+  jpeg_read_header(&d, TRUE);
+  d.out_color_space = JCS_EXT_BGR;
+  jpeg_start_decompress(&d);
+  const std::size_t stride = static_cast<std::size_t>(d.output_width) * 3;
+  if (pixels.size() < stride * d.output_height) pixels.resize(stride * d.output_height);
+  while (d.output_scanline < d.output_height) {
+    JSAMPROW row = pixels.data() + stride * d.output_scanline;
+    jpeg_read_scanlines(&d, &row, 1);
+  }
+  jpeg_finish_decompress(&d);
+  jpeg_destroy_decompress(&d);
+  return Ms(start);
+}
+
+// ---- The viewer ---------------------------------------------------------------
+
+// Answers every message box at once (the bench opens no damaged file
+// first, so none is expected).
+class TSilentHandler : public TGuiHandler {
+ public:
+  int Boxes = 0;
+  int ShowMsg(const std::string&, int, const std::string&) override {
+    ++Boxes;
+    return idOK;
+  }
+  void ProcessMessages() override { QCoreApplication::processEvents(); }
+  bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
+  void ApplyFont(void*, const TFontChoice&) override {}
+  bool OpenWithDesktop(const std::string&) override { return false; }
+};
+
+// The conversion list the viewer walks.
+struct TBenchList {
+  std::vector<std::string> Files;
+  int Index = 0;
+  TViewList View() {
+    TViewList l;
+    l.Count = [this] { return static_cast<int>(Files.size()); };
+    l.FileName = [this](int i) { return Files[static_cast<std::size_t>(i)]; };
+    l.ItemIndex = [this] { return Index; };
+    l.Select = [this](int i) { Index = i; };
+    return l;
   }
 };
 
-struct TFigures {
-  double Median = 0;
-  double Worst = 0;
-};
+// Looking at the picture: the event loop runs, the loader reads ahead.
+void Dwell(int ms) {
+  const TClock::time_point start = TClock::now();
+  while (Ms(start) < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    usleep(2000);
+  }
+}
 
-TFigures Figures(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return TFigures{v[v.size() / 2], v.back()};
+// A key as the keyboard gives it, until the view is painted.
+double StepMs(TfrmViewImage& viewer, int key) {
+  const TClock::time_point start = TClock::now();
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(&viewer, &press);
+  viewer.pbPreview->repaint();
+  return Ms(start);
 }
 
 }  // namespace
@@ -148,93 +255,129 @@ TFigures Figures(std::vector<double> v) {
 int main(int argc, char** argv) {
   const TOptions o = ParseOptions(argc, argv);
   const std::string dir =
-      (std::filesystem::temp_directory_path() / ("stampwise-viewer-bench-" + std::to_string(getpid()))).string() + "/";
-  std::filesystem::create_directories(dir);
+      (fs::temp_directory_path() / ("stampwise-viewer-bench-" + std::to_string(getpid()))).string() + "/";
+  fs::create_directories(dir);
+
+  // One offscreen screen of the view's size: the viewer opens full screen
+  // on it, so its view is exactly that size.
+  {
+    std::ofstream screen(dir + "screen.json");
+    screen << "{\"screens\": [{\"name\": \"bench\", \"x\": 0, \"y\": 0, \"width\": " << o.View.X
+           << ", \"height\": " << o.View.Y << ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n";
+  }
+  const std::string platform = "offscreen:configfile=" + dir + "screen.json";
+  setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+  QApplication app(argc, argv);
+  TSilentHandler handler;
+  SetGuiHandler(&handler);
   SetProgramDir(dir);
   CreateProgramInfo();
   RegisterImageFormats();
+  TProgramInfo& settings = ProgramInfo();
+  settings.ViewImageFullScreen = true;
+  settings.ViewHideMouse = false;
+  settings.ViewShrinkFit = true;
+  settings.ViewZoomFit = false;
+  settings.ViewAlwaysTop = false;
+  settings.ZoomLock = false;
+  settings.LocationLock = false;
 
-  std::printf("inputs: %d JPEG photos of %d x %d, two marks, a view of %d x %d, %d ms on each picture\n", o.Count,
-              o.Width, o.Height, o.View.X, o.View.Y, o.DwellMs);
+  const double pictureMiB = static_cast<double>(o.Width) * o.Height * 3 / (1024.0 * 1024.0);
+  std::printf("inputs: %d JPEG photos of %d x %d (%.1f megapixels, %.1f MiB decoded), two marks,\n", o.Count,
+              o.Width, o.Height, static_cast<double>(o.Width) * o.Height / 1e6, pictureMiB);
+  std::printf("        a view of %d x %d, %d ms on each picture before the next key, %d rounds\n", o.View.X,
+              o.View.Y, o.DwellMs, o.Rounds);
   // Four different photos, then copies of them: every step its own file.
-  std::vector<std::string> files;
+  // The damaged file sits after the read-ahead steps.
+  const std::size_t damagedAt = static_cast<std::size_t>(o.Count) - 3;
+  TBenchList list;
   for (int i = 0; i < o.Count; ++i) {
     const std::string name = dir + "step" + std::to_string(i) + ".jpg";
-    if (i < 4) {
+    if (static_cast<std::size_t>(i) == damagedAt) {
+      // A JPEG cut short in its header: the reader gives up at once.
+      WriteFileAtomic(name, std::vector<std::uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F'});
+    } else if (i < 4) {
       WriteFileAtomic(name, EncodeJpeg(MakePicture(o.Width, o.Height, i), 90));
     } else {
-      std::filesystem::copy_file(files[static_cast<std::size_t>(i % 4)], name);
+      fs::copy_file(list.Files[static_cast<std::size_t>(i % 4)], name);
     }
-    files.push_back(name);
+    list.Files.push_back(name);
   }
-  TStepWork work;
-  work.View = o.View;
-  if (!work.Marks.Load({WriteMark(dir, "logo.spm", 600, 200, 8, 40), WriteMark(dir, "corner.spm", 300, 300, 0, 0)}) ||
-      work.Marks.Count() != 2) {
-    std::fprintf(stderr, "the marks did not load\n");
-    return 1;
-  }
-  const auto dwell = [&] { std::this_thread::sleep_for(std::chrono::milliseconds(o.DwellMs)); };
+  const std::vector<std::string> marks = {WriteMark(dir, "logo.spm", 600, 200, 8, 40),
+                                          WriteMark(dir, "corner.spm", 300, 300, 0, 0)};
 
-  // The floor: marking and rendering pictures that are decoded already,
-  // another one at each step.
+  // The floor, on the same files (once to bring them into memory).
   std::vector<double> floor;
   {
-    std::vector<TBitmap> decoded;
-    for (std::size_t i = 0; i < 4 && i < files.size(); ++i) decoded.push_back(LoadSourcePicture(files[i]));
-    for (int i = 0; i < o.Count; ++i) {
-      const TClock::time_point start = TClock::now();
-      work.Show(decoded[static_cast<std::size_t>(i) % decoded.size()]);
-      floor.push_back(Ms(start));
+    std::vector<std::uint8_t> pixels;
+    FloorMs(list.Files[0], pixels);
+    for (int r = 0; r < o.Rounds; ++r) {
+      for (std::size_t i = 0; i < 4; ++i) floor.push_back(FloorMs(list.Files[i], pixels));
     }
   }
 
-  // Every picture read when Page Down asks for it.
-  std::vector<double> plain;
-  for (const std::string& file : files) {
-    const TClock::time_point start = TClock::now();
-    work.Show(LoadSourcePicture(file));
-    plain.push_back(Ms(start));
-    dwell();
-  }
-
-  // The next picture read on the loader thread while this one is shown.
-  std::vector<double> ahead, waits;
-  int hits = 0;
-  {
-    TPrefetcher prefetcher(SourcePictureLoader());
-    TBitmap shown;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      const TClock::time_point start = TClock::now();
-      std::optional<TBitmap> picture = prefetcher.Take(files[i]);
-      waits.push_back(Ms(start));
-      if (picture) {
-        ++hits;
-      } else {
-        picture = LoadSourcePicture(files[i]);
+  std::vector<double> first, ahead, afterDamaged, notAhead;
+  double peakMiB = 0;
+  int hits = 0, direct = 0;
+  for (int round = 0; round < o.Rounds; ++round) {
+    ResetPeakMemory();
+    const double baseMiB = StatusMiB("VmRSS:");
+    list.Index = 0;
+    {
+      TfrmViewImage viewer(nullptr, TBitmap(), 1, list.Files[0], list.View(), marks);
+      viewer.show();
+      Dwell(o.DwellMs);
+      if (viewer.PictureBitmap().Width() != o.Width) {
+        std::fprintf(stderr, "the viewer did not show the first picture\n");
+        return 1;
       }
-      TBitmap before = std::move(shown);
-      shown = std::move(*picture);
-      work.Show(shown);
-      // As the viewer does: once the picture is painted the next one is
-      // read, and the picture shown before is freed on the loader thread.
-      if (i + 1 < files.size()) prefetcher.Start(files[i + 1], std::move(before));
-      ahead.push_back(Ms(start));
-      dwell();
+      first.push_back(StepMs(viewer, Qt::Key_PageDown));
+      Dwell(o.DwellMs);
+      // Page Down up to the file before the damaged one.
+      while (static_cast<std::size_t>(list.Index) + 1 < damagedAt) {
+        ahead.push_back(StepMs(viewer, Qt::Key_PageDown));
+        Dwell(o.DwellMs);
+      }
+      StepMs(viewer, Qt::Key_PageDown);  // onto the damaged file
+      Dwell(o.DwellMs);
+      afterDamaged.push_back(StepMs(viewer, Qt::Key_PageDown));
+      Dwell(o.DwellMs);
+      // End and Home in turn: the picture read ahead is always the
+      // neighbour of the one shown, never the other end.
+      for (int turn = 0; turn < 2; ++turn) {
+        notAhead.push_back(StepMs(viewer, Qt::Key_End));
+        Dwell(o.DwellMs);
+        notAhead.push_back(StepMs(viewer, Qt::Key_Home));
+        Dwell(o.DwellMs);
+      }
+      hits += viewer.PrefetchHits();
+      direct += viewer.DirectLoads();
+      peakMiB = std::max(peakMiB, StatusMiB("VmHWM:") - baseMiB);
+      viewer.close();
     }
   }
 
-  const TFigures f = Figures(floor), p = Figures(plain), a = Figures(ahead), w = Figures(waits);
-  std::printf("%-24s %12s %12s\n", "per step (ms)", "median", "worst");
-  std::printf("%-24s %12.1f %12.1f\n", "mark + render (floor)", f.Median, f.Worst);
-  std::printf("%-24s %12.1f %12.1f\n", "read on demand", p.Median, p.Worst);
-  std::printf("%-24s %12.1f %12.1f\n", "read ahead", a.Median, a.Worst);
-  std::printf("%-24s %12.1f %12.1f\n", "  of it waiting", w.Median, w.Worst);
-  std::printf("pictures read ahead: %d of %zu (the first is read on demand)\n", hits, files.size());
-  std::printf("ratios of the medians: on demand / floor %.2f, ahead / floor %.2f, ahead / on demand %.2f\n",
-              p.Median / f.Median, a.Median / f.Median, a.Median / p.Median);
+  const double fl = Median(floor);
+  const auto line = [&](const char* what, const std::vector<double>& v, const char* target) {
+    std::printf("%-36s %9.1f %9.1f %8.3f   %s\n", what, Median(v), *std::max_element(v.begin(), v.end()),
+                Median(v) / fl, target);
+  };
+  std::printf("\n%-36s %9s %9s %8s   %s\n", "step (ms, key to painted view)", "median", "worst", "x floor",
+              "target");
+  line("first step after opening", first, "<= 0.2");
+  line("read-ahead step", ahead, "<= 0.2");
+  line("step after a damaged file", afterDamaged, "<= 0.2");
+  line("step not read ahead (End, Home)", notAhead, "<= 1.5");
+  line("floor: libjpeg-turbo decode", floor, "");
+  std::printf("\npictures read ahead %d, read on the key or at opening %d\n", hits, direct);
+  std::printf("peak resident while viewing: %.1f MiB above the start, %.2f pictures (target <= 4)\n", peakMiB,
+              peakMiB / pictureMiB);
+  const bool met = Median(first) <= 0.2 * fl && Median(ahead) <= 0.2 * fl && Median(afterDamaged) <= 0.2 * fl &&
+                   Median(notAhead) <= 1.5 * fl && peakMiB / pictureMiB <= 4.0;
+  std::printf("targets %s\n", met ? "met" : "NOT met");
 
   FreeProgramInfo();
-  std::filesystem::remove_all(dir);
-  return 0;
+  SetGuiHandler(nullptr);
+  fs::remove_all(dir);
+  return met ? 0 : 1;
 }

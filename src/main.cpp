@@ -35,6 +35,7 @@ int main(int argc, char* argv[]) {
   try {
     // The only window made at start; it saves the settings as it goes.
     TfrmMain form;
+    QuitWithMainWindow(form);
     form.show();
     result = app.exec();
   } catch (const std::exception& e) {

@@ -60,14 +60,29 @@ void KeepCaptionVisible(QMessageBox& box) {
                 grid->columnCount());
 }
 
+QPointer<QWidget>& BoxOwner() {
+  static QPointer<QWidget> owner;
+  return owner;
+}
+
 }  // namespace
+
+TMessageBoxOwner::TMessageBoxOwner(QWidget* window) : previous_(BoxOwner()) { BoxOwner() = window; }
+
+TMessageBoxOwner::~TMessageBoxOwner() { BoxOwner() = previous_; }
+
+QWidget* MessageBoxParent() {
+  if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible()) return modal;
+  if (QWidget* owner = BoxOwner(); owner != nullptr && owner->isVisible()) return owner;
+  return QApplication::activeWindow();
+}
 
 int TQtGuiHandler::ShowMsg(const std::string& text, int kind, const std::string& caption) {
   const TMsgStyle style = MsgStyleOfKind(kind);
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return style.DefaultAnswer;
 
   QMessageBox box(IconOf(style.Icon), QString::fromStdString(caption), QString::fromStdString(text),
-                  QMessageBox::NoButton, QApplication::activeWindow());
+                  QMessageBox::NoButton, MessageBoxParent());
   switch (style.Buttons) {
     case TMsgButtons::OK:
       box.setStandardButtons(QMessageBox::Ok);

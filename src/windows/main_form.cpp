@@ -194,6 +194,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   QMainWindow::closeEvent(event);
+  if (event->isAccepted()) emit Closed();
+}
+
+void QuitWithMainWindow(TfrmMain& form) {
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(&form, &TfrmMain::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TfrmMain::FinishPendingClose() {
@@ -797,6 +803,11 @@ void TfrmMain::ShowPreview(int source, const std::string& file) {
     ClearPreview();
     return;
   }
+  // The chosen file is the previewed one even when it does not load: the
+  // viewer opens on it (and reports why it does not load), not on the
+  // picture the preview still shows.
+  previewFile_ = file;
+  previewSource_ = source;
   if (!FileExists(file)) return;
   TBitmap picture;
   try {
@@ -807,8 +818,6 @@ void TfrmMain::ShowPreview(int source, const std::string& file) {
   const int width = picture.Width();
   const int height = picture.Height();
   pnlPreview->SetPicture(std::move(picture));
-  previewFile_ = file;
-  previewSource_ = source;
   statusPanels_[1]->SetFullText(
       Q(PreviewStatusText(GetMessageText(msg::PreviewFileType), file, GetFileSizeByName(file), width, height)));
   UpdatePreview();

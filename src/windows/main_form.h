@@ -310,6 +310,11 @@ class TfrmMain : public QMainWindow {
   // conversion list, tbAddFile).
   void AddShellSelection();
 
+ signals:
+  // The window has closed for good (not a close put off until a run
+  // stops).
+  void Closed();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -370,3 +375,8 @@ class TfrmMain : public QMainWindow {
 // it is on and visible whenever the leader is. For the popup items that
 // repeat a menu command under a name of their own.
 void FollowAction(QAction* follower, QAction* leader);
+
+// The program ends when form closes, and only then. Qt would also end it
+// when the last window on screen closes: a message box closing while the
+// viewer keeps the main window hidden.
+void QuitWithMainWindow(TfrmMain& form);

@@ -98,3 +98,47 @@ TEST_F(QtHandlerTest, AShortMessageKeepsItsWholeCaption) {
   }
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 }
+
+// Which window a message box sits on: a dialog that is up, else the owner
+// of the boxes while it is on screen, else the active window.
+TEST_F(QtHandlerTest, MessageBoxesSitOnTheModalWindowOrTheirOwner) {
+  QWidget active, viewer, hidden;
+  active.show();
+  active.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&active));
+  EXPECT_EQ(MessageBoxParent(), &active);
+  {
+    TMessageBoxOwner owner(&viewer);
+    // Not on screen: it owns nothing yet.
+    EXPECT_EQ(MessageBoxParent(), &active);
+    viewer.show();
+    EXPECT_EQ(MessageBoxParent(), &viewer);
+    {
+      TMessageBoxOwner inner(&hidden);
+      EXPECT_EQ(MessageBoxParent(), &active);
+    }
+    EXPECT_EQ(MessageBoxParent(), &viewer);
+    // A dialog up over the owner takes its own boxes.
+    QWidget* parentInDialog = nullptr;
+    QDialog dialog(&viewer);
+    QTimer::singleShot(0, &dialog, [&] {
+      parentInDialog = MessageBoxParent();
+      dialog.accept();
+    });
+    dialog.exec();
+    EXPECT_EQ(parentInDialog, &dialog);
+    // The box itself is made over that window.
+    QWidget* boxParent = nullptr;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+      boxParent = box->parentWidget();
+      box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(::ShowMsg("text", 5, SystemMessageCaption), idNo);
+    EXPECT_EQ(boxParent, &viewer);
+  }
+  // Without an owner, the box goes where the activation happens to be.
+  EXPECT_EQ(MessageBoxParent(), QApplication::activeWindow());
+  EXPECT_NE(MessageBoxParent(), &viewer);
+  active.hide();
+  viewer.hide();
+}

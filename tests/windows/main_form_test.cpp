@@ -348,6 +348,60 @@ TEST_F(MainFormTest, ViewCommandsOpenTheViewerOnTheFocusedListOrThePreview) {
   EXPECT_TRUE(Near(viewings_[2].Bitmap.Canvas().Pixel(0, 0), clRed));
 }
 
+// Only closing the main window ends the program: while it is hidden (the
+// viewer hides it), another window closing as the last one on screen, as a
+// message box without a parent does, leaves the program running.
+TEST_F(MainFormTest, OnlyClosingTheMainWindowEndsTheProgram) {
+  TfrmMain& form = ShownForm();
+  QuitWithMainWindow(form);
+  std::vector<std::string> seen;
+  QTimer::singleShot(0, qApp, [&] {
+    form.hide();
+    QWidget alone;
+    alone.show();
+    alone.close();
+    QTimer::singleShot(50, qApp, [&] {
+      seen.push_back("still running");
+      form.show();
+      form.close();
+    });
+  });
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, qApp, [&] {
+    seen.push_back("main window still open");
+    QCoreApplication::quit();
+  });
+  guard.start(10000);
+  QCoreApplication::exec();
+  QApplication::setQuitOnLastWindowClosed(true);
+  EXPECT_EQ(seen, (std::vector<std::string>{"still running"}));
+  EXPECT_FALSE(form.isVisible());
+}
+
+// A file of the list that does not load is still the one chosen: the
+// preview keeps the picture before, but the viewer opens on that file and
+// steps on from its place in the list.
+TEST_F(MainFormTest, TheViewerOpensOnTheChosenFileEvenWhenItDoesNotLoad) {
+  const std::string b = WriteBmp("in/b.bmp", 2);
+  const std::string damaged = Dir() + "in/damaged.jpg";
+  testsupport::WriteBytes(damaged, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F'});
+  const std::string c = WriteBmp("in/c.bmp", 3);
+  TfrmMain& form = ShownForm();
+  form.WMDropFiles({b, damaged, c});
+  ClickConvItem(form, 0);
+  ASSERT_EQ(form.PreviewFile(), b);
+  const int shownWidth = form.PreviewBitmap().Width();
+  ClickConvItem(form, 1);
+  EXPECT_EQ(form.PreviewFile(), damaged);
+  EXPECT_EQ(form.PreviewBitmap().Width(), shownWidth);  // the picture before stays
+  QTest::keyClick(form.lvwConvFile, Qt::Key_Return);
+  ASSERT_EQ(viewings_.size(), 1u);
+  EXPECT_EQ(viewings_[0].File, damaged);
+  EXPECT_EQ(viewings_[0].Mode, 1);
+  EXPECT_EQ(viewings_[0].Index, 1);
+}
+
 // ---- Gathering, marks, preview and the batch --------------------------------------------
 
 TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {

@@ -5,20 +5,20 @@
 
 #include "imaging/source_picture.h"
 
-TLoadImage::TLoadImage(std::string fileName, TPictureLoader loader, TBitmap release)
+TLoadImage::TLoadImage(std::string fileName, TPictureLoader loader, TBitmap recycle)
     : fileName_(std::move(fileName)) {
   std::promise<TLoadedPicture> promise;
   result_ = promise.get_future();
   // The thread gets its own copies of the name and the loader; the result
   // goes back through the promise alone.
   thread_ = std::thread([name = fileName_, load = std::move(loader), promise = std::move(promise),
-                         cancelled = &cancelled_, release = std::move(release)]() mutable {
-    release = TBitmap();
+                         cancelled = &cancelled_, recycle = std::move(recycle)]() mutable {
     TLoadedPicture result;
     result.FileName = name;
+    result.Picture = std::move(recycle);
     if (!cancelled->load()) {
       try {
-        result.Picture = load(name);
+        load(name, result.Picture);
         result.Ok = true;
       } catch (const std::exception& e) {
         result.Picture = TBitmap();
@@ -28,6 +28,7 @@ TLoadImage::TLoadImage(std::string fileName, TPictureLoader loader, TBitmap rele
         result.Error = "Unknown error";
       }
     } else {
+      result.Picture = TBitmap();
       result.Error = "cancelled";
     }
     promise.set_value(std::move(result));
@@ -67,10 +68,10 @@ TPrefetcher::TPrefetcher(TPictureLoader loader) : loader_(std::move(loader)) {}
 
 TPrefetcher::~TPrefetcher() { Wait(); }
 
-void TPrefetcher::Start(const std::string& fileName, TBitmap release) {
+void TPrefetcher::Start(const std::string& fileName, TBitmap recycle) {
   if (load_ && load_->FileName() == fileName) return;
   Retire();
-  load_ = std::make_unique<TLoadImage>(fileName, loader_, std::move(release));
+  load_ = std::make_unique<TLoadImage>(fileName, loader_, std::move(recycle));
   ++started_;
 }
 
@@ -88,6 +89,16 @@ std::optional<TBitmap> TPrefetcher::Take(const std::string& fileName) {
 }
 
 void TPrefetcher::Discard() { Retire(); }
+
+TBitmap TPrefetcher::Drop() {
+  TBitmap memory;
+  if (load_ && load_->Ready()) {
+    memory = std::move(load_->Take().Picture);
+    load_.reset();
+  }
+  Retire();
+  return memory;
+}
 
 void TPrefetcher::Wait() {
   Retire();
@@ -112,5 +123,5 @@ void TPrefetcher::Reap() {
 }
 
 TPictureLoader SourcePictureLoader() {
-  return [](const std::string& fileName) { return LoadSourcePicture(fileName); };
+  return [](const std::string& fileName, TBitmap& into) { LoadSourcePicture(fileName, into); };
 }

@@ -20,9 +20,10 @@
 
 #include "core/bitmap.h"
 
-// Loads a file into a picture; the loader thread runs it. The default is
+// Loads a file into a picture, in the memory the picture has when the new
+// one fits there; the loader thread runs it. The default is
 // LoadSourcePicture, the batch's and the preview's own routine.
-using TPictureLoader = std::function<TBitmap(const std::string& fileName)>;
+using TPictureLoader = std::function<void(const std::string& fileName, TBitmap& into)>;
 
 // What one load gave.
 struct TLoadedPicture {
@@ -34,10 +35,12 @@ struct TLoadedPicture {
 
 class TLoadImage {
  public:
-  // Starts the thread at once. release is a picture the caller is done
-  // with: the thread frees it before it reads, so that returning a large
-  // picture's memory costs the GUI thread nothing.
-  TLoadImage(std::string fileName, TPictureLoader loader, TBitmap release = TBitmap());
+  // Starts the thread at once. recycle is a picture the caller is done
+  // with: the file is read into its memory when it fits there (memory
+  // written again costs no page faults), and the thread frees it
+  // otherwise, so that a large picture's memory costs the GUI thread
+  // nothing either way.
+  TLoadImage(std::string fileName, TPictureLoader loader, TBitmap recycle = TBitmap());
   // Cancels and waits for the thread.
   ~TLoadImage();
   TLoadImage(const TLoadImage&) = delete;
@@ -67,11 +70,12 @@ class TLoadImage {
 //
 // A load that is no longer wanted is cancelled and set aside: the GUI
 // thread does not wait for a reader it cannot stop, unless more than
-// MaxRetired such loads are still running. Wait (and the destructor)
-// waits for every thread.
+// MaxRetired such loads are still running (each may hold a picture, and
+// the viewer holds at most four). Wait (and the destructor) waits for
+// every thread.
 class TPrefetcher {
  public:
-  static constexpr std::size_t MaxRetired = 2;
+  static constexpr std::size_t MaxRetired = 1;
 
   explicit TPrefetcher(TPictureLoader loader);
   ~TPrefetcher();
@@ -79,19 +83,25 @@ class TPrefetcher {
   TPrefetcher& operator=(const TPrefetcher&) = delete;
 
   // Starts loading fileName unless it is already on its way; a load of
-  // another file is cancelled first. release goes to the loader thread to
-  // be freed there.
-  void Start(const std::string& fileName, TBitmap release = TBitmap());
+  // another file is cancelled first. The file is read into recycle's
+  // memory (see TLoadImage).
+  void Start(const std::string& fileName, TBitmap recycle = TBitmap());
   // The picture of fileName when it was loaded ahead (waiting for the
   // load to end); nothing when another file or none was, or its load
   // failed. Whatever was loaded ahead is used up either way.
   std::optional<TBitmap> Take(const std::string& fileName);
   // Drops what is loaded ahead without waiting for it.
   void Discard();
+  // The same, giving back the picture of a load that is done (whatever
+  // file it read), so that its memory serves another; an empty picture
+  // when none is done.
+  TBitmap Drop();
   // Drops it and waits until no loader thread runs any more.
   void Wait();
   // The file loaded ahead, empty for none.
   std::string Pending() const;
+  // True once the load ahead is done (without waiting).
+  bool Ready() const { return load_ && load_->Ready(); }
   int Started() const { return started_; }
   // Cancelled loads whose threads may still run.
   std::size_t Retired() const { return retired_.size(); }

@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <utility>
@@ -175,6 +176,7 @@ void TfrmViewImage::Execute(QWidget* owner, const TBitmap& bitmap, int mode, con
 TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, const std::string& fileName,
                              const TViewList& list, const std::vector<std::string>& markFiles)
     : QDialog(owner),
+      boxOwner_(this),
       mode_(mode == 0 || mode == 1 ? mode : 2),
       fileName_(fileName),
       given_(bitmap),
@@ -220,6 +222,14 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
 
   CreateMenus();
   CreateToolBar();
+  // The key table holds whatever was clicked: no control of the window
+  // takes the keyboard (a focused tool button would take the arrows to
+  // move its focus and Space to press itself), the window keeps it.
+  for (QWidget* w : cbTools->findChildren<QWidget*>()) w->setFocusPolicy(Qt::NoFocus);
+  for (QWidget* w : {static_cast<QWidget*>(cbTools), static_cast<QWidget*>(opGL), static_cast<QWidget*>(pbPreview)}) {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
+  setFocusPolicy(Qt::StrongFocus);
 
   mnuZoomLock->setChecked(settings.ZoomLock);
   tbZoomLock->setChecked(settings.ZoomLock);
@@ -426,13 +436,18 @@ void TfrmViewImage::showEvent(QShowEvent* event) {
 void TfrmViewImage::FormShow() {
   if (!firstShow_) return;
   firstShow_ = false;
+  if (QWindow* native = windowHandle()) native->installEventFilter(this);
   imageType_ = GetImageType(fileName_);
   ApplyLanguage();
   // One mark set for the viewer's life: the files are read once, not for
   // every picture or every GIF frame.
   if (mode_ != 2) marks_.Load(markFiles_);
-  if (mode_ != 2) ReadPicture(false);
-  MarkPicture();
+  std::string failure;
+  if (mode_ != 2) {
+    failure = ReadPicture(false);
+  } else {
+    MarkPicture();
+  }
   zoom_.CenterX = zoom_.CenterY = 0;
   ready_ = false;
   if (zoom_.FullScreen) {
@@ -454,6 +469,12 @@ void TfrmViewImage::FormShow() {
     prefetchTarget_ = index >= 0 && index + 1 < count ? index + 1 : -1;
     nextFileName_ = prefetchTarget_ >= 0 ? list_.FileName(prefetchTarget_) : std::string();
     PrefetchNeighbour();
+  }
+  if (!failure.empty()) {
+    // The viewer stays on the file that did not load, so that stepping
+    // goes on from it; why it did not load is shown once it is on screen.
+    QMetaObject::invokeMethod(
+        this, [failure] { Guarded([&] { ShowMsg(failure, 0, SystemMessageCaption); }); }, Qt::QueuedConnection);
   }
 }
 
@@ -509,7 +530,8 @@ void TfrmViewImage::ApplyOptions() {
   const TProgramInfo& settings = ProgramInfo();
   zoom_.SettingZoomFit = settings.ViewZoomFit;
   zoom_.SettingShrinkFit = settings.ViewShrinkFit;
-  if (!zoom_.FullScreen) cbTools->setVisible(settings.ViewShowToolbar);
+  const bool toolbarChanges = !zoom_.FullScreen && cbTools->isVisibleTo(this) != settings.ViewShowToolbar;
+  if (toolbarChanges) cbTools->setVisible(settings.ViewShowToolbar);
   timSlideshow->setInterval(SlideInterval(settings.SlideDelay));
   // The window keeps its native window (and so stays in exec(), keeping
   // every other flag, the skin's borderless one too).
@@ -536,6 +558,12 @@ void TfrmViewImage::ApplyOptions() {
   for (QAction* a : {mnuCopy, mnuCopyFileTo, mnuDelete}) a->setEnabled(hasFile && !fileName_.empty());
   mnuSave->setEnabled(CanSaveInPlace(mode_, fileName_));
   UpdateCursor();
+  if (toolbarChanges && ready_) {
+    // The picture takes the tool bar's band, or gives it back, at once.
+    LayoutView();
+    RenderVisiblePart();
+    PaintView();
+  }
 }
 
 void TfrmViewImage::LoadTilePicture() {
@@ -579,45 +607,103 @@ void TfrmViewImage::SetFullScreen(bool on) {
 
 // ---- Pictures --------------------------------------------------------------
 
-void TfrmViewImage::ReadPicture(bool useAhead) {
+std::string TfrmViewImage::ReadPicture(bool useAhead) {
   imageType_ = GetImageType(fileName_);
   if (gif_) gif_->StopDraw();
   gif_.reset();
-  // What was loaded ahead is used when it is this file, else dropped.
-  std::optional<TBitmap> ahead = prefetcher_.Take(fileName_);
-  TBitmap picture;
+  // What was loaded ahead is used when it is this file. Otherwise it is
+  // dropped, its memory kept for the next load ahead.
+  std::optional<TBitmap> ahead;
+  if (useAhead && imageType_ != 2 && prefetcher_.Pending() == fileName_) {
+    ahead = prefetcher_.Take(fileName_);
+  } else {
+    KeepSpare(prefetcher_.Drop());
+  }
+  // The picture without marks is the file's until an effect changes it:
+  // read again from the file when one asks for it.
+  KeepSpare(std::move(base_));
+  base_ = TBitmap();
+  std::string failure;
   try {
     if (imageType_ == 2) {
       auto gif = std::make_unique<TGIFImage>();
       gif->LoadFromFile(fileName_);
-      PaintFirstGifFrame(*gif, picture);
+      PaintFirstGifFrame(*gif, base_);
       ++directLoads_;
       if (gif->Images().Count() >= 2) {
-        gifCanvas_ = TBitmap(picture.Width(), picture.Height(), pf24bit);
+        gifCanvas_ = TBitmap(base_.Width(), base_.Height(), pf24bit);
         gif_ = std::move(gif);
         timGIF->setInterval(GifFirstInterval);
       }
-    } else if (useAhead && ahead) {
-      picture = std::move(*ahead);
+      MarkPicture();
+      return failure;
+    }
+    if (ahead) {
+      // The picture shown before is kept for the next load ahead.
+      KeepSpare(std::move(pictureBitmap_));
+      pictureBitmap_ = std::move(*ahead);
       ++prefetchHits_;
-    } else if (FileExists(fileName_)) {
-      picture = loader_(fileName_);
+    } else {
+      // Read into the memory of the picture shown before.
+      loader_(fileName_, pictureBitmap_);
       ++directLoads_;
     }
-  } catch (const std::exception&) {
-    picture = TBitmap();  // a picture that does not load shows as none
+  } catch (const std::exception& e) {
+    base_.Clear();
+    pictureBitmap_.Clear();  // a picture that does not load shows as none
     gif_.reset();
+    failure = e.what();
   }
-  picture.SetPixelFormat(pf24bit);
-  // The picture shown before goes to the next load, to be freed there.
-  retiring_ = std::move(base_);
-  base_ = std::move(picture);
+  pictureBitmap_.SetPixelFormat(pf24bit);
+  // The marks are drawn on the picture read, where it lies: a step copies
+  // no picture. Should drawing fail half-way, the file's picture is shown
+  // without marks.
+  if (!marks_.ApplyInPlace(pictureBitmap_)) {
+    try {
+      loader_(fileName_, pictureBitmap_);
+    } catch (const std::exception&) {
+      pictureBitmap_.Clear();
+    }
+    pictureBitmap_.SetPixelFormat(pf24bit);
+  }
+  // Whatever a picture was read into is the shown picture's now, so no
+  // step faults in fresh memory for it.
+  return failure;
+}
+
+int TfrmViewImage::PicturesHeld() const {
+  int held = static_cast<int>(prefetcher_.Retired()) + (prefetcher_.Pending().empty() ? 0 : 1);
+  for (const TBitmap* b : {&base_, &spare_, &pictureBitmap_}) {
+    if (b->Width() > 0 && b->Height() > 0) ++held;
+  }
+  return held;
+}
+
+void TfrmViewImage::KeepSpare(TBitmap picture) {
+  if (spare_.Width() <= 0 || spare_.Height() <= 0) spare_ = std::move(picture);
+}
+
+const TBitmap& TfrmViewImage::BasePicture() {
+  EnsureBase();
+  return base_;
+}
+
+void TfrmViewImage::EnsureBase() {
+  if (base_.Width() > 0 && base_.Height() > 0) return;
+  if (mode_ == 2) {
+    base_ = given_;
+  } else if (pictureBitmap_.Width() > 0 && pictureBitmap_.Height() > 0) {
+    // Read again into the spare picture's memory, if there is one.
+    base_ = std::move(spare_);
+    spare_ = TBitmap();
+    loader_(fileName_, base_);
+  }
+  base_.SetPixelFormat(pf24bit);
 }
 
 void TfrmViewImage::MarkPicture() {
   if (mode_ == 2) {
-    pictureBitmap_ = base_;
-    pictureBitmap_.SetPixelFormat(pf24bit);
+    CopyPictureInto(base_, pictureBitmap_);
     return;
   }
   marks_.Apply(base_, pictureBitmap_);
@@ -625,7 +711,6 @@ void TfrmViewImage::MarkPicture() {
 
 void TfrmViewImage::LoadPicture(int) {
   ReadPicture(true);
-  MarkPicture();
   ShowNewPicture();
 }
 
@@ -649,6 +734,27 @@ int TfrmViewImage::ToolbarMinWidth() const {
   return cbTools->isVisibleTo(this) ? tbTools->sizeHint().width() + 5 : 0;
 }
 
+QMargins TfrmViewImage::WindowManagerFrame() const {
+  const QWindow* native = windowHandle();
+  return native != nullptr && isVisible() ? native->frameMargins() : QMargins();
+}
+
+QRect TfrmViewImage::RoomForClient() {
+  // The whole window, frame and title bar included, must fit the screen.
+  // A skin's frame lies inside the window; a window manager's lies
+  // outside it and is known only once it has framed the window.
+  fittedFrame_ = WindowManagerFrame();
+  return screen()->availableGeometry().marginsRemoved(SkinFrameMarginsOf(this) + fittedFrame_);
+}
+
+void TfrmViewImage::PlaceClient(const QRect& room, const TRect& client, int toolbar) {
+  settingBounds_ = true;
+  setGeometry(QRect(room.left() + client.Left, room.top() + client.Top, client.Right - client.Left,
+                    client.Bottom - client.Top + toolbar)
+                  .marginsAdded(SkinFrameMarginsOf(this)));
+  settingBounds_ = false;
+}
+
 void TfrmViewImage::AdjustWindowToPicture() {
   if (zoom_.FullScreen) {
     if (QScreen* s = screen()) {
@@ -658,42 +764,61 @@ void TfrmViewImage::AdjustWindowToPicture() {
     }
     return;
   }
-  QScreen* s = screen();
-  if (s == nullptr || (windowState() & Qt::WindowMaximized)) return;
-  // A skinned frame is the window's own: the picture's room is inside it.
-  const QMargins frame = SkinFrameMarginsOf(this);
-  const QRect area = s->availableGeometry().marginsRemoved(frame);
+  if (screen() == nullptr || (windowState() & Qt::WindowMaximized)) return;
+  fittedToZoom_ = false;
+  const QRect room = RoomForClient();
   const TPoint picture{pictureBitmap_.Width(), pictureBitmap_.Height()};
   zoom_.Picture = picture;
   const TPoint wanted = mnuZoomLock->isChecked() ? zoom_.ZoomedSize() : picture;
   const int toolbar = ToolbarHeight();
-  const TRect r = WindowRectForPicture(TPoint{area.width(), area.height() - toolbar}, wanted, zoom_.SettingZoomFit,
+  const TRect r = WindowRectForPicture(TPoint{room.width(), room.height() - toolbar}, wanted, zoom_.SettingZoomFit,
                                        zoom_.SettingShrinkFit, ToolbarMinWidth());
-  settingBounds_ = true;
-  setGeometry(QRect(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar)
-                  .marginsAdded(frame));
-  settingBounds_ = false;
+  PlaceClient(room, r, toolbar);
 }
 
 void TfrmViewImage::ApplyZoom() {
-  if (!zoom_.FullScreen && !(windowState() & Qt::WindowMaximized)) {
-    if (QScreen* s = screen()) {
-      const QMargins frame = SkinFrameMarginsOf(this);
-      const QRect area = s->availableGeometry().marginsRemoved(frame);
-      const int toolbar = ToolbarHeight();
-      const bool mayEnlarge = zoom_.FitOverride ? zoom_.FitEnlarge : zoom_.SettingZoomFit;
-      const TRect r = WindowRectForZoom(TPoint{area.width(), area.height() - toolbar}, zoom_.ZoomedSize(),
-                                        mayEnlarge, ToolbarMinWidth());
-      settingBounds_ = true;
-      setGeometry(QRect(area.left() + r.Left, area.top() + r.Top, r.Right - r.Left, r.Bottom - r.Top + toolbar)
-                      .marginsAdded(frame));
-      settingBounds_ = false;
-    }
+  if (!zoom_.FullScreen && !(windowState() & Qt::WindowMaximized) && screen() != nullptr) {
+    fittedToZoom_ = true;
+    const QRect room = RoomForClient();
+    const int toolbar = ToolbarHeight();
+    const bool mayEnlarge = zoom_.FitOverride ? zoom_.FitEnlarge : zoom_.SettingZoomFit;
+    const TRect r = WindowRectForZoom(TPoint{room.width(), room.height() - toolbar}, zoom_.ZoomedSize(), mayEnlarge,
+                                      ToolbarMinWidth());
+    PlaceClient(room, r, toolbar);
   }
   LayoutView();
   RenderVisiblePart();
   PaintView();
   UpdateTitle();
+}
+
+bool TfrmViewImage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && !refitPosted_ &&
+      (event->type() == QEvent::Expose || event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    // A window manager frames the window after it was first fitted: once
+    // its frame is known, the window is fitted again with it.
+    if (ready_ && !settingBounds_ && WindowManagerFrame() != fittedFrame_) {
+      refitPosted_ = true;
+      QMetaObject::invokeMethod(this, [this] { Guarded([this] { RefitToFrame(); }); }, Qt::QueuedConnection);
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TfrmViewImage::RefitToFrame() {
+  refitPosted_ = false;
+  if (!ready_ || zoom_.FullScreen || (windowState() & Qt::WindowMaximized) || WindowManagerFrame() == fittedFrame_) {
+    return;
+  }
+  if (fittedToZoom_) {
+    ApplyZoom();
+    return;
+  }
+  AdjustWindowToPicture();
+  LayoutView();
+  ComputeInitialZoom();
+  RenderVisiblePart();
+  PaintView();
 }
 
 void TfrmViewImage::ComputeInitialZoom() {
@@ -897,11 +1022,12 @@ void TfrmViewImage::PrefetchNeighbour() {
   if (nextFileName_.empty() || nextFileName_ == fileName_ || !FileExists(nextFileName_) ||
       GetImageType(nextFileName_) == 2 || GetImageType(fileName_) == 2) {
     prefetcher_.Discard();
-    retiring_ = TBitmap();
+    spare_ = TBitmap();
     return;
   }
-  prefetcher_.Start(nextFileName_, std::move(retiring_));
-  retiring_ = TBitmap();
+  if (prefetcher_.Pending() == nextFileName_) return;  // on its way already
+  prefetcher_.Start(nextFileName_, std::move(spare_));
+  spare_ = TBitmap();
 }
 
 // ---- Mouse -----------------------------------------------------------------
@@ -983,10 +1109,11 @@ bool TfrmViewImage::PauseSlideshow() {
   const bool was = slideRunning_;
   timSlideshow->stop();
   slideRunning_ = false;
-  if (windowFlags() & Qt::WindowStaysOnTopHint) {
-    setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    show();
-  }
+  // The dialog must come up above the viewer. Only the window system is
+  // told: setWindowFlag would make the native window anew, hiding the
+  // viewer, which ends its exec() under the dialog. ApplyOptions raises
+  // it again.
+  SetWindowFlagLive(*this, Qt::WindowStaysOnTopHint, false);
   return was;
 }
 
@@ -1004,7 +1131,7 @@ void TfrmViewImage::timGIFTimer() {
   // shows and marks it.
   gifCanvas_.Canvas().Brush.Color = clWhite;
   gif_->Draw(gifCanvas_.Canvas(), TRect{0, 0, gifCanvas_.Width(), gifCanvas_.Height()});
-  base_ = gifCanvas_;
+  CopyPictureInto(gifCanvas_, base_);
   MarkPicture();
   ++gifRedraws_;
   zoom_.OverrideFit();
@@ -1015,9 +1142,11 @@ void TfrmViewImage::timGIFTimer() {
 // ---- Effects and reload ----------------------------------------------------
 
 void TfrmViewImage::ApplyEffect(const std::function<void(TBitmap&)>& effect) {
-  if (base_.Width() <= 0 || base_.Height() <= 0) return;
+  if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
   // The effect works on the picture without marks, and the marks are
   // drawn once on its result. An animation stops at the changed frame.
+  EnsureBase();
+  if (base_.Width() <= 0 || base_.Height() <= 0) return;
   if (gif_) {
     gif_->StopDraw();
     gif_.reset();
@@ -1034,11 +1163,11 @@ void TfrmViewImage::mnuReloadClick() {
   PaintBackground();
   if (mode_ == 2) {
     base_ = given_;
+    MarkPicture();
   } else {
     prefetcher_.Discard();
     ReadPicture(false);
   }
-  MarkPicture();
   LayoutView();
   ApplyZoom();
 }

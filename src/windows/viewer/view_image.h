@@ -10,6 +10,7 @@
 // and TPrefetcher (image_loader.h). This form wires widgets to them.
 
 #include <QDialog>
+#include <QMargins>
 #include <QWidget>
 
 #include <functional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "windows/gui_handler_qt.h"
 #include "windows/viewer/image_loader.h"
 #include "windows/viewer/view_marks.h"
 #include "windows/viewer/view_navigation.h"
@@ -198,9 +200,10 @@ class TfrmViewImage : public QDialog {
   int Mode() const { return mode_; }
   const std::string& FileName() const { return fileName_; }
   const TViewZoom& ZoomModel() const { return zoom_; }
-  // The shown picture with its marks, and the picture without them.
+  // The shown picture with its marks, and the picture without them (read
+  // again from the file when no effect changed it).
   const TBitmap& PictureBitmap() const { return pictureBitmap_; }
-  const TBitmap& BasePicture() const { return base_; }
+  const TBitmap& BasePicture();
   const TBitmap& BackBuffer() const { return backBuffer_; }
   const TRenderPlan& Plan() const { return plan_; }
   bool SlideshowRunning() const { return slideRunning_; }
@@ -211,6 +214,10 @@ class TfrmViewImage : public QDialog {
   int PrefetchHits() const { return prefetchHits_; }
   int DirectLoads() const { return directLoads_; }
   std::string PrefetchPending() const { return prefetcher_.Pending(); }
+  bool PrefetchReady() const { return prefetcher_.Ready(); }
+  // The pictures the viewer holds now, those the loader thread is reading
+  // (or was, for a load set aside) included.
+  int PicturesHeld() const;
   QString TitleText() const { return titleText_; }
   bool FullScreen() const { return zoom_.FullScreen; }
 
@@ -220,6 +227,7 @@ class TfrmViewImage : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void done(int result) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenus();
@@ -227,15 +235,32 @@ class TfrmViewImage : public QDialog {
   void FormShow();
   void FormDestroy();
   void Navigate(TNavigateKey key);
-  // Loads fileName_ into the unmarked picture (the GIF image for an
-  // animation), from what was loaded ahead when it is that file.
-  void ReadPicture(bool useAhead);
-  // The shown picture: the unmarked one with the marks drawn on a copy.
+  // Loads fileName_ and marks it into the shown picture (the GIF image
+  // for an animation), from what was loaded ahead when it is that file. A
+  // file that does not load leaves no picture; gives back why (empty when
+  // it loaded).
+  std::string ReadPicture(bool useAhead);
+  // Keeps picture as spare_ unless there is one already.
+  void KeepSpare(TBitmap picture);
+  // base_ holds the picture without marks (read again from the file when
+  // need be; raises when it cannot be read).
+  void EnsureBase();
+  // The shown picture from base_: the marks drawn on a copy.
   void MarkPicture();
   // After a new picture: zoom and centre reset unless locked, the window
   // fitted, the initial zoom, render and paint.
   void ShowNewPicture();
   void AdjustWindowToPicture();
+  // The frame a window manager puts around the window (none before it has
+  // framed it, nor without one).
+  QMargins WindowManagerFrame() const;
+  // The screen's room for the client area, every frame taken off.
+  QRect RoomForClient();
+  // Gives the window the client rectangle client of room (plus the tool
+  // bar's height).
+  void PlaceClient(const QRect& room, const TRect& client, int toolbar);
+  // Fits the window again once a window manager's frame is known.
+  void RefitToFrame();
   void ComputeInitialZoom();
   void PrefetchNeighbour();
   void LayoutView();
@@ -244,7 +269,8 @@ class TfrmViewImage : public QDialog {
   void UpdateCursor();
   void KeepCursorOnButton();
   void ToolButtonCommand(int cursorButton, const std::function<void()>& action);
-  // The slideshow stopped for a dialog; gives back whether it ran.
+  // The slideshow stopped and the window no longer top-most, for a dialog
+  // of the viewer's; gives back whether the slideshow ran.
   bool PauseSlideshow();
   void ResumeSlideshow(bool wasRunning);
   void StartSlideshow();
@@ -254,6 +280,8 @@ class TfrmViewImage : public QDialog {
   int ToolbarHeight() const;
   void StopLoader();
 
+  // Every message box and question of the viewer sits on it.
+  TMessageBoxOwner boxOwner_;
   int mode_;
   std::string fileName_;
   TBitmap given_;  // the bitmap of Execute (mode 2)
@@ -262,8 +290,14 @@ class TfrmViewImage : public QDialog {
   TViewMarks marks_;
   int imageType_ = 10;
 
+  // The pictures of a step, each picture-sized: the shown one with its
+  // marks, the one loaded ahead, spare_, a picture no longer shown whose
+  // memory the next load ahead reads into, and base_, the shown one
+  // without marks, held only once an effect changed it or one asked for
+  // it (else it is the file's, read again when needed; given_ in mode 2,
+  // the first frame's in a GIF).
   TBitmap base_;
-  TBitmap retiring_;  // the picture shown before, freed by the next load
+  TBitmap spare_;
   TBitmap pictureBitmap_;
   TBitmap cropBitmap_;
   TBitmap displayBitmap_;
@@ -283,6 +317,12 @@ class TfrmViewImage : public QDialog {
   int prefetchHits_ = 0;
   int directLoads_ = 0;
 
+  // The window manager's frame when the window was last fitted, and
+  // whether that fit was for an explicit zoom (ApplyZoom) or for a new
+  // picture.
+  QMargins fittedFrame_;
+  bool fittedToZoom_ = false;
+  bool refitPosted_ = false;
   bool ready_ = false;
   bool settingBounds_ = false;
   bool firstShow_ = true;

@@ -28,37 +28,45 @@ int TViewMarks::Count() const { return marks_ ? marks_->Count() : 0; }
 std::size_t TViewMarks::WorkMemoryBytes() const { return marks_ ? marks_->WorkMemoryBytes() : 0; }
 
 void TViewMarks::Apply(const TBitmap& base, TBitmap& marked) {
-  if (Count() == 0 || base.Width() <= 0 || base.Height() <= 0) {
-    marked = base;
-    marked.SetPixelFormat(pf24bit);
-    return;
-  }
+  CopyPictureInto(base, marked);
+  if (!ApplyInPlace(marked)) CopyPictureInto(base, marked);
+}
+
+bool TViewMarks::ApplyInPlace(TBitmap& picture) {
+  picture.SetPixelFormat(pf24bit);
+  if (Count() == 0 || picture.Width() <= 0 || picture.Height() <= 0) return true;
+  // The marks draw on their work picture: the picture is lent to it and
+  // comes back.
+  TBitmap& work = marks_->Composite;
+  work.Clear();
+  work.SwapPicture(picture);
+  bool drawn = true;
   try {
-    TBitmap& work = marks_->Composite;
-    // The work image of the last picture is reused when the size is the
-    // same: pages already mapped are written, not faulted in again.
-    if (work.Width() == base.Width() && work.Height() == base.Height() && work.PixelFormat() == pf24bit &&
-        base.PixelFormat() == pf24bit) {
-      std::memcpy(work.Bits(), base.Bits(),
-                  static_cast<std::size_t>(base.RowStride()) * static_cast<std::size_t>(base.Height()));
-    } else {
-      work = base;
-      work.SetPixelFormat(pf24bit);
-    }
-    marks_->DrawMarks(base.Width(), base.Height());
-    std::swap(marked, work);
-    // The work picture takes the last marked picture's memory for the
-    // next one only while that could use it.
-    work.KeepMemoryFor(marked);
+    marks_->DrawMarks(work.Width(), work.Height());
   } catch (const std::exception&) {
-    marked = base;
-    marks_->Composite.Clear();
+    drawn = false;
   }
-  marked.SetPixelFormat(pf24bit);
+  picture.SwapPicture(work);
+  work.Clear();
+  picture.SetPixelFormat(pf24bit);
   // Rotation and effects of one picture never carry over to the next.
   try {
     marks_->RestoreMarkPictures();
   } catch (const std::exception&) {
     marks_.reset();
+  }
+  return drawn;
+}
+
+void CopyPictureInto(const TBitmap& from, TBitmap& to) {
+  if (from.PixelFormat() != pf24bit) {
+    to = from;
+    to.SetPixelFormat(pf24bit);
+    return;
+  }
+  to.SetSizeForDecoding(from.Width(), from.Height(), pf24bit);
+  if (from.Width() > 0 && from.Height() > 0) {
+    std::memcpy(to.Bits(), from.Bits(),
+                static_cast<std::size_t>(from.RowStride()) * static_cast<std::size_t>(from.Height()));
   }
 }

@@ -11,6 +11,9 @@
 
 class TMark;
 
+// to := a 24-bit copy of from, in to's own memory when it fits there.
+void CopyPictureInto(const TBitmap& from, TBitmap& to);
+
 class TViewMarks {
  public:
   TViewMarks();
@@ -23,8 +26,13 @@ class TViewMarks {
   bool Load(const std::vector<std::string>& files);
   int Count() const;
   // marked := base with the marks drawn on it (base itself when there are
-  // none, or when drawing fails).
+  // none, or when drawing fails), in marked's own memory when the picture
+  // fits there.
   void Apply(const TBitmap& base, TBitmap& marked);
+  // Draws the marks onto picture where it lies (no work picture of their
+  // own), which becomes 24-bit. False when drawing failed, which may leave
+  // it partly drawn.
+  bool ApplyInPlace(TBitmap& picture);
   // Pixel memory the marks keep between pictures.
   std::size_t WorkMemoryBytes() const;
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -54,14 +55,14 @@ struct TGatedLoader {
   bool open = true;
 
   TPictureLoader Loader() {
-    return [this](const std::string& name) {
+    return [this](const std::string& name, TBitmap& into) {
       ++entered;
       {
         std::unique_lock<std::mutex> lock(mutex);
         opened.wait(lock, [this] { return open; });
       }
       ++reads;
-      return LoadSourcePicture(name);
+      LoadSourcePicture(name, into);
     };
   }
   void Close() {
@@ -76,6 +77,15 @@ struct TGatedLoader {
     opened.notify_all();
   }
 };
+
+// Waits (up to ten seconds) until done() holds.
+bool WaitUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 10000; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
 
 }  // namespace
 
@@ -250,4 +260,42 @@ TEST_F(ViewerLoaderTest, MarksAreReadOnceAndADamagedFileMarksNothing) {
   TBitmap out;
   marks.Apply(base, out);
   EXPECT_TRUE(SamePixels(out, base));
+}
+
+// A picture the viewer is done with is read into rather than freed and
+// taken anew: the loader thread gets its memory, and a load that is no
+// longer wanted gives its picture back for the next one.
+TEST_F(ViewerLoaderTest, PicturesNoLongerShownAreReadInto) {
+  const std::vector<std::string> files = WritePictures();
+  TBitmap recycle = PatternBitmap(64, 48, 5);  // the size of a.jpg
+  const std::uint8_t* memory = recycle.Bits();
+  std::atomic<bool> handedOver{false};
+  const TPictureLoader loader = [&](const std::string& name, TBitmap& into) {
+    handedOver = into.Bits() == memory;
+    LoadSourcePicture(name, into);
+  };
+  TLoadImage load(files[0], loader, std::move(recycle));
+  TLoadedPicture result = load.Take();
+  ASSERT_TRUE(result.Ok) << result.Error;
+  EXPECT_TRUE(handedOver.load());
+  EXPECT_EQ(result.Picture.Bits(), memory);
+  EXPECT_TRUE(SamePixels(result.Picture, LoadSourcePicture(files[0])));
+
+  TGatedLoader gate;
+  TPrefetcher ahead(gate.Loader());
+  // Not done yet: nothing comes back, and the load is set aside.
+  gate.Close();
+  ahead.Start(files[1]);
+  ASSERT_TRUE(WaitUntil([&] { return gate.entered.load() == 1; }));
+  EXPECT_EQ(ahead.Drop().Width(), 0);
+  EXPECT_TRUE(ahead.Pending().empty());
+  gate.Open();
+  // Done: its picture comes back, whichever file it read.
+  ahead.Start(files[2], std::move(result.Picture));
+  ASSERT_TRUE(WaitUntil([&] { return ahead.Ready(); }));
+  const TBitmap back = ahead.Drop();
+  EXPECT_TRUE(SamePixels(back, LoadSourcePicture(files[2])));
+  EXPECT_TRUE(ahead.Pending().empty());
+  ahead.Wait();
+  EXPECT_EQ(gate.reads.load(), 2);
 }

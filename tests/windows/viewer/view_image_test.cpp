@@ -3,16 +3,26 @@
 // the slideshow and the GIF timer.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QToolButton>
+#include <QWindow>
 
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
+#include "core/files.h"
 #include "core/jpeg.h"
 #include "core/streams.h"
 #include "formats/gif/gif_image.h"
@@ -20,7 +30,10 @@
 #include "imaging/mark.h"
 #include "imaging/source_picture.h"
 #include "windows/main_gif_timer.h"
+#include "windows/gl_panel.h"
+#include "windows/gui_handler_qt.h"
 #include "windows/main_models.h"
+#include "windows/setup.h"
 #include "windows/viewer/view_image.h"
 #include "windows/windows_fixture.h"
 
@@ -72,9 +85,9 @@ class ViewerTest : public WindowsTest {
     RegisterImageFormats();
     saved_ = TfrmViewImage::Services();
     TViewerServices& s = TfrmViewImage::Services();
-    s.LoadPicture = [this](const std::string& name) {
+    s.LoadPicture = [this](const std::string& name, TBitmap& into) {
       ++reads_;
-      return LoadSourcePicture(name);
+      LoadSourcePicture(name, into);
     };
     s.ExecuteSetup = [this](int page) {
       setupPages_.push_back(page);
@@ -424,4 +437,366 @@ TEST_F(ViewerTest, BatchPreviewAndViewerLoadOneSourceAlike) {
   EXPECT_EQ(preview.Width(), 6);
   EXPECT_TRUE(Same(preview, converted));
   EXPECT_TRUE(Same(v.BasePicture(), converted));
+}
+
+// The road of a user with "Always on top": Options, tick it, OK; Options,
+// OK again; Save As, Cancel. Through all of it the viewer stays open and
+// modal (its exec() runs on), top-most again after each dialog.
+TEST_F(ViewerTest, AlwaysOnTopKeepsTheViewerOpenAndModalAroundItsDialogs) {
+  list_.Files = {WriteBmp("a.bmp", 40, 30, 1), WriteBmp("b.bmp", 40, 30, 2)};
+  const TSetupServices savedSetup = TfrmSetup::Services();
+  TfrmSetup::Services().RegisterShellnook = [] { return true; };
+  TfrmSetup::Services().UnregisterShellnook = [] { return true; };
+  TfrmViewImage::Services().ExecuteSetup = [](int page) { return TfrmSetup::Execute(page); };
+  const auto okSettings = [](bool tickAlwaysTop) {
+    WhenModal<TfrmSetup>([tickAlwaysTop](TfrmSetup* setup) {
+      if (tickAlwaysTop) setup->chkAlwaysTop->setChecked(true);
+      ClickChild(setup, "btnOK");
+    });
+  };
+  // What the viewer is after each step: open, the modal window, top-most.
+  std::vector<std::string> states;
+  const auto state = [&states](const char* step, TfrmViewImage* v) {
+    const bool onTop = (v->windowFlags() & Qt::WindowStaysOnTopHint) && v->windowHandle() != nullptr &&
+                       (v->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+    states.push_back(std::string(step) + (v->isVisible() ? " open" : " gone") +
+                     (QApplication::activeModalWidget() == v ? " modal" : " not modal") + (onTop ? " on top" : ""));
+  };
+  WhenModal<TfrmViewImage>([&](TfrmViewImage* v) {
+    okSettings(true);
+    v->mnuOptions->trigger();
+    state("options", v);
+    okSettings(false);
+    v->mnuOptions->trigger();
+    state("options again", v);
+    saveAnswer_ = std::nullopt;
+    v->mnuSaveAs->trigger();
+    state("save as", v);
+    v->mnuCopyFileTo->trigger();
+    state("copy to", v);
+    // Back in the viewer's own exec(): it is still the modal window.
+    WhenModal<TfrmViewImage>(
+        [&](TfrmViewImage* again) {
+          state("afterwards", again);
+          QTest::keyClick(again, Qt::Key_Escape);
+        },
+        3000);
+  });
+  TfrmViewImage::Execute(nullptr, TBitmap(), 0, list_.Files[0], list_.View(), {});
+  TfrmSetup::Services() = savedSetup;
+  EXPECT_TRUE(ProgramInfo().ViewAlwaysTop);
+  EXPECT_EQ(states, (std::vector<std::string>{"options open modal on top", "options again open modal on top",
+                                              "save as open modal on top", "copy to open modal on top",
+                                              "afterwards open modal on top"}));
+  EXPECT_EQ(saveStarts_.size(), 2u);
+}
+
+// F4 onto an existing file answered No, then Yes; Save As onto an existing
+// file answered No; Save As into a folder that cannot be written, OK on
+// the error. Each question comes right after Qt's file dialog closed, while
+// the main window is hidden: each sits on the viewer, and none ends the
+// application.
+TEST_F(ViewerTest, QuestionsAfterAFileDialogSitOnTheViewerAndEndNothing) {
+  SetGuiHandler(&InstallGuiHandler());
+  TfrmViewImage::Services().ChooseSaveName = TfrmViewImage::DefaultServices().ChooseSaveName;
+  list_.Files = {WriteBmp("a.bmp", 24, 16, 1)};
+  const std::string there = WriteBmp("there.bmp", 5, 5, 2);
+  const auto before = testsupport::ReadBytes(there);
+  testsupport::WriteBytes(Dir() + "plain-file", {'x'});
+  const std::string unwritable = Dir() + "plain-file/out.bmp";
+
+  struct TStep {
+    QAction* TfrmViewImage::*Command;
+    std::string Target;
+    QMessageBox::StandardButton Answer;
+  };
+  const std::vector<TStep> steps = {{&TfrmViewImage::mnuCopyFileTo, there, QMessageBox::No},
+                                    {&TfrmViewImage::mnuCopyFileTo, there, QMessageBox::Yes},
+                                    {&TfrmViewImage::mnuSaveAs, there, QMessageBox::No},
+                                    {&TfrmViewImage::mnuSaveAs, unwritable, QMessageBox::Ok}};
+  std::vector<std::string> seen;
+  QWidget mainWindow;
+  QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+  QTimer::singleShot(0, qApp, [&] {
+    mainWindow.show();
+    mainWindow.hide();  // as the main window hides while the viewer shows
+    WhenModal<TfrmViewImage>([&](TfrmViewImage* v) {
+      for (const TStep& step : steps) {
+        WhenModal<QFileDialog>([&step](QFileDialog* dialog) {
+          dialog->selectFile(QString::fromStdString(step.Target));
+          QMetaObject::invokeMethod(dialog, "accept");
+        });
+        WhenModal<QMessageBox>([&seen, &step, v](QMessageBox* box) {
+          seen.push_back(box->parentWidget() == v ? "on the viewer" : "elsewhere");
+          QTest::mouseClick(box->button(step.Answer), Qt::LeftButton);
+        });
+        (v->*step.Command)->trigger();
+      }
+      WhenModal<TfrmViewImage>(
+          [&seen](TfrmViewImage* again) {
+            seen.push_back("viewer still open");
+            QTest::keyClick(again, Qt::Key_Escape);
+          },
+          3000);
+    });
+    TfrmViewImage::Execute(&mainWindow, TBitmap(), 0, list_.Files[0], list_.View(), {});
+    seen.push_back("viewer closed");
+    // Quitting closes the windows on screen: none is left to close.
+    QCoreApplication::quit();
+  });
+  QCoreApplication::exec();
+  EXPECT_EQ(seen, (std::vector<std::string>{"on the viewer", "on the viewer", "on the viewer", "on the viewer",
+                                            "viewer still open", "viewer closed"}));
+  EXPECT_EQ(lastWindowClosed.count(), 0);
+  // No kept the file; Yes copied over it; the second No kept the copy.
+  EXPECT_NE(testsupport::ReadBytes(there), before);
+  EXPECT_EQ(testsupport::ReadBytes(there), testsupport::ReadBytes(list_.Files[0]));
+}
+
+// Keys as the keyboard sends them (to whatever has the focus) with the
+// tool bar shown: the arrows pan by the step, Space goes on by the slide
+// order, Enter closes; also after a tool button and the picture were
+// clicked, and no tool button ever takes the focus.
+TEST_F(ViewerTest, TheKeyTableHoldsWhateverWasClicked) {
+  // Larger than the screen at 1:1, so that the arrows have room.
+  list_.Files = {WriteBmp("a.bmp", 1600, 1200, 1), WriteBmp("b.bmp", 1600, 1200, 2),
+                 WriteBmp("c.bmp", 1600, 1200, 3)};
+  list_.Index = 1;
+  ProgramInfo().ViewShowToolbar = true;
+  ProgramInfo().SlideSequence = ssForward;
+  TfrmViewImage& v = Open(1, list_.Files[1]);
+  ASSERT_TRUE(v.cbTools->isVisible());
+  const auto focusIsNoButton = [] { return qobject_cast<QToolButton*>(QApplication::focusWidget()) == nullptr; };
+  EXPECT_TRUE(focusIsNoButton());
+  const auto press = [&](Qt::Key key) {
+    QTest::keyClick(v.windowHandle(), key);
+    QCoreApplication::processEvents();
+  };
+  struct Case {
+    Qt::Key Key;
+    int Dx, Dy;
+  };
+  const auto panByTheTable = [&](const char* after) {
+    SCOPED_TRACE(after);
+    const int step = v.ZoomModel().ArrowStep();
+    for (const Case& c : {Case{Qt::Key_Right, 1, 0}, Case{Qt::Key_Down, 0, 1}, Case{Qt::Key_Left, -1, 0},
+                          Case{Qt::Key_Up, 0, -1}}) {
+      const TPoint before{v.ZoomModel().CenterX, v.ZoomModel().CenterY};
+      press(c.Key);
+      EXPECT_EQ(v.ZoomModel().CenterX, before.X + c.Dx * step) << c.Key;
+      EXPECT_EQ(v.ZoomModel().CenterY, before.Y + c.Dy * step) << c.Key;
+      EXPECT_TRUE(focusIsNoButton());
+    }
+  };
+  press(Qt::Key_Slash);  // 1:1
+  ASSERT_LT(v.pbPreview->width(), 1600);
+  panByTheTable("opened");
+  QTest::mouseClick(v.tbZoomIn, Qt::LeftButton);
+  EXPECT_EQ(v.ZoomModel().Zoom, 1500);
+  EXPECT_TRUE(focusIsNoButton());
+  QTest::mouseClick(v.pbPreview, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+  EXPECT_TRUE(focusIsNoButton());
+  panByTheTable("a tool button and the picture clicked");
+  press(Qt::Key_Space);
+  EXPECT_EQ(list_.Index, 2);
+  press(Qt::Key_Space);
+  EXPECT_EQ(list_.Index, 0);  // wraps
+  EXPECT_TRUE(v.isVisible());
+  press(Qt::Key_Return);
+  EXPECT_FALSE(v.isVisible());
+}
+
+// Opened on a file that does not load: the viewer stays on it, says why,
+// and steps on from it, the next picture read ahead meanwhile.
+TEST_F(ViewerTest, OpenedOnADamagedFileItSaysWhyAndStepsOnFromIt) {
+  const std::string damaged = Dir() + "damaged.jpg";
+  testsupport::WriteBytes(damaged, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F'});
+  list_.Files = {WriteBmp("a.bmp", 30, 20, 1), damaged, WriteBmp("c.bmp", 30, 20, 3)};
+  list_.Index = 1;
+  TfrmViewImage& v = Open(1, damaged);
+  ASSERT_TRUE(WaitFor([&] { return !handler_.Boxes.empty(); }));
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_FALSE(handler_.Boxes[0].Text.empty());
+  EXPECT_EQ(v.FileName(), damaged);
+  EXPECT_EQ(v.PictureBitmap().Width(), 0);
+  EXPECT_NE(v.windowTitle().toStdString().find("damaged.jpg"), std::string::npos);
+  EXPECT_EQ(v.PrefetchPending(), list_.Files[2]);
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(list_.Index, 2);
+  EXPECT_EQ(v.FileName(), list_.Files[2]);
+  EXPECT_TRUE(Same(v.PictureBitmap(), Pattern(30, 20, 3)));
+  EXPECT_EQ(v.PrefetchHits(), 1);
+  // Stepping onto it again shows nothing and asks nothing.
+  Key(Qt::Key_PageUp);
+  EXPECT_EQ(v.FileName(), damaged);
+  EXPECT_EQ(v.PictureBitmap().Width(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(handler_.Boxes.size(), 1u);
+}
+
+// Stepping through pictures with marks, read ahead or not, past a file
+// that does not load and faster than the loader: files are read into the
+// memory of pictures no longer shown, and the viewer never holds more
+// than four pictures.
+TEST_F(ViewerTest, StepsReadIntoPicturesNoLongerShownAndHoldAtMostFour) {
+  const std::string damaged = Dir() + "damaged.jpg";
+  testsupport::WriteBytes(damaged, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F'});
+  for (int i = 0; i < 6; ++i) list_.Files.push_back(WriteBmp("p" + std::to_string(i) + ".bmp", 64, 48, i));
+  list_.Files.insert(list_.Files.begin() + 3, damaged);
+  // Each read: the file, and whether it came with a picture's memory.
+  std::vector<std::string> reads;
+  std::mutex mutex;
+  TfrmViewImage::Services().LoadPicture = [&](const std::string& name, TBitmap& into) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      reads.push_back(ExtractFileName(name) + (into.Width() > 0 && into.Height() > 0 ? " into memory" : " fresh"));
+    }
+    LoadSourcePicture(name, into);
+  };
+  TfrmViewImage& v = Open(1, list_.Files[0], {WriteMark(5, 4, clRed)});
+  const auto step = [&](Qt::Key key, bool waitForTheLoader) {
+    if (waitForTheLoader) {
+      ASSERT_TRUE(WaitFor([&] { return v.PrefetchPending().empty() || v.PrefetchReady(); }));
+    }
+    Key(key);
+    EXPECT_LE(v.PicturesHeld(), 4) << key << " onto " << v.FileName();
+    // What is shown is the file's picture with the mark.
+    if (v.FileName() != damaged) {
+      TBitmap marked = LoadSourcePicture(v.FileName());
+      TMark::ApplyMarksToPicture(marked, {Dir() + "spm/m.spm"});
+      EXPECT_TRUE(Same(v.PictureBitmap(), marked)) << v.FileName();
+    } else {
+      EXPECT_EQ(v.PictureBitmap().Width(), 0);
+    }
+  };
+  EXPECT_LE(v.PicturesHeld(), 4);
+  for (Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_End,
+                      Qt::Key_Home}) {
+    step(key, true);
+  }
+  ASSERT_TRUE(WaitFor([&] { return v.PrefetchReady(); }));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    // Only the first picture, the first read ahead and the two read
+    // after the damaged file (whose reads gave their memory back) take
+    // memory of their own.
+    EXPECT_EQ(reads, (std::vector<std::string>{
+                         "p0.bmp fresh", "p1.bmp fresh", "p2.bmp into memory", "damaged.jpg into memory",
+                         "damaged.jpg into memory", "p3.bmp fresh", "p4.bmp fresh", "p5.bmp into memory",
+                         "p4.bmp into memory", "p0.bmp into memory", "p1.bmp into memory"}));
+  }
+  // Faster than the loader.
+  for (Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home,
+                      Qt::Key_PageDown}) {
+    step(key, false);
+  }
+  v.close();
+  EXPECT_EQ(v.PicturesHeld(), 1);  // the picture shown
+}
+
+// A picture as tall as the screen, or zoomed to 200 % and more: the whole
+// window, its frame and title bar included, stays on the screen.
+TEST_F(ViewerTest, TheWindowFrameFitsTheScreen) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const QRect avail = screen->availableGeometry();
+  struct Case {
+    const char* Name;
+    int Width, Height;
+    int ZoomIns;
+  };
+  const Case cases[] = {
+      {"as tall as the screen", avail.width() / 3, avail.height(), 0},
+      {"as wide as the screen", avail.width(), avail.height() / 3, 0},
+      {"zoomed to 200 %", avail.width() / 2, avail.height() / 2, 2},
+      {"zoomed to 500 %", 200, 150, 5},
+  };
+  int seed = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    list_.Files = {WriteBmp("p" + std::to_string(seed) + ".bmp", c.Width, c.Height, seed)};
+    ++seed;
+    TfrmViewImage& v = Open(0, list_.Files[0]);
+    for (int i = 0; i < c.ZoomIns; ++i) v.FormKeyDown(Qt::Key_Plus, Qt::KeypadModifier);
+    QCoreApplication::processEvents();
+    EXPECT_NE(v.frameGeometry(), v.geometry());  // the platform draws a frame
+    EXPECT_TRUE(avail.contains(v.frameGeometry())) << v.frameGeometry().top() << " " << v.frameGeometry().height();
+    v.close();
+    viewer_.reset();
+  }
+}
+
+// Under a window manager the frame is known only once the window has been
+// framed, after the viewer first fitted it: the viewer fits it again then,
+// so that the title bar is on the screen. Runs on a virtual display with
+// openbox (windows_viewer_wm_xvfb); skipped elsewhere.
+TEST_F(ViewerTest, UnderAWindowManagerTheFramedWindowFitsTheScreen) {
+  if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X display";
+  if (!FileExists("/usr/bin/openbox")) GTEST_SKIP() << "needs openbox";
+  QProcess wm;
+  wm.start("/usr/bin/openbox", {});
+  ASSERT_TRUE(wm.waitForStarted());
+  // A window of its own tells when the window manager frames windows.
+  {
+    QWidget probe;
+    probe.resize(100, 100);
+    probe.show();
+    ASSERT_TRUE(WaitFor([&] { return !probe.windowHandle()->frameMargins().isNull(); }))
+        << "openbox framed no window";
+  }
+  const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+  list_.Files = {WriteBmp("tall.bmp", avail.width() / 3, avail.height(), 1)};
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  EXPECT_TRUE(WaitFor([&] {
+    QCoreApplication::processEvents();
+    return !v.windowHandle()->frameMargins().isNull() && avail.contains(v.frameGeometry());
+  })) << v.frameGeometry().top() << " " << v.frameGeometry().height() << " on " << avail.height();
+  EXPECT_EQ(v.PictureBitmap().Height(), avail.height());
+  v.close();
+  viewer_.reset();
+  wm.terminate();
+  wm.waitForFinished();
+}
+
+// Hiding the tool bar from Options gives its band to the picture at once,
+// and showing it again takes the band back, with the picture painted anew
+// in the view's new size.
+TEST_F(ViewerTest, TheToolBarShownOrHiddenFromOptionsLaysTheViewOutAtOnce) {
+  list_.Files = {WriteBmp("a.bmp", 300, 200, 1)};
+  ProgramInfo().ViewShowToolbar = true;
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  bool show = false;
+  TfrmViewImage::Services().ExecuteSetup = [&show](int) {
+    ProgramInfo().ViewShowToolbar = show;
+    return true;
+  };
+  const int band = v.cbTools->height();
+  ASSERT_GT(band, 0);
+  for (bool shown : {false, true}) {
+    SCOPED_TRACE(shown ? "shown again" : "hidden");
+    show = shown;
+    v.mnuOptions->trigger();
+    EXPECT_EQ(v.cbTools->isVisible(), shown);
+    const QRect client = v.contentsRect();
+    const int top = shown ? band : 0;
+    EXPECT_EQ(v.opGL->geometry(), QRect(client.left(), client.top() + top, client.width(), client.height() - top));
+    EXPECT_EQ(v.pbPreview->size(), v.opGL->size());
+    EXPECT_EQ(v.BackBuffer().Height(), v.pbPreview->height());
+    EXPECT_LE(v.Plan().Dest.Bottom, v.pbPreview->height());
+    EXPECT_GT(v.Plan().Dest.Bottom, 0);
+  }
+}
+
+// The picture without marks is read again from the file for the first
+// effect: a file gone meanwhile is said so, and the picture stays.
+TEST_F(ViewerTest, AnEffectOnAPictureWhoseFileIsGoneSaysWhyAndChangesNothing) {
+  list_.Files = {WriteBmp("a.bmp", 30, 20, 1)};
+  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(3, 3, clRed)});
+  const TBitmap shown = v.PictureBitmap();
+  fs::remove(list_.Files[0]);
+  QTest::keyClick(v.pbPreview, Qt::Key_BracketRight, Qt::ControlModifier);
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_TRUE(Same(v.PictureBitmap(), shown));
 }
