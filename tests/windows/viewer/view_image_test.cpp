@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
@@ -523,7 +524,12 @@ TEST_F(ViewerTest, QuestionsAfterAFileDialogSitOnTheViewerAndEndNothing) {
     WhenModal<TfrmViewImage>([&](TfrmViewImage* v) {
       for (const TStep& step : steps) {
         WhenModal<QFileDialog>([&step](QFileDialog* dialog) {
+          // The dialog leaves its name box alone while that has the focus
+          // (from a dialog before): the name is typed into it instead.
           dialog->selectFile(QString::fromStdString(step.Target));
+          if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) {
+            name->setText(QString::fromStdString(step.Target));
+          }
           QMetaObject::invokeMethod(dialog, "accept");
         });
         WhenModal<QMessageBox>([&seen, &step, v](QMessageBox* box) {
