@@ -307,11 +307,16 @@ TAtomicFileStream::~TAtomicFileStream() {
   }
 }
 
-void TAtomicFileStream::Commit() {
-  if (committed_) return;
+void TAtomicFileStream::Sync() {
+  if (committed_ || fd_ < 0) return;
   if (::fsync(fd_) != 0 && errno != EINVAL) {
     throw EWriteError("Cannot write file \"" + name_ + "\". " + std::strerror(errno));
   }
+}
+
+void TAtomicFileStream::Commit() {
+  if (committed_) return;
+  Sync();
   if (unnamed_ && !named_) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     for (int tries = 0; !named_; ++tries) {

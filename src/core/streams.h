@@ -123,6 +123,11 @@ class TAtomicFileStream : public TFileStream {
  public:
   explicit TAtomicFileStream(const std::string& fileName);
   ~TAtomicFileStream() override;
+  // Flushes what was written to the disk, so that a later Commit has
+  // little left but the rename: a batch writes and flushes its outputs on
+  // its workers and puts them in place one by one on the GUI thread.
+  // Raises EWriteError when the disk refuses.
+  void Sync();
   void Commit();
   const std::string& TempName() const { return temp_; }
 
