@@ -42,6 +42,11 @@ struct TBatchFileResult {
   std::vector<std::string> Warnings;  // the readers' warnings of its loading
 };
 
+// Raised into a file's work when Stop came while it waited for memory.
+struct EBatchStopped : std::exception {
+  const char* what() const noexcept override { return "The batch was stopped."; }
+};
+
 // The workers and what they hand over. Files are handed out in list order;
 // a worker starts one only while
 // - it lies less than the look-ahead past the file the GUI side is at
@@ -49,6 +54,8 @@ struct TBatchFileResult {
 // - the file whose output it reads, if any, has been dealt with, and
 // - fewer files are in work than the memory rule allows for the largest
 //   picture seen so far.
+// Once its picture is loaded, a file goes on only while the needs of the
+// files that went on fit in half of the memory, or none is in work.
 class TBatchPool {
  public:
   TBatchPool(std::vector<TBatchFile> files, std::vector<std::unique_ptr<TMark>> markSets, int cores,
@@ -59,7 +66,8 @@ class TBatchPool {
         cores_(cores),
         physicalMemory_(physicalMemory),
         allowed_(BatchWorkerCount(cores, physicalMemory, 0)),
-        lookAhead_(static_cast<int>(markSets_.size()) * 2) {
+        lookAhead_(static_cast<int>(markSets_.size()) * 2),
+        budget_(physicalMemory / 2) {
     try {
       for (std::unique_ptr<TMark>& marks : markSets_) {
         TMark* m = marks.get();
@@ -101,6 +109,11 @@ class TBatchPool {
     work_.notify_all();
   }
 
+  int MostFilesAtOnce() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return mostHolders_;
+  }
+
   // No file starts any more; the files in work are finished and dropped
   // with everything not taken, and every worker has ended on return.
   void Stop() {
@@ -109,6 +122,7 @@ class TBatchPool {
       stopped_ = true;
     }
     work_.notify_all();
+    done_.notify_all();
     for (std::thread& t : threads_) {
       if (t.joinable()) t.join();
     }
@@ -117,9 +131,27 @@ class TBatchPool {
   }
 
  private:
+  // Counts a loaded file's need against the memory, once it fits there;
+  // returns what it counted.
+  std::uint64_t WaitForMemory(std::int64_t pictureBytes) {
+    const std::uint64_t need = std::max<std::uint64_t>(FileMemoryNeed(pictureBytes), 1);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (need > largestNeed_) {
+      largestNeed_ = need;
+      allowed_ = BatchWorkerCount(cores_, physicalMemory_, largestNeed_);
+    }
+    done_.wait(lock, [&] { return stopped_ || holders_ == 0 || budget_ == 0 || held_ + need <= budget_; });
+    if (stopped_) throw EBatchStopped();
+    held_ += need;
+    ++holders_;
+    mostHolders_ = std::max(mostHolders_, holders_);
+    return need;
+  }
+
   bool MayStart() const {
     if (next_ >= static_cast<int>(files_.size())) return false;
-    return busy_ < allowed_ && next_ < resolved_ + lookAhead_ && files_[static_cast<std::size_t>(next_)].WaitFor < resolved_;
+    return busy_ < allowed_ && next_ < resolved_ + lookAhead_ &&
+           files_[static_cast<std::size_t>(next_)].WaitFor < resolved_;
   }
 
   void Work(TMark& marks) {
@@ -142,10 +174,12 @@ class TBatchPool {
       lock.unlock();
 
       TBatchFileResult made;
+      std::uint64_t held = 0;  // what this file counts against the memory
       {
         TReaderWarningCapture capture;
         try {
-          made.Prepared = marks.PrepareFile(file.Source, file.Dest);
+          made.Prepared = marks.PrepareFile(file.Source, file.Dest, nullptr,
+                                            [this, &held](std::int64_t bytes) { held = WaitForMemory(bytes); });
         } catch (...) {
           // Whatever escapes the file's work fails that file alone.
           made.Prepared = TMark::TPreparedFile{};
@@ -153,14 +187,11 @@ class TBatchPool {
         made.Warnings = capture.Take();
       }
       made.Ready = true;
-      const std::uint64_t need = FileMemoryNeed(made.Prepared.PictureBytes);
 
       lock.lock();
       --busy_;
-      if (need > largestNeed_) {
-        largestNeed_ = need;
-        allowed_ = BatchWorkerCount(cores_, physicalMemory_, largestNeed_);
-      }
+      held_ -= held;
+      if (held > 0) --holders_;
       // A file the GUI side has passed over meanwhile is dropped.
       if (i >= resolved_ && !stopped_) results_[static_cast<std::size_t>(i)] = std::move(made);
       done_.notify_all();
@@ -182,6 +213,10 @@ class TBatchPool {
   int allowed_;
   const int lookAhead_;
   std::uint64_t largestNeed_ = 0;
+  const std::uint64_t budget_;  // half the physical memory (0: not known)
+  std::uint64_t held_ = 0;      // the needs of the files that went on
+  int holders_ = 0;             // those files
+  int mostHolders_ = 0;
   int next_ = 0;      // the next file to hand out
   int resolved_ = 0;  // the files before this one are dealt with
   int busy_ = 0;      // files in work
@@ -305,7 +340,8 @@ TBatchResult RunBatch(const std::vector<std::string>& markFiles, const std::vect
 
   std::unique_ptr<TBatchPool> pool;
   if (!files.empty()) {
-    pool = std::make_unique<TBatchPool>(std::move(files), std::move(markSets), workers, PhysicalMemory());
+    pool = std::make_unique<TBatchPool>(std::move(files), std::move(markSets), workers,
+                                        hooks.Memory > 0 ? hooks.Memory : PhysicalMemory());
   }
 
   int answer = owNo;
@@ -351,7 +387,11 @@ TBatchResult RunBatch(const std::vector<std::string>& markFiles, const std::vect
   }
   // Nothing after the last written file: the workers end, and what they
   // made beyond it goes without a trace.
-  pool.reset();
+  if (pool) {
+    pool->Stop();
+    result.MostFilesAtOnce = pool->MostFilesAtOnce();
+    pool.reset();
+  }
 
   result.ElapsedSeconds = std::chrono::duration_cast<std::chrono::seconds>(ClockNow(hooks) - start).count();
   result.Log.Insert(0, GetMessageText(msg::LogElapsedSeconds) + std::to_string(result.ElapsedSeconds));

@@ -42,6 +42,8 @@ struct TBatchHooks {
   // How many files may be worked on at once; 0 for one per core of the
   // machine. The memory rule of BatchWorkerCount holds either way.
   int Workers = 0;
+  // The physical memory the memory rule counts with; 0 for the machine's.
+  std::uint64_t Memory = 0;
 };
 
 struct TBatchResult {
@@ -50,6 +52,7 @@ struct TBatchResult {
   int Total = 0;
   bool Stopped = false;
   std::int64_t ElapsedSeconds = 0;
+  int MostFilesAtOnce = 0;  // the most loaded files in work at one time
 };
 
 // Runs the batch: markFiles bottom layer first, sources in list order,
@@ -63,7 +66,10 @@ TBatchResult RunBatch(const std::vector<std::string>& markFiles, const std::vect
 // How many files a batch works on at once: one per core, fewer when
 // memoryPerFile times the workers would pass half of the physical memory,
 // never fewer than one. A memory or a need of 0 (not known) leaves one per
-// core.
+// core. A run counts with the largest file it has loaded so far; and since
+// the first files start before any is loaded, a worker that has loaded its
+// picture also waits until the needs of the files in work, its own added,
+// fit in half of the memory (or no other file is in work).
 int BatchWorkerCount(int cores, std::uint64_t physicalMemory, std::uint64_t memoryPerFile);
 // The memory a file takes while it is worked on, from its decoded picture:
 // the work picture, the scratch pictures of the source treatment and what

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -369,14 +370,17 @@ class TMark {
   // a temporary name (or none) beside dest, and the working mark pictures
   // are restored. It touches nothing outside this mark set, so mark sets
   // of their own may prepare files on several threads at once.
-  // CommitPreparedFile (below) then puts the output in place.
+  // CommitPreparedFile (below) then puts the output in place. loaded, when
+  // given, is called as soon as the source picture is loaded, with the
+  // memory it takes; what it raises fails the file.
   struct TPreparedFile {
     bool Converted = false;  // false: the file failed and has no output
     int JpegQuality = -1;    // a JPEG source's quality, -1 for other sources
     std::int64_t PictureBytes = 0;  // the memory of the loaded source picture
     std::unique_ptr<TAtomicFileStream> Output;
   };
-  TPreparedFile PrepareFile(const std::string& src, const std::string& dest, TStageTimes* times = nullptr);
+  TPreparedFile PrepareFile(const std::string& src, const std::string& dest, TStageTimes* times = nullptr,
+                            const std::function<void(std::int64_t pictureBytes)>& loaded = {});
 
   // The output settings this mark set writes with; when empty, those of
   // the settings object at each file.

@@ -429,7 +429,8 @@ bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark
   }
 }
 
-TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::string& dest, TStageTimes* times) {
+TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::string& dest, TStageTimes* times,
+                                        const std::function<void(std::int64_t pictureBytes)>& loaded) {
   TPreparedFile prepared;
   TStageTimes measured;
   TClock::time_point mark = TClock::now();
@@ -447,6 +448,11 @@ TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::strin
     prepared.PictureBytes =
         static_cast<std::int64_t>(Composite.Width()) * static_cast<std::int64_t>(Composite.Height()) * 3;
     measured.DecodeMs = MillisecondsSince(mark);
+    if (loaded) {
+      loaded(prepared.PictureBytes);
+      // Not counted as any stage: the caller may have waited there.
+      mark = TClock::now();
+    }
 
     std::unique_ptr<TAtomicFileStream> output;
     if (sourceType == 2 && destType == 2) {

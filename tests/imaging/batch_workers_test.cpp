@@ -368,6 +368,34 @@ TEST_F(BatchWorkersTest, TheRunKeepsTheSettingsItStartedWithAndNeverWritesThem) 
   }
 }
 
+TEST_F(BatchWorkersTest, LoadedFilesInWorkFitInHalfTheMemory) {
+  // 200 x 150 pictures need 4 x 90000 bytes each while they are worked on.
+  ProgramInfo().OutputFileType = 3;
+  std::vector<std::string> sources;
+  for (int i = 0; i < 10; ++i) sources.push_back(Source("s" + std::to_string(i) + ".jpg", 200, 150, i));
+  const std::string mark = Mark();
+  struct {
+    std::uint64_t Memory;
+    int Most;  // the most files at once it allows
+  } const cases[] = {{100000, 1}, {1000000, 1}, {1500000, 2}, {2200000, 3}, {0, 4}};
+  std::vector<std::vector<std::uint8_t>> first;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Memory);
+    fs::remove_all(Dir() + "out");
+    fs::create_directories(Dir() + "out");
+    hooks_.Workers = 4;
+    hooks_.Memory = c.Memory;
+    const TBatchResult r = RunBatch({mark}, sources, Dir() + "out", hooks_);
+    EXPECT_EQ(r.Converted, 10);
+    EXPECT_GE(r.MostFilesAtOnce, 1);
+    EXPECT_LE(r.MostFilesAtOnce, c.Most);
+    std::vector<std::vector<std::uint8_t>> outputs;
+    for (int i = 0; i < 10; ++i) outputs.push_back(testsupport::ReadBytes(Out("s" + std::to_string(i) + ".bmp")));
+    if (first.empty()) first = outputs;
+    EXPECT_TRUE(outputs == first);
+  }
+}
+
 TEST(ReaderWarningCapture, KeepsThisThreadsWarningsAndNoOtherThreads) {
   TakeReaderWarnings();
   std::vector<std::string> caught;
