@@ -307,11 +307,22 @@ TAtomicFileStream::~TAtomicFileStream() {
   }
 }
 
+std::int64_t TAtomicFileStream::Write(const void* buffer, std::int64_t count) {
+  synced_ = false;
+  return TFileStream::Write(buffer, count);
+}
+
+void TAtomicFileStream::SetSize(std::int64_t size) {
+  synced_ = false;
+  TFileStream::SetSize(size);
+}
+
 void TAtomicFileStream::Sync() {
-  if (committed_ || fd_ < 0) return;
+  if (committed_ || fd_ < 0 || synced_) return;
   if (::fsync(fd_) != 0 && errno != EINVAL) {
     throw EWriteError("Cannot write file \"" + name_ + "\". " + std::strerror(errno));
   }
+  synced_ = true;
 }
 
 void TAtomicFileStream::Commit() {

@@ -131,12 +131,18 @@ class TAtomicFileStream : public TFileStream {
   void Commit();
   const std::string& TempName() const { return temp_; }
 
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  void SetSize(std::int64_t size) override;
+
  private:
   std::string target_;
   std::string temp_;
   bool unnamed_ = false;  // written without a name until Commit
   bool named_ = false;    // temp_ exists and is ours to remove
   bool committed_ = false;
+  // Nothing written since the last Sync: a flush costs a disk's cache
+  // flush even with nothing to write, which the commit then spares.
+  bool synced_ = false;
 };
 
 // Reads a whole file (EFOpenError when it cannot be opened).
