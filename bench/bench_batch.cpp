@@ -21,6 +21,7 @@
 // otherwise they live in a temporary folder that is removed at the end.
 
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -113,6 +114,14 @@ double Median(std::vector<double> v) {
 }
 
 double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// The processor time this process has used, all its threads together.
+double ProcessorMs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return (static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_stime.tv_sec)) * 1000.0 +
+         (static_cast<double>(usage.ru_utime.tv_usec) + static_cast<double>(usage.ru_stime.tv_usec)) / 1000.0;
+}
 
 // ---- Peak memory ------------------------------------------------------------
 
@@ -504,6 +513,7 @@ int main(int argc, char** argv) {
     TBatchHooks hooks;
     hooks.QueryOverwrite = [](const std::string&) { return owAllYes; };
     std::vector<double> perFile[2];
+    std::vector<double> busyCores[2];  // processor time over the run's time
     double peak[2] = {0, 0};
     const int workers[2] = {1, threads};
     ProgramInfo().OutputFileType = 1;
@@ -515,19 +525,23 @@ int main(int argc, char** argv) {
         hooks.Workers = workers[k];
         ResetPeakMemory();
         const TClock::time_point start = TClock::now();
+        const double processorStart = ProcessorMs();
         const TBatchResult r = RunBatch({dir + "plain.spm"}, sources, folder, hooks);
-        perFile[k].push_back(Ms(TClock::now() - start) / static_cast<double>(sources.size()));
+        const double wall = Ms(TClock::now() - start);
+        perFile[k].push_back(wall / static_cast<double>(sources.size()));
+        busyCores[k].push_back((ProcessorMs() - processorStart) / wall);
         // The first round only: later ones start with what the workers'
         // heaps kept, which no trim gives back.
         if (round == 0) peak[k] = PeakMemoryMiB() - kept.ResidentMiB();
         failures += r.Total - r.Converted;
       }
     }
-    std::printf("\n%-8s %8s %8s %9s %8s   (RunBatch, plain mark into JPEG, %zu files, medians over %d rounds;"
-                " peak in the first)\n",
-                "", "workers", "ms/file", "peak MiB", "peak/pic", sources.size(), o.Rounds);
+    std::printf("\n%-8s %8s %8s %9s %8s %8s   (RunBatch, plain mark into JPEG, %zu files, medians over %d rounds;"
+                " peak in the first; cores: processor time over the run's time)\n",
+                "", "workers", "ms/file", "peak MiB", "peak/pic", "cores", sources.size(), o.Rounds);
     for (int k = 0; k < 2; ++k) {
-      std::printf("%-8s %8d %8.1f %9.1f %8.2f\n", "run", workers[k], Median(perFile[k]), peak[k], peak[k] / decodedMiB);
+      std::printf("%-8s %8d %8.1f %9.1f %8.2f %8.2f\n", "run", workers[k], Median(perFile[k]), peak[k],
+                  peak[k] / decodedMiB, Median(busyCores[k]));
     }
     std::printf("workers %d/1: %.3f\n", threads, Median(perFile[1]) / Median(perFile[0]));
     std::fflush(stdout);
