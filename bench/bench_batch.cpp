@@ -5,19 +5,23 @@
 // floors timed on the same files in the same run: libjpeg-turbo decoding
 // and re-encoding each file in this process into one buffer kept from file
 // to file (the honest floor), and the same with a fresh buffer per file.
-// Then the plain mark into PNG and GIF outputs with their peak memory.
+// Then the plain mark into PNG and GIF outputs with their peak memory, and
+// the whole batch (RunBatch, the plain mark into JPEG outputs) on one
+// worker against N workers on the same files, with the ratio and the
+// peak memory of each against one decoded picture.
 //
 //   bench_batch [--count N] [--width W] [--height H] [--quality Q]
 //               [--variant plain|tiled|rotated|frame|all] [--rounds N]
-//               [--dir DIR]
+//               [--threads N] [--dir DIR]
 //
 // Defaults: 20 photos of 4000 x 3000 at quality 90, every variant, one
 // round (each round takes every file once more; medians are over all of
-// them). With --dir the inputs, the mark picture (mark.bmp) and the
+// them), as many batch workers as the machine has cores. With --dir the inputs, the mark picture (mark.bmp) and the
 // outputs stay in DIR (the ImageMagick comparison script uses them);
 // otherwise they live in a temporary folder that is removed at the end.
 
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,6 +46,7 @@
 #include "core/jpeg.h"
 #include "core/streams.h"
 #include "formats/registry.h"
+#include "imaging/batch.h"
 #include "imaging/mark.h"
 
 namespace {
@@ -54,6 +59,7 @@ struct TOptions {
   int Height = 3000;
   int Quality = 90;
   int Rounds = 1;
+  int Threads = 0;  // 0: one per core
   std::string Variant = "all";
   std::string Dir;
 };
@@ -62,7 +68,7 @@ struct TOptions {
   std::fprintf(stderr,
                "usage: bench_batch [--count N] [--width W] [--height H] [--quality Q]\n"
                "                   [--variant plain|tiled|rotated|frame|all] [--rounds N]\n"
-               "                   [--dir DIR]\n");
+               "                   [--threads N] [--dir DIR]\n");
   std::exit(2);
 }
 
@@ -82,6 +88,9 @@ TOptions ParseOptions(int argc, char** argv) {
       o.Quality = std::atoi(v.c_str());
     } else if (a == "--rounds") {
       o.Rounds = std::atoi(v.c_str());
+    } else if (a == "--threads") {
+      o.Threads = std::atoi(v.c_str());
+      if (o.Threads < 1) Usage();
     } else if (a == "--variant") {
       o.Variant = v;
     } else if (a == "--dir") {
@@ -105,6 +114,14 @@ double Median(std::vector<double> v) {
 }
 
 double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// The processor time this process has used, all its threads together.
+double ProcessorMs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return (static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_stime.tv_sec)) * 1000.0 +
+         (static_cast<double>(usage.ru_utime.tv_usec) + static_cast<double>(usage.ru_stime.tv_usec)) / 1000.0;
+}
 
 // ---- Peak memory ------------------------------------------------------------
 
@@ -488,6 +505,48 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
   }
+  // The whole batch, as the main window runs it, on one worker and on N:
+  // in turns, round by round, on the same files.
+  if (o.Variant == "all" || o.Variant == "plain") {
+    if (!saveMark(kVariants[0])) return 1;
+    const int threads = o.Threads > 0 ? o.Threads : MachineCores();
+    TBatchHooks hooks;
+    hooks.QueryOverwrite = [](const std::string&) { return owAllYes; };
+    std::vector<double> perFile[2];
+    std::vector<double> busyCores[2];  // processor time over the run's time
+    double peak[2] = {0, 0};
+    const int workers[2] = {1, threads};
+    ProgramInfo().OutputFileType = 1;
+    for (int round = 0; round < o.Rounds; ++round) {
+      for (int k = 0; k < 2; ++k) {
+        const std::string folder = dir + "out/run" + std::to_string(workers[k]);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        hooks.Workers = workers[k];
+        ResetPeakMemory();
+        const TClock::time_point start = TClock::now();
+        const double processorStart = ProcessorMs();
+        const TBatchResult r = RunBatch({dir + "plain.spm"}, sources, folder, hooks);
+        const double wall = Ms(TClock::now() - start);
+        perFile[k].push_back(wall / static_cast<double>(sources.size()));
+        busyCores[k].push_back((ProcessorMs() - processorStart) / wall);
+        // The first round only: later ones start with what the workers'
+        // heaps kept, which no trim gives back.
+        if (round == 0) peak[k] = PeakMemoryMiB() - kept.ResidentMiB();
+        failures += r.Total - r.Converted;
+      }
+    }
+    std::printf("\n%-8s %8s %8s %9s %8s %8s   (RunBatch, plain mark into JPEG, %zu files, medians over %d rounds;"
+                " peak in the first; cores: processor time over the run's time)\n",
+                "", "workers", "ms/file", "peak MiB", "peak/pic", "cores", sources.size(), o.Rounds);
+    for (int k = 0; k < 2; ++k) {
+      std::printf("%-8s %8d %8.1f %9.1f %8.2f %8.2f\n", "run", workers[k], Median(perFile[k]), peak[k],
+                  peak[k] / decodedMiB, Median(busyCores[k]));
+    }
+    std::printf("workers %d/1: %.3f\n", threads, Median(perFile[1]) / Median(perFile[0]));
+    std::fflush(stdout);
+  }
+
   std::printf("\n(milliseconds per file, medians over %d files x %d rounds; floor: libjpeg-turbo decoding and\n"
               "re-encoding in this process into one kept buffer, fresh: the same with new buffers per file;\n"
               "peak memory (over the first files once more, untimed) is the process's peak resident size while a\n"

@@ -442,11 +442,27 @@ TAtomicFileStream::~TAtomicFileStream() {
   }
 }
 
-void TAtomicFileStream::Commit() {
-  if (committed_) return;
+std::int64_t TAtomicFileStream::Write(const void* buffer, std::int64_t count) {
+  synced_ = false;
+  return TFileStream::Write(buffer, count);
+}
+
+void TAtomicFileStream::SetSize(std::int64_t size) {
+  synced_ = false;
+  TFileStream::SetSize(size);
+}
+
+void TAtomicFileStream::Sync() {
+  if (committed_ || fd_ < 0 || synced_) return;
   if (::fsync(fd_) != 0 && errno != EINVAL) {
     throw EWriteError("Cannot write file \"" + name_ + "\". " + std::strerror(errno));
   }
+  synced_ = true;
+}
+
+void TAtomicFileStream::Commit() {
+  if (committed_) return;
+  Sync();
   if (unnamed_ && !named_) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     for (int tries = 0; !named_; ++tries) {

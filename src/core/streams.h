@@ -141,8 +141,16 @@ class TAtomicFileStream : public TFileStream {
  public:
   explicit TAtomicFileStream(const std::string& fileName, TLinkTarget links = TLinkTarget::Follow);
   ~TAtomicFileStream() override;
+  // Flushes what was written to the disk, so that a later Commit has
+  // little left but the rename: a batch writes and flushes its outputs on
+  // its workers and puts them in place one by one on the GUI thread.
+  // Raises EWriteError when the disk refuses.
+  void Sync();
   void Commit();
   const std::string& TempName() const { return temp_; }
+
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  void SetSize(std::int64_t size) override;
 
  private:
   std::string target_;
@@ -150,6 +158,9 @@ class TAtomicFileStream : public TFileStream {
   bool unnamed_ = false;  // written without a name until Commit
   bool named_ = false;    // temp_ exists and is ours to remove
   bool committed_ = false;
+  // Nothing written since the last Sync: a flush costs a disk's cache
+  // flush even with nothing to write, which the commit then spares.
+  bool synced_ = false;
 };
 
 // Reads a whole file (EFOpenError when it cannot be opened).

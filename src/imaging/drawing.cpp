@@ -526,7 +526,10 @@ void TileIntoRect(TBitmap& src, TBitmap& dest, const TRect& rect) {
 }
 
 void ResizeByPercent(TBitmap& bmp, std::uint16_t pctX, std::uint16_t pctY) {
-  TBitmap& scratch = ProgramInfo().ScratchBitmap;
+  ResizeByPercent(bmp, pctX, pctY, ProgramInfo().ScratchBitmap);
+}
+
+void ResizeByPercent(TBitmap& bmp, std::uint16_t pctX, std::uint16_t pctY, TBitmap& scratch) {
   const I64 newW = Round(static_cast<long double>(bmp.Width()) * (static_cast<long double>(pctX) / 100.0L));
   const I64 newH = Round(static_cast<long double>(bmp.Height()) * (static_cast<long double>(pctY) / 100.0L));
   CheckResultSize(newW, newH, "A resized picture");
@@ -614,7 +617,10 @@ void MosaicBitmap(TBitmap& bmp, int cellWidth, int cellHeight) {
 }
 
 TBitmap& RotateBitmapAngle(TBitmap& src, TColor backColor, double angle) {
-  TBitmap& scratch = ProgramInfo().ScratchBitmap;
+  return RotateBitmapAngle(src, backColor, angle, ProgramInfo().ScratchBitmap);
+}
+
+TBitmap& RotateBitmapAngle(TBitmap& src, TColor backColor, double angle, TBitmap& scratch) {
   const long double radians = std::numbers::pi_v<long double> * static_cast<long double>(angle) / 180.0L;
   const long double s = std::sin(radians), c = std::cos(radians);
   src.SetPixelFormat(pf24bit);

@@ -62,6 +62,9 @@ void TileIntoRect(TBitmap& src, TBitmap& dest, const TRect& rect);
 // settings object's ScratchBitmap; bmp becomes 24-bit. A result beyond
 // the pixel cap raises EOutOfResources and leaves bmp unchanged.
 void ResizeByPercent(TBitmap& bmp, std::uint16_t pctX, std::uint16_t pctY);
+// The same through a scratch bitmap of the caller's (a batch worker's
+// own, which no other thread touches).
+void ResizeByPercent(TBitmap& bmp, std::uint16_t pctX, std::uint16_t pctY, TBitmap& scratch);
 void InvertBitmap(TBitmap& bmp);
 // Pixelates in cells; each cell's mean also covers the column right of
 // it and the row below it. The cells on the right and bottom edge are
@@ -74,3 +77,5 @@ void MosaicBitmap(TBitmap& bmp, int cellWidth, int cellHeight);
 // picture would be beyond the pixel cap, ERangeError for an angle that is
 // not a number.
 TBitmap& RotateBitmapAngle(TBitmap& src, TColor backColor, double angle);
+// The same into the given scratch bitmap, which it returns.
+TBitmap& RotateBitmapAngle(TBitmap& src, TColor backColor, double angle, TBitmap& scratch);

@@ -12,6 +12,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,8 +22,10 @@
 
 #include "core/bitmap.h"
 #include "core/exceptions.h"
+#include "core/streams.h"
 #include "core/strings.h"
 #include "core/types.h"
+#include "imaging/output_options.h"
 
 // Raised when a mark file does not unpack or its record points outside
 // its own data; the text is language message 9000.
@@ -358,6 +363,31 @@ class TMark {
     double WriteMs = 0;
   };
   bool ProcessFile(const std::string& src, const std::string& dest, TStageTimes* times = nullptr);
+
+  // ProcessFile in two steps, for a batch that works on several files at
+  // once but writes them in list order. PrepareFile does everything but
+  // putting the output in place: the output is written and flushed under
+  // a temporary name (or none) beside dest, and the working mark pictures
+  // are restored. It touches nothing outside this mark set, so mark sets
+  // of their own may prepare files on several threads at once.
+  // CommitPreparedFile (below) then puts the output in place. loaded, when
+  // given, is called as soon as the source picture is loaded, with the
+  // memory it takes; what it raises fails the file.
+  struct TPreparedFile {
+    bool Converted = false;  // false: the file failed and has no output
+    int JpegQuality = -1;    // a JPEG source's quality, -1 for other sources
+    std::int64_t PictureBytes = 0;  // the memory of the loaded source picture
+    std::unique_ptr<TAtomicFileStream> Output;
+  };
+  TPreparedFile PrepareFile(const std::string& src, const std::string& dest, TStageTimes* times = nullptr,
+                            const std::function<void(std::int64_t pictureBytes)>& loaded = {});
+
+  // The output settings this mark set writes with; when empty, those of
+  // the settings object at each file.
+  std::optional<TOutputOptions> OutputOptions;
+  // Lent to the rotating and resizing of marks; the settings object's
+  // scratch bitmap when null. A batch worker lends one of its own.
+  TBitmap* ScratchBitmap = nullptr;
   // Puts every working mark picture back to its pristine copy.
   void RestoreMarkPictures();
 
@@ -379,6 +409,14 @@ class TMark {
   TBitmap treated_;
   TBitmap maskBack_;
 };
+
+// Puts a prepared output in place (the atomic writer's commit). True when
+// the file was converted and its output now stands under its name; false
+// for a failed file or a failed rename, which leaves the old file.
+bool CommitPreparedFile(TMark::TPreparedFile& file);
+// The output description of the batch log: for a JPEG source (quality 0
+// and up) "jpg " + message 9001 + ":" + quality + "%", else empty.
+std::string OutputDescription(int jpegQuality);
 
 // Draws src onto dest with its top-left corner at (x, y), blended by the
 // record's transparency and leaving out the pixels of its colour key.

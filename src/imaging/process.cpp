@@ -35,55 +35,42 @@ double MillisecondsSince(TClock::time_point& mark) {
   return ms;
 }
 
-// Every output goes through the atomic writer; the batch has it replace a
-// link at the output name rather than write through it.
-void WriteGraphicFile(TGraphic& graphic, const std::string& fileName, TLinkTarget links) {
-  TAtomicFileStream file(fileName, links);
-  graphic.SaveToStream(file);
-  file.Commit();
-}
-
-void WriteBmpFile(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
-  TAtomicFileStream file(fileName, links);
-  WriteBmp(bitmap, file);
-  file.Commit();
-}
-
-// Each output type has one place that writes it.
-void SaveJpegOutput(const TBitmap& bitmap, const std::string& fileName, int quality, TLinkTarget links) {
+// Each output type has one place that writes it, into the stream of the
+// file being written.
+void WriteJpegOutput(const TBitmap& bitmap, TStream& out, int quality, const TOutputOptions& options) {
   // Compressed straight from the bitmap: the same bytes BitmapToJpeg
   // gives, without copying the picture into an image object first.
-  WriteFileAtomic(fileName, EncodeJpeg(bitmap, OutputJpegQuality(quality)), links);
+  out.WriteBuffer(EncodeJpeg(bitmap, OutputJpegQuality(quality, options)));
 }
 
-void SaveGifOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
-  WriteGraphicFile(*BitmapToGif(&bitmap), fileName, links);
+void WriteGifOutput(const TBitmap& bitmap, TStream& out, const TOutputOptions& options) {
+  TGIFImage gif;
+  ApplyGifOptions(gif, options);
+  gif.Assign(bitmap);
+  gif.SaveToStream(out);
 }
 
-void SaveBmpOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
-  const TProgramInfo& settings = ProgramInfo();
+void WriteBmpOutput(const TBitmap& bitmap, TStream& out, const TOutputOptions& options) {
   const std::optional<TPixelFormat> format =
-      settings.BmpKeepColor ? std::nullopt : BmpOutputFormat(settings.BmpColorSetup);
+      options.BmpKeepColor ? std::nullopt : BmpOutputFormat(options.BmpColorSetup);
   const bool same = !format || *format == bitmap.PixelFormat() ||
                     (BitsPerPixel(*format) == 24 && BitsPerPixel(bitmap.PixelFormat()) == 24);
   if (same) {
-    WriteBmpFile(bitmap, fileName, links);
+    WriteBmp(bitmap, out);
     return;
   }
   // The caller's picture keeps its depth; only the written copy is reduced.
   TBitmap reduced(bitmap);
   reduced.SetPixelFormat(*format);
-  WriteBmpFile(reduced, fileName, links);
+  WriteBmp(reduced, out);
 }
 
-void SavePngOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
-  WriteGraphicFile(*BitmapToPng(&bitmap), fileName, links);
-}
+void WritePngOutput(const TBitmap& bitmap, TStream& out) { BitmapToPng(&bitmap)->SaveToStream(out); }
 
 // The same for the batch's work picture, which lends its pixels to the
 // image for the writing instead of being copied: the same file, with one
 // picture fewer in memory. The work picture gets them back in any case.
-void SavePngOutput(TBitmap& work, const std::string& fileName, TLinkTarget links) {
+void WritePngOutput(TBitmap& work, TStream& out) {
   TPNGImage png;
   // What assigning the picture would give the image.
   png.SetTransparentColor(work.TransparentMode() == TBitmap::tmFixed ? work.TransparentColor() : clDefault);
@@ -94,17 +81,23 @@ void SavePngOutput(TBitmap& work, const std::string& fileName, TLinkTarget links
     ~TLent() { Work.SwapPicture(Png); }
   } lent{work, png};
   png.SwapPicture(work);
-  WriteGraphicFile(png, fileName, links);
+  png.SaveToStream(out);
 }
 
-// The 24-bit work picture is written as a 24-bit PCX, so no colour is lost
-// and no palette has to be made up.
-void SavePcxOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
-  SavePCX(fileName, bitmap, pcxTrueColour, links);
-}
-
-void SaveTgaOutput(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
-  SaveTGA(fileName, bitmap, tgaTrueColour, links);
+// Writes the bitmap in an image type (GetImageType): the 24-bit work
+// picture goes to PCX and Targa as 24 bits, so no colour is lost and no
+// palette has to be made up; any other type is BMP data.
+void WriteImageOutput(const TBitmap& bitmap, int imageType, TStream& out, int jpegQuality,
+                      const TOutputOptions& options) {
+  switch (imageType) {
+    case 1: WriteJpegOutput(bitmap, out, jpegQuality, options); break;
+    case 2: WriteGifOutput(bitmap, out, options); break;
+    case 3: WriteBmpOutput(bitmap, out, options); break;
+    case 4: WritePngOutput(bitmap, out); break;
+    case 5: SavePCX(out, bitmap, pcxTrueColour); break;
+    case 6: SaveTGA(out, bitmap, tgaTrueColour); break;
+    default: WriteBmp(bitmap, out); break;
+  }
 }
 
 // Draws mark m onto a GIF frame at p, tiled over the frame when the mark
@@ -225,10 +218,26 @@ std::optional<int> KeepTransparentPixels(TGIFSubImage& frame, const std::vector<
 
 }  // namespace
 
-int OutputJpegQuality(int quality) {
+TOutputOptions CurrentOutputOptions() {
   const TProgramInfo& settings = ProgramInfo();
-  if (settings.KeepJpgCompress) return quality;
-  return std::clamp<int>(settings.JpgCompress, 1, 100);
+  TOutputOptions o;
+  o.KeepJpgCompress = settings.KeepJpgCompress;
+  o.JpgCompress = settings.JpgCompress;
+  o.GifEnablePalette = settings.GifEnablePalette;
+  o.GifPalette = settings.GifPalette;
+  o.GifEnableDither = settings.GifEnableDither;
+  o.GifDither = settings.GifDither;
+  o.GifCompress = settings.GifCompress;
+  o.BmpKeepColor = settings.BmpKeepColor;
+  o.BmpColorSetup = settings.BmpColorSetup;
+  return o;
+}
+
+int OutputJpegQuality(int quality) { return OutputJpegQuality(quality, CurrentOutputOptions()); }
+
+int OutputJpegQuality(int quality, const TOutputOptions& options) {
+  if (options.KeepJpgCompress) return quality;
+  return std::clamp<int>(options.JpgCompress, 1, 100);
 }
 
 std::unique_ptr<TJPEGImage> BitmapToJpeg(const TBitmap* bitmap, int quality) {
@@ -262,15 +271,16 @@ std::optional<int> GifColorReductionOf(int gifPalette) {
   return kCodes[gifPalette];
 }
 
-void ApplyGifOptions(TGIFImage& gif) {
-  const TProgramInfo& settings = ProgramInfo();
-  if (settings.GifEnableDither && settings.GifDither <= dmBurkes) gif.DitherMode = settings.GifDither;
-  if (settings.GifEnablePalette) {
-    if (const std::optional<int> code = GifColorReductionOf(settings.GifPalette)) {
+void ApplyGifOptions(TGIFImage& gif) { ApplyGifOptions(gif, CurrentOutputOptions()); }
+
+void ApplyGifOptions(TGIFImage& gif, const TOutputOptions& options) {
+  if (options.GifEnableDither && options.GifDither <= dmBurkes) gif.DitherMode = options.GifDither;
+  if (options.GifEnablePalette) {
+    if (const std::optional<int> code = GifColorReductionOf(options.GifPalette)) {
       gif.ColorReduction = static_cast<std::uint8_t>(*code);
     }
   }
-  if (settings.GifCompress <= 1) gif.Compression = settings.GifCompress;
+  if (options.GifCompress <= 1) gif.Compression = options.GifCompress;
 }
 
 int GifTransparentIndex(TGIFSubImage& frame) { return frame.GetPixel(0, frame.Height() - 1); }
@@ -288,142 +298,149 @@ std::optional<TPixelFormat> BmpOutputFormat(int colorSetup) {
 }
 
 void SaveImageFile(const TBitmap& bitmap, const std::string& fileName) {
-  SaveImageFile(bitmap, fileName, TLinkTarget::Follow);
+  TAtomicFileStream file(fileName);
+  WriteImageOutput(bitmap, GetImageType(fileName), file, 100, CurrentOutputOptions());
+  file.Commit();
 }
 
-void SaveImageFile(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links) {
-  switch (GetImageType(fileName)) {
-    case 1: SaveJpegOutput(bitmap, fileName, 100, links); break;
-    case 2: SaveGifOutput(bitmap, fileName, links); break;
-    case 3: SaveBmpOutput(bitmap, fileName, links); break;
-    case 4: SavePngOutput(bitmap, fileName, links); break;
-    case 5: SavePcxOutput(bitmap, fileName, links); break;
-    case 6: SaveTgaOutput(bitmap, fileName, links); break;
-    default: WriteBmpFile(bitmap, fileName, links); break;
+namespace {
+
+// The GIF-to-GIF road up to the writing: the image to write. Raises what
+// loading or marking raises.
+std::unique_ptr<TGIFImage> MarkGifImage(const std::string& src, const TMark& marks, const TOutputOptions& options) {
+  auto source = std::make_unique<TGIFImage>();
+  source->LoadFromFile(src);
+  // A block without an image (an extension before the trailer) is no
+  // frame: it has nothing to mark and would count as one.
+  source->Images().DeleteIf([](const TGIFSubImage& frame) { return frame.Empty(); });
+  source->FreeBitmap();
+  if (source->Images().Count() == 0) throw GIFException("Image is empty");
+  const int frames = source->Images().Count();
+  const std::size_t markCount = static_cast<std::size_t>(marks.Count());
+
+  if (frames > 1 && !marks.GifDisableAnimate) {
+    // The animation survives, with the GIF image's own default options.
+    auto out = std::make_unique<TGIFImage>();
+    std::vector<TPoint> firstPlace(markCount);
+    const TGIFSubImage& first = *source->Images()[0];
+    for (int f = 0; f < frames; ++f) {
+      TGIFSubImage& frame = *source->Images()[f];
+      TBitmap picture;
+      picture.Assign(frame.GetBitmap());
+      picture.SetPixelFormat(pf24bit);
+      std::vector<bool> hidden = TransparentPixels(frame);
+      const bool marked = !marks.GifMarkFirst || f == 0;
+      // What the hidden pixels held, to see which of them a mark drew on.
+      const TBitmap unmarked = marked && !hidden.empty() ? picture : TBitmap();
+      if (marked) {
+        for (std::size_t m = 0; m < markCount; ++m) {
+          TPoint p = PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]);
+          // Every frame carries the mark at the same place of the whole
+          // animation, wherever the first frame itself sits.
+          if (f == 0) {
+            firstPlace[m] = p;
+          } else {
+            p = TPoint{firstPlace[m].X + first.Left() - frame.Left(), firstPlace[m].Y + first.Top() - frame.Top()};
+          }
+          DrawMarkOnFrame(picture, marks, m, p);
+        }
+        if (!hidden.empty()) ShowMarkedPixels(hidden, unmarked, picture);
+      }
+      picture.SetPixelFormat(pf24bit);
+      const int index = out->Add(picture);
+      TGIFSubImage& written = *out->Images()[index];
+      const std::optional<int> transparentIndex =
+          hidden.empty() ? std::nullopt : KeepTransparentPixels(written, hidden, HiddenColor(frame));
+      written.ColorMap().Optimized = true;
+      written.SetBoundsValue(2, frame.Top());
+      written.SetBoundsValue(1, frame.Left());
+      if (index == 0) {
+        auto loop = std::make_unique<TGIFAppExtNSLoop>(&written);
+        loop->Loops = 0;
+        written.Extensions().Add(std::move(loop));
+      }
+      auto control = std::make_unique<TGIFGraphicControlExtension>(&written);
+      // A source frame without a control extension leaves the delay and
+      // the disposal as they start.
+      if (const TGIFGraphicControlExtension* sourceControl = frame.GraphicControlExtension()) {
+        control->SetDelay(sourceControl->GetDelay());
+        control->SetDisposal(sourceControl->Disposal());
+      }
+      // Only the pixels the source hid are hidden: a colour that merely
+      // looks like them stays visible.
+      control->SetTransparent(transparentIndex.has_value());
+      try {
+        control->SetTransparentColorIndex(transparentIndex ? *transparentIndex : GifTransparentIndex(written));
+      } catch (const std::exception&) {
+        // The index keeps its initial value.
+      }
+      written.Extensions().Add(std::move(control));
+    }
+    // Frames that leave part of the logical screen uncovered keep the
+    // animation's own size.
+    if (out->Width() < source->Width()) out->SetWidth(source->Width());
+    if (out->Height() < source->Height()) out->SetHeight(source->Height());
+    out->SetAnimate(source->GetAnimate());
+    out->SetAnimationSpeed(source->AnimationSpeed());
+    out->SetTransparent(source->Transparent());
+    return out;
   }
+
+  // One frame, or the animation dropped: the first frame as drawn.
+  TBitmap picture;
+  if (source->Width() > 0 && source->Height() > 0) {
+    source->AssignTo(picture);
+  } else {
+    // The screen has no size to draw the frame on.
+    PaintFirstGifFrame(*source, picture);
+  }
+  picture.SetPixelFormat(pf24bit);
+  // What the frame hid stays hidden, as on the animated road.
+  std::vector<bool> hidden = UnseenPixels(*source, picture);
+  const TBitmap unmarked = hidden.empty() ? TBitmap() : picture;
+  for (std::size_t m = 0; m < markCount; ++m) {
+    DrawMarkOnFrame(picture, marks, m, PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]));
+  }
+  if (!hidden.empty()) ShowMarkedPixels(hidden, unmarked, picture);
+  const TColor hiddenColor = HiddenColor(*source->Images()[0]);
+  ApplyGifOptions(*source, options);
+  source->Assign(picture);
+  TGIFSubImage& written = *source->Images()[0];
+  const std::optional<int> index =
+      hidden.empty() ? std::nullopt : KeepTransparentPixels(written, hidden, hiddenColor);
+  if (index) {
+    auto control = std::make_unique<TGIFGraphicControlExtension>(&written);
+    control->SetTransparent(true);
+    control->SetTransparentColorIndex(*index);
+    written.Extensions().Add(std::move(control));
+  }
+  return source;
 }
+
+}  // namespace
 
 bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark& marks) {
   try {
-    TGIFImage source;
-    source.LoadFromFile(src);
-    // A block without an image (an extension before the trailer) is no
-    // frame: it has nothing to mark and would count as one.
-    source.Images().DeleteIf([](const TGIFSubImage& frame) { return frame.Empty(); });
-    source.FreeBitmap();
-    if (source.Images().Count() == 0) throw GIFException("Image is empty");
-    const int frames = source.Images().Count();
-    const std::size_t markCount = static_cast<std::size_t>(marks.Count());
-
-    if (frames > 1 && !marks.GifDisableAnimate) {
-      // The animation survives, with the GIF image's own default options.
-      TGIFImage out;
-      std::vector<TPoint> firstPlace(markCount);
-      const TGIFSubImage& first = *source.Images()[0];
-      for (int f = 0; f < frames; ++f) {
-        TGIFSubImage& frame = *source.Images()[f];
-        TBitmap picture;
-        picture.Assign(frame.GetBitmap());
-        picture.SetPixelFormat(pf24bit);
-        std::vector<bool> hidden = TransparentPixels(frame);
-        const bool marked = !marks.GifMarkFirst || f == 0;
-        // What the hidden pixels held, to see which of them a mark drew on.
-        const TBitmap unmarked = marked && !hidden.empty() ? picture : TBitmap();
-        if (marked) {
-          for (std::size_t m = 0; m < markCount; ++m) {
-            TPoint p = PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]);
-            // Every frame carries the mark at the same place of the whole
-            // animation, wherever the first frame itself sits.
-            if (f == 0) {
-              firstPlace[m] = p;
-            } else {
-              p = TPoint{firstPlace[m].X + first.Left() - frame.Left(), firstPlace[m].Y + first.Top() - frame.Top()};
-            }
-            DrawMarkOnFrame(picture, marks, m, p);
-          }
-          if (!hidden.empty()) ShowMarkedPixels(hidden, unmarked, picture);
-        }
-        picture.SetPixelFormat(pf24bit);
-        const int index = out.Add(picture);
-        TGIFSubImage& written = *out.Images()[index];
-        const std::optional<int> transparentIndex =
-            hidden.empty() ? std::nullopt : KeepTransparentPixels(written, hidden, HiddenColor(frame));
-        written.ColorMap().Optimized = true;
-        written.SetBoundsValue(2, frame.Top());
-        written.SetBoundsValue(1, frame.Left());
-        if (index == 0) {
-          auto loop = std::make_unique<TGIFAppExtNSLoop>(&written);
-          loop->Loops = 0;
-          written.Extensions().Add(std::move(loop));
-        }
-        auto control = std::make_unique<TGIFGraphicControlExtension>(&written);
-        // A source frame without a control extension leaves the delay and
-        // the disposal as they start.
-        if (const TGIFGraphicControlExtension* sourceControl = frame.GraphicControlExtension()) {
-          control->SetDelay(sourceControl->GetDelay());
-          control->SetDisposal(sourceControl->Disposal());
-        }
-        // Only the pixels the source hid are hidden: a colour that merely
-        // looks like them stays visible.
-        control->SetTransparent(transparentIndex.has_value());
-        try {
-          control->SetTransparentColorIndex(transparentIndex ? *transparentIndex : GifTransparentIndex(written));
-        } catch (const std::exception&) {
-          // The index keeps its initial value.
-        }
-        written.Extensions().Add(std::move(control));
-      }
-      // Frames that leave part of the logical screen uncovered keep the
-      // animation's own size.
-      if (out.Width() < source.Width()) out.SetWidth(source.Width());
-      if (out.Height() < source.Height()) out.SetHeight(source.Height());
-      out.SetAnimate(source.GetAnimate());
-      out.SetAnimationSpeed(source.AnimationSpeed());
-      out.SetTransparent(source.Transparent());
-      WriteGraphicFile(out, dest, TLinkTarget::Replace);
-      return true;
-    }
-
-    // One frame, or the animation dropped: the first frame as drawn.
-    TBitmap picture;
-    if (source.Width() > 0 && source.Height() > 0) {
-      source.AssignTo(picture);
-    } else {
-      // The screen has no size to draw the frame on.
-      PaintFirstGifFrame(source, picture);
-    }
-    picture.SetPixelFormat(pf24bit);
-    // What the frame hid stays hidden, as on the animated road.
-    std::vector<bool> hidden = UnseenPixels(source, picture);
-    const TBitmap unmarked = hidden.empty() ? TBitmap() : picture;
-    for (std::size_t m = 0; m < markCount; ++m) {
-      DrawMarkOnFrame(picture, marks, m, PlacedPoint(picture, marks.MarkPictures[m], marks.Records[m]));
-    }
-    if (!hidden.empty()) ShowMarkedPixels(hidden, unmarked, picture);
-    const TColor hiddenColor = HiddenColor(*source.Images()[0]);
-    ApplyGifOptions(source);
-    source.Assign(picture);
-    TGIFSubImage& written = *source.Images()[0];
-    const std::optional<int> index =
-        hidden.empty() ? std::nullopt : KeepTransparentPixels(written, hidden, hiddenColor);
-    if (index) {
-      auto control = std::make_unique<TGIFGraphicControlExtension>(&written);
-      control->SetTransparent(true);
-      control->SetTransparentColorIndex(*index);
-      written.Extensions().Add(std::move(control));
-    }
-    WriteGraphicFile(source, dest, TLinkTarget::Replace);
+    const TOutputOptions options = marks.OutputOptions ? *marks.OutputOptions : CurrentOutputOptions();
+    // A symbolic link at dest is replaced, as every output of the batch
+    // replaces one.
+    TAtomicFileStream file(dest, TLinkTarget::Replace);
+    MarkGifImage(src, marks, options)->SaveToStream(file);
+    file.Commit();
     return true;
   } catch (const std::exception&) {
     return false;
   }
 }
 
-bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageTimes* times) {
-  bool converted = false;
-  Info.clear();
+TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::string& dest, TStageTimes* times,
+                                        const std::function<void(std::int64_t pictureBytes)>& loaded) {
+  TPreparedFile prepared;
   TStageTimes measured;
   TClock::time_point mark = TClock::now();
+  // Never the settings object on a batch worker: its mark set brings
+  // the options along.
+  const TOutputOptions options = OutputOptions ? *OutputOptions : CurrentOutputOptions();
   // The most the work picture needed for this file (its source, or the
   // treated picture the marks made of it).
   std::size_t need = 0;
@@ -437,51 +454,91 @@ bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageT
     // written at, or the image's default for other sources. The output
     // description and the written JPEG use it.
     int quality = TJPEGImage::DefaultQuality;
-    std::string info;
     // A source whose data end early is a damaged file here, though the
     // preview shows what it holds.
     LoadSourcePicture(src, Composite, &quality, TCutSource::Refuse);
     noteNeed();
-    if (sourceType == 1) info = "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(quality) + "%";
+    prepared.PictureBytes =
+        static_cast<std::int64_t>(Composite.Width()) * static_cast<std::int64_t>(Composite.Height()) * 3;
     measured.DecodeMs = MillisecondsSince(mark);
+    if (loaded) {
+      loaded(prepared.PictureBytes);
+      // Not counted as any stage: the caller may have waited there.
+      mark = TClock::now();
+    }
 
+    std::unique_ptr<TAtomicFileStream> output;
     if (sourceType == 2 && destType == 2) {
-      converted = ProcessGifFile(src, dest, *this);
+      const std::unique_ptr<TGIFImage> gif = MarkGifImage(src, *this, options);
+      output = std::make_unique<TAtomicFileStream>(dest, TLinkTarget::Replace);
+      gif->SaveToStream(*output);
+      output->Sync();
       measured.EncodeMs = MillisecondsSince(mark);
     } else {
       DrawMarks(Composite.Width(), Composite.Height());
       noteNeed();
       measured.RenderMs = MillisecondsSince(mark);
       if (destType == 1) {
-        const std::vector<std::uint8_t> bytes = EncodeJpeg(Composite, OutputJpegQuality(quality));
+        const std::vector<std::uint8_t> bytes = EncodeJpeg(Composite, OutputJpegQuality(quality, options));
         measured.EncodeMs = MillisecondsSince(mark);
-        WriteFileAtomic(dest, bytes, TLinkTarget::Replace);
+        output = std::make_unique<TAtomicFileStream>(dest, TLinkTarget::Replace);
+        output->WriteBuffer(bytes);
+        output->Sync();
         measured.WriteMs = MillisecondsSince(mark);
       } else {
-        // An output replaces a link at its name: it never lands outside
-        // the output folder.
+        output = std::make_unique<TAtomicFileStream>(dest, TLinkTarget::Replace);
         if (destType == 4) {
-          SavePngOutput(Composite, dest, TLinkTarget::Replace);
+          WritePngOutput(Composite, *output);
         } else {
-          SaveImageFile(Composite, dest, TLinkTarget::Replace);
+          WriteImageOutput(Composite, destType, *output, quality, options);
         }
+        output->Sync();
         measured.EncodeMs = MillisecondsSince(mark);
       }
-      converted = true;
     }
-    if (converted) Info = info;
+    prepared.Output = std::move(output);
+    prepared.Converted = true;
+    if (sourceType == 1) prepared.JpegQuality = quality;
   } catch (const std::exception&) {
-    converted = false;
+    prepared.Converted = false;
+    prepared.Output.reset();
   }
   // Rotation and effects must never carry over to the next file.
   try {
     RestoreMarkPictures();
   } catch (const std::exception&) {
-    converted = false;
+    prepared.Converted = false;
+    prepared.Output.reset();
   }
   // A huge file leaves no memory behind for the small ones after it
   // (whatever way this one went).
   KeepWorkMemory(need);
   if (times != nullptr) *times = measured;
+  return prepared;
+}
+
+bool CommitPreparedFile(TMark::TPreparedFile& file) {
+  if (!file.Converted || !file.Output) return false;
+  try {
+    file.Output->Commit();
+  } catch (const std::exception&) {
+    file.Converted = false;
+  }
+  file.Output.reset();
+  return file.Converted;
+}
+
+std::string OutputDescription(int jpegQuality) {
+  if (jpegQuality < 0) return "";
+  return "jpg " + GetMessageText(msg::JpegQuality) + ":" + std::to_string(jpegQuality) + "%";
+}
+
+bool TMark::ProcessFile(const std::string& src, const std::string& dest, TStageTimes* times) {
+  Info.clear();
+  TPreparedFile prepared = PrepareFile(src, dest, times);
+  const TClock::time_point start = TClock::now();
+  const bool converted = CommitPreparedFile(prepared);
+  if (times != nullptr) times->WriteMs += std::chrono::duration<double, std::milli>(TClock::now() - start).count();
+  if (converted) Info = OutputDescription(prepared.JpegQuality);
   return converted;
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/bitmap.h"
-#include "core/streams.h"
+#include "imaging/output_options.h"
 
 class TJPEGImage;
 class TPNGImage;
@@ -22,6 +22,7 @@ class TMark;
 // KeepJpgCompress is set, otherwise JpgCompress of the settings, which is
 // taken into 1..100 (0 means the lowest quality, 1).
 int OutputJpegQuality(int quality);
+int OutputJpegQuality(int quality, const TOutputOptions& options);
 
 // A new JPEG image holding the picture compressed at OutputJpegQuality
 // (quality); nullptr for no bitmap. ERangeError for a quality outside
@@ -39,6 +40,7 @@ std::optional<int> GifColorReductionOf(int gifPalette);
 // Dither mode, colour reduction and compression from the settings; a value
 // out of its range leaves the image's own.
 void ApplyGifOptions(TGIFImage& gif);
+void ApplyGifOptions(TGIFImage& gif, const TOutputOptions& options);
 // The colour index of the frame's bottom-left pixel (the index a frame
 // that hides nothing carries in its control block).
 int GifTransparentIndex(TGIFSubImage& frame);
@@ -52,9 +54,6 @@ std::optional<TPixelFormat> BmpOutputFormat(int colorSetup);
 // Targa (24-bit), and BMP data for any other extension. The bitmap itself
 // is not changed.
 void SaveImageFile(const TBitmap& bitmap, const std::string& fileName);
-// The same, with a symbolic link at the name treated as links says (the
-// batch replaces the link itself).
-void SaveImageFile(const TBitmap& bitmap, const std::string& fileName, TLinkTarget links);
 
 // The GIF-to-GIF path of ProcessFile: an animation keeps its frames (every
 // frame or only the first marked) with their places, delays and disposal,
@@ -63,6 +62,7 @@ void SaveImageFile(const TBitmap& bitmap, const std::string& fileName, TLinkTarg
 // frame's hidden pixels stay hidden and no visible colour becomes hidden;
 // a mark drawn over hidden pixels shows. The marks are placed and blended,
 // not rotated or given effects. False when anything failed (a source
-// without a picture as well). A symbolic link at dest is replaced by the
-// output, as every output of the batch replaces one.
+// without a picture as well). The GIF options are the mark set's
+// OutputOptions, or the settings' when it has none. A symbolic link at dest
+// is replaced by the output, as every output of the batch replaces one.
 bool ProcessGifFile(const std::string& src, const std::string& dest, const TMark& marks);

@@ -214,7 +214,9 @@ void TMark::RotateMarks() {
     const auto k = static_cast<std::size_t>(i);
     const TMarkInfo& r = Records[k];
     if (r.Angle() == 0) continue;
-    TBitmap& rotated = RotateBitmapAngle(MarkPictures[k], r.RotateBackColor(), r.Angle());
+    TBitmap& rotated = ScratchBitmap != nullptr
+                           ? RotateBitmapAngle(MarkPictures[k], r.RotateBackColor(), r.Angle(), *ScratchBitmap)
+                           : RotateBitmapAngle(MarkPictures[k], r.RotateBackColor(), r.Angle());
     // The scratch bitmap is shared: take its picture and leave it empty.
     MarkPictures[k] = std::move(rotated);
     rotated.SetSize(0, 0);
@@ -394,7 +396,13 @@ void TMark::DrawMarks(int w, int h) {
                     ClampPosition(static_cast<I64>(anchored.Y) + r.YOffset())};
     if (r.HasEffect(mfMosaic)) MosaicBitmap(mark, r.MosaicWidth(), r.MosaicHeight());
     if (r.HasEffect(mfExposal)) InvertBitmap(mark);
-    if (r.HasEffect(mfResize)) ResizeByPercent(mark, r.ResizeX(), r.ResizeY());
+    if (r.HasEffect(mfResize)) {
+      if (ScratchBitmap != nullptr) {
+        ResizeByPercent(mark, r.ResizeX(), r.ResizeY(), *ScratchBitmap);
+      } else {
+        ResizeByPercent(mark, r.ResizeX(), r.ResizeY());
+      }
+    }
     DrawMarkPicture(mark, Composite, r, at);
   }
   KeepWorkMemory(std::max(sourceBytes, PictureBytes(Composite)));

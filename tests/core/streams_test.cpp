@@ -182,6 +182,38 @@ TEST(AtomicFileStream, CommitReplacesTheFileAndKeepsItsPermissions) {
   EXPECT_EQ(ReadBytes(dir.File("text.txt")), Bytes("a\r\nb"));
 }
 
+// The batch writes and flushes outputs on its workers and commits them
+// later, or drops them: a flushed output is invisible until its commit,
+// what is written after a flush still lands, and a dropped one leaves the
+// old file and nothing else.
+TEST(AtomicFileStream, AFlushedOutputAppearsOnlyWithItsCommitWithEverythingWrittenAfter) {
+  TempDir dir;
+  const std::string name = dir.File("photo.jpeg");
+  struct {
+    bool Commit;
+    std::string Expected;
+  } const cases[] = {{true, "flushed, then more"}, {false, "old"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Expected);
+    WriteBytes(name, Bytes("old"));
+    {
+      TAtomicFileStream f(name);
+      f.WriteBuffer("flushed, then some", 18);
+      f.Sync();
+      f.Sync();
+      EXPECT_EQ(ReadBytes(name), Bytes("old"));
+      EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"photo.jpeg"}));
+      f.SetSize(14);
+      f.Seek(0, TSeekOrigin::soEnd);
+      f.WriteBuffer("more", 4);
+      if (c.Commit) f.Commit();
+      f.Sync();  // after the commit: nothing left to flush
+    }
+    EXPECT_EQ(ReadBytes(name), Bytes(c.Expected));
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"photo.jpeg"}));
+  }
+}
+
 TEST(AtomicFileStream, TheOldFileSurvivesAnExceptionBeforeCommit) {
   TempDir dir;
   const std::string name = dir.File("mark.spm");

@@ -3,7 +3,8 @@
 // output type, over sources that change size from one file to the next.
 // The digests were taken from the batch before its memory was kept from
 // file to file; a batch of several files must give what a batch of each
-// file alone gives, so nothing of one file reaches the next.
+// file alone gives, so nothing of one file reaches the next, and on any
+// number of workers what it gives one file at a time.
 
 #include <gtest/gtest.h>
 
@@ -319,14 +320,24 @@ class BatchOutputsTest : public ImagingTest {
 
   // Through each output type, the digest of the outputs of every source in
   // turn; with alone, every file is also run in a batch of its own, which
-  // must give the same bytes.
+  // must give the same bytes. The batch runs on one worker (one file at a
+  // time), on a few and on one per file; each must give the same bytes.
   std::array<std::string, 7> Digests(const std::vector<std::string>& marks, const std::string& name, bool alone) {
     std::array<std::string, 7> digests;
     for (std::size_t o = 0; o < std::size(kOutputs); ++o) {
       SCOPED_TRACE(name + " -> " + kOutputs[o].Name);
       UseOutput(kOutputs[o]);
       const std::string folder = Dir() + "out/" + name + "-" + kOutputs[o].Name;
+      hooks_.Workers = 1;
       const auto together = Run(marks, sources_, folder);
+      for (int workers : {3, 7}) {
+        hooks_.Workers = workers;
+        const auto parallel = Run(marks, sources_, folder + "-w" + std::to_string(workers));
+        for (std::size_t i = 0; i < together.size(); ++i) {
+          EXPECT_TRUE(parallel.at(i) == together[i]) << sources_[i] << " differs on " << workers << " workers";
+        }
+      }
+      hooks_.Workers = 0;
       std::uint64_t digest = 14695981039346656037ull;
       for (std::size_t i = 0; i < together.size(); ++i) {
         digest = Fnv1a(together[i], digest);

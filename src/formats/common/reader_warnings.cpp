@@ -20,9 +20,18 @@ TWarningQueue& Queue() {
   return queue;
 }
 
+// The capture of this thread, if any.
+thread_local TReaderWarningCapture* t_capture = nullptr;
+
 }  // namespace
 
 void PostReaderWarning(const std::string& text) {
+  if (t_capture != nullptr) {
+    // Bounded like the queue: a file's loads post at most one each.
+    if (t_capture->texts_.size() >= kMaxQueued) t_capture->texts_.erase(t_capture->texts_.begin());
+    t_capture->texts_.push_back(text);
+    return;
+  }
   TWarningQueue& q = Queue();
   std::function<void()> notify;
   {
@@ -47,4 +56,14 @@ void SetReaderWarningNotifier(std::function<void()> notifier) {
   TWarningQueue& q = Queue();
   std::lock_guard<std::mutex> lock(q.Mutex);
   q.Notifier = std::move(notifier);
+}
+
+TReaderWarningCapture::TReaderWarningCapture() : previous_(t_capture) { t_capture = this; }
+
+TReaderWarningCapture::~TReaderWarningCapture() { t_capture = previous_; }
+
+std::vector<std::string> TReaderWarningCapture::Take() {
+  std::vector<std::string> taken = std::move(texts_);
+  texts_.clear();
+  return taken;
 }

@@ -28,7 +28,13 @@ void PutWord(std::uint8_t* p, int v) {
 
 }  // namespace
 
-void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links) {
+void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode) {
+  TAtomicFileStream file(fileName);
+  SavePCX(file, bitmap, mode);
+  file.Commit();
+}
+
+void SavePCX(TStream& file, const TBitmap& bitmap, int mode) {
   if (mode < pcxMono || mode > pcxTrueColour) throw EInvalidGraphicOperation("Unknown PCX mode " + std::to_string(mode));
   CheckWriterSize(bitmap, "PCX");
   const int depth = SourceDepth(bitmap.PixelFormat());
@@ -66,7 +72,6 @@ void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode, TLink
   encoded.reserve(static_cast<std::size_t>(bytesPerLine) * static_cast<std::size_t>(planes) * 2);
   std::vector<std::uint8_t> scratch;
 
-  TAtomicFileStream file(fileName, links);
   file.WriteBuffer(header, sizeof header);
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = WriterRow(bitmap, y, scratch);
@@ -101,5 +106,4 @@ void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode, TLink
     for (std::size_t c = 0; c < 3; ++c) trailer[1 + i * 3 + c] = ScalePaletteValue(palette.Entries[i][c]);
   }
   file.WriteBuffer(trailer, sizeof trailer);
-  file.Commit();
 }

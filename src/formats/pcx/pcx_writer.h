@@ -8,6 +8,8 @@
 #include "core/bitmap.h"
 #include "core/streams.h"
 
+class TStream;
+
 // Output layouts of SavePCX.
 enum : int {
   pcxMono = 1,       // one plane of 1 bit: 2 colours (bit 0 of each index)
@@ -22,7 +24,10 @@ enum : int {
 // Raises ERangeError for a side above 65535, EInvalidGraphic for an empty
 // bitmap and EInvalidGraphicOperation for an unknown mode or a picture
 // the mode cannot hold; the file is left untouched then.
-void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links = TLinkTarget::Follow);
+void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode);
+// The same into a stream, from its position: what the file would hold.
+// Nothing is written when the bitmap or the mode is refused.
+void SavePCX(TStream& stream, const TBitmap& bitmap, int mode);
 
 // Run-length encodes one plane line: runs of up to 63 equal bytes become
 // a count byte 0xC0 + n and the value; a single byte below 0xC0 stands

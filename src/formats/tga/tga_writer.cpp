@@ -16,7 +16,13 @@ void PutWord(std::uint8_t* p, int v) {
 
 }  // namespace
 
-void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links) {
+void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode) {
+  TAtomicFileStream file(fileName);
+  SaveTGA(file, bitmap, mode);
+  file.Commit();
+}
+
+void SaveTGA(TStream& file, const TBitmap& bitmap, int mode) {
   if (mode != tgaColourMapped && mode != tgaTrueColour) {
     throw EInvalidGraphicOperation("Unknown Targa mode " + std::to_string(mode));
   }
@@ -41,7 +47,6 @@ void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode, TLink
   header[16] = mapped ? 8 : 24;
   header[17] = 0x20;
 
-  TAtomicFileStream file(fileName, links);
   file.WriteBuffer(header, sizeof header);
   file.WriteBuffer(kTargaIdentification.data(), static_cast<std::int64_t>(kTargaIdentification.size()));
   if (mapped) {
@@ -60,5 +65,4 @@ void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode, TLink
     ConvertRowDepth(WriterRow(bitmap, y, scratch), depth, buffer.data(), mapped ? 8 : 24, width, palette);
     file.WriteBuffer(buffer.data(), static_cast<std::int64_t>(rowBytes));
   }
-  file.Commit();
 }

@@ -8,6 +8,8 @@
 #include "core/bitmap.h"
 #include "core/streams.h"
 
+class TStream;
+
 enum : int {
   tgaColourMapped = 1,  // 8 bits per pixel with a 256-entry colour map
   tgaTrueColour = 2     // 24 bits per pixel, B, G, R
@@ -22,4 +24,7 @@ inline constexpr std::string_view kTargaIdentification{"Stampwise(STAMPING) prod
 // Raises ERangeError for a side above 65535, EInvalidGraphic for an empty
 // bitmap and EInvalidGraphicOperation for an unknown mode or a picture
 // the mode cannot hold; the file is left untouched then.
-void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode, TLinkTarget links = TLinkTarget::Follow);
+void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode);
+// The same into a stream, from its position: what the file would hold.
+// Nothing is written when the bitmap or the mode is refused.
+void SaveTGA(TStream& stream, const TBitmap& bitmap, int mode);
