@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -27,6 +28,7 @@
 #include "skin/skin_menu_draw.h"
 #include "skin/skin_style.h"
 #include "skin/window_flags.h"
+#include "skin/window_manager.h"
 
 // What the control table changed on a control, to be put back.
 struct TWinSkinForm::TControlChange {
@@ -81,11 +83,11 @@ QString ShownTitle(const QWidget& w) {
 // is not a dialog is made anew (a dialog may be inside exec(), which
 // hiding it would end); a window being shown, or a dialog, keeps its
 // native window and has the window system told.
-void SwitchFrameless(QWidget& w, bool on) {
+void SwitchFrameless(QWidget& w, bool on, QSize clientSize = QSize()) {
   const QWindow* native = w.windowHandle();
   const bool onScreen = native != nullptr && native->isVisible();
   if (onScreen && !qobject_cast<QDialog*>(&w)) {
-    RecreateWithFlag(w, Qt::FramelessWindowHint, on);
+    RecreateWithFlag(w, Qt::FramelessWindowHint, on, clientSize);
   } else {
     SetWindowFlagLive(w, Qt::FramelessWindowHint, on);
   }
@@ -357,6 +359,9 @@ void TWinSkinForm::InitFromHandle(TSkinData& data) {
   flags_ = w.windowFlags();
   caption_ = ShownTitle(w);
   captionButtons_ = CaptionButtonsOf(flags_);
+  // Only a window manager can minimise a window: without one the window
+  // would stay on screen with its frame left unpainted.
+  if (!HasWindowManager()) captionButtons_ &= ~cbMinimize;
   showState_ = ShowStateOf(w);
   baseFrameKind_ = BaseFrameKindOf(flags_);
   appliedKind_ = FrameKind();
@@ -385,6 +390,9 @@ void TWinSkinForm::InitFromHandle(TSkinData& data) {
 
 void TWinSkinForm::TakeFrame() {
   QWidget& w = *window_;
+  // The window's visible corner, the window system's frame included: the
+  // skinned frame takes its place.
+  const QPoint corner = w.pos();
   if (baseFrameKind_ != fkBorderless) {
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
         !w.testAttribute(Qt::WA_WState_Created)) {
@@ -401,7 +409,7 @@ void TWinSkinForm::TakeFrame() {
     dialogGrip_ = dialog->isSizeGripEnabled();
     dialog->setSizeGripEnabled(false);
   }
-  ApplyMargins(frame_.Margins());
+  ApplyMargins(frame_.Margins(), true, corner);
 }
 
 void TWinSkinForm::GiveFrameBack() {
@@ -420,19 +428,14 @@ void TWinSkinForm::GiveFrameBack() {
     limitsGrown_ = false;
   }
   const bool onScreen = OnScreen(w);
-  const QPoint corner = w.geometry().topLeft();
-  if (addedFrameless_) SwitchFrameless(w, false);
+  const bool recreated = onScreen && addedFrameless_ && !qobject_cast<QDialog*>(&w);
+  // The window system's frame takes the corner the skinned one had.
+  const QPoint corner = w.pos();
+  if (addedFrameless_) SwitchFrameless(w, false, keepPlace ? client.size() : QSize());
   addedFrameless_ = false;
-  if (keepPlace) {
-    if (onScreen) {
-      // The window system's frame takes the corner the skinned one had.
-      w.resize(client.size());
-      w.move(corner);
-    } else if (w.testAttribute(Qt::WA_Moved)) {
-      w.setGeometry(client);
-    } else {
-      w.resize(client.size());
-    }
+  if (keepPlace && !recreated) {
+    w.resize(client.size());
+    if (onScreen || w.testAttribute(Qt::WA_Moved)) w.move(corner);
   }
   w.setMouseTracking(oldTracking_);
   if (auto* dialog = qobject_cast<QDialog*>(&w)) dialog->setSizeGripEnabled(dialogGrip_);
@@ -441,16 +444,16 @@ void TWinSkinForm::GiveFrameBack() {
   frameTaken_ = false;
 }
 
-void TWinSkinForm::ApplyMargins(const QMargins& frame, bool keepClient) {
+void TWinSkinForm::ApplyMargins(const QMargins& frame, bool keepClient, std::optional<QPoint> keptCorner) {
   QWidget& w = *window_;
   if (frame == applied_) return;
   const QRect client = ClientGeometry();
   const bool keepPlace = keepClient &&
                          !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
                          w.testAttribute(Qt::WA_Resized);
-  // A window on screen keeps its outer corner where it is; one not yet
-  // shown keeps its client area where the program put it.
-  const QPoint corner = OnScreen(w) ? w.frameGeometry().topLeft() : client.topLeft() - QPoint(frame.left(), frame.top());
+  // The visible window keeps its top-left corner, on screen or not: a
+  // window placed by its stored position (its frame's) opens there.
+  const QPoint corner = keptCorner.value_or(w.pos());
   applied_ = frame;
   // Limits the window sets itself grow by the frame; a layout's limits
   // take the margins in by themselves.
@@ -942,6 +945,16 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonDblClick:
       if (FramePainted() || drag_ != dgNone) return HandleMouse(static_cast<QMouseEvent*>(event));
       break;
+    case QEvent::ContextMenu: {
+      // A right click on the frame has shown the system menu: the window's
+      // own context menu must not open over it.
+      const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+      if (FramePainted() && menuEvent->reason() == QContextMenuEvent::Mouse &&
+          !w.rect().marginsRemoved(applied_).contains(menuEvent->pos())) {
+        return true;
+      }
+      break;
+    }
     default:
       switch (SkinMessageOf(event)) {
         case smFinishSetup:

@@ -40,6 +40,8 @@ class PositionTest : public WindowsTest {
     return form;
   }
   TIniFile Ini() const { return TIniFile(PositionFileName()); }
+  // Where the inner area lies in the window's frame.
+  static QPoint FrameOffset(const QWidget& form) { return form.geometry().topLeft() - form.frameGeometry().topLeft(); }
   bool Shown(QWidget* form) { return QTest::qWaitForWindowExposed(form) || form->isVisible(); }
 };
 
@@ -60,29 +62,38 @@ TEST_F(PositionTest, FileAndSectionFollowTheProgram) {
 }
 
 TEST_F(PositionTest, BoundsSurviveClosingAndReopening) {
+  QPoint frame;
   {
     auto form = MakeForm();
     form->show();
     ASSERT_TRUE(Shown(form.get()));
     form->setGeometry(40, 50, 330, 210);
     QCoreApplication::processEvents();
+    frame = FrameOffset(*form);
   }
-  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{40, 50, 330, 210, 0}));
+  // The corner stored is the frame's, the size the inner area's.
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}),
+            (TPositionRecord{40 - frame.x(), 50 - frame.y(), 330, 210, 0}));
   auto again = MakeForm();
+  again->show();
+  ASSERT_TRUE(Shown(again.get()));
   EXPECT_EQ(again->geometry(), QRect(40, 50, 330, 210));
   EXPECT_FALSE(again->isMaximized());
 }
 
 TEST_F(PositionTest, ClosedMaximisedKeepsTheNormalBounds) {
+  QPoint frame;
   {
     auto form = MakeForm();
     form->setGeometry(60, 70, 300, 200);
     form->show();
     ASSERT_TRUE(Shown(form.get()));
+    frame = FrameOffset(*form);
     form->showMaximized();
     ASSERT_TRUE(WaitFor([&] { return form->isMaximized() && form->width() > 300; }));
   }
-  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{60, 70, 300, 200, 2}));
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}),
+            (TPositionRecord{60 - frame.x(), 70 - frame.y(), 300, 200, 2}));
 
   auto again = MakeForm();
   again->show();
@@ -94,18 +105,23 @@ TEST_F(PositionTest, ClosedMaximisedKeepsTheNormalBounds) {
 }
 
 TEST_F(PositionTest, ClosedMinimisedStoresNormalBoundsAndReopensNormal) {
+  QPoint frame;
   {
     auto form = MakeForm();
     form->setGeometry(30, 40, 310, 220);
     form->show();
     ASSERT_TRUE(Shown(form.get()));
+    frame = FrameOffset(*form);
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return form->isMinimized(); }));
   }
-  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{30, 40, 310, 220, 1}));
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}),
+            (TPositionRecord{30 - frame.x(), 40 - frame.y(), 310, 220, 1}));
   auto again = MakeForm();
-  EXPECT_EQ(again->geometry(), QRect(30, 40, 310, 220));
   EXPECT_FALSE(again->windowState() & Qt::WindowMinimized);
+  again->show();
+  ASSERT_TRUE(Shown(again.get()));
+  EXPECT_EQ(again->geometry(), QRect(30, 40, 310, 220));
 }
 
 TEST_F(PositionTest, RestoredBoundsAreClampedToTheScreen) {
