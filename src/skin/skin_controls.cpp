@@ -643,7 +643,7 @@ class TSkinScControl : public TSkinScrollBars {
 class TSkinHeaderPart {
  public:
   static bool Draw(const TSkinData& data, QStyle::ControlElement e, const QStyleOption* o, QPainter* p,
-                   const QWidget* w) {
+                   const QWidget*) {
     const TDataSkinObject* bar = data.Skin().Headerbar.get();
     if (bar == nullptr || bar->Bitmap.isNull()) return false;
     if (e == QStyle::CE_HeaderSection || e == QStyle::CE_HeaderEmptyArea) {
@@ -657,9 +657,16 @@ class TSkinHeaderPart {
     if (e == QStyle::CE_HeaderLabel) {
       const auto* h = qstyleoption_cast<const QStyleOptionHeader*>(o);
       if (h == nullptr) return false;
-      const QFontMetrics fm(w != nullptr ? w->font() : p->font());
+      // Measured in the font it is drawn in: the header may set its own on
+      // the painter (a bold section, the language's font).
+      const QFontMetrics fm(p->font());
       const QSize text(fm.horizontalAdvance(h->text), fm.height());
-      const QRect at = HeaderTextRect(o->rect, text, h->textAlignment);
+      QRect at = HeaderTextRect(o->rect, text, h->textAlignment);
+      // The label's rectangle is the one the plain look fits its text in:
+      // a text that fits there is drawn whole, its indent given up first.
+      if (at.left() + at.width() > o->rect.left() + o->rect.width()) {
+        at.moveLeft(std::max(o->rect.left(), o->rect.left() + o->rect.width() - at.width()));
+      }
       p->save();
       p->setPen(o->palette.color(QPalette::ButtonText));
       p->setClipRect(o->rect);
