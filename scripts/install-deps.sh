@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev libjpeg62-turbo-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libgtest-dev
-  xvfb xauth
+  xvfb xauth openbox
   netpbm giflib-tools gifsicle imagemagick libtiff-tools python3-pil libjpeg-turbo-progs
 )
 # Fuzz targets are built with clang when it is there; it is not required.

@@ -293,3 +293,41 @@ TEST_F(SkinControlsTest, RestoreGivesBackAndSurvivesDeletedControls) {
   delete tree;
   Settle();
 }
+
+// A header label that fits its rectangle is drawn whole: the skin's indent
+// gives way rather than cut the text's end off.
+TEST_F(SkinControlsTest, HeaderLabelThatFitsIsDrawnWhole) {
+  const QColor bar(230, 230, 230);
+  TSkinData& data = *skin_;
+  data.Skin().Headerbar = SolidElement("Headerbar", 10, 10, {bar, bar, bar, bar, bar});
+  auto* tree = Add(new QTreeWidget, "layers");
+  tree->setRootIsDecorated(false);
+  tree->setColumnCount(1);
+  const QString text = "Layers, the top one first";
+  tree->setHeaderLabel(text);
+  QPalette p = tree->header()->palette();
+  p.setColor(QPalette::ButtonText, Qt::black);
+  tree->header()->setPalette(p);
+  Skin();
+  ASSERT_NE(SkinControlOf(tree->header()), nullptr);
+  // The dark pixels of the label in a section of the given width.
+  const auto ink = [&](int width) {
+    tree->setFixedWidth(width + 2 * tree->frameWidth());
+    tree->header()->setStretchLastSection(true);
+    Settle();
+    QHeaderView* h = tree->header();
+    QImage image(h->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    h->render(&image);
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 128;
+    }
+    return dark;
+  };
+  const int whole = ink(400);
+  ASSERT_GT(whole, 0);
+  const int margin = tree->header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, tree->header());
+  const int fits = QFontMetrics(tree->header()->font()).horizontalAdvance(text) + 2 * margin + 2;
+  EXPECT_EQ(ink(fits), whole);
+}

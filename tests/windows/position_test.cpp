@@ -139,3 +139,57 @@ TEST_F(PositionTest, AFormNeverShownOrStoredWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TitleBarOnScreens, MovesTheFrameNoMoreThanNeeded) {
+  const std::vector<TRect> one = {Rect(0, 0, 800, 600)};
+  const std::vector<TRect> two = {Rect(0, 0, 800, 600), Rect(800, 0, 2080, 1024)};
+  struct Case {
+    TRect Frame;
+    int Title;
+    std::vector<TRect> Screens;
+    TPoint To;
+  };
+  const Case cases[] = {
+      {Rect(10, 20, 310, 220), 24, one, {10, 20}},      // on screen already
+      {Rect(10, -20, 310, 180), 24, one, {10, 0}},      // the bar above the screen
+      {Rect(700, 590, 1000, 790), 24, one, {500, 576}}, // off the bottom right
+      {Rect(-50, 10, 250, 210), 24, one, {0, 10}},      // off the left
+      {Rect(100, 10, 1100, 210), 24, one, {0, 10}},     // wider than the screen: its left end stays
+      {Rect(750, -10, 1050, 190), 24, two, {800, 0}},   // the screen it overlaps most
+      {Rect(10, -20, 310, 180), 0, one, {10, -20}},     // no title bar
+      {Rect(10, -20, 310, 180), 24, {}, {10, -20}},     // no screens known
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TitleBarOnScreens(c.Frame, c.Title, c.Screens), c.To) << c.Frame.Left << "," << c.Frame.Top;
+  }
+}
+
+TEST_F(PositionTest, TheStoredCornerIsTheFramesCorner) {
+  WritePosition(PositionFileName(), "frmSample", {100, 80, 300, 200, 0});
+  auto form = MakeForm();
+  form->show();
+  ASSERT_TRUE(Shown(form.get()));
+  EXPECT_EQ(form->frameGeometry().topLeft(), QPoint(100, 80));
+  EXPECT_EQ(form->size(), QSize(300, 200));
+}
+
+// A hidden window is moved about by the window system (an unmapped one
+// reads 0,0): the place it was last seen at is the one stored.
+TEST_F(PositionTest, MovesWhileHiddenAreNotStored) {
+  QPoint corner;
+  {
+    auto form = MakeForm();
+    form->setGeometry(140, 150, 300, 200);
+    form->show();
+    ASSERT_TRUE(Shown(form.get()));
+    corner = form->frameGeometry().topLeft();
+    form->hide();
+    form->setGeometry(0, 0, 300, 200);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{corner.x(), corner.y(), 300, 200, 0}));
+}
+
+}  // namespace
