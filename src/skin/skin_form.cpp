@@ -132,6 +132,10 @@ void SetSkinColours(QWidget& w, const TSkinData& data) {
   p.setColor(QPalette::Button, c.ButtonFace);
   p.setColor(QPalette::Highlight, c.Hilight);
   p.setColor(QPalette::HighlightedText, c.HilightText);
+  // Links are drawn on the face in the skin's accent, which the skin
+  // check holds to text contrast there (the system's blue is not).
+  p.setColor(QPalette::Link, c.Hilight);
+  p.setColor(QPalette::LinkVisited, c.Hilight);
   const QColor disabled = DisabledMenuTextColour(data);
   const std::pair<QPalette::ColorRole, QColor> texts[] = {{QPalette::WindowText, c.WindowText},
                                                           {QPalette::ButtonText, c.ButtonText}};

@@ -106,6 +106,14 @@ TEST_F(SkinnedWindowAndItsManager, ARightClickOnTheCaptionOpensOnlyTheSystemMenu
   EXPECT_EQ(requests, 1);
 }
 
+TEST_F(SkinnedWindowAndItsManager, LinksTakeTheSkinsHighlight) {
+  TSkinData& data = ActiveSkin();
+  Open();
+  const QColor accent = data.Colours().Hilight;
+  EXPECT_EQ(window_->palette().color(QPalette::Link), accent);
+  EXPECT_EQ(window_->palette().color(QPalette::LinkVisited), accent);
+}
+
 // The stored skins leave the system-menu button without a picture of its
 // own: it shows the window's icon.
 TEST_F(SkinnedWindowAndItsManager, EveryStoredSkinShowsTheWindowIconInTheCaption) {

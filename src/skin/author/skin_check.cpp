@@ -324,6 +324,8 @@ class TChecker {
     Contrast("selected menu item text", TextColour("MenuItem", "MouseOverColour2"), Middle("MenuItem", "Image", 5, 4, false, true),
              text);
     Contrast("window text", colour("WindowText"), one(colour("ButtonFace")), text);
+    // Skinned windows draw their links in the highlight colour.
+    Contrast("link text", colour("Hilight"), one(colour("ButtonFace")), text);
     Contrast("button text", colour("ButtonText"), one(colour("ButtonFace")), text);
     Contrast("disabled text", colour("ButtonShadow"), one(colour("ButtonFace")), 2.0);
     Contrast("disabled menu text", colour("ButtonShadow"), one(colour("Menu")), 2.0);

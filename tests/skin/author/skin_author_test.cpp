@@ -100,6 +100,12 @@ TEST(SkinAuthor, TheChecksCatchEachKindOfFault) {
       {"menu text the colour of the menu",
        [](TSkinSource& s) { SetKey(s, "Colours", "MenuText", "250,251,252"); },
        "menu text: contrast"},
+      {"links in the system's blue on a dark face",
+       [](TSkinSource& s) {
+         SetKey(s, "Colours", "ButtonFace", "47,50,55");
+         SetKey(s, "Colours", "Hilight", "0,0,255");
+       },
+       "link text: contrast"},
       {"a caption lost in its title",
        [](TSkinSource& s) {
          SetKey(s, "Personality", "ActiveTextR", "60");
