@@ -7,6 +7,9 @@ if command -v openbox >/dev/null 2>&1; then
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
   export STAMPWISE_WINDOW_MANAGER=openbox
+  # openbox names its check window before it takes over the screen's
+  # windows: a window mapped in between is never exposed.
+  sleep 1
 fi
 "$@"
 rc=$?
