@@ -90,7 +90,9 @@ class TSkinControlStyle : public QProxyStyle {
   }
   void drawControl(ControlElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
     TServedRole role;
-    if (TSkinControl* c = Live(w, role); c != nullptr && c->DrawControl(e, o, p, w, role)) return;
+    TSkinControl* c = Live(w, role);
+    if (c != nullptr && c->DrawControl(e, o, p, w, role)) return;
+    if (c != nullptr && DrawSkinnedLabel(e, o, p, w, *c->Data())) return;
     QProxyStyle::drawControl(e, o, p, w);
   }
   void drawComplexControl(ComplexControl cc, const QStyleOptionComplex* o, QPainter* p,
@@ -129,6 +131,32 @@ class TSkinControlStyle : public QProxyStyle {
   static QStyle* BaseStyle() {
     QStyle* copy = QApplication::style() != nullptr ? QStyleFactory::create(QApplication::style()->name()) : nullptr;
     return copy != nullptr ? copy : QStyleFactory::create("fusion");
+  }
+
+  // A button's label as the application's style draws it, but for a dark
+  // glyph, which takes the skin's button-text colour.
+  bool DrawSkinnedLabel(ControlElement e, const QStyleOption* o, QPainter* p, const QWidget* w,
+                        const TSkinData& data) const {
+    if (!(o->state & State_Enabled)) return false;
+    const qreal ratio = p->device() != nullptr ? p->device()->devicePixelRatio() : 1.0;
+    const QIcon::State state = (o->state & State_On) ? QIcon::On : QIcon::Off;
+    if (e == CE_ToolButtonLabel) {
+      const auto* t = qstyleoption_cast<const QStyleOptionToolButton*>(o);
+      if (t == nullptr || t->icon.isNull()) return false;
+      QStyleOptionToolButton label(*t);
+      label.icon = SkinnedIcon(t->icon, t->rect.size().boundedTo(t->iconSize), ratio, state, data);
+      QProxyStyle::drawControl(e, &label, p, w);
+      return true;
+    }
+    if (e == CE_PushButtonLabel) {
+      const auto* b = qstyleoption_cast<const QStyleOptionButton*>(o);
+      if (b == nullptr || b->icon.isNull()) return false;
+      QStyleOptionButton label(*b);
+      label.icon = SkinnedIcon(b->icon, b->iconSize, ratio, state, data);
+      QProxyStyle::drawControl(e, &label, p, w);
+      return true;
+    }
+    return false;
   }
 
   static TSkinControl* Live(const QWidget* w, TServedRole& role) {
@@ -209,6 +237,7 @@ class TSkinBitButton : public TSkinButton {
     pic.NumGlyphs = std::max(1, IntProperty(w, "NumGlyphs", 1));
     if (pic.Glyph.isNull() && !b.icon.isNull()) {
       pic.Glyph = b.icon.pixmap(b.iconSize, s.Enabled ? QIcon::Normal : QIcon::Disabled).toImage();
+      if (s.Enabled) pic.Glyph = SkinnedIcon(pic.Glyph, SkinOf(*this));
       pic.NumGlyphs = 1;
     }
     pic.Layout = static_cast<TButtonLayout>(std::clamp(IntProperty(w, "Layout", blGlyphLeft), 0, 3));
@@ -240,6 +269,7 @@ class TSkinSpeedButton : public TSkinControl {
     pic.NumGlyphs = std::max(1, IntProperty(*w, "NumGlyphs", 1));
     if (pic.Glyph.isNull() && iconShown) {
       pic.Glyph = t->icon.pixmap(t->iconSize, s.Enabled ? QIcon::Normal : QIcon::Disabled).toImage();
+      if (s.Enabled) pic.Glyph = SkinnedIcon(pic.Glyph, SkinOf(*this));
       pic.NumGlyphs = 1;
     }
     pic.GlyphIndex = SpeedButtonGlyph(pic.Frame, pic.NumGlyphs);
@@ -722,6 +752,33 @@ class TSkinStatusBar : public TSkinControl {
 };
 
 // ---------------------------------------------------------------------------
+// Tool bars: drawn by the application's style on the skin's face; only
+// their buttons' dark glyphs change (the shared style's labels).
+
+class TSkinToolBar : public TSkinControl {
+ public:
+  using TSkinControl::TSkinControl;
+
+  void Init() override {
+    TSkinControl::Init();
+    for (QToolButton* b : control_->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+      Serve(b, srBarButton);
+    }
+  }
+
+ protected:
+  bool BeforeMessage(QWidget* watched, QEvent* event, TServedRole role) override {
+    // A button put on the bar while it is skinned.
+    if (role == srControl && (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished)) {
+      auto* b = qobject_cast<QToolButton*>(static_cast<QChildEvent*>(event)->child());
+      if (b != nullptr && b->parent() == watched) Serve(b, srBarButton);
+    }
+    // The application's style shows the hot and pressed buttons.
+    return true;
+  }
+};
+
+// ---------------------------------------------------------------------------
 // Tabs: page controls and tab bars.
 
 TTabPosition PositionOf(QTabBar::Shape shape) {
@@ -1147,6 +1204,9 @@ void InstallSkinControls() {
         break;
       case TSkinChildKind::Progress:
         c = std::make_unique<TSkinProgress>(r);
+        break;
+      case TSkinChildKind::ToolBar:
+        c = std::make_unique<TSkinToolBar>(r);
         break;
     }
     if (c == nullptr || r.Control == nullptr) return nullptr;

@@ -1,6 +1,7 @@
 // The skinned controls on a skinned window: pixel probes of each state,
-// the click that needs its press, what unskinning gives back, and a
-// control destroyed while skinned.
+// the click that needs its press, what unskinning gives back, a control
+// destroyed while skinned, and the glyphs on the bars and buttons of every
+// stored skin.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -18,19 +21,23 @@
 #include <QStatusBar>
 #include <QStyleOption>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
+#include "skin/author/skin_check.h"
 #include "skin/skin_control_draw.h"
 #include "skin/skin_controls.h"
 #include "skin/skin_form.h"
 #include "skin/skin_manager.h"
 #include "skin/skin_control_pictures.h"
 #include "skin/skin_window_fixture.h"
+#include "skin/stored_skins.h"
 
 using namespace skintest;
 
@@ -330,4 +337,126 @@ TEST_F(SkinControlsTest, HeaderLabelThatFitsIsDrawnWhole) {
   const int margin = tree->header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, tree->header());
   const int fits = QFontMetrics(tree->header()->font()).horizontalAdvance(text) + 2 * margin + 2;
   EXPECT_EQ(ink(fits), whole);
+}
+
+namespace {
+
+// A glyph as the style draws one for a light face: a black square in a
+// clear 16 x 16 icon.
+QIcon BlackGlyph() {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.fillRect(3, 3, 10, 10, Qt::black);
+  return QIcon(pixmap);
+}
+
+QIcon ClearGlyph() {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  return QIcon(pixmap);
+}
+
+QImage Grabbed(QToolButton& b) { return b.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+TRgb RgbOf(QRgb c) { return Rgb(qRed(c), qGreen(c), qBlue(c)); }
+
+// What the glyph on a button looks like: the pixels where the button drawn
+// with its glyph differs from the button drawn with a clear one of the
+// same size, each with what lies under it.
+struct TGlyphInk {
+  int Pixels = 0;
+  double LeastContrast = 21;
+  QRgb First = 0;
+};
+TGlyphInk InkOf(QToolButton& b) {
+  const QImage with = Grabbed(b);
+  const QIcon glyph = b.icon();
+  b.setIcon(ClearGlyph());
+  const QImage without = Grabbed(b);
+  b.setIcon(glyph);
+  TGlyphInk ink;
+  for (int y = 0; y < with.height(); ++y) {
+    for (int x = 0; x < with.width(); ++x) {
+      if (with.pixel(x, y) == without.pixel(x, y)) continue;
+      if (ink.Pixels++ == 0) ink.First = with.pixel(x, y);
+      ink.LeastContrast = std::min(ink.LeastContrast, ContrastRatio(RgbOf(with.pixel(x, y)), RgbOf(without.pixel(x, y))));
+    }
+  }
+  return ink;
+}
+
+}  // namespace
+
+// The style's black glyphs vanish on a dark skin: on the bars and buttons
+// of every stored skin a glyph stands out from what it is drawn on at 3:1
+// or more (the tool bar's plain and checked buttons, drawn by the
+// application's style on the face, and buttons drawn from the skin's
+// button picture, up and down), while the plain look keeps it black.
+TEST_F(SkinWindowTest, GlyphsOnTheBarsAndButtonsOfEveryStoredSkinStandOut) {
+  InstallSkinControls();
+  // The manager comes with the first component and sees the window's
+  // activation.
+  skin_ = std::make_unique<TSkinData>();
+  QMainWindow window;
+  QToolBar* bar = window.addToolBar("tools");
+  const auto button = [&](const char* name, bool checked, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(BlackGlyph());
+    b->setAutoRaise(true);
+    b->setCheckable(checked);
+    b->setChecked(checked);
+    return b;
+  };
+  std::vector<QToolButton*> buttons = {button("onBar", false, &window), button("checkedOnBar", true, &window)};
+  for (QToolButton* b : buttons) bar->addWidget(b);
+  auto* panel = new QWidget;
+  auto* row = new QHBoxLayout(panel);
+  for (const auto& [name, checked] : {std::pair{"onPanel", false}, std::pair{"downOnPanel", true}}) {
+    buttons.push_back(button(name, checked, panel));
+    row->addWidget(buttons.back());
+  }
+  window.setCentralWidget(panel);
+  window.resize(300, 200);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  Settle();
+
+  std::vector<QImage> plain;
+  for (QToolButton* b : buttons) {
+    SCOPED_TRACE(b->objectName().toStdString());
+    plain.push_back(Grabbed(*b));
+    const TGlyphInk ink = InkOf(*b);
+    ASSERT_GT(ink.Pixels, 50);
+    EXPECT_EQ(QColor(ink.First), QColor(Qt::black));
+  }
+
+  TSkinStore store;
+  LoadStoredSkins(store);
+  for (int i = 0; i < StoredSkinCount; ++i) {
+    skin_ = std::make_unique<TSkinData>();
+    skin_->LoadFromCollection(store, i);
+    ASSERT_TRUE(skin_->SkinLoaded());
+    SCOPED_TRACE(skin_->SkinName());
+    skin_->SetActive(true);
+    RunAction();
+    ASSERT_NE(TSkinManage::Instance()->SkinnedWindow(&window), nullptr);
+    for (QToolButton* b : buttons) {
+      SCOPED_TRACE(b->objectName().toStdString());
+      ASSERT_NE(SkinControlOf(b), nullptr);
+      const TGlyphInk ink = InkOf(*b);
+      ASSERT_GT(ink.Pixels, 50);
+      EXPECT_GE(ink.LeastContrast, 3.0);
+    }
+    skin_->SetActive(false);
+    RunAction();
+    ASSERT_EQ(TSkinManage::Instance()->SkinnedWindow(&window), nullptr);
+    // Given back, the buttons look as they did.
+    for (std::size_t b = 0; b < buttons.size(); ++b) {
+      EXPECT_EQ(Grabbed(*buttons[b]), plain[b]) << buttons[b]->objectName().toStdString();
+      EXPECT_FALSE(buttons[b]->testAttribute(Qt::WA_SetStyle));
+    }
+  }
 }

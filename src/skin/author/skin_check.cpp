@@ -341,6 +341,16 @@ class TChecker {
                Middle("StatusBarEdges", "Image", 3, frame, false, true), text);
     }
     Contrast("header text", TextColour("Headerbar", "NormalColour2"), Middle("Headerbar", "Image", 5, 1, false, true), text);
+    // Single-colour glyphs on the tool bars and buttons of a skinned
+    // window are drawn in the button-text colour: non-text contrast on the
+    // face the bars show and on the button pictures a glyph sits on.
+    const double glyph = 3.0;
+    Contrast("glyphs on the bars", colour("ButtonText"), one(colour("ButtonFace")), glyph);
+    const std::pair<const char*, int> pictures[] = {{"normal", 1}, {"pressed", 2}, {"hot", 4}};
+    for (const auto& [state, frame] : pictures) {
+      Contrast(std::string("glyphs on the ") + state + " button", colour("ButtonText"),
+               Middle("Buttons", "Bitmap", 5, frame, false, true), glyph);
+    }
   }
 
   const TSkinSource& source_;

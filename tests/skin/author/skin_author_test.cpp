@@ -106,6 +106,18 @@ TEST(SkinAuthor, TheChecksCatchEachKindOfFault) {
          SetKey(s, "Colours", "Hilight", "0,0,255");
        },
        "link text: contrast"},
+      {"dark button pictures under light captions but the light skin's dark glyphs",
+       [](TSkinSource& s) {
+         TSkinPicture& p = PictureOf(s, "button.bmp");
+         p.Fill(0, 0, p.Width(), p.Height(), Rgb(47, 50, 55));
+         for (const char* key : {"NormalColour2", "MouseOverColour2", "PressedColour2"}) {
+           SetKey(s, "Buttons", key, "237,237,237");
+         }
+       },
+       "glyphs on the normal button: contrast"},
+      {"glyphs the colour of the face",
+       [](TSkinSource& s) { SetKey(s, "Colours", "ButtonText", "200,205,212"); },
+       "glyphs on the bars: contrast"},
       {"a caption lost in its title",
        [](TSkinSource& s) {
          SetKey(s, "Personality", "ActiveTextR", "60");
