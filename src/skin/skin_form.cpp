@@ -416,8 +416,21 @@ void TWinSkinForm::TakeFrame() {
   ApplyMargins(frame_.Margins(), true, corner);
 }
 
+void TWinSkinForm::KeepPlaceShown() {
+  QWidget* w = window_;
+  if (w == nullptr || !frameTaken_ || !w->isVisible() || w->windowState() != Qt::WindowNoState) return;
+  const QWindow* native = w->windowHandle();
+  if (native == nullptr) return;
+  const std::optional<QPoint> shown = WindowOriginOnScreen(*native);
+  // Asked to go where it is, the window manager answers with the place,
+  // which Qt then keeps.
+  if (shown && *shown != w->geometry().topLeft()) w->move(*shown);
+}
+
 void TWinSkinForm::GiveFrameBack() {
   QWidget& w = *window_;
+  placeCheck_ = false;
+  if (QWindow* native = w.windowHandle()) native->removeEventFilter(this);
   const QRect client = ClientGeometry();
   const bool keepPlace = !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
                          w.testAttribute(Qt::WA_Resized);
@@ -899,9 +912,25 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
+  if (placeCheck_ && event->type() == QEvent::Expose && watched == window_->windowHandle() &&
+      window_->windowHandle()->isExposed()) {
+    placeCheck_ = false;
+    QTimer::singleShot(0, this, [this] { KeepPlaceShown(); });
+    return false;
+  }
   if (watched != window_) return false;
   QWidget& w = *window_;
   switch (event->type()) {
+    case QEvent::Show:
+      // A window manager that frames a borderless window may have told Qt
+      // a place the window never took: once the window is exposed, the
+      // window system says where it is.
+      if (frameTaken_ && (w.windowFlags() & Qt::FramelessWindowHint) && HasWindowManager() &&
+          w.windowHandle() != nullptr) {
+        placeCheck_ = true;
+        w.windowHandle()->installEventFilter(this);
+      }
+      break;
     case QEvent::Paint:
       if (FramePainted()) {
         // The window paints first; the frame goes over its margins.

@@ -251,6 +251,9 @@ class TWinSkinForm : public QObject {
   void AddControlChange(QWidget& control, TChildEffect effect);
   void StartMoveByMenu();
   void StartSizeByMenu();
+  // Tells Qt where the window system shows the window, when the two
+  // differ once the window is on screen.
+  void KeepPlaceShown();
 
   TSkinManage& manager_;
   QPointer<QWidget> window_;
@@ -293,6 +296,8 @@ class TWinSkinForm : public QObject {
   QSize regionSize_;
   QRegion region_;
   bool maskSet_ = false;
+  // From a showing until the window system has exposed the window.
+  bool placeCheck_ = false;
 
   // The mouse on the frame.
   enum TDrag { dgNone, dgPending, dgMove, dgResize };

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <QGuiApplication>
+#include <QWindow>
 
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,11 @@ std::optional<bool>& Answer() {
   return answer;
 }
 
+std::optional<QPoint>& OriginAnswer() {
+  static std::optional<QPoint> answer;
+  return answer;
+}
+
 #if defined(SW_HAVE_XCB_TYPES) && QT_CONFIG(xcb)
 
 // The X connection is Qt's own; the few calls go to the library the xcb
@@ -32,9 +38,11 @@ struct TXcbCalls {
   decltype(&xcb_get_property_value_length) PropertyValueLength = nullptr;
   decltype(&xcb_get_setup) GetSetup = nullptr;
   decltype(&xcb_setup_roots_iterator) RootsIterator = nullptr;
+  decltype(&xcb_translate_coordinates) TranslateCoordinates = nullptr;
+  decltype(&xcb_translate_coordinates_reply) TranslateCoordinatesReply = nullptr;
   bool Complete() const {
     return InternAtom && InternAtomReply && GetProperty && GetPropertyReply && PropertyValue && PropertyValueLength &&
-           GetSetup && RootsIterator;
+           GetSetup && RootsIterator && TranslateCoordinates && TranslateCoordinatesReply;
   }
 };
 
@@ -56,42 +64,83 @@ xcb_window_t WindowProperty(const TXcbCalls& x, xcb_connection_t* c, xcb_window_
   return named;
 }
 
+// Qt's X connection and the calls, while the library stays open.
+class TXcb {
+ public:
+  TXcb() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    connection_ = x11 ? x11->connection() : nullptr;
+    if (connection_ == nullptr) return;
+    library_ = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
+    if (library_ == nullptr) return;
+    Resolve(library_, "xcb_intern_atom", calls_.InternAtom);
+    Resolve(library_, "xcb_intern_atom_reply", calls_.InternAtomReply);
+    Resolve(library_, "xcb_get_property", calls_.GetProperty);
+    Resolve(library_, "xcb_get_property_reply", calls_.GetPropertyReply);
+    Resolve(library_, "xcb_get_property_value", calls_.PropertyValue);
+    Resolve(library_, "xcb_get_property_value_length", calls_.PropertyValueLength);
+    Resolve(library_, "xcb_get_setup", calls_.GetSetup);
+    Resolve(library_, "xcb_setup_roots_iterator", calls_.RootsIterator);
+    Resolve(library_, "xcb_translate_coordinates", calls_.TranslateCoordinates);
+    Resolve(library_, "xcb_translate_coordinates_reply", calls_.TranslateCoordinatesReply);
+  }
+  ~TXcb() {
+    if (library_ != nullptr) dlclose(library_);
+  }
+  TXcb(const TXcb&) = delete;
+  TXcb& operator=(const TXcb&) = delete;
+
+  bool Usable() const { return library_ != nullptr && calls_.Complete(); }
+  const TXcbCalls& Calls() const { return calls_; }
+  xcb_connection_t* Connection() const { return connection_; }
+  const xcb_screen_t* Screen() const { return calls_.RootsIterator(calls_.GetSetup(connection_)).data; }
+
+ private:
+  xcb_connection_t* connection_ = nullptr;
+  void* library_ = nullptr;
+  TXcbCalls calls_;
+};
+
 // A window manager that follows the desktop conventions names a check
 // window on the root window, and that window names itself again.
 std::optional<bool> AskX11() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  xcb_connection_t* c = x11 ? x11->connection() : nullptr;
-  if (c == nullptr) return std::nullopt;
-  void* library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
-  if (library == nullptr) return std::nullopt;
-  TXcbCalls x;
-  Resolve(library, "xcb_intern_atom", x.InternAtom);
-  Resolve(library, "xcb_intern_atom_reply", x.InternAtomReply);
-  Resolve(library, "xcb_get_property", x.GetProperty);
-  Resolve(library, "xcb_get_property_reply", x.GetPropertyReply);
-  Resolve(library, "xcb_get_property_value", x.PropertyValue);
-  Resolve(library, "xcb_get_property_value_length", x.PropertyValueLength);
-  Resolve(library, "xcb_get_setup", x.GetSetup);
-  Resolve(library, "xcb_setup_roots_iterator", x.RootsIterator);
+  const TXcb xcb;
+  if (!xcb.Usable()) return std::nullopt;
+  const TXcbCalls& x = xcb.Calls();
+  xcb_connection_t* c = xcb.Connection();
+  static const char name[] = "_NET_SUPPORTING_WM_CHECK";
+  xcb_intern_atom_reply_t* atom =
+      x.InternAtomReply(c, x.InternAtom(c, 1, static_cast<std::uint16_t>(sizeof name - 1), name), nullptr);
+  const xcb_screen_t* screen = xcb.Screen();
   std::optional<bool> found;
-  if (x.Complete()) {
-    static const char name[] = "_NET_SUPPORTING_WM_CHECK";
-    xcb_intern_atom_reply_t* atom =
-        x.InternAtomReply(c, x.InternAtom(c, 1, static_cast<std::uint16_t>(sizeof name - 1), name), nullptr);
-    const xcb_screen_t* screen = x.RootsIterator(x.GetSetup(c)).data;
-    if (atom != nullptr && screen != nullptr) {
-      const xcb_window_t check = atom->atom == XCB_ATOM_NONE ? 0 : WindowProperty(x, c, screen->root, atom->atom);
-      found = check != 0 && WindowProperty(x, c, check, atom->atom) == check;
-    }
-    std::free(atom);
+  if (atom != nullptr && screen != nullptr) {
+    const xcb_window_t check = atom->atom == XCB_ATOM_NONE ? 0 : WindowProperty(x, c, screen->root, atom->atom);
+    found = check != 0 && WindowProperty(x, c, check, atom->atom) == check;
   }
-  dlclose(library);
+  std::free(atom);
   return found;
+}
+
+std::optional<QPoint> AskX11Origin(const QWindow& window) {
+  if (QGuiApplication::platformName() != "xcb" || window.handle() == nullptr) return std::nullopt;
+  const TXcb xcb;
+  if (!xcb.Usable()) return std::nullopt;
+  const xcb_screen_t* screen = xcb.Screen();
+  if (screen == nullptr) return std::nullopt;
+  const TXcbCalls& x = xcb.Calls();
+  xcb_connection_t* c = xcb.Connection();
+  xcb_translate_coordinates_reply_t* reply = x.TranslateCoordinatesReply(
+      c, x.TranslateCoordinates(c, static_cast<xcb_window_t>(window.winId()), screen->root, 0, 0), nullptr);
+  if (reply == nullptr) return std::nullopt;
+  const QPoint origin(reply->dst_x, reply->dst_y);
+  std::free(reply);
+  return origin;
 }
 
 #else
 
 std::optional<bool> AskX11() { return std::nullopt; }
+std::optional<QPoint> AskX11Origin(const QWindow&) { return std::nullopt; }
 
 #endif
 
@@ -118,3 +167,10 @@ bool HasWindowManager() {
 }
 
 void SetWindowManagerAnswer(std::optional<bool> present) { Answer() = present; }
+
+std::optional<QPoint> WindowOriginOnScreen(const QWindow& window) {
+  if (OriginAnswer()) return OriginAnswer();
+  return AskX11Origin(window);
+}
+
+void SetWindowOriginAnswer(std::optional<QPoint> origin) { OriginAnswer() = origin; }

@@ -3,8 +3,12 @@
 // (a bare X server) nothing frames, iconifies or moves a window: the skin
 // then offers no command that only a window manager can carry out.
 
+#include <QPoint>
+
 #include <optional>
 #include <string>
+
+class QWindow;
 
 // The decision from what the desktop tells: the platform's name and, on
 // X11, whether the root window names the check window that a running
@@ -17,3 +21,15 @@ bool HasWindowManager();
 // Tests give the answer themselves; nothing finds it again on the next
 // call.
 void SetWindowManagerAnswer(std::optional<bool> present);
+
+// Where the window system shows a window's top-left corner, asked of the
+// X server at the time of the call. Qt keeps the place last reported, and
+// a window manager that frames a window without a border (every skinned
+// window) can report it at the new frame's corner, 0,0, before it moves
+// the frame to where the window asked to be, and then report nothing
+// more. Nothing where it cannot be asked (other platforms, a window
+// without its native window).
+std::optional<QPoint> WindowOriginOnScreen(const QWindow& window);
+
+// Tests give the answer themselves (nothing: ask the window system).
+void SetWindowOriginAnswer(std::optional<QPoint> origin);

@@ -1,11 +1,14 @@
 // What a skinned window does that a window manager takes part in: whether
 // one is there, the caption's right click, minimising, the window's icon
-// in the caption of every stored skin, and (under xvfb-run with openbox,
-// skipped without a window manager) the place a skin switch keeps.
+// in the caption of every stored skin, the place the window system shows
+// a window at, and (under xvfb-run with openbox, skipped without a window
+// manager) the place a skin switch keeps and the place of dialogs shown
+// one after the other.
 
 #include <gtest/gtest.h>
 
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -48,6 +51,7 @@ class SkinnedWindowAndItsManager : public SkinWindowTest {
   void TearDown() override {
     window_.reset();
     SetWindowManagerAnswer(std::nullopt);
+    SetWindowOriginAnswer(std::nullopt);
     SkinWindowTest::TearDown();
   }
   TWinSkinForm& Open() {
@@ -151,6 +155,83 @@ TEST_F(SkinnedWindowAndItsManager, EveryStoredSkinShowsTheWindowIconInTheCaption
     EXPECT_TRUE(found);
     window_.reset();
     skin_.reset();
+    Settle();
+  }
+}
+
+// Qt may keep a place a skinned (borderless) window never took; once the
+// window is exposed the window system's word counts, and only under a
+// window manager (without one nobody moves a window behind Qt's back).
+TEST_F(SkinnedWindowAndItsManager, AnExposedWindowTakesThePlaceTheWindowSystemShows) {
+  struct Case {
+    const char* Name;
+    bool Manager;
+    bool Skinned;
+    std::optional<QPoint> Shown;
+    QPoint Expected;
+  };
+  const QPoint asked(120, 90);
+  const Case cases[] = {
+      {"shown elsewhere", true, true, QPoint(0, 0), QPoint(0, 0)},
+      {"shown further on", true, true, QPoint(321, 123), QPoint(321, 123)},
+      {"shown where asked", true, true, asked, asked},
+      {"nothing to ask", true, true, std::nullopt, asked},
+      {"no window manager", false, true, QPoint(0, 0), asked},
+      {"the window system's own frame", true, false, QPoint(0, 0), asked},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    SetWindowManagerAnswer(c.Manager);
+    SetWindowOriginAnswer(c.Shown);
+    skin_ = LoadTestSkin();
+    skin_->SetActive(true);
+    QDialog dialog;
+    // The skin leaves a window of Tag 99 alone.
+    if (!c.Skinned) dialog.setProperty("Tag", 99);
+    dialog.resize(200, 120);
+    dialog.move(asked);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    Settle();
+    EXPECT_EQ(Manager().SkinnedWindow(&dialog) != nullptr, c.Skinned);
+    EXPECT_EQ(dialog.frameGeometry().topLeft(), c.Expected);
+    dialog.hide();
+    skin_.reset();
+    Settle();
+  }
+}
+
+// A skinned dialog shown again and again opens where it was put, and Qt
+// knows the place the window system shows it at: a popup opens next to
+// what it belongs to and the place stored on closing is the right one.
+TEST_F(SkinnedWindowAndItsManager, DialogsShownAgainKeepTheirPlaceUnderAWindowManager) {
+  if (QGuiApplication::platformName() == "xcb" && std::getenv("STAMPWISE_WINDOW_MANAGER") != nullptr) {
+    (void)QTest::qWaitFor([] {
+      SetWindowManagerAnswer(std::nullopt);
+      return HasWindowManager();
+    });
+  }
+  if (QGuiApplication::platformName() != "xcb" || !HasWindowManager()) {
+    GTEST_SKIP() << "needs an X display with a window manager (openbox under xvfb-run)";
+  }
+  skin_ = LoadTestSkin();
+  skin_->SetActive(true);
+  const QPoint asked(333, 222);
+  for (int showing = 0; showing < 12; ++showing) {
+    SCOPED_TRACE(showing);
+    QDialog dialog;
+    dialog.resize(240, 160);
+    dialog.move(asked);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_NE(Manager().SkinnedWindow(&dialog), nullptr);
+    ASSERT_NE(dialog.windowHandle(), nullptr);
+    // The window manager has framed the window once X shows it where
+    // it was put.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return WindowOriginOnScreen(*dialog.windowHandle()) == asked; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.geometry().topLeft() == asked; }))
+        << dialog.geometry().x() << "," << dialog.geometry().y();
+    dialog.hide();
     Settle();
   }
 }
