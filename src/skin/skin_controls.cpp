@@ -1,5 +1,6 @@
 #include "skin/skin_controls.h"
 
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -813,6 +814,16 @@ class TSkinTab : public TSkinControl {
         Serve(b, srScrollButton);
       }
     }
+    // The controls on the pages keep the application's look, but on the
+    // skin's face: the dark glyphs of their buttons take the skin's text
+    // colour like those of the skinned buttons.
+    if (auto* pages = qobject_cast<QTabWidget*>(control_.data())) {
+      for (QAbstractButton* b : pages->findChildren<QAbstractButton*>()) {
+        if (b->parent() != bar && (qobject_cast<QToolButton*>(b) != nullptr || qobject_cast<QPushButton*>(b) != nullptr)) {
+          Serve(b, srPageButton);
+        }
+      }
+    }
   }
   void Refresh() override {
     prepared_ = false;
@@ -852,6 +863,7 @@ class TSkinTab : public TSkinControl {
 
  protected:
   bool BeforeMessage(QWidget* watched, QEvent* event, TServedRole role) override {
+    if (role == srPageButton) return true;
     const bool strip = role == srTabBar || (role == srControl && qobject_cast<QTabBar*>(watched) != nullptr);
     if (event->type() == QEvent::Paint && strip && Data() != nullptr) {
       auto* bar = static_cast<QTabBar*>(watched);

@@ -8,7 +8,8 @@
 // focus and enabling) and gives the control, and the parts of it that
 // draw on their own (the scroll bars and the corner of a scroll area, a
 // view's header, a spin box's line edit, a tab bar's scroll buttons, a
-// tool bar's buttons), the one shared skin style, which draws them from
+// tool bar's buttons, the buttons on a page control's pages), the one
+// shared skin style, which draws them from
 // the skin's elements and leaves whatever the skin does not draw to the
 // application's style, but for the dark single-colour glyphs of buttons:
 // those take the skin's button-text colour (SkinnedIcon).
@@ -47,6 +48,7 @@ enum TServedRole {
   srInner,       // a line edit inside a spin or combo box
   srPanel,       // a panel (label) of a status bar
   srBarButton,   // a button of a tool bar
+  srPageButton,  // a button on a page of a page control
 };
 
 class TSkinControl : public QObject, public TSkinChildObject {

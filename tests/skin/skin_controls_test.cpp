@@ -391,8 +391,9 @@ TGlyphInk InkOf(QToolButton& b) {
 // The style's black glyphs vanish on a dark skin: on the bars and buttons
 // of every stored skin a glyph stands out from what it is drawn on at 3:1
 // or more (the tool bar's plain and checked buttons, drawn by the
-// application's style on the face, and buttons drawn from the skin's
-// button picture, up and down), while the plain look keeps it black.
+// application's style on the face, buttons drawn from the skin's button
+// picture, up and down, and a button on a page), while the plain look
+// keeps it black.
 TEST_F(SkinWindowTest, GlyphsOnTheBarsAndButtonsOfEveryStoredSkinStandOut) {
   InstallSkinControls();
   // The manager comes with the first component and sees the window's
@@ -417,6 +418,12 @@ TEST_F(SkinWindowTest, GlyphsOnTheBarsAndButtonsOfEveryStoredSkinStandOut) {
     buttons.push_back(button(name, checked, panel));
     row->addWidget(buttons.back());
   }
+  // A page control's page keeps the application's look on the skin's face.
+  auto* pages = new QTabWidget;
+  auto* page = new QWidget;
+  buttons.push_back(button("onPage", false, page));
+  pages->addTab(page, "page");
+  row->addWidget(pages);
   window.setCentralWidget(panel);
   window.resize(300, 200);
   window.show();
