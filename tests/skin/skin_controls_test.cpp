@@ -341,46 +341,38 @@ TEST_F(SkinControlsTest, HeaderLabelThatFitsIsDrawnWhole) {
 
 namespace {
 
-// A glyph as the style draws one for a light face: a black square in a
-// clear 16 x 16 icon.
-QIcon BlackGlyph() {
+// A 16 x 16 icon, clear but for a black square (a glyph as the style
+// draws one for a light face) when inked.
+QIcon Glyph(bool inked) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.fillRect(3, 3, 10, 10, Qt::black);
-  return QIcon(pixmap);
-}
-
-QIcon ClearGlyph() {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
+  if (inked) QPainter(&pixmap).fillRect(3, 3, 10, 10, Qt::black);
   return QIcon(pixmap);
 }
 
 QImage Grabbed(QToolButton& b) { return b.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
-TRgb RgbOf(QRgb c) { return Rgb(qRed(c), qGreen(c), qBlue(c)); }
-
-// What the glyph on a button looks like: the pixels where the button drawn
-// with its glyph differs from the button drawn with a clear one of the
-// same size, each with what lies under it.
+// The pixels where a button with its glyph differs from itself with a
+// clear one: how many, the first one's colour, and their least contrast
+// with what lies under them.
 struct TGlyphInk {
   int Pixels = 0;
-  double LeastContrast = 21;
   QRgb First = 0;
+  double LeastContrast = 21;
 };
 TGlyphInk InkOf(QToolButton& b) {
   const QImage with = Grabbed(b);
-  const QIcon glyph = b.icon();
-  b.setIcon(ClearGlyph());
+  b.setIcon(Glyph(false));
   const QImage without = Grabbed(b);
-  b.setIcon(glyph);
+  b.setIcon(Glyph(true));
   TGlyphInk ink;
   for (int y = 0; y < with.height(); ++y) {
     for (int x = 0; x < with.width(); ++x) {
-      if (with.pixel(x, y) == without.pixel(x, y)) continue;
-      if (ink.Pixels++ == 0) ink.First = with.pixel(x, y);
-      ink.LeastContrast = std::min(ink.LeastContrast, ContrastRatio(RgbOf(with.pixel(x, y)), RgbOf(without.pixel(x, y))));
+      const QRgb a = with.pixel(x, y), under = without.pixel(x, y);
+      if (a == under) continue;
+      if (ink.Pixels++ == 0) ink.First = a;
+      ink.LeastContrast = std::min(ink.LeastContrast, ContrastRatio(Rgb(qRed(a), qGreen(a), qBlue(a)),
+                                                                    Rgb(qRed(under), qGreen(under), qBlue(under))));
     }
   }
   return ink;
@@ -404,7 +396,7 @@ TEST_F(SkinWindowTest, GlyphsOnTheBarsAndButtonsOfEveryStoredSkinStandOut) {
   const auto button = [&](const char* name, bool checked, QWidget* parent) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
-    b->setIcon(BlackGlyph());
+    b->setIcon(Glyph(true));
     b->setAutoRaise(true);
     b->setCheckable(checked);
     b->setChecked(checked);

@@ -15,13 +15,13 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -662,6 +662,16 @@ double Contrast(QRgb a, QRgb b) {
 
 QImage Grabbed(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
+// The pixels of a colour a widget shows.
+int Inked(QWidget& w, const QColor& colour) {
+  const QImage image = Grabbed(w);
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) count += QColor(image.pixel(x, y)) == colour;
+  }
+  return count;
+}
+
 // How a button's glyph stands out from what it is drawn on: of the pixels
 // where the button differs from itself with a clear glyph, how many reach
 // 3:1 (the edges' smoothing may not).
@@ -697,26 +707,15 @@ TEST(MarkEditorWidgets, ALinkTakesItsLabelsLinkColour) {
   TLinkLabel label;
   label.SetLink("save", "Save the <marked> sample");
   label.resize(label.sizeHint());
-  const auto inked = [&](QColor colour) {
-    const QImage image = Grabbed(label);
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-      for (int x = 0; x < image.width(); ++x) count += QColor(image.pixel(x, y)) == colour;
-    }
-    return count;
-  };
   const QColor plain = QApplication::palette().color(QPalette::Link);
-  EXPECT_GT(inked(plain), 0);
+  EXPECT_GT(Inked(label, plain), 0);
   EXPECT_TRUE(label.text().contains("Save the &lt;marked&gt; sample"));
   const QColor accent(240, 145, 75);
   QPalette p = label.palette();
   p.setColor(QPalette::Link, accent);
   label.setPalette(p);
-  EXPECT_GT(inked(accent), 0);
-  EXPECT_EQ(inked(plain), 0);
-  QSignalSpy clicked(&label, &QLabel::linkActivated);
-  emit label.linkActivated("save");
-  EXPECT_EQ(clicked.size(), 1);
+  EXPECT_GT(Inked(label, accent), 0);
+  EXPECT_EQ(Inked(label, plain), 0);
 }
 
 // The glyph of a position button keeps its grey frame and blue place
@@ -724,30 +723,22 @@ TEST(MarkEditorWidgets, ALinkTakesItsLabelsLinkColour) {
 // highlight colours (the text's when the highlight does not stand out
 // either).
 TEST(MarkEditorWidgets, PositionGlyphsStandOutFromTheirButton) {
-  struct Case {
-    const char* Name;
-    QColor Button, Text, Highlight;
-    QColor Frame, Place;
+  const QColor grey(110, 110, 110), blue(0, 70, 160), light(237, 237, 237), dark(47, 50, 55), orange(240, 145, 75);
+  // Button, text and highlight colours; the frame's and the place's.
+  const std::array<QColor, 5> cases[] = {
+      {QColor(239, 239, 239), Qt::black, QColor(48, 140, 198), grey, blue},
+      {dark, light, orange, light, orange},
+      {dark, light, QColor(20, 60, 140), light, light},
   };
-  const QColor grey(110, 110, 110), blue(0, 70, 160);
-  const Case cases[] = {
-      {"light", QColor(239, 239, 239), Qt::black, QColor(48, 140, 198), grey, blue},
-      {"light skin", QColor(241, 238, 226), QColor(44, 58, 36), QColor(56, 112, 46), grey, blue},
-      {"dark skin", QColor(47, 50, 55), QColor(237, 237, 237), QColor(240, 145, 75), QColor(237, 237, 237),
-       QColor(240, 145, 75)},
-      {"dark highlight too", QColor(47, 50, 55), QColor(237, 237, 237), QColor(20, 60, 140), QColor(237, 237, 237),
-       QColor(237, 237, 237)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
+  for (const auto& [button, text, highlight, frame, place] : cases) {
     QPalette p;
-    p.setColor(QPalette::Button, c.Button);
-    p.setColor(QPalette::ButtonText, c.Text);
-    p.setColor(QPalette::Highlight, c.Highlight);
+    p.setColor(QPalette::Button, button);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, highlight);
     for (int anchor : {0, 4, 8}) {
       const QImage glyph = PositionGlyph(anchor, p).pixmap(16, 16).toImage();
-      EXPECT_EQ(QColor(glyph.pixel(1, 1)), c.Frame);
-      EXPECT_EQ(QColor(glyph.pixel(4 + (anchor % 3) * 4, 4 + (anchor / 3) * 4)), c.Place);
+      EXPECT_EQ(QColor(glyph.pixel(1, 1)), frame) << anchor;
+      EXPECT_EQ(QColor(glyph.pixel(4 + (anchor % 3) * 4, 4 + (anchor / 3) * 4)), place) << anchor;
       EXPECT_EQ(qAlpha(glyph.pixel(7, 0)), 0);
     }
   }
@@ -769,9 +760,8 @@ TEST_F(MarkEditorFormTest, TheLinkAndTheGlyphsStandOutUnderEveryStoredSkin) {
     skin->SetActive(true);
     TfrmMakeMark& form = Open(false, "");
     ASSERT_NE(TSkinManage::Instance()->SkinnedWindow(&form), nullptr);
-    const QColor accent = skin->Colours().Hilight;
-    EXPECT_TRUE(form.lblSaveAs->text().contains(accent.name()));
-    EXPECT_FALSE(form.lblSaveAs->text().contains(QColor(Qt::blue).name()));
+    EXPECT_GT(Inked(*form.lblSaveAs, skin->Colours().Hilight), 0);
+    EXPECT_EQ(Inked(*form.lblSaveAs, QApplication::palette().color(QPalette::Link)), 0);
     form.chkUseMask->setChecked(true);
     for (int page : {0, 3}) {
       form.pcOptions->setCurrentIndex(page);
