@@ -346,8 +346,8 @@ class TChecker {
     // face the bars show and on the button pictures a glyph sits on.
     const double glyph = 3.0;
     Contrast("glyphs on the bars", colour("ButtonText"), one(colour("ButtonFace")), glyph);
-    const std::pair<const char*, int> pictures[] = {{"normal", 1}, {"pressed", 2}, {"hot", 4}};
-    for (const auto& [state, frame] : pictures) {
+    const std::pair<int, const char*> pictures[] = {{1, "normal"}, {2, "pressed"}, {4, "hot"}};
+    for (const auto& [frame, state] : pictures) {
       Contrast(std::string("glyphs on the ") + state + " button", colour("ButtonText"),
                Middle("Buttons", "Bitmap", 5, frame, false, true), glyph);
     }
