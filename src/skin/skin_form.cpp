@@ -422,9 +422,9 @@ void TWinSkinForm::KeepPlaceShown() {
   const QWindow* native = w->windowHandle();
   if (native == nullptr) return;
   const std::optional<QPoint> shown = WindowOriginOnScreen(*native);
-  // Asked to go where it is, the window manager answers with the place,
-  // which Qt then keeps.
-  if (shown && *shown != w->geometry().topLeft()) w->move(*shown);
+  if (!shown || *shown == w->geometry().topLeft()) return;
+  // Asked to go where it is, the window manager answers with the place.
+  if (!AskToPlaceWindow(*native, *shown)) w->move(*shown);
 }
 
 void TWinSkinForm::GiveFrameBack() {

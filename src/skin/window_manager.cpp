@@ -40,9 +40,11 @@ struct TXcbCalls {
   decltype(&xcb_setup_roots_iterator) RootsIterator = nullptr;
   decltype(&xcb_translate_coordinates) TranslateCoordinates = nullptr;
   decltype(&xcb_translate_coordinates_reply) TranslateCoordinatesReply = nullptr;
+  decltype(&xcb_configure_window) ConfigureWindow = nullptr;
+  decltype(&xcb_flush) Flush = nullptr;
   bool Complete() const {
     return InternAtom && InternAtomReply && GetProperty && GetPropertyReply && PropertyValue && PropertyValueLength &&
-           GetSetup && RootsIterator && TranslateCoordinates && TranslateCoordinatesReply;
+           GetSetup && RootsIterator && TranslateCoordinates && TranslateCoordinatesReply && ConfigureWindow && Flush;
   }
 };
 
@@ -83,6 +85,8 @@ class TXcb {
     Resolve(library_, "xcb_setup_roots_iterator", calls_.RootsIterator);
     Resolve(library_, "xcb_translate_coordinates", calls_.TranslateCoordinates);
     Resolve(library_, "xcb_translate_coordinates_reply", calls_.TranslateCoordinatesReply);
+    Resolve(library_, "xcb_configure_window", calls_.ConfigureWindow);
+    Resolve(library_, "xcb_flush", calls_.Flush);
   }
   ~TXcb() {
     if (library_ != nullptr) dlclose(library_);
@@ -137,10 +141,22 @@ std::optional<QPoint> AskX11Origin(const QWindow& window) {
   return origin;
 }
 
+bool AskX11ToPlace(const QWindow& window, QPoint origin) {
+  if (QGuiApplication::platformName() != "xcb" || window.handle() == nullptr) return false;
+  const TXcb xcb;
+  if (!xcb.Usable()) return false;
+  const std::uint32_t place[] = {static_cast<std::uint32_t>(origin.x()), static_cast<std::uint32_t>(origin.y())};
+  xcb.Calls().ConfigureWindow(xcb.Connection(), static_cast<xcb_window_t>(window.winId()),
+                              XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+  xcb.Calls().Flush(xcb.Connection());
+  return true;
+}
+
 #else
 
 std::optional<bool> AskX11() { return std::nullopt; }
 std::optional<QPoint> AskX11Origin(const QWindow&) { return std::nullopt; }
+bool AskX11ToPlace(const QWindow&, QPoint) { return false; }
 
 #endif
 
@@ -171,6 +187,11 @@ void SetWindowManagerAnswer(std::optional<bool> present) { Answer() = present; }
 std::optional<QPoint> WindowOriginOnScreen(const QWindow& window) {
   if (OriginAnswer()) return OriginAnswer();
   return AskX11Origin(window);
+}
+
+bool AskToPlaceWindow(const QWindow& window, QPoint origin) {
+  if (OriginAnswer()) return false;
+  return AskX11ToPlace(window, origin);
 }
 
 void SetWindowOriginAnswer(std::optional<QPoint> origin) { OriginAnswer() = origin; }

@@ -31,5 +31,12 @@ void SetWindowManagerAnswer(std::optional<bool> present);
 // without its native window).
 std::optional<QPoint> WindowOriginOnScreen(const QWindow& window);
 
+// Asks the window system to put a window's corner at origin and nothing
+// more: a request with the size Qt knows would undo a resize the window
+// manager has not carried out yet. The window manager answers with the
+// window's place and size, which Qt then keeps. False where it cannot be
+// asked (other platforms, and while tests give the answer themselves).
+bool AskToPlaceWindow(const QWindow& window, QPoint origin);
+
 // Tests give the answer themselves (nothing: ask the window system).
 void SetWindowOriginAnswer(std::optional<QPoint> origin);

@@ -273,7 +273,9 @@ TEST_F(SkinnedWindowAndItsManager, SkinSwitchesKeepThePlaceUnderAWindowManager) 
     skin_->SetActive(false);
     RunAction();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window_->geometry() == client; }))
-        << window_->geometry().x() << "," << window_->geometry().y();
+        << window_->geometry().x() << "," << window_->geometry().y() << " " << window_->geometry().width() << "x"
+        << window_->geometry().height() << " for " << client.x() << "," << client.y() << " " << client.width() << "x"
+        << client.height();
     EXPECT_EQ(window_->frameGeometry().topLeft(), corner);
   }
 }
