@@ -11,6 +11,7 @@
 #include "windows/gui_handler_qt.h"
 #include "windows/main_form.h"
 #include "windows/main_gif_timer.h"
+#include "windows/program_icon.h"
 #include "windows/reader_warnings_qt.h"
 
 int main(int argc, char* argv[]) {
@@ -22,6 +23,8 @@ int main(int argc, char* argv[]) {
   // The program's title; no display name, which Qt would append to every
   // window's caption.
   SetApplicationTitle("Stampwise");
+  // Every window, and the system-menu button of a skinned caption, shows it.
+  QApplication::setWindowIcon(ProgramIcon());
   // Before the settings: reading them may already need a message box.
   InstallGuiHandler();
   RegisterImageFormats();

@@ -99,7 +99,7 @@ TChildDecision DecideChildControl(const QWidget& w, const TSkinData& data) {
   const bool tabs = data.Skin().Tabs != nullptr;
   const int tag = TagOf(&w);
 
-  if (Exactly<QToolBar>(w)) return Plain(2, false, TChildEffect::ToolBarColour);
+  if (Exactly<QToolBar>(w)) return Attach(2, TSkinChildKind::ToolBar, 0, false, TChildEffect::ToolBarColour);
   if (Is<QTabBar>(w) && tabs && has(xcTab)) return Attach(3, TSkinChildKind::Tab, 0);
   if (Is<QTabWidget>(w) && tabs && has(xcTab)) return Attach(6, TSkinChildKind::Tab, 0);
   if (Is<QCheckBox>(w) && has(xcButton)) return Attach(7, TSkinChildKind::CheckBox, 1);
@@ -113,7 +113,7 @@ TChildDecision DecideChildControl(const QWidget& w, const TSkinData& data) {
     return Attach(12, TSkinChildKind::Box, 1, true);
   }
   if (Is<QRadioButton>(w) && has(xcRadioButton)) return Attach(13, TSkinChildKind::RadioButton, 1);
-  if (Is<QToolBar>(w) && has(xcToolbar)) return Plain(14, false);
+  if (Is<QToolBar>(w) && has(xcToolbar)) return Attach(14, TSkinChildKind::ToolBar, 0);
   if (Is<QStatusBar>(w) && has(xcStatusBar)) {
     return Attach(15, TSkinChildKind::StatusBar, 0, false, TChildEffect::StatusBarGrip);
   }

@@ -15,7 +15,7 @@
 //
 // | rule | control | member | result (option) |
 // |---|---|---|---|
-// | 2 | QToolBar itself | | face colour, no background of its own |
+// | 2 | QToolBar itself | | face colour, no background of its own; ToolBar (0) |
 // | 3 | QTabBar (a tab strip of its own), with a Tabs element | xcTab | Tab |
 // | 6 | QTabWidget (pages), with a Tabs element | xcTab | Tab |
 // | 7 | QCheckBox | xcButton | CheckBox (1) |
@@ -23,7 +23,7 @@
 // | 10 | QGroupBox holding radio buttons and no other buttons | xcRadioButton | Box (1), RadioButton (1) on each |
 // | 12 | QGroupBox, or a plain QFrame or QWidget (a panel) | xcPanel | Box (1), then its controls |
 // | 13 | QRadioButton | xcRadioButton | RadioButton (1) |
-// | 14 | a QToolBar of a class of its own | xcToolbar | (flat already) |
+// | 14 | a QToolBar of a class of its own | xcToolbar | (flat already) ToolBar (0) |
 // | 15 | QStatusBar | xcStatusBar | size grip off, StatusBar (0) |
 // | 16 | QProgressBar | xcProgress | Progress (0) |
 // | 17 | QScrollBar | xcScrollbar | ScControl (0) |
@@ -73,6 +73,8 @@ enum class TSkinChildKind {
   Button,
   BitButton,
   SpeedButton,
+  // A tool bar, whose buttons the application's style draws on the face.
+  ToolBar,
 };
 
 // A skinned control. The skinned window owns it; before it is destroyed

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPixmap>
 
 #include <algorithm>
 #include <limits>
@@ -217,6 +218,63 @@ QImage ComposeButton(const TSkinData& data, const TButtonPicture& b) {
                b.Caption);
   }
   return work;
+}
+
+// ---------------------------------------------------------------------------
+// Icons on skinned bars and buttons
+
+bool IsDarkGlyph(const QImage& icon) {
+  // Fainter pixels are the edges' smoothing, whatever their colour.
+  constexpr int Visible = 64;
+  constexpr int MostGrey = 24;
+  constexpr int Darkest = 96;
+  if (icon.isNull()) return false;
+  const QImage image = icon.convertToFormat(QImage::Format_ARGB32);
+  bool any = false;
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb c = row[x];
+      if (qAlpha(c) < Visible) continue;
+      const int high = std::max({qRed(c), qGreen(c), qBlue(c)});
+      const int low = std::min({qRed(c), qGreen(c), qBlue(c)});
+      if (high - low > MostGrey || high > Darkest) return false;
+      any = true;
+    }
+  }
+  return any;
+}
+
+QImage TintGlyph(const QImage& icon, const QColor& colour) {
+  if (icon.isNull()) return {};
+  QImage image = icon.convertToFormat(QImage::Format_ARGB32);
+  const QRgb ink = colour.rgb();
+  for (int y = 0; y < image.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const int alpha = qAlpha(row[x]);
+      // A clear pixel stays the clear black a glyph strip's key takes.
+      row[x] = alpha == 0 ? 0 : qRgba(qRed(ink), qGreen(ink), qBlue(ink), alpha);
+    }
+  }
+  return image;
+}
+
+QImage SkinnedIcon(const QImage& icon, const TSkinData& data) {
+  return IsDarkGlyph(icon) ? TintGlyph(icon, data.Colours().ButtonText) : icon;
+}
+
+QIcon SkinnedIcon(const QIcon& icon, QSize size, qreal devicePixelRatio, QIcon::State state, const TSkinData& data) {
+  if (icon.isNull() || size.isEmpty()) return icon;
+  const QPixmap normal = icon.pixmap(size, devicePixelRatio, QIcon::Normal, state);
+  const QImage glyph = normal.toImage();
+  if (!IsDarkGlyph(glyph)) return icon;
+  QPixmap tinted = QPixmap::fromImage(TintGlyph(glyph, data.Colours().ButtonText));
+  tinted.setDevicePixelRatio(normal.devicePixelRatio());
+  QIcon skinned;
+  for (QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Selected}) skinned.addPixmap(tinted, mode, state);
+  skinned.addPixmap(icon.pixmap(size, devicePixelRatio, QIcon::Disabled, state), QIcon::Disabled, state);
+  return skinned;
 }
 
 // ---------------------------------------------------------------------------

@@ -109,6 +109,21 @@ QImage ComposeButton(const TSkinData& data, const TButtonPicture& p);
 // transparent.
 QImage GlyphImage(const QImage& strip, int numGlyphs, int index);
 
+// ---- Icons on skinned bars and buttons ----
+
+// Whether an icon is a glyph of one dark grey, as the style's stop, play,
+// close and window glyphs are: each pixel at least a quarter opaque is
+// grey and dark. Such a glyph is drawn for a light face and vanishes on a
+// dark one; coloured pictures carry their own contrast.
+bool IsDarkGlyph(const QImage& icon);
+// The icon in one colour, each pixel keeping its opacity.
+QImage TintGlyph(const QImage& icon, const QColor& colour);
+// An icon as a skinned bar or button shows it: a dark glyph in the skin's
+// button-text colour (which the skin check holds to 3:1 against the face
+// and the button pictures), any other icon as it is.
+QImage SkinnedIcon(const QImage& icon, const TSkinData& data);
+QIcon SkinnedIcon(const QIcon& icon, QSize size, qreal devicePixelRatio, QIcon::State state, const TSkinData& data);
+
 // ---- Check boxes and radio buttons ----
 
 // Frames of the check picture (1 unchecked, 2 checked, 3 disabled) and of

@@ -1,5 +1,6 @@
 #include "skin/skin_controls.h"
 
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -90,7 +91,9 @@ class TSkinControlStyle : public QProxyStyle {
   }
   void drawControl(ControlElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
     TServedRole role;
-    if (TSkinControl* c = Live(w, role); c != nullptr && c->DrawControl(e, o, p, w, role)) return;
+    TSkinControl* c = Live(w, role);
+    if (c != nullptr && c->DrawControl(e, o, p, w, role)) return;
+    if (c != nullptr && DrawSkinnedLabel(e, o, p, w, *c->Data())) return;
     QProxyStyle::drawControl(e, o, p, w);
   }
   void drawComplexControl(ComplexControl cc, const QStyleOptionComplex* o, QPainter* p,
@@ -129,6 +132,32 @@ class TSkinControlStyle : public QProxyStyle {
   static QStyle* BaseStyle() {
     QStyle* copy = QApplication::style() != nullptr ? QStyleFactory::create(QApplication::style()->name()) : nullptr;
     return copy != nullptr ? copy : QStyleFactory::create("fusion");
+  }
+
+  // A button's label as the application's style draws it, but for a dark
+  // glyph, which takes the skin's button-text colour.
+  bool DrawSkinnedLabel(ControlElement e, const QStyleOption* o, QPainter* p, const QWidget* w,
+                        const TSkinData& data) const {
+    if (!(o->state & State_Enabled)) return false;
+    const qreal ratio = p->device() != nullptr ? p->device()->devicePixelRatio() : 1.0;
+    const QIcon::State state = (o->state & State_On) ? QIcon::On : QIcon::Off;
+    if (e == CE_ToolButtonLabel) {
+      const auto* t = qstyleoption_cast<const QStyleOptionToolButton*>(o);
+      if (t == nullptr || t->icon.isNull()) return false;
+      QStyleOptionToolButton label(*t);
+      label.icon = SkinnedIcon(t->icon, t->rect.size().boundedTo(t->iconSize), ratio, state, data);
+      QProxyStyle::drawControl(e, &label, p, w);
+      return true;
+    }
+    if (e == CE_PushButtonLabel) {
+      const auto* b = qstyleoption_cast<const QStyleOptionButton*>(o);
+      if (b == nullptr || b->icon.isNull()) return false;
+      QStyleOptionButton label(*b);
+      label.icon = SkinnedIcon(b->icon, b->iconSize, ratio, state, data);
+      QProxyStyle::drawControl(e, &label, p, w);
+      return true;
+    }
+    return false;
   }
 
   static TSkinControl* Live(const QWidget* w, TServedRole& role) {
@@ -209,6 +238,7 @@ class TSkinBitButton : public TSkinButton {
     pic.NumGlyphs = std::max(1, IntProperty(w, "NumGlyphs", 1));
     if (pic.Glyph.isNull() && !b.icon.isNull()) {
       pic.Glyph = b.icon.pixmap(b.iconSize, s.Enabled ? QIcon::Normal : QIcon::Disabled).toImage();
+      if (s.Enabled) pic.Glyph = SkinnedIcon(pic.Glyph, SkinOf(*this));
       pic.NumGlyphs = 1;
     }
     pic.Layout = static_cast<TButtonLayout>(std::clamp(IntProperty(w, "Layout", blGlyphLeft), 0, 3));
@@ -240,6 +270,7 @@ class TSkinSpeedButton : public TSkinControl {
     pic.NumGlyphs = std::max(1, IntProperty(*w, "NumGlyphs", 1));
     if (pic.Glyph.isNull() && iconShown) {
       pic.Glyph = t->icon.pixmap(t->iconSize, s.Enabled ? QIcon::Normal : QIcon::Disabled).toImage();
+      if (s.Enabled) pic.Glyph = SkinnedIcon(pic.Glyph, SkinOf(*this));
       pic.NumGlyphs = 1;
     }
     pic.GlyphIndex = SpeedButtonGlyph(pic.Frame, pic.NumGlyphs);
@@ -643,7 +674,7 @@ class TSkinScControl : public TSkinScrollBars {
 class TSkinHeaderPart {
  public:
   static bool Draw(const TSkinData& data, QStyle::ControlElement e, const QStyleOption* o, QPainter* p,
-                   const QWidget* w) {
+                   const QWidget*) {
     const TDataSkinObject* bar = data.Skin().Headerbar.get();
     if (bar == nullptr || bar->Bitmap.isNull()) return false;
     if (e == QStyle::CE_HeaderSection || e == QStyle::CE_HeaderEmptyArea) {
@@ -657,9 +688,16 @@ class TSkinHeaderPart {
     if (e == QStyle::CE_HeaderLabel) {
       const auto* h = qstyleoption_cast<const QStyleOptionHeader*>(o);
       if (h == nullptr) return false;
-      const QFontMetrics fm(w != nullptr ? w->font() : p->font());
+      // Measured in the font it is drawn in: the header may set its own on
+      // the painter (a bold section, the language's font).
+      const QFontMetrics fm(p->font());
       const QSize text(fm.horizontalAdvance(h->text), fm.height());
-      const QRect at = HeaderTextRect(o->rect, text, h->textAlignment);
+      QRect at = HeaderTextRect(o->rect, text, h->textAlignment);
+      // The label's rectangle is the one the plain look fits its text in:
+      // a text that fits there is drawn whole, its indent given up first.
+      if (at.left() + at.width() > o->rect.left() + o->rect.width()) {
+        at.moveLeft(std::max(o->rect.left(), o->rect.left() + o->rect.width() - at.width()));
+      }
       p->save();
       p->setPen(o->palette.color(QPalette::ButtonText));
       p->setClipRect(o->rect);
@@ -715,6 +753,33 @@ class TSkinStatusBar : public TSkinControl {
 };
 
 // ---------------------------------------------------------------------------
+// Tool bars: drawn by the application's style on the skin's face; only
+// their buttons' dark glyphs change (the shared style's labels).
+
+class TSkinToolBar : public TSkinControl {
+ public:
+  using TSkinControl::TSkinControl;
+
+  void Init() override {
+    TSkinControl::Init();
+    for (QToolButton* b : control_->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+      Serve(b, srBarButton);
+    }
+  }
+
+ protected:
+  bool BeforeMessage(QWidget* watched, QEvent* event, TServedRole role) override {
+    // A button put on the bar while it is skinned.
+    if (role == srControl && (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished)) {
+      auto* b = qobject_cast<QToolButton*>(static_cast<QChildEvent*>(event)->child());
+      if (b != nullptr && b->parent() == watched) Serve(b, srBarButton);
+    }
+    // The application's style shows the hot and pressed buttons.
+    return true;
+  }
+};
+
+// ---------------------------------------------------------------------------
 // Tabs: page controls and tab bars.
 
 TTabPosition PositionOf(QTabBar::Shape shape) {
@@ -747,6 +812,16 @@ class TSkinTab : public TSkinControl {
     if (bar != nullptr) {
       for (QToolButton* b : bar->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
         Serve(b, srScrollButton);
+      }
+    }
+    // The controls on the pages keep the application's look, but on the
+    // skin's face: the dark glyphs of their buttons take the skin's text
+    // colour like those of the skinned buttons.
+    if (auto* pages = qobject_cast<QTabWidget*>(control_.data())) {
+      for (QAbstractButton* b : pages->findChildren<QAbstractButton*>()) {
+        if (b->parent() != bar && (qobject_cast<QToolButton*>(b) != nullptr || qobject_cast<QPushButton*>(b) != nullptr)) {
+          Serve(b, srPageButton);
+        }
       }
     }
   }
@@ -788,6 +863,7 @@ class TSkinTab : public TSkinControl {
 
  protected:
   bool BeforeMessage(QWidget* watched, QEvent* event, TServedRole role) override {
+    if (role == srPageButton) return true;
     const bool strip = role == srTabBar || (role == srControl && qobject_cast<QTabBar*>(watched) != nullptr);
     if (event->type() == QEvent::Paint && strip && Data() != nullptr) {
       auto* bar = static_cast<QTabBar*>(watched);
@@ -1140,6 +1216,9 @@ void InstallSkinControls() {
         break;
       case TSkinChildKind::Progress:
         c = std::make_unique<TSkinProgress>(r);
+        break;
+      case TSkinChildKind::ToolBar:
+        c = std::make_unique<TSkinToolBar>(r);
         break;
     }
     if (c == nullptr || r.Control == nullptr) return nullptr;

@@ -7,9 +7,12 @@
 // skin changes in its behaviour (the hot and pressed bits, repainting on
 // focus and enabling) and gives the control, and the parts of it that
 // draw on their own (the scroll bars and the corner of a scroll area, a
-// view's header, a spin box's line edit, a tab bar's scroll buttons), the
-// one shared skin style, which draws them from the skin's elements and
-// leaves whatever the skin does not draw to the application's style.
+// view's header, a spin box's line edit, a tab bar's scroll buttons, a
+// tool bar's buttons, the buttons on a page control's pages), the one
+// shared skin style, which draws them from
+// the skin's elements and leaves whatever the skin does not draw to the
+// application's style, but for the dark single-colour glyphs of buttons:
+// those take the skin's button-text colour (SkinnedIcon).
 // Qt's own scroll-bar drag serves the thumb; the skin supplies the
 // geometry of the parts through the style's sub-control rectangles, so
 // that drawing, hit testing and dragging all follow one geometry.
@@ -44,6 +47,8 @@ enum TServedRole {
   srScrollButton,  // a scroll button of a tab bar
   srInner,       // a line edit inside a spin or combo box
   srPanel,       // a panel (label) of a status bar
+  srBarButton,   // a button of a tool bar
+  srPageButton,  // a button on a page of a page control
 };
 
 class TSkinControl : public QObject, public TSkinChildObject {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -27,6 +28,7 @@
 #include "skin/skin_menu_draw.h"
 #include "skin/skin_style.h"
 #include "skin/window_flags.h"
+#include "skin/window_manager.h"
 
 // What the control table changed on a control, to be put back.
 struct TWinSkinForm::TControlChange {
@@ -81,11 +83,11 @@ QString ShownTitle(const QWidget& w) {
 // is not a dialog is made anew (a dialog may be inside exec(), which
 // hiding it would end); a window being shown, or a dialog, keeps its
 // native window and has the window system told.
-void SwitchFrameless(QWidget& w, bool on) {
+void SwitchFrameless(QWidget& w, bool on, QSize clientSize = QSize()) {
   const QWindow* native = w.windowHandle();
   const bool onScreen = native != nullptr && native->isVisible();
   if (onScreen && !qobject_cast<QDialog*>(&w)) {
-    RecreateWithFlag(w, Qt::FramelessWindowHint, on);
+    RecreateWithFlag(w, Qt::FramelessWindowHint, on, clientSize);
   } else {
     SetWindowFlagLive(w, Qt::FramelessWindowHint, on);
   }
@@ -130,6 +132,10 @@ void SetSkinColours(QWidget& w, const TSkinData& data) {
   p.setColor(QPalette::Button, c.ButtonFace);
   p.setColor(QPalette::Highlight, c.Hilight);
   p.setColor(QPalette::HighlightedText, c.HilightText);
+  // Links are drawn on the face in the skin's accent, which the skin
+  // check holds to text contrast there (the system's blue is not).
+  p.setColor(QPalette::Link, c.Hilight);
+  p.setColor(QPalette::LinkVisited, c.Hilight);
   const QColor disabled = DisabledMenuTextColour(data);
   const std::pair<QPalette::ColorRole, QColor> texts[] = {{QPalette::WindowText, c.WindowText},
                                                           {QPalette::ButtonText, c.ButtonText}};
@@ -357,6 +363,9 @@ void TWinSkinForm::InitFromHandle(TSkinData& data) {
   flags_ = w.windowFlags();
   caption_ = ShownTitle(w);
   captionButtons_ = CaptionButtonsOf(flags_);
+  // Only a window manager can minimise a window: without one the window
+  // would stay on screen with its frame left unpainted.
+  if (!HasWindowManager()) captionButtons_ &= ~cbMinimize;
   showState_ = ShowStateOf(w);
   baseFrameKind_ = BaseFrameKindOf(flags_);
   appliedKind_ = FrameKind();
@@ -385,6 +394,9 @@ void TWinSkinForm::InitFromHandle(TSkinData& data) {
 
 void TWinSkinForm::TakeFrame() {
   QWidget& w = *window_;
+  // The window's visible corner, the window system's frame included: the
+  // skinned frame takes its place.
+  const QPoint corner = w.pos();
   if (baseFrameKind_ != fkBorderless) {
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
         !w.testAttribute(Qt::WA_WState_Created)) {
@@ -401,11 +413,24 @@ void TWinSkinForm::TakeFrame() {
     dialogGrip_ = dialog->isSizeGripEnabled();
     dialog->setSizeGripEnabled(false);
   }
-  ApplyMargins(frame_.Margins());
+  ApplyMargins(frame_.Margins(), true, corner);
+}
+
+void TWinSkinForm::KeepPlaceShown() {
+  QWidget* w = window_;
+  if (w == nullptr || !frameTaken_ || !w->isVisible() || w->windowState() != Qt::WindowNoState) return;
+  const QWindow* native = w->windowHandle();
+  if (native == nullptr) return;
+  const std::optional<QPoint> shown = WindowOriginOnScreen(*native);
+  if (!shown || *shown == w->geometry().topLeft()) return;
+  // Asked to go where it is, the window manager answers with the place.
+  if (!AskToPlaceWindow(*native, *shown)) w->move(*shown);
 }
 
 void TWinSkinForm::GiveFrameBack() {
   QWidget& w = *window_;
+  placeCheck_ = false;
+  if (QWindow* native = w.windowHandle()) native->removeEventFilter(this);
   const QRect client = ClientGeometry();
   const bool keepPlace = !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
                          w.testAttribute(Qt::WA_Resized);
@@ -420,19 +445,14 @@ void TWinSkinForm::GiveFrameBack() {
     limitsGrown_ = false;
   }
   const bool onScreen = OnScreen(w);
-  const QPoint corner = w.geometry().topLeft();
-  if (addedFrameless_) SwitchFrameless(w, false);
+  const bool recreated = onScreen && addedFrameless_ && !qobject_cast<QDialog*>(&w);
+  // The window system's frame takes the corner the skinned one had.
+  const QPoint corner = w.pos();
+  if (addedFrameless_) SwitchFrameless(w, false, keepPlace ? client.size() : QSize());
   addedFrameless_ = false;
-  if (keepPlace) {
-    if (onScreen) {
-      // The window system's frame takes the corner the skinned one had.
-      w.resize(client.size());
-      w.move(corner);
-    } else if (w.testAttribute(Qt::WA_Moved)) {
-      w.setGeometry(client);
-    } else {
-      w.resize(client.size());
-    }
+  if (keepPlace && !recreated) {
+    w.resize(client.size());
+    if (onScreen || w.testAttribute(Qt::WA_Moved)) w.move(corner);
   }
   w.setMouseTracking(oldTracking_);
   if (auto* dialog = qobject_cast<QDialog*>(&w)) dialog->setSizeGripEnabled(dialogGrip_);
@@ -441,16 +461,16 @@ void TWinSkinForm::GiveFrameBack() {
   frameTaken_ = false;
 }
 
-void TWinSkinForm::ApplyMargins(const QMargins& frame, bool keepClient) {
+void TWinSkinForm::ApplyMargins(const QMargins& frame, bool keepClient, std::optional<QPoint> keptCorner) {
   QWidget& w = *window_;
   if (frame == applied_) return;
   const QRect client = ClientGeometry();
   const bool keepPlace = keepClient &&
                          !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
                          w.testAttribute(Qt::WA_Resized);
-  // A window on screen keeps its outer corner where it is; one not yet
-  // shown keeps its client area where the program put it.
-  const QPoint corner = OnScreen(w) ? w.frameGeometry().topLeft() : client.topLeft() - QPoint(frame.left(), frame.top());
+  // The visible window keeps its top-left corner, on screen or not: a
+  // window placed by its stored position (its frame's) opens there.
+  const QPoint corner = keptCorner.value_or(w.pos());
   applied_ = frame;
   // Limits the window sets itself grow by the frame; a layout's limits
   // take the margins in by themselves.
@@ -892,9 +912,25 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
+  if (placeCheck_ && event->type() == QEvent::Expose && watched == window_->windowHandle() &&
+      window_->windowHandle()->isExposed()) {
+    placeCheck_ = false;
+    QTimer::singleShot(0, this, [this] { KeepPlaceShown(); });
+    return false;
+  }
   if (watched != window_) return false;
   QWidget& w = *window_;
   switch (event->type()) {
+    case QEvent::Show:
+      // A window manager that frames a borderless window may have told Qt
+      // a place the window never took: once the window is exposed, the
+      // window system says where it is.
+      if (frameTaken_ && (w.windowFlags() & Qt::FramelessWindowHint) && HasWindowManager() &&
+          w.windowHandle() != nullptr) {
+        placeCheck_ = true;
+        w.windowHandle()->installEventFilter(this);
+      }
+      break;
     case QEvent::Paint:
       if (FramePainted()) {
         // The window paints first; the frame goes over its margins.
@@ -942,6 +978,16 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonDblClick:
       if (FramePainted() || drag_ != dgNone) return HandleMouse(static_cast<QMouseEvent*>(event));
       break;
+    case QEvent::ContextMenu: {
+      // A right click on the frame has shown the system menu: the window's
+      // own context menu must not open over it.
+      const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+      if (FramePainted() && menuEvent->reason() == QContextMenuEvent::Mouse &&
+          !w.rect().marginsRemoved(applied_).contains(menuEvent->pos())) {
+        return true;
+      }
+      break;
+    }
     default:
       switch (SkinMessageOf(event)) {
         case smFinishSetup:

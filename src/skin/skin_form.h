@@ -45,6 +45,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "skin/skin_child.h"
@@ -228,8 +229,9 @@ class TWinSkinForm : public QObject {
   void TakeFrame();
   void GiveFrameBack();
   // Sets the frame's margins; with keepClient the window grows or shrinks
-  // so that its client area keeps its size and place.
-  void ApplyMargins(const QMargins& frame, bool keepClient = true);
+  // so that its client area keeps its size, its top-left corner staying at
+  // keptCorner (where it is now when none is given).
+  void ApplyMargins(const QMargins& frame, bool keepClient = true, std::optional<QPoint> keptCorner = {});
   void FinishSetup();
   // Follows a change to or from full screen.
   void SyncFrameKind();
@@ -249,6 +251,9 @@ class TWinSkinForm : public QObject {
   void AddControlChange(QWidget& control, TChildEffect effect);
   void StartMoveByMenu();
   void StartSizeByMenu();
+  // Tells Qt where the window system shows the window, when the two
+  // differ once the window is on screen.
+  void KeepPlaceShown();
 
   TSkinManage& manager_;
   QPointer<QWidget> window_;
@@ -291,6 +296,8 @@ class TWinSkinForm : public QObject {
   QSize regionSize_;
   QRegion region_;
   bool maskSet_ = false;
+  // From a showing until the window system has exposed the window.
+  bool placeCheck_ = false;
 
   // The mouse on the frame.
   enum TDrag { dgNone, dgPending, dgMove, dgResize };

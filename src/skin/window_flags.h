@@ -4,6 +4,7 @@
 // anew: a dialog inside exec() would leave it, and an OpenGL view would
 // lose its context.
 
+#include <QSize>
 #include <Qt>
 
 class QWidget;
@@ -17,6 +18,9 @@ void SetWindowFlagLive(QWidget& window, Qt::WindowType flag, bool on);
 
 // Switches a window on screen to or from the borderless look by making its
 // native window anew, as only a main window may be: the window is shown
-// again with the geometry, the state (maximised, full screen) and the
-// activation it had. A window not on screen just takes the flag.
-void RecreateWithFlag(QWidget& window, Qt::WindowType flag, bool on);
+// again with the state (maximised, full screen) and the activation it had.
+// In the normal state the visible window keeps its top-left corner (its
+// frame's, whichever frame it has before and after) and takes clientSize
+// (its own size when that is empty). A window not on screen just takes the
+// flag.
+void RecreateWithFlag(QWidget& window, Qt::WindowType flag, bool on, QSize clientSize = QSize());

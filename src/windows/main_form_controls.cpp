@@ -41,6 +41,8 @@ struct TLanguageTarget {
 
 constexpr TLanguageTarget LanguageTable[] = {
     {210, "mnuFile", 'C', ""},
+    // The tool bar's title names it in the window's context menu.
+    {1141, "tbrMain", 'C', ""},
     {103, "mnuExit", 'C', ""},
     {103, "tbExit", 'C', ""},
     {212, "mnuVeilpaint", 'C', ""},
@@ -118,6 +120,8 @@ void SetCaption(QObject* target, const QString& text) {
     button->setText(text);
   } else if (auto* label = qobject_cast<QLabel*>(target)) {
     label->setText(text);
+  } else if (auto* bar = qobject_cast<QToolBar*>(target)) {
+    bar->setWindowTitle(text);
   }
 }
 

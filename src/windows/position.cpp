@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "core/files.h"
 #include "core/inifile.h"
 #include "skin/skin_manager.h"
+#include "skin/window_manager.h"
 #include "windows/form_support.h"
 
 namespace {
@@ -105,6 +107,30 @@ TPositionRecord ClampToScreens(TPositionRecord record, const std::vector<TRect>&
   return record;
 }
 
+TPoint TitleBarOnScreens(const TRect& frame, int titleHeight, const std::vector<TRect>& screens) {
+  const TPoint unmoved{frame.Left, frame.Top};
+  if (screens.empty() || titleHeight <= 0 || frame.Width() <= 0) return unmoved;
+  const std::int64_t left = frame.Left;
+  const std::int64_t top = frame.Top;
+  const std::int64_t right = left + frame.Width();
+  const std::int64_t bottom = top + titleHeight;
+  std::size_t best = 0;
+  std::int64_t bestArea = 0;
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    const TRect& s = screens[i];
+    const std::int64_t area = Overlap(left, right, s.Left, s.Right) * Overlap(top, bottom, s.Top, s.Bottom);
+    if (area > bestArea) {
+      best = i;
+      bestArea = area;
+    }
+  }
+  const TRect& s = screens[best];
+  const std::int64_t w = std::min<std::int64_t>(frame.Width(), static_cast<std::int64_t>(s.Right) - s.Left);
+  const std::int64_t h = std::min<std::int64_t>(titleHeight, static_cast<std::int64_t>(s.Bottom) - s.Top);
+  return {static_cast<int>(std::clamp<std::int64_t>(left, s.Left, std::max<std::int64_t>(s.Left, s.Right - w))),
+          static_cast<int>(std::clamp<std::int64_t>(top, s.Top, std::max<std::int64_t>(s.Top, s.Bottom - h)))};
+}
+
 // ---------------------------------------------------------------------------
 
 TPosition::TPosition(QWidget* owner) : QObject(owner), form_(owner) {
@@ -137,7 +163,10 @@ void TPosition::RestorePosition(QWidget* form) {
   }
   const int state = r.WindowState;
   r = ClampToScreens(r, VisibleScreens(), designed);
-  form->setGeometry(r.Left, r.Top, r.Width, r.Height);
+  // A move before the window is shown places its frame's corner; the
+  // frame, a window manager's or a skin's, comes round the inner size.
+  form->resize(r.Width, r.Height);
+  form->move(r.Left, r.Top);
   // A window brought back minimised would be invisible (and a modal one
   // would block the program unseen), so that state reopens as normal.
   if (state == 2) {
@@ -155,7 +184,11 @@ void TPosition::SavePosition(QWidget* form) {
 }
 
 void TPosition::Track(QWidget* form) {
-  if (form->isVisible()) known_ = true;
+  // A window being hidden or not yet shown is moved about by the window
+  // system (to 0,0 while it is unmapped): only a window on screen tells
+  // where it is.
+  if (!form->isVisible()) return;
+  known_ = true;
   last_.WindowState = StateOf(form);
   QRect g;
   if (last_.WindowState == 0) {
@@ -163,9 +196,35 @@ void TPosition::Track(QWidget* form) {
   } else if (last_.WindowState == 2 && form->isWindow()) {
     g = form->normalGeometry();
   }
-  // A skinned frame belongs to the window; the inner area is kept.
-  if (g.isValid()) g = g.marginsRemoved(SkinFrameMarginsOf(form));
-  if (g.isValid()) last_ = {g.x(), g.y(), g.width(), g.height(), last_.WindowState};
+  if (!g.isValid()) return;
+  // The window manager's frame lies round the window, a skinned frame
+  // inside it: the corner stored is the outer one, the size the inner one.
+  const QRect now = form->geometry();
+  const QPoint outside = now.topLeft() - form->frameGeometry().topLeft();
+  const QMargins skin = SkinFrameMarginsOf(form);
+  const QRect inner = g.marginsRemoved(skin);
+  if (!inner.isValid()) return;
+  const QPoint corner = g.topLeft() - outside;
+  last_ = {corner.x(), corner.y(), inner.width(), inner.height(), last_.WindowState};
+}
+
+void TPosition::KeepTitleBarOnScreen() {
+  QWidget* form = form_;
+  if (form == nullptr || !form->isVisible() || form->windowState() != Qt::WindowNoState) return;
+  const QRect frame = form->frameGeometry();
+  const QRect inner = form->geometry();
+  const int titleHeight = inner.top() - frame.top() + SkinFrameMarginsOf(form).top();
+  const QWindow* native = form->windowHandle();
+  // The window manager frames a window only after it is shown: until its
+  // frame is known, a later move checks again.
+  const bool frameKnown = !HasWindowManager() || inner.top() != frame.top() ||
+                          (form->windowFlags() & Qt::FramelessWindowHint) ||
+                          (native != nullptr && !native->frameMargins().isNull());
+  if (frameKnown) checkTitleBar_ = false;
+  const TPoint to = TitleBarOnScreens(Rect(frame.left(), frame.top(), frame.left() + frame.width(),
+                                           frame.top() + frame.height()),
+                                      titleHeight, VisibleScreens());
+  if (to.X != frame.left() || to.Y != frame.top()) form->move(to.X, to.Y);
 }
 
 void TPosition::Save() {
@@ -181,11 +240,20 @@ void TPosition::Save() {
 bool TPosition::eventFilter(QObject* watched, QEvent* event) {
   if (watched == form_) {
     switch (event->type()) {
+      case QEvent::Show:
+        checkTitleBar_ = true;
+        Guarded([this] {
+          KeepTitleBarOnScreen();
+          Track(form_);
+        });
+        break;
       case QEvent::Move:
       case QEvent::Resize:
       case QEvent::WindowStateChange:
-      case QEvent::Show:
-        Guarded([this] { Track(form_); });
+        Guarded([this] {
+          if (checkTitleBar_) KeepTitleBarOnScreen();
+          Track(form_);
+        });
         break;
       default:
         break;

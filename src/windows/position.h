@@ -2,9 +2,10 @@
 // Window positions kept between runs. Every form that owns a TPosition
 // gets its bounds back when it is made and stores them when it goes away,
 // in the ".ini" named after the program in the program folder: section
-// "<form name> Position", keys "Left", "Top", "Width", "Height" (the
-// form's inner area) and "WindowState" (0 normal, 1 minimised,
-// 2 maximised).
+// "<form name> Position", keys "Left", "Top" (the top-left corner of the
+// visible window, the frame included, whether the window manager's or the
+// skin's), "Width", "Height" (the form's inner area, without a frame) and
+// "WindowState" (0 normal, 1 minimised, 2 maximised).
 
 #include <QObject>
 #include <QPointer>
@@ -47,6 +48,13 @@ void WritePosition(const std::string& fileName, const std::string& formName, con
 TPositionRecord ClampToScreens(TPositionRecord record, const std::vector<TRect>& screens,
                                const TPositionRecord& fallback);
 
+// Where a window's frame goes so that its whole title bar (titleHeight
+// high along the frame's top) lies on one of the screens: on the screen
+// the bar overlaps most (the first when it overlaps none), moved no more
+// than needed; a bar wider than that screen keeps its left end on it.
+// Nothing moves without screens or without a title bar.
+TPoint TitleBarOnScreens(const TRect& frame, int titleHeight, const std::vector<TRect>& screens);
+
 // The form's position keeper. Restores the owner's bounds and state at
 // once (create it after the form's name and designed size are set) and
 // saves them when the owner is destroyed. The normal bounds are followed
@@ -68,9 +76,14 @@ class TPosition : public QObject {
  private:
   void Track(QWidget* form);
   void Save();
+  // Brings a title bar that lies (partly) off the screens back onto one,
+  // once the frame the window is shown with is known.
+  void KeepTitleBarOnScreen();
 
   QPointer<QWidget> form_;
   std::string formName_;
   TPositionRecord last_;
   bool known_ = false;
+  // From a showing until its frame was known and checked.
+  bool checkTitleBar_ = false;
 };

@@ -1,13 +1,17 @@
 // The skinned controls' pictures without a widget: frame choice, the
 // bitmap button's layout, the check cell, the scroll-bar geometry (and
 // that Qt's drag maps it back), the progress fill, the turns of the tab
-// strip, and pixel probes of composed pictures.
+// strip, which icons are dark glyphs and how they are tinted, and pixel
+// probes of composed pictures.
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QPainter>
 #include <QStyle>
 
 #include <climits>
+#include <tuple>
 #include <memory>
 #include <vector>
 
@@ -241,6 +245,52 @@ TEST(SkinControlDraw, TurnsAndTabStripRoundTrip) {
     }
     EXPECT_EQ(found, item) << position;
   }
+}
+
+// The style's glyphs drawn for a light face are told from its coloured
+// pictures and from pictures made here; only a glyph is tinted, each
+// pixel keeping its opacity.
+TEST(SkinControlDraw, DarkGlyphsAreToldFromPicturesAndTinted) {
+  const std::pair<QStyle::StandardPixmap, bool> standard[] = {
+      {QStyle::SP_MediaStop, true},  {QStyle::SP_MediaPlay, true},  {QStyle::SP_DialogCloseButton, true},
+      {QStyle::SP_TitleBarMaxButton, true}, {QStyle::SP_FileIcon, false}, {QStyle::SP_TrashIcon, false},
+      {QStyle::SP_DesktopIcon, false},  {QStyle::SP_FileDialogDetailedView, false},
+  };
+  for (const auto& [icon, glyph] : standard) {
+    for (int size : {16, 24}) {
+      EXPECT_EQ(IsDarkGlyph(QApplication::style()->standardIcon(icon).pixmap(size, size).toImage()), glyph)
+          << icon << " " << size;
+    }
+  }
+  const auto painted = [](QColor ink, QColor halo) {
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(halo);
+    QPainter(&image).fillRect(4, 4, 8, 8, ink);
+    return image;
+  };
+  const std::tuple<const char*, QImage, bool> made[] = {
+      {"black with a faint light edge", painted(Qt::black, QColor(255, 255, 255, 40)), true},
+      {"half-transparent dark grey", painted(QColor(90, 90, 90, 80), Qt::transparent), true},
+      {"mid grey", painted(QColor(128, 128, 128), Qt::transparent), false},
+      {"dark red", painted(QColor(90, 10, 10), Qt::transparent), false},
+      {"black on a white plate", painted(Qt::black, Qt::white), false},
+      {"nothing visible", painted(QColor(0, 0, 0, 60), Qt::transparent), false},
+  };
+  for (const auto& [name, icon, glyph] : made) EXPECT_EQ(IsDarkGlyph(icon), glyph) << name;
+
+  QImage icon(4, 1, QImage::Format_ARGB32);
+  const QRgb pixels[] = {qRgba(0, 0, 0, 255), qRgba(20, 20, 20, 128), qRgba(0, 0, 0, 1), 0};
+  for (int x = 0; x < 4; ++x) icon.setPixel(x, 0, pixels[x]);
+  const QColor ink(237, 230, 220);
+  const QImage tinted = TintGlyph(icon, ink);
+  for (int x = 0; x < 4; ++x) {
+    EXPECT_EQ(tinted.pixel(x, 0), x < 3 ? qRgba(237, 230, 220, qAlpha(pixels[x])) : 0u) << x;
+  }
+  const std::unique_ptr<TSkinData> data = LoadTestSkin();
+  data->Skin().Colours.ButtonText = ink;
+  EXPECT_EQ(SkinnedIcon(painted(Qt::black, Qt::transparent), *data).pixel(8, 8), ink.rgb());
+  const QImage picture = painted(QColor(200, 0, 0), Qt::white);
+  EXPECT_EQ(SkinnedIcon(picture, *data), picture);
 }
 
 class SkinComposeTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 // The skinned controls on a skinned window: pixel probes of each state,
-// the click that needs its press, what unskinning gives back, and a
-// control destroyed while skinned.
+// the click that needs its press, what unskinning gives back, a control
+// destroyed while skinned, and the glyphs on the bars and buttons of every
+// stored skin.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -18,19 +21,23 @@
 #include <QStatusBar>
 #include <QStyleOption>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
+#include "skin/author/skin_check.h"
 #include "skin/skin_control_draw.h"
 #include "skin/skin_controls.h"
 #include "skin/skin_form.h"
 #include "skin/skin_manager.h"
 #include "skin/skin_control_pictures.h"
 #include "skin/skin_window_fixture.h"
+#include "skin/stored_skins.h"
 
 using namespace skintest;
 
@@ -292,4 +299,163 @@ TEST_F(SkinControlsTest, RestoreGivesBackAndSurvivesDeletedControls) {
   Skin();
   delete tree;
   Settle();
+}
+
+// A header label that fits its rectangle is drawn whole: the skin's indent
+// gives way rather than cut the text's end off.
+TEST_F(SkinControlsTest, HeaderLabelThatFitsIsDrawnWhole) {
+  const QColor bar(230, 230, 230);
+  TSkinData& data = *skin_;
+  data.Skin().Headerbar = SolidElement("Headerbar", 10, 10, {bar, bar, bar, bar, bar});
+  auto* tree = Add(new QTreeWidget, "layers");
+  tree->setRootIsDecorated(false);
+  tree->setColumnCount(1);
+  const QString text = "Layers, the top one first";
+  tree->setHeaderLabel(text);
+  QPalette p = tree->header()->palette();
+  p.setColor(QPalette::ButtonText, Qt::black);
+  tree->header()->setPalette(p);
+  Skin();
+  ASSERT_NE(SkinControlOf(tree->header()), nullptr);
+  // The dark pixels of the label in a section of the given width.
+  const auto ink = [&](int width) {
+    tree->setFixedWidth(width + 2 * tree->frameWidth());
+    tree->header()->setStretchLastSection(true);
+    Settle();
+    QHeaderView* h = tree->header();
+    QImage image(h->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    h->render(&image);
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 128;
+    }
+    return dark;
+  };
+  const int whole = ink(400);
+  ASSERT_GT(whole, 0);
+  const int margin = tree->header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, tree->header());
+  const int fits = QFontMetrics(tree->header()->font()).horizontalAdvance(text) + 2 * margin + 2;
+  EXPECT_EQ(ink(fits), whole);
+}
+
+namespace {
+
+// A 16 x 16 icon, clear but for a black square (a glyph as the style
+// draws one for a light face) when inked.
+QIcon Glyph(bool inked) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  if (inked) QPainter(&pixmap).fillRect(3, 3, 10, 10, Qt::black);
+  return QIcon(pixmap);
+}
+
+QImage Grabbed(QToolButton& b) { return b.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// The pixels where a button with its glyph differs from itself with a
+// clear one: how many, the first one's colour, and their least contrast
+// with what lies under them.
+struct TGlyphInk {
+  int Pixels = 0;
+  QRgb First = 0;
+  double LeastContrast = 21;
+};
+TGlyphInk InkOf(QToolButton& b) {
+  const QImage with = Grabbed(b);
+  b.setIcon(Glyph(false));
+  const QImage without = Grabbed(b);
+  b.setIcon(Glyph(true));
+  TGlyphInk ink;
+  for (int y = 0; y < with.height(); ++y) {
+    for (int x = 0; x < with.width(); ++x) {
+      const QRgb a = with.pixel(x, y), under = without.pixel(x, y);
+      if (a == under) continue;
+      if (ink.Pixels++ == 0) ink.First = a;
+      ink.LeastContrast = std::min(ink.LeastContrast, ContrastRatio(Rgb(qRed(a), qGreen(a), qBlue(a)),
+                                                                    Rgb(qRed(under), qGreen(under), qBlue(under))));
+    }
+  }
+  return ink;
+}
+
+}  // namespace
+
+// The style's black glyphs vanish on a dark skin: on the bars and buttons
+// of every stored skin a glyph stands out from what it is drawn on at 3:1
+// or more (the tool bar's plain and checked buttons, drawn by the
+// application's style on the face, buttons drawn from the skin's button
+// picture, up and down, and a button on a page), while the plain look
+// keeps it black.
+TEST_F(SkinWindowTest, GlyphsOnTheBarsAndButtonsOfEveryStoredSkinStandOut) {
+  InstallSkinControls();
+  // The manager comes with the first component and sees the window's
+  // activation.
+  skin_ = std::make_unique<TSkinData>();
+  QMainWindow window;
+  QToolBar* bar = window.addToolBar("tools");
+  const auto button = [&](const char* name, bool checked, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(Glyph(true));
+    b->setAutoRaise(true);
+    b->setCheckable(checked);
+    b->setChecked(checked);
+    return b;
+  };
+  std::vector<QToolButton*> buttons = {button("onBar", false, &window), button("checkedOnBar", true, &window)};
+  for (QToolButton* b : buttons) bar->addWidget(b);
+  auto* panel = new QWidget;
+  auto* row = new QHBoxLayout(panel);
+  for (const auto& [name, checked] : {std::pair{"onPanel", false}, std::pair{"downOnPanel", true}}) {
+    buttons.push_back(button(name, checked, panel));
+    row->addWidget(buttons.back());
+  }
+  // A page control's page keeps the application's look on the skin's face.
+  auto* pages = new QTabWidget;
+  auto* page = new QWidget;
+  buttons.push_back(button("onPage", false, page));
+  pages->addTab(page, "page");
+  row->addWidget(pages);
+  window.setCentralWidget(panel);
+  window.resize(300, 200);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  Settle();
+
+  std::vector<QImage> plain;
+  for (QToolButton* b : buttons) {
+    SCOPED_TRACE(b->objectName().toStdString());
+    plain.push_back(Grabbed(*b));
+    const TGlyphInk ink = InkOf(*b);
+    ASSERT_GT(ink.Pixels, 50);
+    EXPECT_EQ(QColor(ink.First), QColor(Qt::black));
+  }
+
+  TSkinStore store;
+  LoadStoredSkins(store);
+  for (int i = 0; i < StoredSkinCount; ++i) {
+    skin_ = std::make_unique<TSkinData>();
+    skin_->LoadFromCollection(store, i);
+    ASSERT_TRUE(skin_->SkinLoaded());
+    SCOPED_TRACE(skin_->SkinName());
+    skin_->SetActive(true);
+    RunAction();
+    ASSERT_NE(TSkinManage::Instance()->SkinnedWindow(&window), nullptr);
+    for (QToolButton* b : buttons) {
+      SCOPED_TRACE(b->objectName().toStdString());
+      ASSERT_NE(SkinControlOf(b), nullptr);
+      const TGlyphInk ink = InkOf(*b);
+      ASSERT_GT(ink.Pixels, 50);
+      EXPECT_GE(ink.LeastContrast, 3.0);
+    }
+    skin_->SetActive(false);
+    RunAction();
+    ASSERT_EQ(TSkinManage::Instance()->SkinnedWindow(&window), nullptr);
+    // Given back, the buttons look as they did.
+    for (std::size_t b = 0; b < buttons.size(); ++b) {
+      EXPECT_EQ(Grabbed(*buttons[b]), plain[b]) << buttons[b]->objectName().toStdString();
+      EXPECT_FALSE(buttons[b]->testAttribute(Qt::WA_SetStyle));
+    }
+  }
 }

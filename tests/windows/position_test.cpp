@@ -40,6 +40,8 @@ class PositionTest : public WindowsTest {
     return form;
   }
   TIniFile Ini() const { return TIniFile(PositionFileName()); }
+  // Where the inner area lies in the window's frame.
+  static QPoint FrameOffset(const QWidget& form) { return form.geometry().topLeft() - form.frameGeometry().topLeft(); }
   bool Shown(QWidget* form) { return QTest::qWaitForWindowExposed(form) || form->isVisible(); }
 };
 
@@ -60,29 +62,38 @@ TEST_F(PositionTest, FileAndSectionFollowTheProgram) {
 }
 
 TEST_F(PositionTest, BoundsSurviveClosingAndReopening) {
+  QPoint frame;
   {
     auto form = MakeForm();
     form->show();
     ASSERT_TRUE(Shown(form.get()));
     form->setGeometry(40, 50, 330, 210);
     QCoreApplication::processEvents();
+    frame = FrameOffset(*form);
   }
-  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{40, 50, 330, 210, 0}));
+  // The corner stored is the frame's, the size the inner area's.
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}),
+            (TPositionRecord{40 - frame.x(), 50 - frame.y(), 330, 210, 0}));
   auto again = MakeForm();
+  again->show();
+  ASSERT_TRUE(Shown(again.get()));
   EXPECT_EQ(again->geometry(), QRect(40, 50, 330, 210));
   EXPECT_FALSE(again->isMaximized());
 }
 
 TEST_F(PositionTest, ClosedMaximisedKeepsTheNormalBounds) {
+  QPoint frame;
   {
     auto form = MakeForm();
     form->setGeometry(60, 70, 300, 200);
     form->show();
     ASSERT_TRUE(Shown(form.get()));
+    frame = FrameOffset(*form);
     form->showMaximized();
     ASSERT_TRUE(WaitFor([&] { return form->isMaximized() && form->width() > 300; }));
   }
-  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{60, 70, 300, 200, 2}));
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}),
+            (TPositionRecord{60 - frame.x(), 70 - frame.y(), 300, 200, 2}));
 
   auto again = MakeForm();
   again->show();
@@ -94,18 +105,23 @@ TEST_F(PositionTest, ClosedMaximisedKeepsTheNormalBounds) {
 }
 
 TEST_F(PositionTest, ClosedMinimisedStoresNormalBoundsAndReopensNormal) {
+  QPoint frame;
   {
     auto form = MakeForm();
     form->setGeometry(30, 40, 310, 220);
     form->show();
     ASSERT_TRUE(Shown(form.get()));
+    frame = FrameOffset(*form);
     form->showMinimized();
     ASSERT_TRUE(WaitFor([&] { return form->isMinimized(); }));
   }
-  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{30, 40, 310, 220, 1}));
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}),
+            (TPositionRecord{30 - frame.x(), 40 - frame.y(), 310, 220, 1}));
   auto again = MakeForm();
-  EXPECT_EQ(again->geometry(), QRect(30, 40, 310, 220));
   EXPECT_FALSE(again->windowState() & Qt::WindowMinimized);
+  again->show();
+  ASSERT_TRUE(Shown(again.get()));
+  EXPECT_EQ(again->geometry(), QRect(30, 40, 310, 220));
 }
 
 TEST_F(PositionTest, RestoredBoundsAreClampedToTheScreen) {
@@ -120,6 +136,60 @@ TEST_F(PositionTest, RestoredBoundsAreClampedToTheScreen) {
 TEST_F(PositionTest, AFormNeverShownOrStoredWritesNothing) {
   { auto form = MakeForm(); }
   EXPECT_FALSE(FileExists(PositionFileName()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TitleBarOnScreens, MovesTheFrameNoMoreThanNeeded) {
+  const std::vector<TRect> one = {Rect(0, 0, 800, 600)};
+  const std::vector<TRect> two = {Rect(0, 0, 800, 600), Rect(800, 0, 2080, 1024)};
+  struct Case {
+    TRect Frame;
+    int Title;
+    std::vector<TRect> Screens;
+    TPoint To;
+  };
+  const Case cases[] = {
+      {Rect(10, 20, 310, 220), 24, one, {10, 20}},      // on screen already
+      {Rect(10, -20, 310, 180), 24, one, {10, 0}},      // the bar above the screen
+      {Rect(700, 590, 1000, 790), 24, one, {500, 576}}, // off the bottom right
+      {Rect(-50, 10, 250, 210), 24, one, {0, 10}},      // off the left
+      {Rect(100, 10, 1100, 210), 24, one, {0, 10}},     // wider than the screen: its left end stays
+      {Rect(750, -10, 1050, 190), 24, two, {800, 0}},   // the screen it overlaps most
+      {Rect(10, -20, 310, 180), 0, one, {10, -20}},     // no title bar
+      {Rect(10, -20, 310, 180), 24, {}, {10, -20}},     // no screens known
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TitleBarOnScreens(c.Frame, c.Title, c.Screens), c.To) << c.Frame.Left << "," << c.Frame.Top;
+  }
+}
+
+TEST_F(PositionTest, TheStoredCornerIsTheFramesCorner) {
+  WritePosition(PositionFileName(), "frmSample", {100, 80, 300, 200, 0});
+  auto form = MakeForm();
+  form->show();
+  ASSERT_TRUE(Shown(form.get()));
+  EXPECT_EQ(form->frameGeometry().topLeft(), QPoint(100, 80));
+  EXPECT_EQ(form->size(), QSize(300, 200));
+}
+
+// A hidden window is moved about by the window system (an unmapped one
+// reads 0,0): the place it was last seen at is the one stored.
+TEST_F(PositionTest, MovesWhileHiddenAreNotStored) {
+  QPoint corner;
+  {
+    auto form = MakeForm();
+    form->setGeometry(140, 150, 300, 200);
+    form->show();
+    ASSERT_TRUE(Shown(form.get()));
+    corner = form->frameGeometry().topLeft();
+    form->hide();
+    form->setGeometry(0, 0, 300, 200);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(ReadPosition(PositionFileName(), "frmSample", {}), (TPositionRecord{corner.x(), corner.y(), 300, 200, 0}));
 }
 
 }  // namespace

@@ -324,6 +324,8 @@ class TChecker {
     Contrast("selected menu item text", TextColour("MenuItem", "MouseOverColour2"), Middle("MenuItem", "Image", 5, 4, false, true),
              text);
     Contrast("window text", colour("WindowText"), one(colour("ButtonFace")), text);
+    // Skinned windows draw their links in the highlight colour.
+    Contrast("link text", colour("Hilight"), one(colour("ButtonFace")), text);
     Contrast("button text", colour("ButtonText"), one(colour("ButtonFace")), text);
     Contrast("disabled text", colour("ButtonShadow"), one(colour("ButtonFace")), 2.0);
     Contrast("disabled menu text", colour("ButtonShadow"), one(colour("Menu")), 2.0);
@@ -339,6 +341,16 @@ class TChecker {
                Middle("StatusBarEdges", "Image", 3, frame, false, true), text);
     }
     Contrast("header text", TextColour("Headerbar", "NormalColour2"), Middle("Headerbar", "Image", 5, 1, false, true), text);
+    // Single-colour glyphs on the tool bars and buttons of a skinned
+    // window are drawn in the button-text colour: non-text contrast on the
+    // face the bars show and on the button pictures a glyph sits on.
+    const double glyph = 3.0;
+    Contrast("glyphs on the bars", colour("ButtonText"), one(colour("ButtonFace")), glyph);
+    const std::pair<int, const char*> pictures[] = {{1, "normal"}, {2, "pressed"}, {4, "hot"}};
+    for (const auto& [frame, state] : pictures) {
+      Contrast(std::string("glyphs on the ") + state + " button", colour("ButtonText"),
+               Middle("Buttons", "Bitmap", 5, frame, false, true), glyph);
+    }
   }
 
   const TSkinSource& source_;

@@ -4,7 +4,8 @@
 // skin, each image divides into its frames and leaves room between its
 // margins, no opaque pixel takes the transparent magenta (or the green
 // step above it that cutting window shapes also takes as transparent),
-// and every text colour stands out from what it is drawn on.
+// every text colour stands out from what it is drawn on, and so does the
+// colour single-colour glyphs take on the bars and buttons.
 
 #include <string>
 #include <vector>

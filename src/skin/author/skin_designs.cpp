@@ -149,7 +149,7 @@ TSkinDesign Meadow() {
   d.Shadow = Rgb(163, 158, 136);
   d.DarkShadow = Rgb(110, 106, 88);
   d.Text = Rgb(44, 58, 36);
-  d.Accent = Rgb(63, 122, 52);
+  d.Accent = Rgb(56, 112, 46);
   d.AccentText = Rgb(255, 255, 255);
   d.Menu = Rgb(251, 250, 244);
   d.MenuText = Rgb(44, 58, 36);

@@ -164,18 +164,6 @@ QSpinBox* NewSpin(QWidget* parent, TNumberField field) {
   return spin;
 }
 
-// The glyph of a position button: a frame with the mark's place in it.
-QIcon PositionGlyph(int anchor) {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setPen(QColor(110, 110, 110));
-  painter.drawRect(1, 1, 13, 13);
-  const int x = 3 + (anchor % 3) * 4, y = 3 + (anchor / 3) * 4;
-  painter.fillRect(x, y, 4, 4, QColor(0, 70, 160));
-  return QIcon(pixmap);
-}
-
 // A page's widgets one under the other, pushed to the top.
 void Column(QWidget* page, std::initializer_list<QWidget*> widgets) {
   auto* v = new QVBoxLayout(page);
@@ -637,8 +625,7 @@ void TfrmMakeMark::CreateControls() {
   SpeedButton3->setText("...");
   sbClear = NewButton(sampleSide, "sbClear");
   chkDrag = NewNamed<QCheckBox>(sampleSide, "chkDrag");
-  lblSaveAs = NewNamed<QLabel>(sampleSide, "lblSaveAs");
-  lblSaveAs->setTextFormat(Qt::RichText);
+  lblSaveAs = NewNamed<TLinkLabel>(sampleSide, "lblSaveAs");
   lblColor = NewNamed<QLabel>(sampleSide, "lblColor");
   lblColor->setMinimumWidth(fontMetrics().horizontalAdvance(" RGB:255,255,255 ") + 4);
   lblLocate = NewNamed<QLabel>(sampleSide, "lblLocate");
@@ -704,11 +691,11 @@ void TfrmMakeMark::CreatePositionButtons() {
   positionGroup_ = new QButtonGroup(this);
   positionGroup_->setExclusive(true);
   for (int i = 0; i < 9; ++i) {
-    QToolButton* b = NewNamed<QToolButton>(gbLocate, QString("PositionButton%1").arg(i));
+    auto* b = new TPositionButton(i, gbLocate);
+    b->setObjectName(QString("PositionButton%1").arg(i));
     b->setGeometry((i % 3) * 20 + 10, (i / 3) * 20 + 20, 20, 20);
     b->setCheckable(true);
     b->setAutoRaise(true);
-    b->setIcon(PositionGlyph(i));
     b->setProperty("Tag", i);
     positionGroup_->addButton(b, i);
     PositionButtons[i] = b;
@@ -806,7 +793,7 @@ void TfrmMakeMark::ApplyLanguage() {
   for (TColorSwatch* swatch : {pnlRotateBackColor, pnlSourceImageBackgroupColor, pnlSourceImageFrameColor}) {
     swatch->setMinimumWidth(swatch->fontMetrics().horizontalAdvance(swatch->text()) + 16);
   }
-  lblSaveAs->setText("<a href=\"save\">" + MessageText(2531).toHtmlEscaped() + "</a>");
+  lblSaveAs->SetLink("save", MessageText(2531));
   // The outer bevel shows the inner one's items.
   for (int i = 0; i < BevelItemCount; ++i) {
     cbxSourceImageFrameBevelInner->setItemText(i, MessageText(msg::BevelLowered + i));

@@ -37,6 +37,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class TColorSwatch;
+class TLinkLabel;
 class TGLPanel;
 class TPaintBox;
 class TPosition;
@@ -205,7 +206,7 @@ class TfrmMakeMark : public QDialog {
   QToolButton* SpeedButton3;
   QToolButton* sbClear;
   QCheckBox* chkDrag;
-  QLabel* lblSaveAs;
+  TLinkLabel* lblSaveAs;
   QLabel* lblColor;
   QLabel* lblLocate;
 

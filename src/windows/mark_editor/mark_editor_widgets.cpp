@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/messages.h"
 #include "windows/form_support.h"
@@ -39,7 +40,70 @@ class TEmbeddedFontPicker : public QFontDialog {
   QDialog* owner_;
 };
 
+double Luminance(const QColor& c) {
+  const auto channel = [](int v) {
+    const double s = v / 255.0;
+    return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+// Non-text contrast: 3:1 or more.
+bool StandsOut(const QColor& a, const QColor& b) {
+  const double la = Luminance(a);
+  const double lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05) >= 3.0;
+}
+
 }  // namespace
+
+TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::RichText);
+}
+
+void TLinkLabel::SetLink(const QString& target, const QString& text) {
+  target_ = target;
+  link_ = text;
+  UpdateText();
+}
+
+void TLinkLabel::changeEvent(QEvent* event) {
+  QLabel::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) UpdateText();
+}
+
+void TLinkLabel::UpdateText() {
+  setText(QString("<a href=\"%1\" style=\"color: %2\">%3</a>")
+              .arg(target_.toHtmlEscaped(), palette().color(QPalette::Link).name(), link_.toHtmlEscaped()));
+}
+
+QIcon PositionGlyph(int anchor, const QPalette& palette) {
+  const QColor button = palette.color(QPalette::Button);
+  const QColor ownFrame(110, 110, 110);
+  const QColor ownPlace(0, 70, 160);
+  const QColor text = palette.color(QPalette::ButtonText);
+  const QColor highlight = palette.color(QPalette::Highlight);
+  const QColor frame = StandsOut(ownFrame, button) ? ownFrame : text;
+  QColor place = ownPlace;
+  if (!StandsOut(place, button)) place = StandsOut(highlight, button) ? highlight : text;
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setPen(frame);
+  painter.drawRect(1, 1, 13, 13);
+  const int x = 3 + (anchor % 3) * 4, y = 3 + (anchor / 3) * 4;
+  painter.fillRect(x, y, 4, 4, place);
+  return QIcon(pixmap);
+}
+
+TPositionButton::TPositionButton(int anchor, QWidget* parent) : QToolButton(parent), anchor_(anchor) {
+  setIcon(PositionGlyph(anchor_, palette()));
+}
+
+void TPositionButton::changeEvent(QEvent* event) {
+  QToolButton::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) setIcon(PositionGlyph(anchor_, palette()));
+}
 
 std::optional<TColor> ChooseColorDialog(QWidget* owner, TColor initial) {
   const QColor chosen = QColorDialog::getColor(ToQColor(initial), owner);

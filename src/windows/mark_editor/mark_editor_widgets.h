@@ -4,8 +4,11 @@
 // form, and the font dialog that also chooses the text colour.
 
 #include <QDialog>
+#include <QIcon>
 #include <QLabel>
+#include <QPalette>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QWidget>
 
 #include <functional>
@@ -80,6 +83,44 @@ class TPaintBox : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A label showing one link. Qt draws a rich-text link in the
+// application's link colour; this one takes its own palette's, so that a
+// skin's link colour reaches it (the system's blue is lost on a dark face).
+class TLinkLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  explicit TLinkLabel(QWidget* parent = nullptr);
+  void SetLink(const QString& target, const QString& text);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void UpdateText();
+  QString target_;
+  QString link_;
+};
+
+// The glyph of a position button: a frame with the mark's place (anchor 0
+// to 8) in it, in its own grey and blue where they stand out from the
+// button (3:1), else in the button's text and highlight colours.
+QIcon PositionGlyph(int anchor, const QPalette& palette);
+
+// A position button: its glyph follows the colours it is drawn in.
+class TPositionButton : public QToolButton {
+  Q_OBJECT
+
+ public:
+  TPositionButton(int anchor, QWidget* parent = nullptr);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  int anchor_;
 };
 
 // The font dialog of a text mark: family, size and style, and the text

@@ -100,6 +100,24 @@ TEST(SkinAuthor, TheChecksCatchEachKindOfFault) {
       {"menu text the colour of the menu",
        [](TSkinSource& s) { SetKey(s, "Colours", "MenuText", "250,251,252"); },
        "menu text: contrast"},
+      {"links in the system's blue on a dark face",
+       [](TSkinSource& s) {
+         SetKey(s, "Colours", "ButtonFace", "47,50,55");
+         SetKey(s, "Colours", "Hilight", "0,0,255");
+       },
+       "link text: contrast"},
+      {"dark button pictures under light captions but the light skin's dark glyphs",
+       [](TSkinSource& s) {
+         TSkinPicture& p = PictureOf(s, "button.bmp");
+         p.Fill(0, 0, p.Width(), p.Height(), Rgb(47, 50, 55));
+         for (const char* key : {"NormalColour2", "MouseOverColour2", "PressedColour2"}) {
+           SetKey(s, "Buttons", key, "237,237,237");
+         }
+       },
+       "glyphs on the normal button: contrast"},
+      {"glyphs the colour of the face",
+       [](TSkinSource& s) { SetKey(s, "Colours", "ButtonText", "200,205,212"); },
+       "glyphs on the bars: contrast"},
       {"a caption lost in its title",
        [](TSkinSource& s) {
          SetKey(s, "Personality", "ActiveTextR", "60");

@@ -23,6 +23,8 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 
@@ -30,6 +32,11 @@
 #include "core/files.h"
 #include "core/numbers.h"
 #include "formats/registry.h"
+#include "skin/skin_child.h"
+#include "skin/skin_controls.h"
+#include "skin/skin_data.h"
+#include "skin/skin_manager.h"
+#include "skin/stored_skins.h"
 #include "windows/gl_panel.h"
 #include "windows/mark_editor/mark_editor.h"
 #include "windows/mark_editor/mark_editor_fixture.h"
@@ -776,6 +783,147 @@ TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
   EXPECT_EQ(form.minimumSize(), form.layout()->totalMinimumSize());
   // The preview sits in the GL panel, as the main window's does.
   EXPECT_EQ(form.pbPreview->parentWidget(), form.opGL);
+}
+
+// ---- Links and glyphs on a dark face -------------------------------------------------
+
+namespace {
+
+// The contrast of two colours (1 to 21) from their relative luminance.
+double Contrast(QRgb a, QRgb b) {
+  const auto luminance = [](QRgb c) {
+    const auto channel = [](int v) {
+      const double s = v / 255.0;
+      return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QImage Grabbed(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// The pixels of a colour a widget shows.
+int Inked(QWidget& w, const QColor& colour) {
+  const QImage image = Grabbed(w);
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) count += QColor(image.pixel(x, y)) == colour;
+  }
+  return count;
+}
+
+// How a button's glyph stands out from what it is drawn on: of the pixels
+// where the button differs from itself with a clear glyph, how many reach
+// 3:1 (the edges' smoothing may not).
+struct TGlyphInk {
+  int Pixels = 0;
+  int StandingOut = 0;
+};
+TGlyphInk GlyphInk(QToolButton& b) {
+  const QImage with = Grabbed(b);
+  const QIcon glyph = b.icon();
+  QPixmap clear(b.iconSize());
+  clear.fill(Qt::transparent);
+  b.setIcon(QIcon(clear));
+  const QImage without = Grabbed(b);
+  b.setIcon(glyph);
+  TGlyphInk ink;
+  for (int y = 0; y < with.height(); ++y) {
+    for (int x = 0; x < with.width(); ++x) {
+      if (with.pixel(x, y) == without.pixel(x, y)) continue;
+      ++ink.Pixels;
+      ink.StandingOut += Contrast(with.pixel(x, y), without.pixel(x, y)) >= 3.0;
+    }
+  }
+  return ink;
+}
+
+}  // namespace
+
+// A link takes its label's link colour, whatever Qt's rich text would
+// take, and follows a change of it; without one of its own it looks as it
+// always did.
+TEST(MarkEditorWidgets, ALinkTakesItsLabelsLinkColour) {
+  TLinkLabel label;
+  label.SetLink("save", "Save the <marked> sample");
+  label.resize(label.sizeHint());
+  const QColor plain = QApplication::palette().color(QPalette::Link);
+  EXPECT_GT(Inked(label, plain), 0);
+  EXPECT_TRUE(label.text().contains("Save the &lt;marked&gt; sample"));
+  const QColor accent(240, 145, 75);
+  QPalette p = label.palette();
+  p.setColor(QPalette::Link, accent);
+  label.setPalette(p);
+  EXPECT_GT(Inked(label, accent), 0);
+  EXPECT_EQ(Inked(label, plain), 0);
+}
+
+// The glyph of a position button keeps its grey frame and blue place
+// where they stand out from the button, else takes the button's text and
+// highlight colours (the text's when the highlight does not stand out
+// either).
+TEST(MarkEditorWidgets, PositionGlyphsStandOutFromTheirButton) {
+  const QColor grey(110, 110, 110), blue(0, 70, 160), light(237, 237, 237), dark(47, 50, 55), orange(240, 145, 75);
+  // Button, text and highlight colours; the frame's and the place's.
+  const std::array<QColor, 5> cases[] = {
+      {QColor(239, 239, 239), Qt::black, QColor(48, 140, 198), grey, blue},
+      {dark, light, orange, light, orange},
+      {dark, light, QColor(20, 60, 140), light, light},
+  };
+  for (const auto& [button, text, highlight, frame, place] : cases) {
+    QPalette p;
+    p.setColor(QPalette::Button, button);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, highlight);
+    for (int anchor : {0, 4, 8}) {
+      const QImage glyph = PositionGlyph(anchor, p).pixmap(16, 16).toImage();
+      EXPECT_EQ(QColor(glyph.pixel(1, 1)), frame) << anchor;
+      EXPECT_EQ(QColor(glyph.pixel(4 + (anchor % 3) * 4, 4 + (anchor / 3) * 4)), place) << anchor;
+      EXPECT_EQ(qAlpha(glyph.pixel(7, 0)), 0);
+    }
+  }
+}
+
+// Under every stored skin the editor's link is drawn in the skin's accent
+// and no longer in the system's blue, and the glyphs of the place buttons
+// and of the mask page's buttons stand out from what they are drawn on.
+TEST_F(MarkEditorFormTest, TheLinkAndTheGlyphsStandOutUnderEveryStoredSkin) {
+  TSkinStore store;
+  LoadStoredSkins(store);
+  for (int i = 0; i < StoredSkinCount; ++i) {
+    InstallSkinManager();
+    InstallSkinControls();
+    auto skin = std::make_unique<TSkinData>();
+    skin->LoadFromCollection(store, i);
+    ASSERT_TRUE(skin->SkinLoaded());
+    SCOPED_TRACE(skin->SkinName());
+    skin->SetActive(true);
+    TfrmMakeMark& form = Open(false, "");
+    ASSERT_NE(TSkinManage::Instance()->SkinnedWindow(&form), nullptr);
+    EXPECT_GT(Inked(*form.lblSaveAs, skin->Colours().Hilight), 0);
+    EXPECT_EQ(Inked(*form.lblSaveAs, QApplication::palette().color(QPalette::Link)), 0);
+    form.chkUseMask->setChecked(true);
+    for (int page : {0, 3}) {
+      form.pcOptions->setCurrentIndex(page);
+      QCoreApplication::processEvents();
+      std::vector<QToolButton*> buttons = {form.btnMaskFitBackground};
+      if (page == 0) buttons.assign(std::begin(form.PositionButtons), std::end(form.PositionButtons));
+      for (QToolButton* b : buttons) {
+        SCOPED_TRACE(b->objectName().toStdString());
+        const TGlyphInk ink = GlyphInk(*b);
+        EXPECT_GT(ink.Pixels, 20);
+        EXPECT_GE(ink.StandingOut, ink.Pixels / 2);
+      }
+    }
+    form_.reset();
+    skin.reset();
+    DestroySkinManager();
+    SetSkinManagerFactory(nullptr);
+    SetSkinChildFactory(nullptr);
+  }
 }
 
 // ---- The text picture -------------------------------------------------------------
