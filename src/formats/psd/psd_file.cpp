@@ -13,3 +13,21 @@ std::optional<TPSDHeader> ParsePSDHeader(std::span<const std::uint8_t> b) {
   h.Mode = GetU16BE(&b[24]);
   return h;
 }
+
+int TPSDHeader::Planes() const {
+  switch (Mode) {
+    case psdBitmap:
+    case psdGrayscale:
+    case psdDuotone:
+    case psdIndexed: return 1;
+    case psdRGB:
+    case psdMultichannel: return Channels >= 4 ? 4 : Channels == 3 ? 3 : 0;
+    case psdCMYK: return Channels >= 4 ? 4 : 0;
+    case psdLab: return Channels >= 3 ? 3 : 0;
+    default: return 0;
+  }
+}
+
+bool TPSDHeader::DepthFits() const {
+  return Mode == psdBitmap ? Depth == 1 : (Depth == 8 || (Depth == 16 && Mode != psdIndexed));
+}

@@ -36,6 +36,13 @@ struct TPSDHeader {
   std::uint32_t Width = 0;
   std::uint16_t Depth = 0;
   std::uint16_t Mode = 0;
+
+  // The channels the colour mode combines into a pixel; 0 for a mode or
+  // channel count that makes no picture.
+  int Planes() const;
+  // Whether the depth suits the mode: 1 bit for bitmaps, 8 or 16 bits
+  // for the others (indexed only 8).
+  bool DepthFits() const;
 };
 
 // The header of 26 bytes starting with "8BPS"; nullopt otherwise.

@@ -6,7 +6,7 @@
 #include "core/graphic.h"
 #include "formats/png/oracles.h"
 #include "formats/png/png_image.h"
-#include "formats/reader_classes.h"
+#include "formats/png_reader/png_graphic.h"
 #include "formats/registry.h"
 
 using oracles::Chunk;
@@ -270,7 +270,7 @@ TEST(PngWriter, IndependentDecodersReadEveryFormatExactly) {
 // registers later, and reads what the codec wrote.
 TEST(PngWriter, RegisteredForPngFiles) {
   RegisterImageFormats();
-  EXPECT_EQ(TPicture::FindFileFormat("PNG"), &PNGGraphicClass());
+  EXPECT_EQ(TPicture::FindFileFormat("PNG"), &TPNGGraphic::StaticClass());
   bool codecRegistered = false;
   for (const TFileFormatInfo& f : TPicture::FileFormats()) {
     codecRegistered |= f.Extension == "png" && f.GraphicClass == &TPNGImage::StaticClass();
@@ -284,7 +284,7 @@ TEST(PngWriter, RegisteredForPngFiles) {
   TPicture picture;
   picture.LoadFromFile(dir.File("a.png"));
   ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_EQ(&picture.Graphic()->ClassType(), &PNGGraphicClass());
+  EXPECT_EQ(&picture.Graphic()->ClassType(), &TPNGGraphic::StaticClass());
   auto* loaded = dynamic_cast<TBitmap*>(picture.Graphic());
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(oracles::Rgb(*loaded), oracles::Rgb(b));
