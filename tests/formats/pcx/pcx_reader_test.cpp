@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/streams.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 #include "formats/common/row_depth.h"
 #include "formats/pcx/pcx_writer.h"
@@ -15,29 +16,16 @@ using testsupport::HavePillow;
 namespace {
 
 TEST(PCXRLE, CraftedPackets) {
-  struct Case {
-    const char* name;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-    std::size_t used;
-  } cases[] = {
-      {"single bytes", {1, 2, 0xBF}, 3, {1, 2, 0xBF}, 3},
-      {"run", {0xC3, 9, 4}, 4, {9, 9, 9, 4}, 3},
-      {"run cut at the end of dest", {0xFF, 7, 1}, 5, {7, 7, 7, 7, 7}, 2},
-      {"zero-length run", {0xC0, 5, 6}, 1, {6}, 3},
-      {"count without its value", {1, 0xC4}, 3, {1}, 2},
-      {"source used up first", {1, 2}, 6, {1, 2}, 2},
+  TPCXRLEDecoder pcx;
+  const TDecodeCase cases[] = {
+      {"single bytes", &pcx, {1, 2, 0xBF}, 3, {1, 2, 0xBF}, 3},
+      {"run", &pcx, {0xC3, 9, 4}, 4, {9, 9, 9, 4}, 3},
+      {"run cut at the end of dest", &pcx, {0xFF, 7, 1}, 5, {7, 7, 7, 7, 7}, 2},
+      {"zero-length run", &pcx, {0xC0, 5, 6}, 1, {6}, 3},
+      {"count without its value", &pcx, {1, 0xC4}, 3, {1}, 2},
+      {"source used up first", &pcx, {1, 2}, 6, {1, 2}, 2},
   };
-  for (const Case& c : cases) {
-    Bytes out(c.dest, 0xEE);
-    std::span<const std::uint8_t> source = c.packed;
-    std::span<std::uint8_t> dest = out;
-    TPCXRLEDecoder().Decode(source, dest);
-    out.resize(c.dest - dest.size());
-    EXPECT_EQ(out, c.expected) << c.name;
-    EXPECT_EQ(c.packed.size() - source.size(), c.used) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 struct Header {
@@ -132,9 +120,8 @@ TEST(PCXReader, CraftedFiles) {
       {"window away from the origin", Pcx(moved, {5, 6}), pf8bit, RgbImage{2, 1, {5, 5, 5, 6, 6, 6}}},
   };
   for (const Case& c : cases) {
-    auto b = Load(TPCXGraphic::StaticClass(), c.file);
-    EXPECT_EQ(b->PixelFormat(), c.format) << c.name;
-    EXPECT_EQ(Difference(c.expected, Pixels(*b)), "") << c.name;
+    SCOPED_TRACE(c.name);
+    ExpectPicture(TPCXGraphic::StaticClass(), c.file, c.format, c.expected);
   }
 }
 

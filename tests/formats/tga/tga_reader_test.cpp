@@ -4,6 +4,7 @@
 
 #include "core/exceptions.h"
 #include "core/streams.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 #include "formats/png/oracles.h"
 #include "formats/tga/tga_writer.h"
@@ -15,41 +16,26 @@ using testsupport::SkipReason;
 
 namespace {
 
-Bytes DecodeTarga(int depth, const Bytes& packed, std::size_t destBytes, std::size_t* used = nullptr) {
-  Bytes out(destBytes, 0xEE);
-  std::span<const std::uint8_t> source = packed;
-  std::span<std::uint8_t> dest = out;
-  TTargaRLEDecoder(depth).Decode(source, dest);
-  if (used) *used = packed.size() - source.size();
-  out.resize(destBytes - dest.size());
-  return out;
+Bytes DecodeTarga(int depth, const Bytes& packed, std::size_t destBytes) {
+  TTargaRLEDecoder decoder(depth);
+  return Decode(decoder, packed, destBytes).Written;
 }
 
 TEST(TargaRLE, CraftedPackets) {
-  struct Case {
-    const char* name;
-    int depth;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-    std::size_t used;
-  } cases[] = {
-      {"repeat", 8, {0x83, 7}, 4, {7, 7, 7, 7}, 2},
-      {"literal", 8, {0x02, 1, 2, 3}, 3, {1, 2, 3}, 4},
-      {"repeat of 24-bit pixels", 24, {0x81, 1, 2, 3}, 6, {1, 2, 3, 1, 2, 3}, 4},
-      {"run cut at the row's end", 8, {0x85, 9, 0x00, 4}, 3, {9, 9, 9}, 2},
+  TTargaRLEDecoder d8(8), d16(16), d24(24), d32(32), d12(12);
+  const TDecodeCase cases[] = {
+      {"repeat", &d8, {0x83, 7}, 4, {7, 7, 7, 7}, 2},
+      {"literal", &d8, {0x02, 1, 2, 3}, 3, {1, 2, 3}, 4},
+      {"repeat of 24-bit pixels", &d24, {0x81, 1, 2, 3}, 6, {1, 2, 3, 1, 2, 3}, 4},
+      {"run cut at the row's end", &d8, {0x85, 9, 0x00, 4}, 3, {9, 9, 9}, 2},
       // The rest of a literal packet is skipped, so the next row starts at
       // the next packet.
-      {"literal cut at the row's end", 8, {0x03, 1, 2, 3, 4, 0x80, 5}, 2, {1, 2}, 5},
-      {"source ends inside a literal", 16, {0x01, 1, 2, 3}, 4, {1, 2, 3}, 4},
-      {"source ends inside a repeated pixel", 32, {0x80, 1, 2}, 4, {}, 3},
-      {"unknown depth decodes nothing", 12, {0x80, 1, 2}, 4, {}, 0},
+      {"literal cut at the row's end", &d8, {0x03, 1, 2, 3, 4, 0x80, 5}, 2, {1, 2}, 5},
+      {"source ends inside a literal", &d16, {0x01, 1, 2, 3}, 4, {1, 2, 3}, 4},
+      {"source ends inside a repeated pixel", &d32, {0x80, 1, 2}, 4, {}, 3},
+      {"unknown depth decodes nothing", &d12, {0x80, 1, 2}, 4, {}, 0},
   };
-  for (const Case& c : cases) {
-    std::size_t used = 0;
-    EXPECT_EQ(DecodeTarga(c.depth, c.packed, c.dest, &used), c.expected) << c.name;
-    EXPECT_EQ(used, c.used) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 TEST(TargaRLE, EncodeAndDecodeRoundTrip) {
@@ -153,9 +139,8 @@ TEST(TargaReader, CraftedFiles) {
        Rgb(2, 2, {50, 50, 50, 50, 50, 50, 60, 60, 60, 60, 60, 60})},
   };
   for (const Case& c : cases) {
-    auto b = Load(TTargaGraphic::StaticClass(), c.file);
-    EXPECT_EQ(b->PixelFormat(), c.format) << c.name;
-    EXPECT_EQ(Difference(c.expected, Pixels(*b)), "") << c.name;
+    SCOPED_TRACE(c.name);
+    ExpectPicture(TTargaGraphic::StaticClass(), c.file, c.format, c.expected);
   }
 }
 
