@@ -30,6 +30,13 @@ void ExpectPicture(const TGraphicClass& graphicClass, const Bytes& bytes, TPixel
   EXPECT_EQ(Difference(expected, Pixels(*b)), "");
 }
 
+void ExpectPictures(const TGraphicClass& graphicClass, std::span<const TCraftedFile> files) {
+  for (const TCraftedFile& f : files) {
+    SCOPED_TRACE(f.Name);
+    ExpectPicture(graphicClass, f.File, f.Format, f.Expected);
+  }
+}
+
 RgbImage Picture(int width, int height, int colours, bool gray, std::uint32_t seed) {
   RgbImage image;
   image.Width = width;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,16 @@ std::string LoadError(const TGraphicClass& graphicClass, const Bytes& bytes);
 // its pixels (the first differing one is named).
 void ExpectPicture(const TGraphicClass& graphicClass, const Bytes& bytes, TPixelFormat format,
                    const RgbImage& expected);
+
+// A row of a table of files made by hand and the pictures they hold.
+struct TCraftedFile {
+  const char* Name;
+  Bytes File;
+  TPixelFormat Format;
+  RgbImage Expected;
+};
+// ExpectPicture for every row; a failure names the row.
+void ExpectPictures(const TGraphicClass& graphicClass, std::span<const TCraftedFile> files);
 
 // A picture with smooth areas, runs of equal pixels and noise; with
 // colours > 0 it uses at most that many colours (of a fixed palette; a

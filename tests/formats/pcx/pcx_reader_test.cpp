@@ -94,12 +94,7 @@ TEST(PCXReader, CraftedFiles) {
   odd.bytesPerLine = 4;  // padded lines
   Header moved = eight;
   moved.xmin = 100;
-  struct Case {
-    const char* name;
-    Bytes file;
-    TPixelFormat format;
-    RgbImage expected;
-  } cases[] = {
+  const TCraftedFile cases[] = {
       // Pixel value = plane 3 bit x 8 + plane 2 bit x 4 + plane 1 bit x 2 + plane 0 bit.
       {"4 planes of 1 bit", Pcx(fourPlanes, {0b10100000, 0b01100000, 0b00100000, 0b11000000}), pf4bit,
        RgbImage{3, 1, {9 * 16, 0, 0, 10 * 16, 0, 0, 7 * 16, 0, 0}}},
@@ -119,10 +114,7 @@ TEST(PCXReader, CraftedFiles) {
       {"padded plane lines", Pcx(odd, {5, 6, 0, 0}), pf8bit, RgbImage{2, 1, {5, 5, 5, 6, 6, 6}}},
       {"window away from the origin", Pcx(moved, {5, 6}), pf8bit, RgbImage{2, 1, {5, 5, 5, 6, 6, 6}}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ExpectPicture(TPCXGraphic::StaticClass(), c.file, c.format, c.expected);
-  }
+  ExpectPictures(TPCXGraphic::StaticClass(), cases);
 }
 
 TEST(PCXReader, MalformedFiles) {

@@ -109,12 +109,7 @@ Bytes Targa(std::uint8_t type, std::uint8_t bpp, int w, int h, std::uint8_t desc
 RgbImage Rgb(int w, int h, Bytes rgb) { return RgbImage{w, h, std::move(rgb)}; }
 
 TEST(TargaReader, CraftedFiles) {
-  struct Case {
-    const char* name;
-    Bytes file;
-    TPixelFormat format;
-    RgbImage expected;
-  } cases[] = {
+  const TCraftedFile cases[] = {
       {"descriptor bit 5 set: top row first", Targa(2, 24, 1, 2, 0x20, {1, 2, 3, 4, 5, 6}), pf24bit,
        Rgb(1, 2, {3, 2, 1, 6, 5, 4})},
       {"descriptor bit 5 clear: bottom row first", Targa(2, 24, 1, 2, 0x00, {1, 2, 3, 4, 5, 6}), pf24bit,
@@ -138,10 +133,7 @@ TEST(TargaReader, CraftedFiles) {
       {"packets never cross rows", Targa(11, 8, 2, 2, 0x20, {0x83, 50, 0x81, 60}), pf8bit,
        Rgb(2, 2, {50, 50, 50, 50, 50, 50, 60, 60, 60, 60, 60, 60})},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ExpectPicture(TTargaGraphic::StaticClass(), c.file, c.format, c.expected);
-  }
+  ExpectPictures(TTargaGraphic::StaticClass(), cases);
 }
 
 TEST(TargaReader, MalformedFilesRaiseTheFormatError) {
