@@ -72,7 +72,7 @@ std::string TPPMSource::ReadLine() {
   return line;
 }
 
-std::uint32_t TPPMSource::ReadNumber() {
+std::uint8_t TPPMSource::NextDigit() {
   std::uint8_t c = GetByte();
   while (!IsDigit(c)) {
     if (c == '#') {
@@ -80,6 +80,11 @@ std::uint32_t TPPMSource::ReadNumber() {
     }
     c = GetByte();
   }
+  return c;
+}
+
+std::uint32_t TPPMSource::ReadNumber() {
+  std::uint8_t c = NextDigit();
   std::uint64_t value = 0;
   for (;;) {
     // Numbers beyond any picture's size stop growing, so they cannot wrap.
@@ -93,16 +98,7 @@ std::uint32_t TPPMSource::ReadNumber() {
   return static_cast<std::uint32_t>(value);
 }
 
-std::uint8_t TPPMSource::ReadBit() {
-  std::uint8_t c = GetByte();
-  while (!IsDigit(c)) {
-    if (c == '#') {
-      while (c != '\n' && c != '\r') c = GetByte();
-    }
-    c = GetByte();
-  }
-  return static_cast<std::uint8_t>((c - '0') & 1);
-}
+std::uint8_t TPPMSource::ReadBit() { return static_cast<std::uint8_t>((NextDigit() - '0') & 1); }
 
 std::optional<TPPMHeader> ReadPPMHeader(TPPMSource& source) {
   const std::string first = source.ReadLine();

@@ -46,6 +46,9 @@ class TPPMSource {
 
  private:
   void ResetBuffer() { index_ = count_ = kBufferSize; }
+  // The next digit, used up: what stands before it is skipped, a "#" with
+  // the rest of its line.
+  std::uint8_t NextDigit();
 
   std::array<std::uint8_t, kBufferSize> buffer_{};
   std::size_t index_ = kBufferSize;  // kBufferSize: empty
