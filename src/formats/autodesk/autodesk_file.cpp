@@ -11,7 +11,7 @@ std::optional<TAutodeskHeader> ParseAutodeskHeader(std::span<const std::uint8_t>
   return h;
 }
 
-std::vector<TPaletteEntry> ReadAutodeskPalette(std::span<const std::uint8_t> colours) {
+std::vector<TPaletteEntry> ReadAutodeskPalette(std::span<const std::uint8_t, kAutodeskPaletteSize> colours) {
   std::vector<TPaletteEntry> palette(256);
   for (std::size_t i = 0; i < 256; ++i) {
     const std::uint8_t* c = &colours[3 * i];

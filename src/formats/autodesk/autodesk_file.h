@@ -27,6 +27,6 @@ struct TAutodeskHeader {
 // and give 8 bits per pixel (the first 12 bytes say so).
 std::optional<TAutodeskHeader> ParseAutodeskHeader(std::span<const std::uint8_t> bytes);
 
-// The 256 colours of the palette's 768 bytes, each value times 4. A value
+// The 256 colours of the palette's bytes, each value times 4. A value
 // above 63 raises ERangeError.
-std::vector<TPaletteEntry> ReadAutodeskPalette(std::span<const std::uint8_t> colours);
+std::vector<TPaletteEntry> ReadAutodeskPalette(std::span<const std::uint8_t, kAutodeskPaletteSize> colours);

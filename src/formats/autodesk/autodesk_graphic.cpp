@@ -31,7 +31,8 @@ void TAutodeskGraphic::LoadPixels(TStream& stream) {
   const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
   TFormatReader in = FormatReader(data, kFormatName);
   in.Skip(kAutodeskHeaderSize);
-  std::vector<TPaletteEntry> palette = ReadAutodeskPalette(in.Bytes(kAutodeskPaletteSize));
+  std::vector<TPaletteEntry> palette =
+      ReadAutodeskPalette(in.Bytes(kAutodeskPaletteSize).first<kAutodeskPaletteSize>());
   CheckPackedData(static_cast<std::int64_t>(in.Remaining()), static_cast<std::int64_t>(width) * height, 1,
                   kFormatName);
   SetSizeForDecoding(width, height, pf8bit);

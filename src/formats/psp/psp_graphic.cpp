@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "core/streams.h"
 #include "formats/common/decode_limits.h"
