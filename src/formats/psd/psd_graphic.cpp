@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "core/streams.h"
-#include "formats/common/byte_order.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/decoder.h"
 #include "formats/common/reader_steps.h"
@@ -42,43 +41,14 @@ bool TPSDGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
     default: return false;
   }
   p.BitsPerPixel = static_cast<std::uint8_t>(std::min(p.BitsPerSample * p.SamplesPerPixel, 255));
-  p.Compression = TCompressionType::None;
-  // The compression code stands behind three sections; the stream is left
-  // after the header, as for every reader, when it cannot be reached.
-  const std::int64_t after = stream.Position();
-  for (int section = 0; section < 3; ++section) {
-    const std::vector<std::uint8_t> length = ReadStreamBytesUpTo(stream, 4, kFormatName);
-    if (length.size() < 4) break;
-    stream.Seek(GetU32BE(length.data()), TSeekOrigin::soCurrent);
-    if (section == 2) {
-      const std::vector<std::uint8_t> code = ReadStreamBytesUpTo(stream, 2, kFormatName);
-      if (code.size() == 2 && GetU16BE(code.data()) == 1) p.Compression = TCompressionType::PackBits;
-    }
-  }
-  stream.SetPosition(after);
+  // The stream is left after the header, as for every reader.
+  p.Compression = PeekPSDCompression(stream, kFormatName) == 1 ? TCompressionType::PackBits : TCompressionType::None;
   return true;
 }
 
-void TPSDGraphic::LoadPixels(TStream& stream) {
+TColorScheme TPSDGraphic::SetUpColors(int planes) {
   const TImageProperties& p = ImageProperties();
-  const int width = static_cast<int>(p.Width);
-  const int height = static_cast<int>(p.Height);
   const int depth = header_.Depth;
-  // A layout the colour manager cannot convert is the format's error, not
-  // a misread picture.
-  const int planes = header_.Planes();
-  if (planes == 0 || !header_.DepthFits()) RaiseInvalidImage(kFormatName);
-
-  ProgressStart(readertext::Preparing, width);
-  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
-  TFormatReader in = FormatReader(data, kFormatName);
-  in.Skip(kPSDHeaderSize);
-  const std::span<const std::uint8_t> modeData = in.Bytes(in.U32BE());
-  in.Skip(in.U32BE());  // image resources
-  in.Skip(in.U32BE());  // layers and masks
-  const std::uint16_t compression = in.U16BE();
-  if (compression > 1) RaiseInvalidImage(kFormatName);  // ZIP coding is not read
-
   TColorManager& cm = ColorManager();
   cm.SourceOptions = TConversionOptions::SwapBytes;
   cm.TargetOptions = TConversionOptions::None;
@@ -100,6 +70,30 @@ void TPSDGraphic::LoadPixels(TStream& stream) {
       break;
     default: cm.SetTargetColorScheme(scheme); break;
   }
+  return scheme;
+}
+
+void TPSDGraphic::LoadPixels(TStream& stream) {
+  const TImageProperties& p = ImageProperties();
+  const int width = static_cast<int>(p.Width);
+  const int height = static_cast<int>(p.Height);
+  const int depth = header_.Depth;
+  // A layout the colour manager cannot convert is the format's error, not
+  // a misread picture.
+  const int planes = header_.Planes();
+  if (planes == 0 || !header_.DepthFits()) RaiseInvalidImage(kFormatName);
+
+  ProgressStart(readertext::Preparing, width);
+  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
+  TFormatReader in = FormatReader(data, kFormatName);
+  in.Skip(kPSDHeaderSize);
+  const TPSDSections sections = ReadPSDSections(in);
+  const std::span<const std::uint8_t> modeData = sections.ModeData;
+  const std::uint16_t compression = sections.Compression;
+  if (compression > 1) RaiseInvalidImage(kFormatName);  // ZIP coding is not read
+
+  const TColorScheme scheme = SetUpColors(planes);
+  TColorManager& cm = ColorManager();
 
   std::vector<TPaletteEntry> palette;
   if (scheme == TColorScheme::Indexed) {

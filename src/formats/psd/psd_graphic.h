@@ -18,5 +18,9 @@ class TPSDGraphic : public TReaderClass<TPSDGraphic> {
   void LoadPixels(TStream& stream) override;
 
  private:
+  // The colour manager for the planes the mode combines; the scheme of
+  // the rows it converts.
+  TColorScheme SetUpColors(int planes);
+
   TPSDHeader header_;
 };
