@@ -9,6 +9,7 @@
 
 #include "core/bitmap.h"
 #include "core/byte_reader.h"
+#include "core/byte_writer.h"
 #include "core/exceptions.h"
 #include "core/streams.h"
 
@@ -387,16 +388,6 @@ std::uint64_t DecodeBmpFile(std::span<const std::uint8_t> data, TBitmap& out) {
   return DecodeDib(data, kFileHeaderSize, offBits, false, out);
 }
 
-void PutU16(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  PutU16(b, v & 0xFFFF);
-  PutU16(b, v >> 16);
-}
-
 }  // namespace
 
 void ReadBmp(std::span<const std::uint8_t> data, TBitmap& bitmap) {
@@ -449,34 +440,34 @@ void WriteBmp(const TBitmap& bitmap, TStream& stream) {
   const std::uint64_t fileSize = offBits + imageSize;
   if (fileSize > std::numeric_limits<std::uint32_t>::max()) throw EInvalidGraphic("Bitmap is too large to save");
 
-  std::vector<std::uint8_t> head;
-  head.reserve(static_cast<std::size_t>(offBits));
-  head.push_back('B');
-  head.push_back('M');
-  PutU32(head, static_cast<std::uint32_t>(fileSize));
-  PutU32(head, 0);
-  PutU32(head, static_cast<std::uint32_t>(offBits));
-  PutU32(head, kInfoHeaderSize);
-  PutU32(head, static_cast<std::uint32_t>(width));
-  PutU32(head, static_cast<std::uint32_t>(height));  // positive: bottom-up
-  PutU16(head, 1);
-  PutU16(head, static_cast<std::uint32_t>(bits));
-  PutU32(head, compression);
-  PutU32(head, static_cast<std::uint32_t>(imageSize));
-  PutU32(head, 0);  // no resolution
-  PutU32(head, 0);
-  PutU32(head, static_cast<std::uint32_t>(palette.size()));
-  PutU32(head, 0);
+  std::vector<std::uint8_t> head(static_cast<std::size_t>(offBits));
+  TByteWriter w(head);
+  w.U8('B');
+  w.U8('M');
+  w.U32LE(static_cast<std::uint32_t>(fileSize));
+  w.U32LE(0);
+  w.U32LE(static_cast<std::uint32_t>(offBits));
+  w.U32LE(kInfoHeaderSize);
+  w.U32LE(static_cast<std::uint32_t>(width));
+  w.U32LE(static_cast<std::uint32_t>(height));  // positive: bottom-up
+  w.U16LE(1);
+  w.U16LE(static_cast<std::uint16_t>(bits));
+  w.U32LE(compression);
+  w.U32LE(static_cast<std::uint32_t>(imageSize));
+  w.U32LE(0);  // no resolution
+  w.U32LE(0);
+  w.U32LE(static_cast<std::uint32_t>(palette.size()));
+  w.U32LE(0);
   if (compression == kBiBitfields) {
-    PutU32(head, 0xF800);
-    PutU32(head, 0x07E0);
-    PutU32(head, 0x001F);
+    w.U32LE(0xF800);
+    w.U32LE(0x07E0);
+    w.U32LE(0x001F);
   }
   for (const TPaletteEntry& e : palette) {
-    head.push_back(e.Blue);
-    head.push_back(e.Green);
-    head.push_back(e.Red);
-    head.push_back(0);
+    w.U8(e.Blue);
+    w.U8(e.Green);
+    w.U8(e.Red);
+    w.U8(0);
   }
   stream.WriteBuffer(head);
   // Our rows are stored exactly as BMP rows (same padding and bit order);

@@ -6,6 +6,7 @@
 
 #include "core/bmp.h"
 #include "core/byte_reader.h"
+#include "core/byte_writer.h"
 #include "core/exceptions.h"
 #include "core/streams.h"
 
@@ -162,16 +163,6 @@ TBitmap DecodeBmpEntry(std::span<const std::uint8_t> d) {
   return picture;
 }
 
-void Put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-
 inline std::uint8_t Blend(int src, int dst, int alpha) {
   return static_cast<std::uint8_t>((src * alpha + dst * (255 - alpha) + 127) / 255);
 }
@@ -238,29 +229,31 @@ void TIcon::SaveToStream(TStream& stream) {
   const std::uint32_t maskStride = static_cast<std::uint32_t>(BytesPerScanLine(w, 1));
   const std::uint32_t imageBytes = 4 * w * h + maskStride * h;
 
-  std::vector<std::uint8_t> head;
-  Put16(head, 0);
-  Put16(head, 1);  // an icon
-  Put16(head, 1);  // one picture
-  head.push_back(static_cast<std::uint8_t>(w >= 256 ? 0 : w));
-  head.push_back(static_cast<std::uint8_t>(h >= 256 ? 0 : h));
-  head.push_back(0);  // no palette
-  head.push_back(0);
-  Put16(head, 1);
-  Put16(head, 32);
-  Put32(head, 40 + imageBytes);
-  Put32(head, 22);
-  Put32(head, 40);
-  Put32(head, w);
-  Put32(head, 2 * h);  // colours and mask together
-  Put16(head, 1);
-  Put16(head, 32);
-  Put32(head, 0);
-  Put32(head, imageBytes);
-  Put32(head, 0);
-  Put32(head, 0);
-  Put32(head, 0);
-  Put32(head, 0);
+  // The directory of one entry, then the entry's info header.
+  std::vector<std::uint8_t> head(22 + 40);
+  TByteWriter out(head);
+  out.U16LE(0);
+  out.U16LE(1);  // an icon
+  out.U16LE(1);  // one picture
+  out.U8(static_cast<std::uint8_t>(w >= 256 ? 0 : w));
+  out.U8(static_cast<std::uint8_t>(h >= 256 ? 0 : h));
+  out.U8(0);  // no palette
+  out.U8(0);
+  out.U16LE(1);
+  out.U16LE(32);
+  out.U32LE(40 + imageBytes);
+  out.U32LE(22);
+  out.U32LE(40);
+  out.U32LE(w);
+  out.U32LE(2 * h);  // colours and mask together
+  out.U16LE(1);
+  out.U16LE(32);
+  out.U32LE(0);
+  out.U32LE(imageBytes);
+  out.U32LE(0);
+  out.U32LE(0);
+  out.U32LE(0);
+  out.U32LE(0);
   stream.WriteBuffer(head);
   for (std::int64_t y = h; y-- > 0;) stream.WriteBuffer(colours.ScanLine(static_cast<int>(y)), 4 * w);
   std::vector<std::uint8_t> mask(maskStride);

@@ -53,10 +53,10 @@ int TZlibStream::Deflate(bool finish) {
   return deflate(&z_, finish && inRest_ == 0 ? Z_FINISH : Z_NO_FLUSH);
 }
 
-int TZlibStream::Inflate() {
+int TZlibStream::Inflate(int flush) {
   if (!running_ || direction_ != zdInflate) return Z_STREAM_ERROR;
   Feed();
-  return inflate(&z_, Z_NO_FLUSH);
+  return inflate(&z_, flush);
 }
 
 int TZlibStream::Reset() {

@@ -36,8 +36,10 @@ class TZlibStream {
   // One call of deflate. With finish the input set is the last of the
   // stream: zlib is told to finish once all of it has been handed over.
   int Deflate(bool finish);
-  // One call of inflate.
-  int Inflate();
+  // One call of inflate with zlib's flush mode: Z_FINISH tells zlib the
+  // output room holds the rest of the stream (it then answers
+  // Z_BUF_ERROR for a call that does not end it).
+  int Inflate(int flush = Z_NO_FLUSH);
   // Starts over with a fresh stream, keeping the level.
   int Reset();
   // Ends zlib's state now.

@@ -6,8 +6,19 @@
 #include "core/bitmap.h"
 #include "core/icon.h"
 #include "core/jpeg.h"
+#include "formats/autodesk/autodesk_graphic.h"
 #include "formats/common/reader_texts.h"
-#include "formats/reader_classes.h"
+#include "formats/cut/cut_graphic.h"
+#include "formats/pcd/pcd_graphic.h"
+#include "formats/pcx/pcx_graphic.h"
+#include "formats/png_reader/png_graphic.h"
+#include "formats/ppm/ppm_graphic.h"
+#include "formats/psd/psd_graphic.h"
+#include "formats/psp/psp_graphic.h"
+#include "formats/rla/rla_graphic.h"
+#include "formats/sgi/sgi_graphic.h"
+#include "formats/tga/tga_graphic.h"
+#include "formats/tiff/tiff_graphic.h"
 
 namespace {
 
@@ -26,35 +37,35 @@ const TReaderRegistration kRegistrations[] = {
     {"jpeg", &TJPEGImage::StaticClass, "", t::JPEGImages},
     {"rle", &TBitmap::StaticClass, t::WindowsBitmaps, t::RLEBitmaps},
     {"dib", &TBitmap::StaticClass, "", t::DIBBitmaps},
-    {"win", &TargaGraphicClass, t::TruevisionImages, ""},
-    {"vst", &TargaGraphicClass, "", ""},
-    {"vda", &TargaGraphicClass, "", ""},
-    {"tga", &TargaGraphicClass, "", ""},
-    {"icb", &TargaGraphicClass, "", ""},
-    {"tiff", &TIFFGraphicClass, t::TIFFImages, t::MacTIFFImages},
-    {"tif", &TIFFGraphicClass, "", t::PCTIFImages},
-    {"fax", &TIFFGraphicClass, "", t::FaxImages},
-    {"eps", &EPSGraphicClass, t::EPSImages, ""},
-    {"pcx", &PCXGraphicClass, t::PCXImages, ""},
-    {"pcc", &PCXGraphicClass, "", ""},
-    {"scr", &PCXGraphicClass, "", t::WordScreenCapture},
-    {"rpf", &RLAGraphicClass, t::AliasImages, ""},
-    {"rla", &RLAGraphicClass, "", ""},
-    {"sgi", &SGIGraphicClass, t::SGIImages, t::SGITrueColor},
-    {"rgba", &SGIGraphicClass, "", t::SGITrueColorAlpha},
-    {"rgb", &SGIGraphicClass, "", t::SGITrueColor},
-    {"bw", &SGIGraphicClass, "", t::SGIBlackWhite},
-    {"psd", &PSDGraphicClass, t::PhotoshopImages, ""},
-    {"pdd", &PSDGraphicClass, "", ""},
-    {"ppm", &PPMGraphicClass, t::PortableMaps, t::PortablePixmaps},
-    {"pgm", &PPMGraphicClass, "", t::PortableGraymaps},
-    {"pbm", &PPMGraphicClass, "", t::PortableBitmaps},
-    {"cel", &AutodeskGraphicClass, t::AutodeskImages, ""},
-    {"pic", &AutodeskGraphicClass, t::AutodeskImages, ""},
-    {"pcd", &PCDGraphicClass, t::PhotoCDImages, ""},
-    {"cut", &CUTGraphicClass, t::HaloImages, ""},
-    {"psp", &PSPGraphicClass, t::PaintShopProImages, ""},
-    {"png", &PNGGraphicClass, t::PNGImages, ""},
+    {"win", &TTargaGraphic::StaticClass, t::TruevisionImages, ""},
+    {"vst", &TTargaGraphic::StaticClass, "", ""},
+    {"vda", &TTargaGraphic::StaticClass, "", ""},
+    {"tga", &TTargaGraphic::StaticClass, "", ""},
+    {"icb", &TTargaGraphic::StaticClass, "", ""},
+    {"tiff", &TTIFFGraphic::StaticClass, t::TIFFImages, t::MacTIFFImages},
+    {"tif", &TTIFFGraphic::StaticClass, "", t::PCTIFImages},
+    {"fax", &TTIFFGraphic::StaticClass, "", t::FaxImages},
+    {"eps", &TEPSGraphic::StaticClass, t::EPSImages, ""},
+    {"pcx", &TPCXGraphic::StaticClass, t::PCXImages, ""},
+    {"pcc", &TPCXGraphic::StaticClass, "", ""},
+    {"scr", &TPCXGraphic::StaticClass, "", t::WordScreenCapture},
+    {"rpf", &TRLAGraphic::StaticClass, t::AliasImages, ""},
+    {"rla", &TRLAGraphic::StaticClass, "", ""},
+    {"sgi", &TSGIGraphic::StaticClass, t::SGIImages, t::SGITrueColor},
+    {"rgba", &TSGIGraphic::StaticClass, "", t::SGITrueColorAlpha},
+    {"rgb", &TSGIGraphic::StaticClass, "", t::SGITrueColor},
+    {"bw", &TSGIGraphic::StaticClass, "", t::SGIBlackWhite},
+    {"psd", &TPSDGraphic::StaticClass, t::PhotoshopImages, ""},
+    {"pdd", &TPSDGraphic::StaticClass, "", ""},
+    {"ppm", &TPPMGraphic::StaticClass, t::PortableMaps, t::PortablePixmaps},
+    {"pgm", &TPPMGraphic::StaticClass, "", t::PortableGraymaps},
+    {"pbm", &TPPMGraphic::StaticClass, "", t::PortableBitmaps},
+    {"cel", &TAutodeskGraphic::StaticClass, t::AutodeskImages, ""},
+    {"pic", &TAutodeskGraphic::StaticClass, t::AutodeskImages, ""},
+    {"pcd", &TPCDGraphic::StaticClass, t::PhotoCDImages, ""},
+    {"cut", &TCUTGraphic::StaticClass, t::HaloImages, ""},
+    {"psp", &TPSPGraphic::StaticClass, t::PaintShopProImages, ""},
+    {"png", &TPNGGraphic::StaticClass, t::PNGImages, ""},
 };
 static_assert(std::size(kRegistrations) == 39);
 
@@ -92,12 +103,13 @@ void ReaderFamilyFinalization() {
   std::unique_ptr<TFileFormatList> list = std::move(TheList());
   if (!list) return;
   for (const TGraphicClass& (*cls)() :
-       {&PSPGraphicClass, &PSDGraphicClass, &TargaGraphicClass, &TIFFGraphicClass, &SGIGraphicClass, &PCXGraphicClass,
-        &AutodeskGraphicClass, &PCDGraphicClass, &PPMGraphicClass, &CUTGraphicClass, &RLAGraphicClass}) {
+       {&TPSPGraphic::StaticClass, &TPSDGraphic::StaticClass, &TTargaGraphic::StaticClass, &TTIFFGraphic::StaticClass,
+        &TSGIGraphic::StaticClass, &TPCXGraphic::StaticClass, &TAutodeskGraphic::StaticClass, &TPCDGraphic::StaticClass,
+        &TPPMGraphic::StaticClass, &TCUTGraphic::StaticClass, &TRLAGraphic::StaticClass}) {
     list->UnregisterFileFormat("", cls());
   }
   list->UnregisterFileFormat("rle", TBitmap::StaticClass());
   list->UnregisterFileFormat("dib", TBitmap::StaticClass());
-  list->UnregisterFileFormat("", PNGGraphicClass());
+  list->UnregisterFileFormat("", TPNGGraphic::StaticClass());
   list.reset();
 }

@@ -13,15 +13,7 @@
 #include "support/allocation_watch.h"
 #include "support/test_support.h"
 
-using testsupport::HavePillow;
-using testsupport::HaveTool;
-using testsupport::ParsePnm;
-
-using testsupport::SkipReason;
-using testsupport::kConvert;
-using testsupport::Put16;
-using testsupport::Put32;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 

@@ -7,9 +7,8 @@
 #include "core/icon.h"
 #include "core/jpeg.h"
 #include "formats/gif/gif_image.h"
-#include "formats/pending/pending_reader.h"
 #include "formats/png/png_image.h"
-#include "formats/reader_classes.h"
+#include "formats/png_reader/png_graphic.h"
 #include "formats/registry.h"
 #include "support/test_support.h"
 
@@ -106,24 +105,6 @@ TEST(ReaderFamily, LoadsByNameThroughTheRegisteredClass) {
   ASSERT_NE(picture.Graphic(), nullptr);
   EXPECT_EQ(&picture.Graphic()->ClassType(), &TBitmap::StaticClass());
   EXPECT_EQ(picture.Width(), 3);
-
-  // A reader that is not part of the program yet says so.
-  for (const Row& row : kRows) {
-    const TGraphicClass* cls = TPicture::FindFileFormat(row.Extension);
-    ASSERT_NE(cls, nullptr);
-    std::unique_ptr<TGraphic> instance = cls->Create();
-    if (!dynamic_cast<TPendingReader*>(instance.get())) continue;
-    EXPECT_EQ(&instance->ClassType(), cls);
-    const std::string name = dir.File(std::string("x.") + row.Extension);
-    testsupport::WriteBytes(name, {0, 1, 2, 3});
-    try {
-      picture.LoadFromFile(name);
-      ADD_FAILURE() << row.Extension;
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_NE(std::string(e.what()).find("files is not available yet."), std::string::npos) << e.what();
-    }
-    EXPECT_EQ(&picture.Graphic()->ClassType(), &TBitmap::StaticClass()) << "a failed load keeps the old picture";
-  }
 }
 
 TEST(ReaderFamily, RegisteringAnExtensionTwice) {
@@ -164,7 +145,7 @@ TEST(ReaderFamily, ShutDownAndStartAgain) {
   ASSERT_NE(FileFormatList(), nullptr);
   EXPECT_EQ(FileFormatList()->Extensions().size(), std::size(kRows));
   EXPECT_EQ(TPicture::FindFileFormat("bmp"), &TBitmap::StaticClass());
-  EXPECT_EQ(TPicture::FindFileFormat("png"), &PNGGraphicClass());
+  EXPECT_EQ(TPicture::FindFileFormat("png"), &TPNGGraphic::StaticClass());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "core/bitmap.h"
 #include "core/files.h"
 #include "formats/registry.h"
+#include "support/pictures.h"
 #include "support/test_support.h"
 
 class TImagingRecorder : public TGuiHandler {
@@ -57,26 +58,9 @@ class ImagingTest : public ::testing::Test {
   TImagingRecorder handler_;
 };
 
-// A 24-bit picture whose every pixel differs from its neighbours.
-inline TBitmap PatternBitmap(int w, int h, int seed = 0) {
-  TBitmap b(w, h, pf24bit);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* row = b.ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      row[3 * x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed);
-      row[3 * x + 1] = static_cast<std::uint8_t>(x * 5 + y * 11 + seed * 3);
-      row[3 * x + 2] = static_cast<std::uint8_t>(x * 13 + y * 17 + seed * 7);
-    }
-  }
-  return b;
-}
-
-inline TBitmap SolidBitmap(int w, int h, TColor c) {
-  TBitmap b(w, h, pf24bit);
-  b.Canvas().Brush.Color = c;
-  b.Canvas().FillRect(TRect{0, 0, w, h});
-  return b;
-}
+// The mark tests' names for the shared test pictures.
+inline TBitmap PatternBitmap(int w, int h, int seed = 0) { return testsupport::PatternPicture(w, h, seed); }
+inline TBitmap SolidBitmap(int w, int h, TColor c) { return testsupport::SolidPicture(w, h, c); }
 
 // B, G, R bytes of one pixel.
 struct TBgr {

@@ -5,13 +5,15 @@
 // the TIFF reader decodes every strip as a stream of its own (partial
 // flush, reset before each Decode), the Paint Shop Pro reader one stream
 // per channel (finish, DecodeInit per channel), the PNG reader one stream
-// over all image data, a row at a time (partial flush, no reset).
-
-#include <zlib.h>
+// over all image data, a row at a time (partial flush, no reset). The
+// zlib state is the core's (TZlibStream), which hands zlib spans of any
+// size.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
+#include "core/zlib_stream.h"
 #include "formats/common/decoder.h"
 
 class TLZ77Decoder : public TDecoder {
@@ -38,9 +40,8 @@ class TLZ77Decoder : public TDecoder {
   int Status() const { return status_; }
 
  private:
-  z_stream stream_{};
+  std::optional<TZlibStream> zlib_;  // between DecodeInit and DecodeEnd
   int flushMode_;
   bool autoReset_;
-  bool initialised_ = false;
   int status_ = 0;
 };

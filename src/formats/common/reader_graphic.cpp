@@ -5,6 +5,7 @@
 #include "core/exceptions.h"
 #include "core/numbers.h"
 #include "core/streams.h"
+#include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
 #include "formats/common/reader_warnings.h"
 
@@ -26,6 +27,8 @@ std::string FormatText(const char* pattern, std::initializer_list<std::string> a
 }
 
 void RaiseInvalidGraphic(const std::string& message) { throw EInvalidGraphic(message); }
+
+void RaiseInvalidImage(const std::string& formatName) { RaiseInvalidGraphicFmt(readertext::InvalidImage, {formatName}); }
 
 void RaiseInvalidGraphicFmt(const char* pattern, std::initializer_list<std::string> arguments) {
   throw EInvalidGraphic(FormatText(pattern, arguments));
@@ -83,6 +86,25 @@ bool TReaderGraphic::CanLoadFile(const std::string& fileName) const {
 
 bool TReaderGraphic::ProbeStream(TStream& /*stream*/) const { return false; }
 
+void TReaderGraphic::LoadFromStream(TStream& stream) {
+  BeginLoad(stream);
+  if (!ReadLoadHeader(stream)) RaiseInvalidImage(FormatName());
+  stream.SetPosition(basePosition_);
+  CheckLoadHeader();
+  LoadPixels(stream);
+}
+
+const std::string& TReaderGraphic::FormatName() const {
+  static const std::string none;
+  return none;
+}
+
+bool TReaderGraphic::ReadLoadHeader(TStream& stream) { return ReadImageHeader(stream, 0); }
+
+void TReaderGraphic::CheckLoadHeader() { CheckPictureSize(properties_.Width, properties_.Height, FormatName()); }
+
+void TReaderGraphic::LoadPixels(TStream& /*stream*/) { RaiseInvalidImage(FormatName()); }
+
 bool TReaderGraphic::ReadImageHeader(TStream& /*stream*/, int /*imageIndex*/) {
   properties_.Clear();
   properties_.FileGamma = 1.0f;
@@ -101,10 +123,6 @@ void TReaderGraphic::Warning(const std::string& text) {
   if (warned_) return;
   warned_ = true;
   PostReaderWarning(text);
-}
-
-void TReaderGraphic::RaiseInvalidImage(const std::string& formatName) {
-  RaiseInvalidGraphicFmt(readertext::InvalidImage, {formatName});
 }
 
 void TReaderGraphic::ProgressStart(const std::string& message, int width, int firstBandHeight) {

@@ -1,11 +1,13 @@
 #pragma once
 // The base of every reader of the multi-format family: a bitmap with a
 // colour manager, the image-properties record its header fills, and the
-// steps every load shares (releasing the old picture, the base position,
-// progress, the family's errors).
+// load every reader runs (releasing the old picture, the header or the
+// format's error, the base position, the size check, progress).
 //
-// A reader derives from TReaderGraphic and overrides
-//   ClassType()              its own TGraphicClass (name and factory);
+// A reader is declared as `class TPCXGraphic : public
+// TReaderClass<TPCXGraphic>` with two constants, kClassName (its name in
+// the picture registry) and kFormatName (the format in its errors), and
+// overrides
 //   ProbeStream(stream)      whether the stream holds its format; it may
 //                            read and move freely: CanLoadStream puts the
 //                            position back and answers false when the
@@ -14,19 +16,23 @@
 //                            properties), reads its header into
 //                            ImageProperties() and answers true when the
 //                            header is its format;
-//   LoadFromStream(stream)   BeginLoad, ReadImageHeader (false raises the
-//                            format's invalid-image text), back to
-//                            BasePosition(), colour manager and bitmap set
-//                            up, rows converted, progress reported.
+//   LoadPixels(stream)       its own step of LoadFromStream: with the
+//                            header read and checked and the stream back
+//                            at BasePosition(), colour manager and bitmap
+//                            set up, rows converted, progress reported.
+// ReadLoadHeader and CheckLoadHeader are there for the readers whose load
+// asks another header or checks the size among other things.
 
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/graphic.h"
 #include "core/types.h"
 #include "formats/color/color_manager.h"
 
@@ -116,6 +122,9 @@ struct TImageProperties {
 
 // Raises EInvalidGraphic with the text.
 [[noreturn]] void RaiseInvalidGraphic(const std::string& message);
+// The format's invalid-image error: "Cannot load image. Invalid or
+// unexpected <formatName> image format."
+[[noreturn]] void RaiseInvalidImage(const std::string& formatName);
 // Raises EInvalidGraphic with the pattern's "%s" places filled with the
 // arguments in order (see FormatText).
 [[noreturn]] void RaiseInvalidGraphicFmt(const char* pattern, std::initializer_list<std::string> arguments);
@@ -132,6 +141,12 @@ class TReaderGraphic : public TBitmap {
 
   // From another reader, its image properties first; then the bitmap.
   void Assign(const TGraphic& source) override;
+
+  // The load of every reader: BeginLoad, ReadLoadHeader (false raises the
+  // format's invalid-image error), the stream back at BasePosition(),
+  // CheckLoadHeader, LoadPixels. The base reads no format: its header is
+  // never one.
+  void LoadFromStream(TStream& stream) override;
 
   // Whether the stream, from its position, holds this class's format. The
   // position is always put back.
@@ -165,16 +180,26 @@ class TReaderGraphic : public TBitmap {
   // The probe behind CanLoadStream. The base answers false.
   virtual bool ProbeStream(TStream& stream) const;
 
+  // The format as its errors name it; "" for the base.
+  virtual const std::string& FormatName() const;
+  // The header a load reads: ReadImageHeader of image 0. A reader that
+  // loads another image, or asks more of the header, says so here.
+  virtual bool ReadLoadHeader(TStream& stream);
+  // Before any pixel is read: a picture of the header's width and height
+  // must not be empty and must be within the pixel cap (CheckPictureSize).
+  // A reader that checks other fields before the size does it all here
+  // (or in LoadPixels), in its own order.
+  virtual void CheckLoadHeader();
+  // The reader's own step of the load (see LoadFromStream). The base has
+  // no pixels: the format's invalid-image error.
+  virtual void LoadPixels(TStream& stream);
+
   // The first step of every load: releases the current picture and its
   // palette, notes the stream and its position as the base position.
   void BeginLoad(TStream& stream);
   std::int64_t BasePosition() const { return basePosition_; }
   TStream* Stream() const { return stream_; }
   void SetStream(TStream* stream) { stream_ = stream; }
-
-  // The format's invalid-image error: "Cannot load image. Invalid or
-  // unexpected <formatName> image format."
-  [[noreturn]] static void RaiseInvalidImage(const std::string& formatName);
 
   // Progress of a load over height rows of width pixels: a stage starts
   // with the band (0, 0, width, firstBandHeight); each ProgressRow reports
@@ -198,4 +223,25 @@ class TReaderGraphic : public TBitmap {
   TRect progressRect_;
   std::string progressMessage_;
   bool warned_ = false;
+};
+
+// What makes a reader a class of the picture registry: its TGraphicClass,
+// named TReader::kClassName and making a TReader, and its FormatName,
+// TReader::kFormatName. Base is the class the reader derives from: the
+// base reader, or a reader of the format it holds (EPS holds a TIFF).
+template <class TReader, class Base = TReaderGraphic>
+class TReaderClass : public Base {
+ public:
+  static const TGraphicClass& StaticClass() {
+    static const TGraphicClass graphicClass{
+        TReader::kClassName, []() -> std::unique_ptr<TGraphic> { return std::make_unique<TReader>(); }};
+    return graphicClass;
+  }
+  const TGraphicClass& ClassType() const override { return StaticClass(); }
+
+ protected:
+  const std::string& FormatName() const override {
+    static const std::string name(TReader::kFormatName);
+    return name;
+  }
 };

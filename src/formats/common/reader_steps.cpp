@@ -11,17 +11,13 @@ TFormatReader FormatReader(std::span<const std::uint8_t> data, const std::string
   return TFormatReader(data, FormatText(readertext::InvalidImage, {formatName}));
 }
 
-void RaiseInvalidFormat(const std::string& formatName) {
-  RaiseInvalidGraphicFmt(readertext::InvalidImage, {formatName});
-}
-
 std::vector<std::uint8_t> ReadStreamRest(TStream& stream, const std::string& formatName) {
   const std::int64_t left = std::clamp<std::int64_t>(stream.Remaining(), 0, MaxDecodeBytes);
   return ReadStreamBytesUpTo(stream, left, formatName);
 }
 
 void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string& formatName) {
-  if (width <= 0 || height <= 0) RaiseInvalidFormat(formatName);
+  if (width <= 0 || height <= 0) RaiseInvalidImage(formatName);
   CheckImageSize(width, height, formatName);
 }
 
@@ -30,7 +26,7 @@ void CheckPackedData(std::int64_t packedBytes, std::int64_t unpackedBytes, std::
   // Both sides stay far below 2^63: sizes are capped by MaxDecodeBytes.
   if (packedBytes < 0 || unpackedBytes < 0 || unpackedBytes > MaxDecodeBytes * 4 ||
       unpackedBytes > std::max<std::int64_t>(packedBytes, 0) * maxRatio) {
-    RaiseInvalidFormat(formatName);
+    RaiseInvalidImage(formatName);
   }
 }
 
@@ -39,7 +35,7 @@ void CheckCodedUnits(std::int64_t packedBytes, std::int64_t units, std::int64_t 
   // Units and bits are capped before they are multiplied.
   const std::int64_t bits = std::clamp<std::int64_t>(packedBytes, 0, MaxDecodeBytes) * 8;
   if (units < 0 || bitsPerUnit < 1 || bitsPerUnit > 64 || units > MaxDecodeBytes * 8 || units * bitsPerUnit > bits) {
-    RaiseInvalidFormat(formatName);
+    RaiseInvalidImage(formatName);
   }
 }
 

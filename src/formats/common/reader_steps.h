@@ -22,9 +22,6 @@ enum class TCompressionType : std::uint8_t;
 using TFormatReader = TByteReader<EInvalidGraphic>;
 TFormatReader FormatReader(std::span<const std::uint8_t> data, const std::string& formatName);
 
-// Raises the format's invalid-image error.
-[[noreturn]] void RaiseInvalidFormat(const std::string& formatName);
-
 // Everything from the stream's position to its end (at most
 // MaxDecodeBytes), read at once.
 std::vector<std::uint8_t> ReadStreamRest(TStream& stream, const std::string& formatName);

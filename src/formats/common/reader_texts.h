@@ -42,10 +42,8 @@ inline constexpr const char* JPEGFractionalScanline = "Fractional JPEG scanline 
 // Ours: Photo-CD residuals that name a plane the format does not have.
 inline constexpr const char* PCDHuffmanError = "Photo-CD decompression error. Invalid plane in row header.";
 
-// Ours: a picture beyond the pixel cap, and a format whose reader is not
-// part of the program yet.
+// Ours: a picture beyond the pixel cap.
 inline constexpr const char* ImageTooLarge = "Cannot load image. The %s image is too large (%s x %s pixels).";
-inline constexpr const char* NotAvailableYet = "Cannot load image. Reading %s files is not available yet.";
 
 // Descriptions of the registrations.
 inline constexpr const char* WindowsBitmaps = "Windows bitmaps";

@@ -11,11 +11,9 @@
 #include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
 #include "formats/cut/cut_file.h"
-#include "formats/reader_classes.h"
 
 namespace {
 
-const std::string kFormat = "CUT";
 // Far more than the 4 blocks 256 entries take.
 constexpr std::int64_t kMaxPaletteFile = 64 * 1024;
 
@@ -27,13 +25,6 @@ std::string Lower(std::string s) {
 }
 
 }  // namespace
-
-const TGraphicClass& TCUTGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TCUTGraphic", [] { return std::unique_ptr<TGraphic>(new TCUTGraphic); }};
-  return graphicClass;
-}
-
-const TGraphicClass& CUTGraphicClass() { return TCUTGraphic::StaticClass(); }
 
 std::string FindCUTPaletteFile(const std::string& cutFileName) {
   namespace fs = std::filesystem;
@@ -55,7 +46,7 @@ void TCUTGraphic::LoadFromFile(const std::string& fileName) {
 
 bool TCUTGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   TReaderGraphic::ReadImageHeader(stream, imageIndex);
-  const std::vector<std::uint8_t> b = ReadStreamBytesUpTo(stream, kCUTHeaderSize, kFormat);
+  const std::vector<std::uint8_t> b = ReadStreamBytesUpTo(stream, kCUTHeaderSize, kFormatName);
   if (b.size() < kCUTHeaderSize) return false;
   TImageProperties& p = ImageProperties();
   p.Width = GetU16LE(&b[0]);
@@ -64,13 +55,9 @@ bool TCUTGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   return true;
 }
 
-void TCUTGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  if (!ReadImageHeader(stream, 0)) RaiseInvalidFormat(kFormat);
-  stream.SetPosition(BasePosition());
+void TCUTGraphic::LoadPixels(TStream& stream) {
   const int width = static_cast<int>(ImageProperties().Width);
   const int height = static_cast<int>(ImageProperties().Height);
-  CheckPictureSize(width, height, kFormat);
   ProgressStart(readertext::Transfering, width, 0);
 
   std::vector<TPaletteEntry> palette;
@@ -83,25 +70,25 @@ void TCUTGraphic::LoadFromStream(TStream& stream) {
     }
   }
   if (paletteStream) {
-    palette = ReadCUTPalette(ReadStreamBytesUpTo(*paletteStream, kMaxPaletteFile, kFormat));
+    palette = ReadCUTPalette(ReadStreamBytesUpTo(*paletteStream, kMaxPaletteFile, kFormatName));
   } else {
     for (int i = 0; i < 256; ++i) {
       palette.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), 0});
     }
   }
 
-  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormat);
+  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
   std::span<const std::uint8_t> source = data;
   source = source.subspan(std::min(data.size(), kCUTHeaderSize));
   // Two packet bytes give at most 127 pixels.
-  CheckPackedData(static_cast<std::int64_t>(source.size()), static_cast<std::int64_t>(width) * height, 64, kFormat);
+  CheckPackedData(static_cast<std::int64_t>(source.size()), static_cast<std::int64_t>(width) * height, 64, kFormatName);
   SetSizeForDecoding(width, height, pf8bit);
   SetPalette(std::move(palette));
   TCUTRLEDecoder decoder;
   for (int y = 0; y < height; ++y) {
     std::span<std::uint8_t> dest(ScanLine(y), static_cast<std::size_t>(width));
     decoder.Decode(source, dest);
-    if (!dest.empty()) RaiseInvalidFormat(kFormat);
+    if (!dest.empty()) RaiseInvalidImage(kFormatName);
     ProgressRow(y, height);
   }
   ProgressEnd();

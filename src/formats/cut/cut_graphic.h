@@ -6,22 +6,23 @@
 
 #include <string>
 
-#include "core/graphic.h"
 #include "formats/common/reader_graphic.h"
 
-class TCUTGraphic : public TReaderGraphic {
+class TCUTGraphic : public TReaderClass<TCUTGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TCUTGraphic";
+  static constexpr const char* kFormatName = "CUT";
 
   // Remembers the palette file beside the file, then loads as usual.
   void LoadFromFile(const std::string& fileName) override;
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
   // The palette file the next load reads ("" for none).
   const std::string& PaletteFile() const { return paletteFile_; }
   void SetPaletteFile(const std::string& fileName) { paletteFile_ = fileName; }
+
+ protected:
+  void LoadPixels(TStream& stream) override;
 
  private:
   std::string paletteFile_;

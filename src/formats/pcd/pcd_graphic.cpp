@@ -2,20 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "core/streams.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/reader_texts.h"
 #include "formats/common/row_routines.h"
 #include "formats/common/untraced.h"
-#include "formats/reader_classes.h"
 
 namespace {
 
 namespace t = readertext;
 
-constexpr const char* kFormat = "PCD";
 constexpr std::int64_t kSector = 2048;
 constexpr std::int64_t kHeaderBytes = 6144;
 
@@ -32,15 +29,6 @@ SW_UNTRACED void PlaceAsColumn(const std::uint8_t* row, std::uint8_t* const* tar
 }
 
 }  // namespace
-
-const TGraphicClass& TPCDGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TPCDGraphic", []() -> std::unique_ptr<TGraphic> {
-                                            return std::make_unique<TPCDGraphic>();
-                                          }};
-  return graphicClass;
-}
-
-const TGraphicClass& PCDGraphicClass() { return TPCDGraphic::StaticClass(); }
 
 bool TPCDGraphic::ProbeStream(TStream& stream) const {
   if (stream.Remaining() < kHeaderBytes + 1) return false;
@@ -71,9 +59,9 @@ bool TPCDGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   return true;
 }
 
-void TPCDGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  if (!ReadImageHeader(stream, kLoadedResolution)) RaiseInvalidImage(kFormat);
+bool TPCDGraphic::ReadLoadHeader(TStream& stream) { return ReadImageHeader(stream, kLoadedResolution); }
+
+void TPCDGraphic::LoadPixels(TStream& stream) {
   const TImageProperties& p = ImageProperties();
   TColorManager& cm = ColorManager();
   cm.SourceOptions = TConversionOptions::None;
@@ -93,7 +81,7 @@ void TPCDGraphic::LoadFromStream(TStream& stream) {
   const std::uint32_t width = 192u << r, height = 128u << r;
   stream.SetPosition(BasePosition() + sector * kSector);
   const std::vector<std::uint8_t> stored =
-      ReadStreamBytes(stream, std::int64_t{width} * height * 3 / 2, kFormat);
+      ReadStreamBytes(stream, std::int64_t{width} * height * 3 / 2, kFormatName);
 
   // The planes: luma at full size; the chroma planes read at half size
   // into buffers that hold them doubled.

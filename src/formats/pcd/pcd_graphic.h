@@ -16,21 +16,23 @@
 
 #include "formats/common/reader_graphic.h"
 
-class TPCDGraphic : public TReaderGraphic {
+class TPCDGraphic : public TReaderClass<TPCDGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TPCDGraphic";
+  static constexpr const char* kFormatName = "PCD";
 
   // imageIndex is the resolution, 0 to 5 (above 5 counts as 5; an overview
   // pack has only 0).
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
   // The resolution the reader loads.
   static constexpr int kLoadedResolution = 2;
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  // The header of the resolution loaded.
+  bool ReadLoadHeader(TStream& stream) override;
+  void LoadPixels(TStream& stream) override;
 
  private:
   std::vector<std::uint8_t> copy_;

@@ -2,18 +2,14 @@
 
 #include <array>
 #include <cstring>
-#include <memory>
 
 #include "core/exceptions.h"
 #include "core/streams.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
-#include "formats/reader_classes.h"
 
 namespace {
-
-const std::string kFormat = "PCX or SCR";
 
 // Bit j of a byte (from the most significant end) moved to the lowest bit
 // of nibble j, counted from the most significant nibble of 32 bits: eight
@@ -45,16 +41,9 @@ void InterleavePlanes(const std::uint8_t* row, std::size_t bytesPerLine, int wid
 
 }  // namespace
 
-const TGraphicClass& TPCXGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TPCXGraphic", [] { return std::unique_ptr<TGraphic>(new TPCXGraphic); }};
-  return graphicClass;
-}
-
-const TGraphicClass& PCXGraphicClass() { return TPCXGraphic::StaticClass(); }
-
 bool TPCXGraphic::ProbeStream(TStream& stream) const {
   if (stream.Remaining() < static_cast<std::int64_t>(kPCXHeaderSize) + 1) return false;
-  const auto bytes = ReadStreamBytes(stream, kPCXHeaderSize, kFormat);
+  const auto bytes = ReadStreamBytes(stream, kPCXHeaderSize, kFormatName);
   const auto h = ParsePCXHeader(bytes);
   const bool version = h->Version == 0 || h->Version == 2 || h->Version == 3 || h->Version == 5;
   return (h->Manufacturer == 0x0A || h->Manufacturer == 0x0C) && version && h->Encoding <= 1;
@@ -62,7 +51,7 @@ bool TPCXGraphic::ProbeStream(TStream& stream) const {
 
 bool TPCXGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   TReaderGraphic::ReadImageHeader(stream, imageIndex);
-  headerBytes_ = ReadStreamBytesUpTo(stream, kPCXHeaderSize, kFormat);
+  headerBytes_ = ReadStreamBytesUpTo(stream, kPCXHeaderSize, kFormatName);
   const auto h = ParsePCXHeader(headerBytes_);
   if (!h || (h->Manufacturer != 0x0A && h->Manufacturer != 0xCD)) return false;
   header_ = *h;
@@ -84,14 +73,10 @@ bool TPCXGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   return true;
 }
 
-void TPCXGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  if (!ReadImageHeader(stream, 0)) RaiseInvalidFormat(kFormat);
-  stream.SetPosition(BasePosition());
+void TPCXGraphic::LoadPixels(TStream& stream) {
   const TImageProperties& p = ImageProperties();
   const int width = static_cast<int>(p.Width);
   const int height = static_cast<int>(p.Height);
-  CheckPictureSize(p.Width, p.Height, kFormat);
 
   const int planes = header_.Planes;
   const int bits = header_.BitsPerPlane;
@@ -103,7 +88,7 @@ void TPCXGraphic::LoadFromStream(TStream& stream) {
   }
   // Each plane line must hold the row's pixels.
   const std::size_t bytesPerLine = header_.BytesPerLine;
-  if (static_cast<std::int64_t>(bytesPerLine) < PackedRowBytes(width, bits, kFormat)) RaiseInvalidFormat(kFormat);
+  if (static_cast<std::int64_t>(bytesPerLine) < PackedRowBytes(width, bits, kFormatName)) RaiseInvalidImage(kFormatName);
 
   ProgressStart(readertext::Preparing, width);
   TColorManager& cm = ColorManager();
@@ -117,7 +102,7 @@ void TPCXGraphic::LoadFromStream(TStream& stream) {
   TPixelFormat format = cm.GetPixelFormat(1);
   if (format == pfCustom) format = pf4bit;  // 4 planes of 1 bit
 
-  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormat);
+  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
   std::span<const std::uint8_t> pixels = std::span<const std::uint8_t>(data).subspan(kPCXHeaderSize);
 
   std::vector<TPaletteEntry> palette;
@@ -142,20 +127,20 @@ void TPCXGraphic::LoadFromStream(TStream& stream) {
   }
 
   const std::size_t lineBytes = static_cast<std::size_t>(planes) * bytesPerLine;
-  const auto total = static_cast<std::size_t>(CheckedBufferSize({height, planes, header_.BytesPerLine}, kFormat));
+  const auto total = static_cast<std::size_t>(CheckedBufferSize({height, planes, header_.BytesPerLine}, kFormatName));
   // Two bytes give at most 63.
   CheckPackedData(static_cast<std::int64_t>(pixels.size()), static_cast<std::int64_t>(total),
-                  header_.Encoding == 1 ? 32 : 1, kFormat);
+                  header_.Encoding == 1 ? 32 : 1, kFormatName);
   std::vector<std::uint8_t> decoded;
   if (header_.Encoding == 1) {
     decoded.resize(total);
     std::span<const std::uint8_t> source = pixels;
     std::span<std::uint8_t> dest = decoded;
     TPCXRLEDecoder().Decode(source, dest);
-    if (!dest.empty()) RaiseInvalidFormat(kFormat);
+    if (!dest.empty()) RaiseInvalidImage(kFormatName);
     pixels = decoded;
   } else if (pixels.size() < total) {
-    RaiseInvalidFormat(kFormat);
+    RaiseInvalidImage(kFormatName);
   }
   ProgressEnd();
 
@@ -163,7 +148,7 @@ void TPCXGraphic::LoadFromStream(TStream& stream) {
   if (!palette.empty()) SetPalette(std::move(palette));
 
   ProgressStart(readertext::Transfering, width);
-  const std::size_t copyBytes = static_cast<std::size_t>(PackedRowBytes(width, bits, kFormat));
+  const std::size_t copyBytes = static_cast<std::size_t>(PackedRowBytes(width, bits, kFormatName));
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* line = pixels.data() + static_cast<std::size_t>(y) * lineBytes;
     const std::span<std::uint8_t> row = ScanLineSpan(y);

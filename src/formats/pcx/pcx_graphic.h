@@ -7,16 +7,16 @@
 #include "formats/common/reader_graphic.h"
 #include "formats/pcx/pcx_file.h"
 
-class TPCXGraphic : public TReaderGraphic {
+class TPCXGraphic : public TReaderClass<TPCXGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TPCXGraphic";
+  static constexpr const char* kFormatName = "PCX or SCR";
 
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  void LoadPixels(TStream& stream) override;
 
  private:
   TPCXHeader header_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_writer.h"
 #include "core/exceptions.h"
 #include "core/streams.h"
 #include "formats/common/row_depth.h"
@@ -18,15 +19,6 @@ void EncodePcxLine(const std::uint8_t* line, std::size_t length, std::vector<std
     i += run;
   }
 }
-
-namespace {
-
-void PutWord(std::uint8_t* p, int v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-}  // namespace
 
 void SavePCX(const std::string& fileName, const TBitmap& bitmap, int mode) {
   TAtomicFileStream file(fileName);
@@ -50,20 +42,23 @@ void SavePCX(TStream& file, const TBitmap& bitmap, int mode) {
   const int bytesPerLine = mode <= pcxSixteen ? (width + 7) / 8 : width;
 
   std::uint8_t header[128] = {};
-  header[0] = 10;
-  header[1] = 5;
-  header[2] = 1;
-  header[3] = mode <= pcxSixteen ? 1 : 8;
-  PutWord(header + 8, width - 1);
-  PutWord(header + 10, height - 1);
-  PutWord(header + 12, width);
-  PutWord(header + 14, height);
-  for (int i = 0; i < 16; ++i) {
-    for (int c = 0; c < 3; ++c) header[16 + i * 3 + c] = ScalePaletteValue(palette.Entries[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)]);
+  TByteWriter h(header);
+  h.U8(10);  // ZSoft
+  h.U8(5);   // version
+  h.U8(1);   // run-length coded
+  h.U8(mode <= pcxSixteen ? 1 : 8);
+  h.Skip(4);  // the window starts at 0, 0
+  h.U16LE(static_cast<std::uint16_t>(width - 1));
+  h.U16LE(static_cast<std::uint16_t>(height - 1));
+  h.U16LE(static_cast<std::uint16_t>(width));  // the resolution fields hold the size
+  h.U16LE(static_cast<std::uint16_t>(height));
+  for (std::size_t i = 0; i < 16; ++i) {
+    for (std::size_t c = 0; c < 3; ++c) h.U8(ScalePaletteValue(palette.Entries[i][c]));
   }
-  header[65] = static_cast<std::uint8_t>(planes);
-  PutWord(header + 66, bytesPerLine);
-  PutWord(header + 68, 1);
+  h.Skip(1);
+  h.U8(static_cast<std::uint8_t>(planes));
+  h.U16LE(static_cast<std::uint16_t>(bytesPerLine));
+  h.U16LE(1);  // a colour palette
 
   const auto w = static_cast<std::size_t>(width);
   std::vector<std::uint8_t> pixels(w * 3);  // one byte per pixel, or B, G, R

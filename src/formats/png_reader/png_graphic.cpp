@@ -14,14 +14,12 @@
 #include "formats/common/reader_texts.h"
 #include "formats/png/png_image.h"
 #include "formats/png_reader/png_chunks.h"
-#include "formats/reader_classes.h"
 
 namespace {
 
 namespace t = readertext;
 using Scheme = TColorScheme;
 
-constexpr const char* kFormat = "PNG";
 constexpr std::uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
 // Adam7: row start, column start, row step, column step and the colour
@@ -49,18 +47,9 @@ std::uint8_t Reduce16(std::uint32_t v) { return static_cast<std::uint8_t>(v * 25
 // of the image's depth.
 std::uint8_t Sample8(std::uint16_t v, int depth) { return depth == 16 ? Reduce16(v) : static_cast<std::uint8_t>(v); }
 
-[[noreturn]] void RaiseCompression() { RaiseInvalidGraphicFmt(t::CompressionError, {kFormat}); }
+[[noreturn]] void RaiseCompression() { RaiseInvalidGraphicFmt(t::CompressionError, {TPNGGraphic::kFormatName}); }
 
 }  // namespace
-
-const TGraphicClass& TPNGGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TPNGGraphic", []() -> std::unique_ptr<TGraphic> {
-                                            return std::make_unique<TPNGGraphic>();
-                                          }};
-  return graphicClass;
-}
-
-const TGraphicClass& PNGGraphicClass() { return TPNGGraphic::StaticClass(); }
 
 TPNGGraphic::TPNGGraphic() = default;
 TPNGGraphic::~TPNGGraphic() = default;
@@ -73,7 +62,7 @@ bool TPNGGraphic::ProbeStream(TStream& stream) const {
 }
 
 TPNGGraphic::THeader TPNGGraphic::ReadIHDR(std::span<const std::uint8_t> data) const {
-  if (data.size() < 13) RaiseInvalidImage(kFormat);
+  if (data.size() < 13) RaiseInvalidImage(kFormatName);
   THeader h;
   h.Width = GetU32BE(data.data());
   h.Height = GetU32BE(data.data() + 4);
@@ -132,7 +121,7 @@ bool TPNGGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
 void TPNGGraphic::SetUpColors() {
   TColorManager& cm = ColorManager();
   const int depth = header_.BitDepth;
-  auto invalid = [] { RaiseInvalidGraphicFmt(t::InvalidColorFormat, {kFormat}); };
+  auto invalid = [] { RaiseInvalidGraphicFmt(t::InvalidColorFormat, {kFormatName}); };
   auto set = [&](Scheme source, int sourceSamples, Scheme target, int targetSamples, int targetBits) {
     cm.SetSourceColorScheme(source);
     cm.SetSourceSamplesPerPixel(sourceSamples);
@@ -197,10 +186,8 @@ TColor TPNGGraphic::LevelColor(std::uint16_t level) const {
   return RGB(e.Red, e.Green, e.Blue);
 }
 
-void TPNGGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
+void TPNGGraphic::LoadPixels(TStream& stream) {
   decoder_.reset();
-  if (!ReadImageHeader(stream, 0)) RaiseInvalidImage(kFormat);
   stream.SetPosition(BasePosition() + 8);
   const TImageProperties& p = ImageProperties();
   ProgressStart(t::Preparing, static_cast<int>(std::min<std::uint32_t>(p.Width, 0x7FFFFFFF)));
@@ -228,12 +215,12 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
     }
   } release{*this};
 
-  if (!chunks.ReadHeader() || !chunks.Is("IHDR")) RaiseInvalidImage(kFormat);
+  if (!chunks.ReadHeader() || !chunks.Is("IHDR")) RaiseInvalidImage(kFormatName);
   header_ = ReadIHDR(chunks.LoadData());
   if (p.Compression != TCompressionType::LZ77) {
-    RaiseInvalidGraphicFmt(t::NotSupported, {t::CompressionScheme, kFormat});
+    RaiseInvalidGraphicFmt(t::NotSupported, {t::CompressionScheme, kFormatName});
   }
-  CheckImageSize(header_.Width, header_.Height, kFormat);
+  CheckImageSize(header_.Width, header_.Height, kFormatName);
   decoder_ = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
   decoder_->DecodeInit();
 
@@ -250,7 +237,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
       }
       if (!chunks.HasHeader()) break;
     } else if (chunks.Is("PLTE")) {
-      if (chunks.Length() % 3 != 0) RaiseInvalidGraphicFmt(t::InvalidPalette, {kFormat});
+      if (chunks.Length() % 3 != 0) RaiseInvalidGraphicFmt(t::InvalidPalette, {kFormatName});
       const std::span<const std::uint8_t> data = chunks.LoadData();
       if (header_.ColorType == 3) {
         SetUpColors();
@@ -291,17 +278,17 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
     // Any other chunk, and the first one after the image data.
     if (chunks.Is("IEND")) break;
     if (chunks.Critical()) RaiseInvalidGraphic(t::UnknownCriticalChunk);
-    if (!chunks.Skip()) RaiseInvalidImage(kFormat);
+    if (!chunks.Skip()) RaiseInvalidImage(kFormatName);
     chunks.ReadHeader();
   }
-  if (!imageRead) RaiseInvalidImage(kFormat);
+  if (!imageRead) RaiseInvalidImage(kFormatName);
   ProgressEnd();
 }
 
 bool TPNGGraphic::InflateRow(std::span<std::uint8_t> row) {
   // Image data whose stream has ended before the image: wherever the
   // chunks were cut, the stream ends short of the rows.
-  if (streamEnded_ && !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormat});
+  if (streamEnded_ && !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormatName});
   while (!row.empty()) {
     // With no image data left the inflater still gives what it holds of
     // the data it took: how far the rows reach must not depend on where
@@ -331,7 +318,7 @@ bool TPNGGraphic::InflateRow(std::span<std::uint8_t> row) {
     }
     if (decoder_->Status() == 1) {
       streamEnded_ = true;
-      if (!input_.empty() || !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormat});
+      if (!input_.empty() || !row.empty()) RaiseInvalidGraphicFmt(t::ExtraCompressedData, {kFormatName});
     }
   }
   return true;
@@ -342,7 +329,7 @@ std::int64_t TPNGGraphic::ImageDataBytes() const {
   const int samples = StoredSamples(header_.ColorType);
   // Rows of pixels: their filter byte and their packed samples.
   auto rows = [&](std::int64_t count, std::int64_t pixels) {
-    return CheckedBufferSize({count, PackedRowBytes(pixels, header_.BitDepth, kFormat) * samples + 1}, kFormat);
+    return CheckedBufferSize({count, PackedRowBytes(pixels, header_.BitDepth, kFormatName) * samples + 1}, kFormatName);
   };
   if (header_.Interlace == 0) return rows(height, width);
   std::int64_t total = 0;
@@ -377,7 +364,7 @@ void TPNGGraphic::ReadImage() {
   // expansion before the picture is allocated: a cut file keeps its
   // background where its rows give out, but a few bytes that claim
   // millions of pixels are no picture.
-  CheckPackedData(chunks_->RunLength(), ImageDataBytes(), DeflateMaxRatio, kFormat);
+  CheckPackedData(chunks_->RunLength(), ImageDataBytes(), DeflateMaxRatio, kFormatName);
   SetPixelFormat(pixelFormat_);
   SetPalette(palette_);
   Canvas().Brush.Color = background;
@@ -402,7 +389,7 @@ void TPNGGraphic::ReadImage() {
 
   const int samples = StoredSamples(header_.ColorType);
   auto rowBytes = [&](std::int64_t pixels) {
-    return PackedRowBytes(pixels, header_.BitDepth, kFormat) * samples;
+    return PackedRowBytes(pixels, header_.BitDepth, kFormatName) * samples;
   };
   const std::int64_t fullRow = rowBytes(width);
   std::vector<std::uint8_t> current(static_cast<std::size_t>(fullRow + 1));

@@ -20,19 +20,21 @@
 class TLZ77Decoder;
 class TPNGChunkReader;
 
-class TPNGGraphic : public TReaderGraphic {
+class TPNGGraphic : public TReaderClass<TPNGGraphic> {
  public:
   TPNGGraphic();
   ~TPNGGraphic() override;
 
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TPNGGraphic";
+  static constexpr const char* kFormatName = "PNG";
 
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  // The compression is checked before the size: LoadPixels checks both.
+  void CheckLoadHeader() override {}
+  void LoadPixels(TStream& stream) override;
 
  private:
   struct THeader {

@@ -1,54 +1,22 @@
 #include "formats/psd/psd_graphic.h"
 
 #include <cstring>
-#include <memory>
 
 #include "core/streams.h"
-#include "formats/common/byte_order.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/decoder.h"
 #include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
-#include "formats/reader_classes.h"
-
-namespace {
-
-const std::string kFormat = "PSD or PDD";
-
-// The channels a colour mode combines into a pixel; 0 for a mode or
-// channel count the reader cannot turn into a bitmap.
-int PlanesOf(const TPSDHeader& h) {
-  switch (h.Mode) {
-    case psdBitmap:
-    case psdGrayscale:
-    case psdDuotone:
-    case psdIndexed: return 1;
-    case psdRGB:
-    case psdMultichannel: return h.Channels >= 4 ? 4 : h.Channels == 3 ? 3 : 0;
-    case psdCMYK: return h.Channels >= 4 ? 4 : 0;
-    case psdLab: return h.Channels >= 3 ? 3 : 0;
-    default: return 0;
-  }
-}
-
-}  // namespace
-
-const TGraphicClass& TPSDGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TPSDGraphic", [] { return std::unique_ptr<TGraphic>(new TPSDGraphic); }};
-  return graphicClass;
-}
-
-const TGraphicClass& PSDGraphicClass() { return TPSDGraphic::StaticClass(); }
 
 bool TPSDGraphic::ProbeStream(TStream& stream) const {
   if (stream.Remaining() <= static_cast<std::int64_t>(kPSDHeaderSize)) return false;
-  const auto h = ParsePSDHeader(ReadStreamBytes(stream, kPSDHeaderSize, kFormat));
+  const auto h = ParsePSDHeader(ReadStreamBytes(stream, kPSDHeaderSize, kFormatName));
   return h && h->Version == 1;
 }
 
 bool TPSDGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   TReaderGraphic::ReadImageHeader(stream, imageIndex);
-  const auto h = ParsePSDHeader(ReadStreamBytesUpTo(stream, kPSDHeaderSize, kFormat));
+  const auto h = ParsePSDHeader(ReadStreamBytesUpTo(stream, kPSDHeaderSize, kFormatName));
   if (!h || h->Version != 1) return false;
   header_ = *h;
   TImageProperties& p = ImageProperties();
@@ -73,49 +41,14 @@ bool TPSDGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
     default: return false;
   }
   p.BitsPerPixel = static_cast<std::uint8_t>(std::min(p.BitsPerSample * p.SamplesPerPixel, 255));
-  p.Compression = TCompressionType::None;
-  // The compression code stands behind three sections; the stream is left
-  // after the header, as for every reader, when it cannot be reached.
-  const std::int64_t after = stream.Position();
-  for (int section = 0; section < 3; ++section) {
-    const std::vector<std::uint8_t> length = ReadStreamBytesUpTo(stream, 4, kFormat);
-    if (length.size() < 4) break;
-    stream.Seek(GetU32BE(length.data()), TSeekOrigin::soCurrent);
-    if (section == 2) {
-      const std::vector<std::uint8_t> code = ReadStreamBytesUpTo(stream, 2, kFormat);
-      if (code.size() == 2 && GetU16BE(code.data()) == 1) p.Compression = TCompressionType::PackBits;
-    }
-  }
-  stream.SetPosition(after);
+  // The stream is left after the header, as for every reader.
+  p.Compression = PeekPSDCompression(stream, kFormatName) == 1 ? TCompressionType::PackBits : TCompressionType::None;
   return true;
 }
 
-void TPSDGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  if (!ReadImageHeader(stream, 0)) RaiseInvalidFormat(kFormat);
-  stream.SetPosition(BasePosition());
+TColorScheme TPSDGraphic::SetUpColors(int planes) {
   const TImageProperties& p = ImageProperties();
-  CheckPictureSize(p.Width, p.Height, kFormat);
-  const int width = static_cast<int>(p.Width);
-  const int height = static_cast<int>(p.Height);
   const int depth = header_.Depth;
-  // A layout the colour manager cannot convert is the format's error, not
-  // a misread picture: bitmaps are 1 bit, everything else 8 or 16 bits,
-  // and every mode needs its channels.
-  const int planes = PlanesOf(header_);
-  const bool depthFits = header_.Mode == psdBitmap ? depth == 1 : (depth == 8 || (depth == 16 && header_.Mode != psdIndexed));
-  if (planes == 0 || !depthFits) RaiseInvalidFormat(kFormat);
-
-  ProgressStart(readertext::Preparing, width);
-  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormat);
-  TFormatReader in = FormatReader(data, kFormat);
-  in.Skip(kPSDHeaderSize);
-  const std::span<const std::uint8_t> modeData = in.Bytes(in.U32BE());
-  in.Skip(in.U32BE());  // image resources
-  in.Skip(in.U32BE());  // layers and masks
-  const std::uint16_t compression = in.U16BE();
-  if (compression > 1) RaiseInvalidFormat(kFormat);  // ZIP coding is not read
-
   TColorManager& cm = ColorManager();
   cm.SourceOptions = TConversionOptions::SwapBytes;
   cm.TargetOptions = TConversionOptions::None;
@@ -137,25 +70,49 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
       break;
     default: cm.SetTargetColorScheme(scheme); break;
   }
+  return scheme;
+}
+
+void TPSDGraphic::LoadPixels(TStream& stream) {
+  const TImageProperties& p = ImageProperties();
+  const int width = static_cast<int>(p.Width);
+  const int height = static_cast<int>(p.Height);
+  const int depth = header_.Depth;
+  // A layout the colour manager cannot convert is the format's error, not
+  // a misread picture.
+  const int planes = header_.Planes();
+  if (planes == 0 || !header_.DepthFits()) RaiseInvalidImage(kFormatName);
+
+  ProgressStart(readertext::Preparing, width);
+  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
+  TFormatReader in = FormatReader(data, kFormatName);
+  in.Skip(kPSDHeaderSize);
+  const TPSDSections sections = ReadPSDSections(in);
+  const std::span<const std::uint8_t> modeData = sections.ModeData;
+  const std::uint16_t compression = sections.Compression;
+  if (compression > 1) RaiseInvalidImage(kFormatName);  // ZIP coding is not read
+
+  const TColorScheme scheme = SetUpColors(planes);
+  TColorManager& cm = ColorManager();
 
   std::vector<TPaletteEntry> palette;
   if (scheme == TColorScheme::Indexed) {
     // 256 reds, then 256 greens, then 256 blues.
-    if (modeData.size() < 768) RaiseInvalidFormat(kFormat);
+    if (modeData.size() < 768) RaiseInvalidImage(kFormatName);
     palette = cm.CreateColorPalette({modeData.first(256), modeData.subspan(256, 256), modeData.subspan(512, 256)}, 2,
                                     256, false);
   } else if (scheme == TColorScheme::Gray) {
     palette = cm.CreateGrayscalePalette(header_.Mode == psdBitmap);
   }
 
-  const std::size_t rowBytes = static_cast<std::size_t>(PackedRowBytes(width, depth, kFormat));
+  const std::size_t rowBytes = static_cast<std::size_t>(PackedRowBytes(width, depth, kFormatName));
   const std::size_t rows = static_cast<std::size_t>(height);
   // Where each packed row of the channels used starts, and its length.
   std::vector<std::uint64_t> rowStart;
   std::vector<std::uint16_t> rowLength;
   const std::size_t used = static_cast<std::size_t>(planes) * rows;
   if (compression == 1) {
-    const std::size_t count = static_cast<std::size_t>(CheckedBufferSize({header_.Channels, height}, kFormat));
+    const std::size_t count = static_cast<std::size_t>(CheckedBufferSize({header_.Channels, height}, kFormatName));
     in.Need(2 * static_cast<std::uint64_t>(count));
     rowLength.resize(used);
     for (std::size_t i = 0; i < count; ++i) {
@@ -168,13 +125,13 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
       rowStart[i] = at;
       at += rowLength[i];
     }
-    if (at > data.size()) RaiseInvalidFormat(kFormat);
+    if (at > data.size()) RaiseInvalidImage(kFormatName);
     // Two packed bytes give at most 128.
     CheckPackedData(static_cast<std::int64_t>(at - in.Position()),
-                    CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormat), 64, kFormat);
+                    CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormatName), 64, kFormatName);
   } else {
     CheckPackedData(static_cast<std::int64_t>(in.Remaining()),
-                    CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormat), 1, kFormat);
+                    CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormatName), 1, kFormatName);
   }
   const std::uint64_t rawStart = in.Position();
   TPackbitsRLEDecoder decoder;
@@ -184,7 +141,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
     if (compression == 1) {
       std::span<const std::uint8_t> source(data.data() + rowStart[i], rowLength[i]);
       decoder.Decode(source, dest);
-      if (!dest.empty()) RaiseInvalidFormat(kFormat);
+      if (!dest.empty()) RaiseInvalidImage(kFormatName);
     } else {
       std::memcpy(dest.data(), data.data() + rawStart + i * rowBytes, rowBytes);
     }
@@ -214,7 +171,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream) {
 
   ProgressStart(readertext::LoadingData, width);
   std::vector<std::uint8_t> planeData(static_cast<std::size_t>(
-      CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormat)));
+      CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormatName)));
   for (int c = 0; c < planes; ++c) {
     for (std::size_t y = 0; y < rows; ++y) {
       readRow(c, y, std::span<std::uint8_t>(planeData.data() + (static_cast<std::size_t>(c) * rows + y) * rowBytes, rowBytes));

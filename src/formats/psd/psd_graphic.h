@@ -3,21 +3,24 @@
 // grey, duotone, indexed, RGB, CMYK, multichannel and Lab files of 1, 8
 // or 16 bits per channel, raw or PackBits coded.
 
-#include "core/graphic.h"
 #include "formats/common/reader_graphic.h"
 #include "formats/psd/psd_file.h"
 
-class TPSDGraphic : public TReaderGraphic {
+class TPSDGraphic : public TReaderClass<TPSDGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TPSDGraphic";
+  static constexpr const char* kFormatName = "PSD or PDD";
 
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  void LoadPixels(TStream& stream) override;
 
  private:
+  // The colour manager for the planes the mode combines; the scheme of
+  // the rows it converts.
+  TColorScheme SetUpColors(int planes);
+
   TPSDHeader header_;
 };

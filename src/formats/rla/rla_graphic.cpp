@@ -1,35 +1,19 @@
 #include "formats/rla/rla_graphic.h"
 
-#include <memory>
-
 #include "core/streams.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
-#include "formats/reader_classes.h"
-
-namespace {
-
-const std::string kFormat = "RLA";
-
-}  // namespace
-
-const TGraphicClass& TRLAGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TRLAGraphic", [] { return std::unique_ptr<TGraphic>(new TRLAGraphic); }};
-  return graphicClass;
-}
-
-const TGraphicClass& RLAGraphicClass() { return TRLAGraphic::StaticClass(); }
 
 bool TRLAGraphic::ProbeStream(TStream& stream) const {
   if (stream.Remaining() <= static_cast<std::int64_t>(kRLAHeaderSize)) return false;
-  const auto h = ParseRLAHeader(ReadStreamBytes(stream, kRLAHeaderSize, kFormat));
+  const auto h = ParseRLAHeader(ReadStreamBytes(stream, kRLAHeaderSize, kFormatName));
   return h->Revision == 0xFFFE && (h->ColorSpace == "rgb" || h->ColorSpace == "xyz");
 }
 
 bool TRLAGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   TReaderGraphic::ReadImageHeader(stream, imageIndex);
-  const auto h = ParseRLAHeader(ReadStreamBytesUpTo(stream, kRLAHeaderSize, kFormat));
+  const auto h = ParseRLAHeader(ReadStreamBytesUpTo(stream, kRLAHeaderSize, kFormatName));
   if (!h || h->Revision != 0xFFFE || h->ColorSpace != "rgb") return false;
   header_ = *h;
   TImageProperties& p = ImageProperties();
@@ -48,17 +32,13 @@ bool TRLAGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   return true;
 }
 
-void TRLAGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  if (!ReadImageHeader(stream, 0)) RaiseInvalidFormat(kFormat);
-  stream.SetPosition(BasePosition());
+void TRLAGraphic::LoadPixels(TStream& stream) {
   TImageProperties& p = ImageProperties();
   const int width = static_cast<int>(p.Width);
   const int height = static_cast<int>(p.Height);
-  CheckPictureSize(p.Width, p.Height, kFormat);
   // Three colour channels of 8 bits are what the rows can be turned into;
   // the coding of deeper channels is not known.
-  if (header_.ColorChannels != 3 || header_.ColorBits != 8) RaiseInvalidFormat(kFormat);
+  if (header_.ColorChannels != 3 || header_.ColorBits != 8) RaiseInvalidImage(kFormatName);
   const bool alpha = p.ColorScheme == TColorScheme::RGBA;
   const int channels = alpha ? 4 : 3;
   ProgressStart(readertext::Transfering, width);
@@ -78,8 +58,8 @@ void TRLAGraphic::LoadFromStream(TStream& stream) {
     p.Options |= ioUseGamma;
   }
 
-  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormat);
-  TFormatReader in = FormatReader(data, kFormat);
+  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
+  TFormatReader in = FormatReader(data, kFormatName);
   in.Skip(kRLAHeaderSize);
   in.Need(4 * static_cast<std::uint64_t>(height));
   std::vector<std::uint32_t> offsets(static_cast<std::size_t>(height));
@@ -97,7 +77,7 @@ void TRLAGraphic::LoadFromStream(TStream& stream) {
       std::span<const std::uint8_t> source = in.Bytes(length);
       std::span<std::uint8_t> dest(planes.data() + static_cast<std::size_t>(c) * w, w);
       decoder.Decode(source, dest);
-      if (!dest.empty()) RaiseInvalidFormat(kFormat);
+      if (!dest.empty()) RaiseInvalidImage(kFormatName);
       rows[c] = std::span<const std::uint8_t>(planes.data() + static_cast<std::size_t>(c) * w, w);
     }
     cm.ConvertRow(TRowPlanes(rows, static_cast<std::size_t>(channels)), ScanLineSpan(p.BottomUp ? height - 1 - i : i),

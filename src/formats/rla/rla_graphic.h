@@ -3,20 +3,19 @@
 // colour channels and an optional matte, run-length coded, with the
 // file's gamma applied.
 
-#include "core/graphic.h"
 #include "formats/common/reader_graphic.h"
 #include "formats/rla/rla_file.h"
 
-class TRLAGraphic : public TReaderGraphic {
+class TRLAGraphic : public TReaderClass<TRLAGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TRLAGraphic";
+  static constexpr const char* kFormatName = "RLA";
 
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  void LoadPixels(TStream& stream) override;
 
  private:
   TRLAHeader header_;

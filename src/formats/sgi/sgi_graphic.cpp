@@ -3,33 +3,18 @@
 #include <cstring>
 
 #include "core/streams.h"
-#include "formats/common/byte_order.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
-#include "formats/reader_classes.h"
-
-namespace {
-
-const std::string kFormat = "sgi, bw or rgb(a)";
-
-}  // namespace
-
-const TGraphicClass& TSGIGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TSGIGraphic", [] { return std::unique_ptr<TGraphic>(new TSGIGraphic); }};
-  return graphicClass;
-}
-
-const TGraphicClass& SGIGraphicClass() { return TSGIGraphic::StaticClass(); }
 
 bool TSGIGraphic::ProbeStream(TStream& stream) const {
   if (stream.Remaining() < static_cast<std::int64_t>(kSGIHeaderSize) + 1) return false;
-  return ParseSGIHeader(ReadStreamBytes(stream, kSGIHeaderSize, kFormat)).has_value();
+  return ParseSGIHeader(ReadStreamBytes(stream, kSGIHeaderSize, kFormatName)).has_value();
 }
 
 bool TSGIGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   TReaderGraphic::ReadImageHeader(stream, imageIndex);
-  const auto header = ParseSGIHeader(ReadStreamBytesUpTo(stream, kSGIHeaderSize, kFormat));
+  const auto header = ParseSGIHeader(ReadStreamBytesUpTo(stream, kSGIHeaderSize, kFormatName));
   if (!header) return false;
   header_ = *header;
   TImageProperties& p = ImageProperties();
@@ -51,35 +36,31 @@ void TSGIGraphic::ReadPlaneRow(std::span<const std::uint8_t> data, int plane, in
   if (header_.RunLength()) {
     const std::uint64_t start = rowStart_[index];
     const std::uint64_t length = rowLength_[index];
-    if (start > data.size() || length > data.size() - start) RaiseInvalidFormat(kFormat);
+    if (start > data.size() || length > data.size() - start) RaiseInvalidImage(kFormatName);
     std::span<const std::uint8_t> source = data.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(length));
     decoder_->Decode(source, dest);
-    if (!dest.empty()) RaiseInvalidFormat(kFormat);
+    if (!dest.empty()) RaiseInvalidImage(kFormatName);
   } else {
     const std::size_t offset = kSGIHeaderSize + index * dest.size();
     std::memcpy(dest.data(), data.data() + offset, dest.size());
   }
 }
 
-void TSGIGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  if (!ReadImageHeader(stream, 0)) RaiseInvalidFormat(kFormat);
-  stream.SetPosition(BasePosition());
+void TSGIGraphic::LoadPixels(TStream& stream) {
   const TImageProperties& p = ImageProperties();
   const int width = header_.Width;
   const int height = header_.Height;
-  CheckPictureSize(width, height, kFormat);
   // Grey, grey with alpha (read as grey), RGB and RGB with alpha.
   const int planes = header_.Planes;
-  if (planes < 1 || planes > 4) RaiseInvalidFormat(kFormat);
+  if (planes < 1 || planes > 4) RaiseInvalidImage(kFormatName);
   const int used = planes == 2 ? 1 : planes;
 
   ProgressStart(readertext::Preparing, width);
-  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormat);
+  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
   const std::size_t rowBytes = static_cast<std::size_t>(width) * header_.BytesPerSample;
   if (header_.RunLength()) {
-    const std::size_t count = static_cast<std::size_t>(CheckedBufferSize({height, planes}, kFormat));
-    TFormatReader in = FormatReader(data, kFormat);
+    const std::size_t count = static_cast<std::size_t>(CheckedBufferSize({height, planes}, kFormatName));
+    TFormatReader in = FormatReader(data, kFormatName);
     in.Skip(kSGIHeaderSize);
     in.Need(8 * static_cast<std::uint64_t>(count));
     rowStart_.resize(count);
@@ -89,7 +70,7 @@ void TSGIGraphic::LoadFromStream(TStream& stream) {
     decoder_ = std::make_unique<TSGIRLEDecoder>(p.BitsPerSample);
   } else {
     CheckPackedData(static_cast<std::int64_t>(data.size()) - static_cast<std::int64_t>(kSGIHeaderSize),
-                    CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormat), 1, kFormat);
+                    CheckedBufferSize({planes, height, static_cast<std::int64_t>(rowBytes)}, kFormatName), 1, kFormatName);
   }
 
   TColorManager& cm = ColorManager();

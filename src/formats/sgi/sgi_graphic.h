@@ -7,20 +7,19 @@
 #include <memory>
 #include <vector>
 
-#include "core/graphic.h"
 #include "formats/common/reader_graphic.h"
 #include "formats/sgi/sgi_file.h"
 
-class TSGIGraphic : public TReaderGraphic {
+class TSGIGraphic : public TReaderClass<TSGIGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TSGIGraphic";
+  static constexpr const char* kFormatName = "sgi, bw or rgb(a)";
 
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  void LoadPixels(TStream& stream) override;
 
  private:
   // Plane p of file row r into dest (width samples).

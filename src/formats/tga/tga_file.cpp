@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_writer.h"
 #include "formats/common/byte_order.h"
 
 namespace {
@@ -51,20 +52,18 @@ bool IsTargaHeader(const TTargaHeader& h) {
 
 std::vector<std::uint8_t> TargaHeaderBytes(const TTargaHeader& h) {
   std::vector<std::uint8_t> b(kTargaHeaderSize, 0);
-  b[0] = h.IDLength;
-  b[1] = h.ColorMapType;
-  b[2] = h.ImageType;
-  b[3] = static_cast<std::uint8_t>(h.ColorMapStart);
-  b[4] = static_cast<std::uint8_t>(h.ColorMapStart >> 8);
-  b[5] = static_cast<std::uint8_t>(h.ColorMapLength);
-  b[6] = static_cast<std::uint8_t>(h.ColorMapLength >> 8);
-  b[7] = h.ColorMapEntrySize;
-  b[12] = static_cast<std::uint8_t>(h.Width);
-  b[13] = static_cast<std::uint8_t>(h.Width >> 8);
-  b[14] = static_cast<std::uint8_t>(h.Height);
-  b[15] = static_cast<std::uint8_t>(h.Height >> 8);
-  b[16] = h.BitsPerPixel;
-  b[17] = h.Descriptor;
+  TByteWriter w(b);
+  w.U8(h.IDLength);
+  w.U8(h.ColorMapType);
+  w.U8(h.ImageType);
+  w.U16LE(h.ColorMapStart);
+  w.U16LE(h.ColorMapLength);
+  w.U8(h.ColorMapEntrySize);
+  w.Skip(4);  // the origin stays 0, 0
+  w.U16LE(h.Width);
+  w.U16LE(h.Height);
+  w.U8(h.BitsPerPixel);
+  w.U8(h.Descriptor);
   return b;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "core/exceptions.h"
 #include "core/streams.h"
@@ -10,11 +9,8 @@
 #include "formats/common/decode_limits.h"
 #include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
-#include "formats/reader_classes.h"
 
 namespace {
-
-const std::string kFormat = "Targa";
 
 // A 16-bit 5-6-5 pixel as Targa's 5-5-5.
 inline std::uint16_t To555(std::uint16_t v) {
@@ -23,23 +19,16 @@ inline std::uint16_t To555(std::uint16_t v) {
 
 }  // namespace
 
-const TGraphicClass& TTargaGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TTargaGraphic", [] { return std::unique_ptr<TGraphic>(new TTargaGraphic); }};
-  return graphicClass;
-}
-
-const TGraphicClass& TargaGraphicClass() { return TTargaGraphic::StaticClass(); }
-
 bool TTargaGraphic::ProbeStream(TStream& stream) const {
   if (stream.Remaining() < static_cast<std::int64_t>(kTargaHeaderSize) + 1) return false;
-  const auto bytes = ReadStreamBytes(stream, kTargaHeaderSize, kFormat);
+  const auto bytes = ReadStreamBytes(stream, kTargaHeaderSize, kFormatName);
   const auto header = ParseTargaHeader(bytes);
   return header && IsTargaHeader(*header);
 }
 
 bool TTargaGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   TReaderGraphic::ReadImageHeader(stream, imageIndex);
-  const auto bytes = ReadStreamBytesUpTo(stream, kTargaHeaderSize, kFormat);
+  const auto bytes = ReadStreamBytesUpTo(stream, kTargaHeaderSize, kFormatName);
   const auto header = ParseTargaHeader(bytes);
   if (!header) return false;
   header_ = *header;
@@ -62,19 +51,16 @@ bool TTargaGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   return true;
 }
 
-void TTargaGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  // A file without pixels (image type 0) is no picture either.
-  if (!ReadImageHeader(stream, 0) || header_.ImageType == 0) RaiseInvalidFormat(kFormat);
-  stream.SetPosition(BasePosition());
+bool TTargaGraphic::ReadLoadHeader(TStream& stream) { return ReadImageHeader(stream, 0) && header_.ImageType != 0; }
+
+void TTargaGraphic::LoadPixels(TStream& stream) {
   const TImageProperties& p = ImageProperties();
   const int width = static_cast<int>(p.Width);
   const int height = static_cast<int>(p.Height);
-  CheckPictureSize(width, height, kFormat);
 
   ProgressStart(readertext::Preparing, width);
-  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormat);
-  TFormatReader in = FormatReader(data, kFormat);
+  const std::vector<std::uint8_t> data = ReadStreamRest(stream, kFormatName);
+  TFormatReader in = FormatReader(data, kFormatName);
   in.Skip(kTargaHeaderSize + header_.IDLength);
 
   TColorManager& cm = ColorManager();
@@ -109,7 +95,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
                            0});
       }
     } else {
-      RaiseInvalidFormat(kFormat);
+      RaiseInvalidImage(kFormatName);
     }
   } else {
     // A true-colour file may carry a colour map; its pixels do not use it.
@@ -121,7 +107,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
   // A packet of one pixel and its header gives at most 128 pixels.
   const std::int64_t packedRatio = header_.RunLength() ? 128 : 1;
   CheckPackedData(static_cast<std::int64_t>(in.Remaining()), static_cast<std::int64_t>(rowBytes) * height,
-                  packedRatio, kFormat);
+                  packedRatio, kFormatName);
   SetSizeForDecoding(width, height, format);
   if (!palette.empty()) SetPalette(std::move(palette));
 
@@ -137,7 +123,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
       source = source.subspan(static_cast<std::size_t>(in.Position()), window);
       std::span<std::uint8_t> dest(row, rowBytes);
       decoder.Decode(source, dest);
-      if (!dest.empty()) RaiseInvalidFormat(kFormat);
+      if (!dest.empty()) RaiseInvalidImage(kFormatName);
       in.Skip(window - source.size());
     } else {
       const std::span<const std::uint8_t> raw = in.Bytes(rowBytes);

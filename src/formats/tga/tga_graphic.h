@@ -3,17 +3,15 @@
 // grey Targa files, raw or run-length coded, and writes them
 // (SaveToStream writes run-length coded).
 
-#include "core/graphic.h"
 #include "formats/common/reader_graphic.h"
 #include "formats/tga/tga_file.h"
 
-class TTargaGraphic : public TReaderGraphic {
+class TTargaGraphic : public TReaderClass<TTargaGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TTargaGraphic";
+  static constexpr const char* kFormatName = "Targa";
 
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
 
   // Writes the bitmap as a Targa file: colour-mapped for 1-, 4- and 8-bit
@@ -24,6 +22,9 @@ class TTargaGraphic : public TReaderGraphic {
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  // A file without pixels (image type 0) is no picture either.
+  bool ReadLoadHeader(TStream& stream) override;
+  void LoadPixels(TStream& stream) override;
 
  private:
   TTargaHeader header_;

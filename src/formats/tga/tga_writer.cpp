@@ -6,15 +6,7 @@
 #include "core/exceptions.h"
 #include "core/streams.h"
 #include "formats/common/row_depth.h"
-
-namespace {
-
-void PutWord(std::uint8_t* p, int v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-}  // namespace
+#include "formats/tga/tga_file.h"
 
 void SaveTGA(const std::string& fileName, const TBitmap& bitmap, int mode) {
   TAtomicFileStream file(fileName);
@@ -36,18 +28,18 @@ void SaveTGA(TStream& file, const TBitmap& bitmap, int mode) {
   const TPaletteTable palette = MakePaletteTable(bitmap);
   const bool mapped = mode == tgaColourMapped;
 
-  std::uint8_t header[18] = {};
-  header[0] = static_cast<std::uint8_t>(kTargaIdentification.size());
-  header[1] = mapped ? 1 : 0;
-  header[2] = mapped ? 1 : 2;
-  PutWord(header + 5, mapped ? 256 : 0);
-  header[7] = 24;
-  PutWord(header + 12, width);
-  PutWord(header + 14, height);
-  header[16] = mapped ? 8 : 24;
-  header[17] = 0x20;
+  TTargaHeader h;
+  h.IDLength = static_cast<std::uint8_t>(kTargaIdentification.size());
+  h.ColorMapType = mapped ? 1 : 0;
+  h.ImageType = mapped ? 1 : 2;
+  h.ColorMapLength = mapped ? 256 : 0;
+  h.ColorMapEntrySize = 24;
+  h.Width = static_cast<std::uint16_t>(width);
+  h.Height = static_cast<std::uint16_t>(height);
+  h.BitsPerPixel = mapped ? 8 : 24;
+  h.Descriptor = 0x20;  // top row first
 
-  file.WriteBuffer(header, sizeof header);
+  file.WriteBuffer(TargaHeaderBytes(h));
   file.WriteBuffer(kTargaIdentification.data(), static_cast<std::int64_t>(kTargaIdentification.size()));
   if (mapped) {
     std::uint8_t map[256 * 3];

@@ -14,7 +14,6 @@
 #include "formats/common/reader_steps.h"
 #include "formats/common/reader_texts.h"
 #include "formats/common/row_routines.h"
-#include "formats/reader_classes.h"
 #include "formats/tiff/ccitt_decoder.h"
 #include "formats/tiff/thunder_decoder.h"
 #include "formats/tiff/tiff_jpeg_decoder.h"
@@ -24,9 +23,6 @@ namespace {
 namespace t = readertext;
 using Scheme = TColorScheme;
 using Compression = TCompressionType;
-
-constexpr const char* kFormat = "TIF/TIFF";
-constexpr const char* kEPSFormat = "EPS";
 
 // The tags the reader reads.
 enum TTag : std::uint16_t {
@@ -129,15 +125,6 @@ constexpr std::int64_t kThunderMaxRatio = 32;
 // ---------------------------------------------------------------------------
 // TIFF
 
-const TGraphicClass& TTIFFGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TTIFFGraphic", []() -> std::unique_ptr<TGraphic> {
-                                            return std::make_unique<TTIFFGraphic>();
-                                          }};
-  return graphicClass;
-}
-
-const TGraphicClass& TIFFGraphicClass() { return TTIFFGraphic::StaticClass(); }
-
 bool TTIFFGraphic::ProbeStream(TStream& stream) const {
   const std::int64_t left = stream.Remaining();
   if (left < 9) return false;
@@ -151,7 +138,7 @@ bool TTIFFGraphic::ProbeStream(TStream& stream) const {
   return version == 42 && first < left;
 }
 
-std::span<const std::uint8_t> TTIFFGraphic::StreamData(TStream& stream) { return StreamBytes(stream, copy_, kFormat); }
+std::span<const std::uint8_t> TTIFFGraphic::StreamData(TStream& stream) { return StreamBytes(stream, copy_, kFormatName); }
 
 bool TTIFFGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   return ReadTIFFHeader(StreamData(stream), imageIndex);
@@ -223,15 +210,11 @@ bool TTIFFGraphic::ReadTIFFHeader(std::span<const std::uint8_t> data, int imageI
   return true;
 }
 
-void TTIFFGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
-  LoadTIFF(StreamData(stream));
-}
+void TTIFFGraphic::LoadPixels(TStream& stream) { LoadTIFF(StreamData(stream)); }
 
 void TTIFFGraphic::LoadTIFF(std::span<const std::uint8_t> data) {
-  if (!ReadTIFFHeader(data, 0)) RaiseInvalidImage(kFormat);
   const TImageProperties& p = ImageProperties();
-  auto unsupported = [](const char* what) { RaiseInvalidGraphicFmt(t::NotSupported, {what, kFormat}); };
+  auto unsupported = [](const char* what) { RaiseInvalidGraphicFmt(t::NotSupported, {what, kFormatName}); };
   if (p.Has(ioTiled)) unsupported(t::TiledImages);
   if (p.PlanarConfig == 2 && p.SamplesPerPixel > 1) unsupported(t::SeparatePlanes);
   switch (p.Compression) {
@@ -255,14 +238,14 @@ void TTIFFGraphic::LoadTIFF(std::span<const std::uint8_t> data) {
   // The codings of one-bit and four-bit rows carry nothing else.
   if ((IsCCITT(p.Compression) && p.BitsPerPixel != 1) ||
       (p.Compression == Compression::ThunderScan && p.BitsPerPixel != 4)) {
-    RaiseInvalidImage(kFormat);
+    RaiseInvalidImage(kFormatName);
   }
 
   TTIFFDirectory d(data);
   d.ReadHeader();
   d.ReadDirectory(0);
   SetUpColors(d);
-  CheckImageSize(p.Width, p.Height, kFormat);
+  CheckImageSize(p.Width, p.Height, kFormatName);
   CheckStripData(d, data);
   LoadStrips(d, data);
 }
@@ -270,14 +253,14 @@ void TTIFFGraphic::LoadTIFF(std::span<const std::uint8_t> data) {
 void TTIFFGraphic::CheckStripData(const TTIFFDirectory& d, std::span<const std::uint8_t> data) const {
   const TImageProperties& p = ImageProperties();
   const std::int64_t packed = StripBytes(d.IntegerArray(tagStripOffsets), d.IntegerArray(tagStripByteCounts), data.size());
-  const std::int64_t picture = CheckedBufferSize({p.Height, PackedRowBytes(p.Width, p.BitsPerPixel, kFormat)}, kFormat);
+  const std::int64_t picture = CheckedBufferSize({p.Height, PackedRowBytes(p.Width, p.BitsPerPixel, kFormatName)}, kFormatName);
   switch (p.Compression) {
-    case Compression::PackBits: CheckPackedData(packed, picture, PackBitsMaxRatio, kFormat); break;
-    case Compression::LZ77: CheckPackedData(packed, picture, DeflateMaxRatio, kFormat); break;
-    case Compression::ThunderScan: CheckPackedData(packed, picture, kThunderMaxRatio, kFormat); break;
-    case Compression::CCITTGroup3: CheckCodedUnits(packed, p.Height, kGroup3RowBits, kFormat); break;
+    case Compression::PackBits: CheckPackedData(packed, picture, PackBitsMaxRatio, kFormatName); break;
+    case Compression::LZ77: CheckPackedData(packed, picture, DeflateMaxRatio, kFormatName); break;
+    case Compression::ThunderScan: CheckPackedData(packed, picture, kThunderMaxRatio, kFormatName); break;
+    case Compression::CCITTGroup3: CheckCodedUnits(packed, p.Height, kGroup3RowBits, kFormatName); break;
     case Compression::CCITTMH:
-    case Compression::CCITTMHWordAligned: CheckCodedUnits(packed, p.Height, kPlainFaxRowBits, kFormat); break;
+    case Compression::CCITTMHWordAligned: CheckCodedUnits(packed, p.Height, kPlainFaxRowBits, kFormatName); break;
     // Uncompressed strips are read as far as they go, the rest of the
     // picture white. JPEG strips may be arithmetic-coded, which gives a
     // whole picture from a few bytes: they have no bound here.
@@ -308,7 +291,7 @@ void TTIFFGraphic::SetUpColors(const TTIFFDirectory& d) {
     case Scheme::CIELab:
     case Scheme::YCbCr: target = Scheme::BGR; break;
     case Scheme::RGBA: target = Scheme::BGRA; targetSamples = 4; break;
-    default: RaiseInvalidGraphicFmt(t::InvalidColorFormat, {kFormat});
+    default: RaiseInvalidGraphicFmt(t::InvalidColorFormat, {kFormatName});
   }
   if (withAlpha) source = Scheme::GrayAlpha;
   const int bits = p.BitsPerSample;
@@ -323,7 +306,7 @@ void TTIFFGraphic::SetUpColors(const TTIFFDirectory& d) {
     cm.SetYCbCrParameters(p.YCbCrCoefficients, p.YCbCrSubsampling[0], p.YCbCrSubsampling[1]);
   }
   cm.PrepareConversion();
-  if (!cm.HasConverter()) RaiseInvalidGraphicFmt(t::InvalidColorFormat, {kFormat});
+  if (!cm.HasConverter()) RaiseInvalidGraphicFmt(t::InvalidColorFormat, {kFormatName});
 
   std::vector<TPaletteEntry> palette;
   if (target == Scheme::Indexed) {
@@ -366,7 +349,7 @@ void TTIFFGraphic::LoadStrips(const TTIFFDirectory& d, std::span<const std::uint
   SetSize(static_cast<int>(width), static_cast<int>(height));
 
   std::unique_ptr<TDecoder> decoder;
-  std::size_t rowBytes = static_cast<std::size_t>(PackedRowBytes(width, p.BitsPerPixel, kFormat));
+  std::size_t rowBytes = static_cast<std::size_t>(PackedRowBytes(width, p.BitsPerPixel, kFormatName));
   const bool reversed = p.Has(ioReversed);
   switch (p.Compression) {
     case Compression::PackBits: decoder = std::make_unique<TPackbitsRLEDecoder>(); break;
@@ -409,7 +392,7 @@ void TTIFFGraphic::LoadStrips(const TTIFFDirectory& d, std::span<const std::uint
     std::span<const std::uint8_t> pixels;
     std::uint32_t usable = rows;
     if (decoder) {
-      buffer.assign(static_cast<std::size_t>(CheckedBufferSize({rows, static_cast<std::int64_t>(rowBytes)}, kFormat)), 0);
+      buffer.assign(static_cast<std::size_t>(CheckedBufferSize({rows, static_cast<std::int64_t>(rowBytes)}, kFormatName)), 0);
       std::span<std::uint8_t> target(buffer);
       decoder->Decode(packed, target);
       pixels = buffer;
@@ -436,15 +419,6 @@ void TTIFFGraphic::LoadStrips(const TTIFFDirectory& d, std::span<const std::uint
 
 // ---------------------------------------------------------------------------
 // EPS
-
-const TGraphicClass& TEPSGraphic::StaticClass() {
-  static const TGraphicClass graphicClass{"TEPSGraphic", []() -> std::unique_ptr<TGraphic> {
-                                            return std::make_unique<TEPSGraphic>();
-                                          }};
-  return graphicClass;
-}
-
-const TGraphicClass& EPSGraphicClass() { return TEPSGraphic::StaticClass(); }
 
 std::span<const std::uint8_t> TEPSGraphic::TIFFPart(std::span<const std::uint8_t> data) {
   if (data.size() < 30 || std::memcmp(data.data(), kEPSMagic, 4) != 0) return {};
@@ -473,9 +447,11 @@ bool TEPSGraphic::ReadImageHeader(TStream& stream, int imageIndex) {
   return ReadTIFFHeader(tiff, imageIndex);
 }
 
-void TEPSGraphic::LoadFromStream(TStream& stream) {
-  BeginLoad(stream);
+bool TEPSGraphic::ReadLoadHeader(TStream& stream) {
   const std::span<const std::uint8_t> tiff = TIFFPart(StreamData(stream));
-  if (tiff.empty()) RaiseInvalidImage(kEPSFormat);
-  LoadTIFF(tiff);
+  if (tiff.empty()) return false;
+  if (!ReadTIFFHeader(tiff, 0)) RaiseInvalidImage(TTIFFGraphic::kFormatName);
+  return true;
 }
+
+void TEPSGraphic::LoadPixels(TStream& stream) { LoadTIFF(TIFFPart(StreamData(stream))); }

@@ -17,26 +17,29 @@
 #include "formats/common/reader_graphic.h"
 #include "formats/tiff/tiff_directory.h"
 
-class TTIFFGraphic : public TReaderGraphic {
+class TTIFFGraphic : public TReaderClass<TTIFFGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TTIFFGraphic";
+  static constexpr const char* kFormatName = "TIF/TIFF";
 
   // Reads the header of image imageIndex of the TIFF that starts at the
   // stream's position.
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
   // The entries of the directory the last header came from, sorted by tag.
   const std::vector<TTIFFEntry>& Entries() const { return entries_; }
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  // What is not supported is said before the size is checked: LoadTIFF
+  // checks both.
+  void CheckLoadHeader() override {}
+  void LoadPixels(TStream& stream) override;
 
   // Reads the header of image imageIndex of the TIFF in data (from its
   // 8-byte header on) into the properties.
   bool ReadTIFFHeader(std::span<const std::uint8_t> data, int imageIndex);
-  // Loads image 0 of the TIFF in data; BeginLoad has run.
+  // Loads image 0 of the TIFF in data, whose header has been read.
   void LoadTIFF(std::span<const std::uint8_t> data);
   // The bytes of the stream from its position to its end: the memory of
   // a memory stream, or a copy kept in the object.
@@ -56,18 +59,21 @@ class TTIFFGraphic : public TReaderGraphic {
 
 // An EPS file with a TIFF preview: a 30-byte header gives where the TIFF
 // stands; the preview is the picture.
-class TEPSGraphic : public TTIFFGraphic {
+class TEPSGraphic : public TReaderClass<TEPSGraphic, TTIFFGraphic> {
  public:
-  static const TGraphicClass& StaticClass();
-  const TGraphicClass& ClassType() const override { return StaticClass(); }
+  static constexpr const char* kClassName = "TEPSGraphic";
+  static constexpr const char* kFormatName = "EPS";
 
   // Reads the EPS header at the stream's position, then the header of
   // the TIFF it points to.
   bool ReadImageHeader(TStream& stream, int imageIndex) override;
-  void LoadFromStream(TStream& stream) override;
 
  protected:
   bool ProbeStream(TStream& stream) const override;
+  // A file without a TIFF inside is the EPS error; a TIFF inside that is
+  // none is the TIFF error.
+  bool ReadLoadHeader(TStream& stream) override;
+  void LoadPixels(TStream& stream) override;
 
  private:
   // The TIFF within data (from the EPS header on); empty when the header

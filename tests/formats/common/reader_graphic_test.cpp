@@ -181,4 +181,149 @@ TEST(ReaderGraphic, ErrorTexts) {
   EXPECT_THROW(RaiseInvalidGraphic("x"), EInvalidGraphic);
 }
 
+// A reader of the family's shape: "SK", width and height (16 bits, little
+// end first), a depth byte, then grey pixels. It notes how its pixel step
+// was entered.
+class TSkeletonReader : public TReaderClass<TSkeletonReader> {
+ public:
+  static constexpr const char* kClassName = "TSkeletonReader";
+  static constexpr const char* kFormatName = "SKELETON";
+
+  bool ReadImageHeader(TStream& stream, int imageIndex) override {
+    TReaderGraphic::ReadImageHeader(stream, imageIndex);
+    Bytes h(7);
+    if (stream.Read(h.data(), 7) != 7 || h[0] != 'S' || h[1] != 'K') return false;
+    ImageProperties().Width = h[2] | (h[3] << 8);
+    ImageProperties().Height = h[4] | (h[5] << 8);
+    ImageProperties().BitsPerSample = h[6];
+    headerIndex = imageIndex;
+    return true;
+  }
+
+  int headerIndex = -1;
+  int pixelSteps = 0;
+  std::int64_t positionAtPixels = -1;
+
+ protected:
+  void LoadPixels(TStream& stream) override {
+    ++pixelSteps;
+    positionAtPixels = stream.Position();
+    const TImageProperties& p = ImageProperties();
+    SetSizeForDecoding(static_cast<int>(p.Width), static_cast<int>(p.Height), pf8bit);
+    stream.SetPosition(BasePosition() + 7);
+    for (int y = 0; y < Height(); ++y) stream.ReadBuffer(ScanLine(y), Width());
+  }
+};
+
+// The same format, loading image 2 and refusing a depth other than 8
+// before the size.
+class TPickyReader : public TReaderClass<TPickyReader, TSkeletonReader> {
+ public:
+  static constexpr const char* kClassName = "TPickyReader";
+  static constexpr const char* kFormatName = "PICKY";
+
+ protected:
+  bool ReadLoadHeader(TStream& stream) override { return ReadImageHeader(stream, 2); }
+  void CheckLoadHeader() override {
+    if (ImageProperties().BitsPerSample != 8) RaiseInvalidGraphic("depth");
+    TSkeletonReader::CheckLoadHeader();
+  }
+};
+
+Bytes Skeleton(int width, int height, int depth, const Bytes& pixels = {}, const Bytes& before = {}) {
+  Bytes b = before;
+  b.insert(b.end(), {'S', 'K', static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8),
+                     static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(height >> 8),
+                     static_cast<std::uint8_t>(depth)});
+  b.insert(b.end(), pixels.begin(), pixels.end());
+  return b;
+}
+
+// What loading the bytes from the position raises; "" when they load.
+std::string LoadError(TGraphic& reader, const Bytes& data, std::int64_t start = 0) {
+  TMemoryStream stream(data);
+  stream.SetPosition(start);
+  try {
+    reader.LoadFromStream(stream);
+  } catch (const EInvalidGraphic& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// The bitmap's pixels, rows top first.
+Bytes Grey(const TBitmap& b) {
+  Bytes out;
+  for (int y = 0; y < b.Height(); ++y) out.insert(out.end(), b.ScanLine(y), b.ScanLine(y) + b.Width());
+  return out;
+}
+
+// The load every reader runs: the header or the format's error, an empty
+// or too large picture refused before the reader's pixel step, which
+// starts at the base position with the header read.
+TEST(ReaderGraphic, TheLoadRunsThePixelStepOnlyAfterTheHeaderAndItsChecks) {
+  const std::string invalid = "Cannot load image. Invalid or unexpected %s image format.";
+  const struct {
+    const char* Name;
+    Bytes Data;
+    std::int64_t Start;  // where the stream is when the load starts
+    std::string Error;   // "%s" stands for the format's name; "" for a picture
+    Bytes Pixels;
+  } cases[] = {
+      {"a picture", Skeleton(2, 1, 8, {5, 6}), 0, "", {5, 6}},
+      {"a picture further on in the stream", Skeleton(1, 2, 8, {7, 8}, {1, 2, 3}), 3, "", {7, 8}},
+      {"another format", Bytes{'N', 'O', 1, 0, 1, 0, 8, 0}, 0, invalid, {}},
+      {"a header cut short", Bytes{'S', 'K', 1}, 0, invalid, {}},
+      {"no columns", Skeleton(0, 3, 8), 0, invalid, {}},
+      {"no rows", Skeleton(3, 0, 8), 0, invalid, {}},
+      {"beyond the pixel cap", Skeleton(65535, 65535, 8), 0,
+       "Cannot load image. The %s image is too large (65535 x 65535 pixels).", {}},
+  };
+  for (const auto& c : cases) {
+    for (const bool picky : {false, true}) {
+      std::unique_ptr<TGraphic> made = (picky ? TPickyReader::StaticClass() : TSkeletonReader::StaticClass()).Create();
+      auto& reader = dynamic_cast<TSkeletonReader&>(*made);
+      const std::string format = picky ? "PICKY" : "SKELETON";
+      const std::string name = std::string(c.Name) + " (" + format + ")";
+      ASSERT_EQ(LoadError(reader, Skeleton(1, 1, 8, {9})), "") << name;
+      std::string expected = c.Error;
+      if (const std::size_t at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, format);
+      EXPECT_EQ(LoadError(reader, c.Data, c.Start), expected) << name;
+      EXPECT_EQ(reader.pixelSteps, c.Error.empty() ? 2 : 1) << name;
+      if (c.Error.empty()) {
+        EXPECT_EQ(reader.positionAtPixels, c.Start) << name;
+        EXPECT_EQ(reader.headerIndex, picky ? 2 : 0) << name;
+        EXPECT_EQ(Grey(reader), c.Pixels) << name;
+      } else {
+        EXPECT_TRUE(reader.Empty()) << name << ": the old picture is released first";
+      }
+    }
+  }
+}
+
+TEST(ReaderGraphic, ReadersOrderTheirOwnChecksAndNameTheirClass) {
+  // The picky reader's own check comes before the size.
+  TPickyReader picky;
+  EXPECT_EQ(LoadError(picky, Skeleton(65535, 65535, 16)), "depth");
+  EXPECT_EQ(LoadError(picky, Skeleton(1, 1, 16, {1})), "depth");
+  EXPECT_EQ(picky.pixelSteps, 0);
+  TSkeletonReader plain;
+  EXPECT_EQ(LoadError(plain, Skeleton(1, 1, 16, {1})), "");
+
+  // The class helper: one class each, named, making its own reader.
+  const TGraphicClass& skeleton = TSkeletonReader::StaticClass();
+  const TGraphicClass& pickyClass = TPickyReader::StaticClass();
+  EXPECT_STREQ(skeleton.Name, "TSkeletonReader");
+  EXPECT_STREQ(pickyClass.Name, "TPickyReader");
+  EXPECT_NE(&skeleton, &pickyClass);
+  EXPECT_EQ(&skeleton.Create()->ClassType(), &skeleton);
+  EXPECT_EQ(&pickyClass.Create()->ClassType(), &pickyClass);
+  EXPECT_NE(dynamic_cast<TPickyReader*>(pickyClass.Create().get()), nullptr);
+
+  // The base reader reads no format.
+  TReaderGraphic base;
+  EXPECT_NE(LoadError(base, Skeleton(1, 1, 8, {1})), "");
+  EXPECT_TRUE(base.Empty());
+}
+
 }  // namespace

@@ -23,6 +23,20 @@ std::string LoadError(const TGraphicClass& graphicClass, const Bytes& bytes) {
   return "";
 }
 
+void ExpectPicture(const TGraphicClass& graphicClass, const Bytes& bytes, TPixelFormat format,
+                   const RgbImage& expected) {
+  const std::unique_ptr<TBitmap> b = Load(graphicClass, bytes);
+  EXPECT_EQ(b->PixelFormat(), format);
+  EXPECT_EQ(Difference(expected, Pixels(*b)), "");
+}
+
+void ExpectPictures(const TGraphicClass& graphicClass, std::span<const TCraftedFile> files) {
+  for (const TCraftedFile& f : files) {
+    SCOPED_TRACE(f.Name);
+    ExpectPicture(graphicClass, f.File, f.Format, f.Expected);
+  }
+}
+
 RgbImage Picture(int width, int height, int colours, bool gray, std::uint32_t seed) {
   RgbImage image;
   image.Width = width;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,20 @@ using testsupport::RgbImage;
 std::unique_ptr<TBitmap> Load(const TGraphicClass& graphicClass, const Bytes& bytes);
 // The text of what loading raises; "" when the bytes load.
 std::string LoadError(const TGraphicClass& graphicClass, const Bytes& bytes);
+// Loads the bytes with the class and checks the bitmap's pixel format and
+// its pixels (the first differing one is named).
+void ExpectPicture(const TGraphicClass& graphicClass, const Bytes& bytes, TPixelFormat format,
+                   const RgbImage& expected);
+
+// A row of a table of files made by hand and the pictures they hold.
+struct TCraftedFile {
+  const char* Name;
+  Bytes File;
+  TPixelFormat Format;
+  RgbImage Expected;
+};
+// ExpectPicture for every row; a failure names the row.
+void ExpectPictures(const TGraphicClass& graphicClass, std::span<const TCraftedFile> files);
 
 // A picture with smooth areas, runs of equal pixels and noise; with
 // colours > 0 it uses at most that many colours (of a fixed palette; a

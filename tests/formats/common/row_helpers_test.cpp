@@ -8,6 +8,7 @@
 #include "core/exceptions.h"
 #include "core/streams.h"
 #include "formats/common/byte_order.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/decode_limits.h"
 #include "formats/common/decoder.h"
 #include "formats/common/row_routines.h"
@@ -87,39 +88,22 @@ TEST(UpsamplePlane, DoublesBothWays) {
   EXPECT_THROW(UpsamplePlane(3, 1, 5, small), ERangeError) << "a stride narrower than the doubled row";
 }
 
-struct DecodeCase {
-  const char* Name;
-  TDecoder* Decoder;
-  Bytes Packed;
-  std::size_t Room;
-  Bytes Expected;
-  std::size_t SourceLeft;
-};
-
 TEST(RunLengthDecoders, StayWithinBothBuffers) {
   TPackbitsRLEDecoder packbits;
   TPSPRLEDecoder psp;
-  const DecodeCase cases[] = {
-      {"packbits", &packbits, {0x02, 1, 2, 3, 0xFE, 9, 0x80, 0x00, 7}, 8, {1, 2, 3, 9, 9, 9, 7}, 0},
-      {"packbits -128 does nothing", &packbits, {0x80, 0x80, 0x00, 4}, 4, {4}, 0},
-      {"packbits stops when full", &packbits, {0x02, 1, 2, 3, 0xFE, 9, 0x00, 7}, 5, {1, 2, 3, 9, 9}, 2},
-      {"packbits literal cut by the data", &packbits, {0x05, 1, 2}, 8, {1, 2}, 0},
-      {"packbits run without its byte", &packbits, {0xFD}, 8, {}, 0},
-      {"packbits literal cut by the room", &packbits, {0x7F, 1, 2, 3, 4}, 2, {1, 2}, 2},
-      {"psp", &psp, {3, 1, 2, 3, 130, 8}, 8, {1, 2, 3, 8, 8}, 0},
+  const readertest::TDecodeCase cases[] = {
+      {"packbits", &packbits, {0x02, 1, 2, 3, 0xFE, 9, 0x80, 0x00, 7}, 8, {1, 2, 3, 9, 9, 9, 7}, 9},
+      {"packbits -128 does nothing", &packbits, {0x80, 0x80, 0x00, 4}, 4, {4}, 4},
+      {"packbits stops when full", &packbits, {0x02, 1, 2, 3, 0xFE, 9, 0x00, 7}, 5, {1, 2, 3, 9, 9}, 6},
+      {"packbits literal cut by the data", &packbits, {0x05, 1, 2}, 8, {1, 2}, 3},
+      {"packbits run without its byte", &packbits, {0xFD}, 8, {}, 1},
+      {"packbits literal cut by the room", &packbits, {0x7F, 1, 2, 3, 4}, 2, {1, 2}, 3},
+      {"psp", &psp, {3, 1, 2, 3, 130, 8}, 8, {1, 2, 3, 8, 8}, 6},
       {"psp run cut by the room", &psp, {200, 5, 1, 1}, 10, Bytes(10, 5), 2},
-      {"psp literal cut by the data", &psp, {9, 1}, 8, {1}, 0},
+      {"psp literal cut by the data", &psp, {9, 1}, 8, {1}, 2},
       {"psp empty", &psp, {}, 8, {}, 0},
   };
-  for (const DecodeCase& c : cases) {
-    Bytes out(c.Room, 0xEE);
-    std::span<const std::uint8_t> source(c.Packed);
-    std::span<std::uint8_t> dest(out);
-    c.Decoder->Decode(source, dest);
-    const std::size_t written = out.size() - dest.size();
-    EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(written)), c.Expected) << c.Name;
-    EXPECT_EQ(source.size(), c.SourceLeft) << c.Name;
-  }
+  readertest::ExpectDecodeTable(cases);
 }
 
 TEST(RunLengthDecoders, CursorRepeatsUnitsUpToTheEnd) {

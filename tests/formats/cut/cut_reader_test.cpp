@@ -4,6 +4,7 @@
 
 #include "core/exceptions.h"
 #include "core/streams.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 #include "formats/cut/cut_file.h"
 
@@ -12,29 +13,16 @@ using namespace readertest;
 namespace {
 
 TEST(CUTRLE, CraftedRows) {
-  struct Case {
-    const char* name;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-    std::size_t used;
-  } cases[] = {
-      {"run and literal", {9, 0, 0x83, 7, 0x02, 1, 2, 0}, 5, {7, 7, 7, 1, 2}, 8},
+  TCUTRLEDecoder cut;
+  const TDecodeCase cases[] = {
+      {"run and literal", &cut, {9, 0, 0x83, 7, 0x02, 1, 2, 0}, 5, {7, 7, 7, 1, 2}, 8},
       // The rest of the row is passed over up to its zero byte.
-      {"row longer than the bitmap", {9, 0, 0x85, 7, 0x03, 1, 2, 3, 0, 0x81}, 2, {7, 7}, 9},
-      {"zero byte ends the row", {9, 0, 0x82, 4, 0, 0x82, 5}, 4, {4, 4}, 5},
-      {"source ends", {9, 0, 0x05, 1}, 5, {1}, 4},
-      {"only the length", {9}, 5, {}, 1},
+      {"row longer than the bitmap", &cut, {9, 0, 0x85, 7, 0x03, 1, 2, 3, 0, 0x81}, 2, {7, 7}, 9},
+      {"zero byte ends the row", &cut, {9, 0, 0x82, 4, 0, 0x82, 5}, 4, {4, 4}, 5},
+      {"source ends", &cut, {9, 0, 0x05, 1}, 5, {1}, 4},
+      {"only the length", &cut, {9}, 5, {}, 1},
   };
-  for (const Case& c : cases) {
-    Bytes out(c.dest, 0xEE);
-    std::span<const std::uint8_t> source = c.packed;
-    std::span<std::uint8_t> dest = out;
-    TCUTRLEDecoder().Decode(source, dest);
-    out.resize(c.dest - dest.size());
-    EXPECT_EQ(out, c.expected) << c.name;
-    EXPECT_EQ(c.packed.size() - source.size(), c.used) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 // A CUT file and its palette file written from the layouts by Python.

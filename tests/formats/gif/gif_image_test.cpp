@@ -10,9 +10,12 @@
 #include "core/icon.h"
 #include "formats/registry.h"
 #include "gif_test_util.h"
+#include "support/pictures.h"
 #include "support/test_support.h"
 
 namespace {
+
+using testsupport::GradientPicture;
 
 struct Warnings {
   std::vector<std::string> Texts;
@@ -52,19 +55,6 @@ TGIFSubImage* AddFrame(TGIFImage& gif, int left, int top, int w, int h, int colo
   f->MutableData() = pixels;
   gif.Add(std::move(frame));
   return f;
-}
-
-TBitmap Gradient(int w, int h) {
-  TBitmap bmp(w, h, pf24bit);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* p = bmp.ScanLine(y);
-    for (int x = 0; x < w; ++x, p += 3) {
-      p[0] = static_cast<std::uint8_t>(x * 255 / std::max(w - 1, 1));
-      p[1] = static_cast<std::uint8_t>(y * 255 / std::max(h - 1, 1));
-      p[2] = static_cast<std::uint8_t>((x + y) & 0xFF);
-    }
-  }
-  return bmp;
 }
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> list) {
@@ -504,7 +494,7 @@ TEST(GifImage, FilesOfOtherWritersLoad) {
 
 TEST(GifImage, AddingA24BitBitmapUsesTheWebPaletteAndLzw) {
   TGIFImage gif;
-  const TBitmap src = Gradient(30, 20);
+  const TBitmap src = GradientPicture(30, 20);
   EXPECT_EQ(gif.Add(src), 0);
   const auto& f = *gif.Images()[0];
   EXPECT_EQ(gif.Width(), 30);
@@ -527,7 +517,7 @@ TEST(GifImage, AddingA24BitBitmapUsesTheWebPaletteAndLzw) {
 }
 
 TEST(GifImage, EveryReductionAndDitherMakesAValidFrame) {
-  const TBitmap src = Gradient(23, 11);
+  const TBitmap src = GradientPicture(23, 11);
   for (int reduction = 0; reduction <= 8; ++reduction)
     for (int dither : {0, 1, 5}) {
       TGIFImage gif;
@@ -552,11 +542,11 @@ TEST(GifImage, EveryReductionAndDitherMakesAValidFrame) {
   // More colours than a table holds.
   TGIFImage gif;
   gif.ColorReduction = rmNone;
-  EXPECT_THROW(gif.Add(Gradient(40, 40)), GIFException);
+  EXPECT_THROW(gif.Add(GradientPicture(40, 40)), GIFException);
   // A reduction code without a palette gives no picture, which is an error.
   gif.ColorReduction = 12;
   try {
-    gif.Add(Gradient(4, 4));
+    gif.Add(GradientPicture(4, 4));
     ADD_FAILURE();
   } catch (const GIFException& e) {
     EXPECT_STREQ(e.what(), "Color reduction failed");

@@ -8,34 +8,12 @@
 #include <utility>
 
 #include "core/exceptions.h"
+#include "support/pictures.h"
 
 namespace {
 
-TBitmap Solid(int w, int h, int r, int g, int b) {
-  TBitmap bmp(w, h, pf24bit);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* p = bmp.ScanLine(y);
-    for (int x = 0; x < w; ++x, p += 3) {
-      p[0] = static_cast<std::uint8_t>(b);
-      p[1] = static_cast<std::uint8_t>(g);
-      p[2] = static_cast<std::uint8_t>(r);
-    }
-  }
-  return bmp;
-}
-
-TBitmap Noise(int w, int h, unsigned seed) {
-  TBitmap bmp(w, h, pf24bit);
-  unsigned v = seed;
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* p = bmp.ScanLine(y);
-    for (int x = 0; x < w * 3; ++x) {
-      v = v * 1103515245u + 12345u;
-      p[x] = static_cast<std::uint8_t>(v >> 16);
-    }
-  }
-  return bmp;
-}
+using testsupport::NoisePicture;
+using testsupport::SolidPicture;
 
 std::uint8_t Index(const TBitmap& bmp, int x, int y) { return bmp.ScanLine(y)[x]; }
 
@@ -200,7 +178,7 @@ TEST(GifDither, EveryEngineSpreadsTheErrorWithItsKernelWeights) {
 }
 
 TEST(GifReduce, CodesAndModesOutsideTheTablesGiveEmptyBitmaps) {
-  const TBitmap src = Noise(8, 8, 1);
+  const TBitmap src = NoisePicture(8, 8, 1);
   EXPECT_TRUE(ReduceColors(src, 10, 0, nullptr, 8)->Empty());
   EXPECT_TRUE(ReduceColors(src, 6, 7, nullptr, 8)->Empty());
   EXPECT_TRUE(ReduceColors(src, rmPalette, 0, nullptr, 8)->Empty());
@@ -210,14 +188,14 @@ TEST(GifReduce, CodesAndModesOutsideTheTablesGiveEmptyBitmaps) {
 }
 
 TEST(GifReduce, CodeZeroGivesA24BitCopy) {
-  TBitmap src = Noise(5, 3, 2);
+  TBitmap src = NoisePicture(5, 3, 2);
   auto out = ReduceColors(src, rmNone, 0, nullptr, 8);
   EXPECT_EQ(out->PixelFormat(), pf24bit);
   EXPECT_EQ(out->GetPixelColor(4, 2), src.GetPixelColor(4, 2));
 }
 
 TEST(GifReduce, PalettesOfEveryCode) {
-  const TBitmap src = Noise(16, 16, 3);
+  const TBitmap src = NoisePicture(16, 16, 3);
   const std::size_t sizes[] = {0, 20, 256, 4, 2, 256, 216, 256, 256};
   for (int code = 1; code <= 8; ++code) {
     auto out = ReduceColors(src, code, 0, nullptr, 8);
@@ -235,18 +213,18 @@ TEST(GifReduce, PalettesOfEveryCode) {
 }
 
 TEST(GifReduce, OctreeWithOneBitOnOneColour) {
-  auto out = ReduceColors(Solid(6, 4, 10, 200, 30), rmQuantize, 0, nullptr, 1);
+  auto out = ReduceColors(SolidPicture(6, 4, RGB(10, 200, 30)), rmQuantize, 0, nullptr, 1);
   ASSERT_EQ(out->Palette().size(), 2u);
   EXPECT_EQ(out->Palette()[0], (TPaletteEntry{10, 200, 30, 0}));
   EXPECT_EQ(Index(*out, 5, 3), 0);
   // ReductionBits is clamped to 1..8.
-  EXPECT_EQ(ReduceColors(Noise(4, 4, 5), rmQuantize, 0, nullptr, 0)->Palette().size(), 2u);
-  EXPECT_EQ(ReduceColors(Noise(4, 4, 5), rmQuantize, 0, nullptr, 40)->Palette().size(), 256u);
+  EXPECT_EQ(ReduceColors(NoisePicture(4, 4, 5), rmQuantize, 0, nullptr, 0)->Palette().size(), 2u);
+  EXPECT_EQ(ReduceColors(NoisePicture(4, 4, 5), rmQuantize, 0, nullptr, 40)->Palette().size(), 256u);
 }
 
 TEST(GifReduce, OctreeKeepsAtMostTheRequestedColours) {
   TColorQuantizer q(16, 8);
-  const TBitmap src = Noise(64, 64, 9);
+  const TBitmap src = NoisePicture(64, 64, 9);
   q.ProcessBitmap(src);
   EXPECT_LE(q.LeafCount(), 16);
   EXPECT_EQ(static_cast<int>(q.Colors().size()), q.LeafCount());
@@ -261,7 +239,7 @@ TEST(GifReduce, OctreeKeepsAtMostTheRequestedColours) {
 }
 
 TEST(GifReduce, QuantizeInsideTheSystemPaletteKeepsTheStaticColours) {
-  auto out = ReduceColors(Noise(32, 32, 4), rmQuantizeWindows, 0, nullptr, 8);
+  auto out = ReduceColors(NoisePicture(32, 32, 4), rmQuantizeWindows, 0, nullptr, 8);
   const auto& p = out->Palette();
   ASSERT_EQ(p.size(), 256u);
   const auto& system = SystemPalette20();
@@ -273,7 +251,7 @@ TEST(GifReduce, QuantizeInsideTheSystemPaletteKeepsTheStaticColours) {
 }
 
 TEST(GifReduce, DitherOnUniformGreyMakesAPatternNearestMakesASolid) {
-  const TBitmap grey = Solid(16, 16, 128, 128, 128);
+  const TBitmap grey = SolidPicture(16, 16, RGB(128, 128, 128));
   auto solid = ReduceColors(grey, rmMonochrome, dmNearest, nullptr, 8);
   auto pattern = ReduceColors(grey, rmMonochrome, dmFloydSteinberg, nullptr, 8);
   std::set<int> solidIdx, patternIdx;
@@ -312,7 +290,7 @@ TEST(GifReduce, EveryEngineOnNarrowImages) {
   for (int w = 1; w <= 4; ++w)
     for (int mode = 0; mode <= 6; ++mode)
       for (int code : {rmWindows20, rmMonochrome, rmNetscape, rmQuantize}) {
-        auto out = ReduceColors(Noise(w, 5, static_cast<unsigned>(w * 10 + mode)), code, mode, nullptr, 3);
+        auto out = ReduceColors(NoisePicture(w, 5, static_cast<unsigned>(w * 10 + mode)), code, mode, nullptr, 3);
         EXPECT_EQ(out->Width(), w);
         EXPECT_EQ(out->Height(), 5);
       }

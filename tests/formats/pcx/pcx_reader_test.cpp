@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/streams.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 #include "formats/common/row_depth.h"
 #include "formats/pcx/pcx_writer.h"
@@ -15,29 +16,16 @@ using testsupport::HavePillow;
 namespace {
 
 TEST(PCXRLE, CraftedPackets) {
-  struct Case {
-    const char* name;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-    std::size_t used;
-  } cases[] = {
-      {"single bytes", {1, 2, 0xBF}, 3, {1, 2, 0xBF}, 3},
-      {"run", {0xC3, 9, 4}, 4, {9, 9, 9, 4}, 3},
-      {"run cut at the end of dest", {0xFF, 7, 1}, 5, {7, 7, 7, 7, 7}, 2},
-      {"zero-length run", {0xC0, 5, 6}, 1, {6}, 3},
-      {"count without its value", {1, 0xC4}, 3, {1}, 2},
-      {"source used up first", {1, 2}, 6, {1, 2}, 2},
+  TPCXRLEDecoder pcx;
+  const TDecodeCase cases[] = {
+      {"single bytes", &pcx, {1, 2, 0xBF}, 3, {1, 2, 0xBF}, 3},
+      {"run", &pcx, {0xC3, 9, 4}, 4, {9, 9, 9, 4}, 3},
+      {"run cut at the end of dest", &pcx, {0xFF, 7, 1}, 5, {7, 7, 7, 7, 7}, 2},
+      {"zero-length run", &pcx, {0xC0, 5, 6}, 1, {6}, 3},
+      {"count without its value", &pcx, {1, 0xC4}, 3, {1}, 2},
+      {"source used up first", &pcx, {1, 2}, 6, {1, 2}, 2},
   };
-  for (const Case& c : cases) {
-    Bytes out(c.dest, 0xEE);
-    std::span<const std::uint8_t> source = c.packed;
-    std::span<std::uint8_t> dest = out;
-    TPCXRLEDecoder().Decode(source, dest);
-    out.resize(c.dest - dest.size());
-    EXPECT_EQ(out, c.expected) << c.name;
-    EXPECT_EQ(c.packed.size() - source.size(), c.used) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 struct Header {
@@ -106,12 +94,7 @@ TEST(PCXReader, CraftedFiles) {
   odd.bytesPerLine = 4;  // padded lines
   Header moved = eight;
   moved.xmin = 100;
-  struct Case {
-    const char* name;
-    Bytes file;
-    TPixelFormat format;
-    RgbImage expected;
-  } cases[] = {
+  const TCraftedFile cases[] = {
       // Pixel value = plane 3 bit x 8 + plane 2 bit x 4 + plane 1 bit x 2 + plane 0 bit.
       {"4 planes of 1 bit", Pcx(fourPlanes, {0b10100000, 0b01100000, 0b00100000, 0b11000000}), pf4bit,
        RgbImage{3, 1, {9 * 16, 0, 0, 10 * 16, 0, 0, 7 * 16, 0, 0}}},
@@ -131,11 +114,7 @@ TEST(PCXReader, CraftedFiles) {
       {"padded plane lines", Pcx(odd, {5, 6, 0, 0}), pf8bit, RgbImage{2, 1, {5, 5, 5, 6, 6, 6}}},
       {"window away from the origin", Pcx(moved, {5, 6}), pf8bit, RgbImage{2, 1, {5, 5, 5, 6, 6, 6}}},
   };
-  for (const Case& c : cases) {
-    auto b = Load(TPCXGraphic::StaticClass(), c.file);
-    EXPECT_EQ(b->PixelFormat(), c.format) << c.name;
-    EXPECT_EQ(Difference(c.expected, Pixels(*b)), "") << c.name;
-  }
+  ExpectPictures(TPCXGraphic::StaticClass(), cases);
 }
 
 TEST(PCXReader, MalformedFiles) {

@@ -6,14 +6,17 @@
 #include "core/graphic.h"
 #include "formats/png/oracles.h"
 #include "formats/png/png_image.h"
-#include "formats/reader_classes.h"
+#include "formats/png_reader/png_graphic.h"
 #include "formats/registry.h"
+#include "support/pictures.h"
 
 using oracles::Chunk;
 using testsupport::HavePillow;
 using testsupport::HaveTool;
 
 namespace {
+
+using testsupport::SolidPicture;
 
 std::vector<std::uint8_t> Save(TPNGImage& png) {
   TMemoryStream out;
@@ -52,15 +55,8 @@ std::vector<int> FilterTypes(const std::vector<std::uint8_t>& data, std::size_t 
   return f;
 }
 
-TBitmap Solid(int w, int h, TColor c) {
-  TBitmap b(w, h, pf24bit);
-  b.Canvas().Brush.Color = c;
-  b.Canvas().FillRect(Rect(0, 0, w, h));
-  return b;
-}
-
 TEST(PngWriter, TinyTruecolourHasTheStandardChunksAndNoFilter) {
-  auto file = SaveBitmap(Solid(1, 2, RGB(10, 20, 30)));
+  auto file = SaveBitmap(SolidPicture(1, 2, RGB(10, 20, 30)));
   ASSERT_EQ(std::vector<std::uint8_t>(file.begin(), file.begin() + 8),
             (std::vector<std::uint8_t>{137, 80, 78, 71, 13, 10, 26, 10}));
   auto chunks = oracles::SplitPng(file);
@@ -73,14 +69,14 @@ TEST(PngWriter, TinyTruecolourHasTheStandardChunksAndNoFilter) {
 TEST(PngWriter, FilterChoiceFollowsTheRunScore) {
   // One colour with distinct channels: Sub wins the first row (tie with
   // Paeth, lower type first), Paeth every later row (Up is not enabled).
-  auto colour = oracles::SplitPng(SaveBitmap(Solid(20, 4, RGB(10, 20, 30))));
+  auto colour = oracles::SplitPng(SaveBitmap(SolidPicture(20, 4, RGB(10, 20, 30))));
   EXPECT_EQ(FilterTypes(ImageData(colour), 60), (std::vector<int>{1, 4, 4, 4}));
   // A grey: the raw rows are runs already.
-  auto grey = oracles::SplitPng(SaveBitmap(Solid(20, 4, RGB(7, 7, 7))));
+  auto grey = oracles::SplitPng(SaveBitmap(SolidPicture(20, 4, RGB(7, 7, 7))));
   EXPECT_EQ(FilterTypes(ImageData(grey), 60), (std::vector<int>{0, 0, 0, 0}));
   // With Up allowed it ties with Paeth on later rows and, being lower, wins.
   TPNGImage png;
-  png.Assign(Solid(20, 4, RGB(10, 20, 30)));
+  png.Assign(SolidPicture(20, 4, RGB(10, 20, 30)));
   png.SetFilters(TPNGImage::FilterUp | TPNGImage::FilterPaeth);
   EXPECT_EQ(png.Filters(), TPNGImage::FilterNone | TPNGImage::FilterUp | TPNGImage::FilterPaeth);
   EXPECT_EQ(FilterTypes(ImageData(oracles::SplitPng(Save(png))), 60), (std::vector<int>{4, 2, 2, 2}));
@@ -135,7 +131,7 @@ TEST(PngWriter, OtherFormatsBecomeTruecolour) {
 
 TEST(PngWriter, ChunkListIsNormalised) {
   TPNGImage png;
-  png.Assign(Solid(3, 3, RGB(1, 2, 3)));
+  png.Assign(SolidPicture(3, 3, RGB(1, 2, 3)));
   png.Chunks().AddChunk<TChunkTEXT>();       // never written
   png.Chunks().AddChunk<TChunkGAMA>().SetGamma(100000);  // after IDAT and IEND
   png.Chunks().Move(0, 2);                   // IHDR out of place
@@ -164,7 +160,7 @@ TEST(PngWriter, ChunkListIsNormalised) {
 
 TEST(PngWriter, GammaAppliesTheInverseTableWithoutHoles) {
   TPNGImage png;
-  png.Assign(Solid(2, 1, RGB(0, 100, 255)));
+  png.Assign(SolidPicture(2, 1, RGB(0, 100, 255)));
   TChunkGAMA& gamma = png.Chunks().AddChunk<TChunkGAMA>();
   gamma.SetGamma(100000);  // file gamma 1.0: screen values are brightened
   ASSERT_TRUE(gamma.Active());
@@ -222,7 +218,7 @@ TEST(PngWriter, ChunkListOperations) {
   // Assigning one PNG to another copies its chunks, filters and flag.
   png.Chunks().AddChunk<TChunkGAMA>().SetGamma(45455);
   png.SetFilters(TPNGImage::FilterUp);
-  png.Assign(Solid(2, 2, clRed));
+  png.Assign(SolidPicture(2, 2, clRed));
   TPNGImage copy;
   copy.Assign(png);
   ASSERT_EQ(copy.Chunks().Count(), 3);
@@ -270,7 +266,7 @@ TEST(PngWriter, IndependentDecodersReadEveryFormatExactly) {
 // registers later, and reads what the codec wrote.
 TEST(PngWriter, RegisteredForPngFiles) {
   RegisterImageFormats();
-  EXPECT_EQ(TPicture::FindFileFormat("PNG"), &PNGGraphicClass());
+  EXPECT_EQ(TPicture::FindFileFormat("PNG"), &TPNGGraphic::StaticClass());
   bool codecRegistered = false;
   for (const TFileFormatInfo& f : TPicture::FileFormats()) {
     codecRegistered |= f.Extension == "png" && f.GraphicClass == &TPNGImage::StaticClass();
@@ -284,7 +280,7 @@ TEST(PngWriter, RegisteredForPngFiles) {
   TPicture picture;
   picture.LoadFromFile(dir.File("a.png"));
   ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_EQ(&picture.Graphic()->ClassType(), &PNGGraphicClass());
+  EXPECT_EQ(&picture.Graphic()->ClassType(), &TPNGGraphic::StaticClass());
   auto* loaded = dynamic_cast<TBitmap*>(picture.Graphic());
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(oracles::Rgb(*loaded), oracles::Rgb(b));

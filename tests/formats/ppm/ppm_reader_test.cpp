@@ -50,9 +50,8 @@ TEST(PPMReader, CraftedFiles) {
        RgbImage{1, 1, {3, 0, 2}}},
   };
   for (const Case& c : cases) {
-    auto b = Load(TPPMGraphic::StaticClass(), Text(c.file));
-    EXPECT_EQ(b->PixelFormat(), c.format) << c.name;
-    EXPECT_EQ(Difference(c.expected, Pixels(*b)), "") << c.name;
+    SCOPED_TRACE(c.name);
+    ExpectPicture(TPPMGraphic::StaticClass(), Text(c.file), c.format, c.expected);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/streams.h"
 #include "formats/common/decoder.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 
 using namespace readertest;
@@ -12,26 +13,15 @@ using testsupport::HaveTool;
 namespace {
 
 TEST(PackBits, CraftedPackets) {
-  struct Case {
-    const char* name;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-  } cases[] = {
-      {"literal", {0x02, 1, 2, 3}, 3, {1, 2, 3}},
-      {"repeat", {0xFE, 7}, 3, {7, 7, 7}},
-      {"-128 is no packet", {0x80, 0x00, 5}, 1, {5}},
-      {"repeat cut at the end", {0x81, 4}, 5, {4, 4, 4, 4, 4}},
-      {"literal cut by the packed size", {0x05, 1, 2}, 6, {1, 2}},
+  TPackbitsRLEDecoder packbits;
+  const TDecodeCase cases[] = {
+      {"literal", &packbits, {0x02, 1, 2, 3}, 3, {1, 2, 3}},
+      {"repeat", &packbits, {0xFE, 7}, 3, {7, 7, 7}},
+      {"-128 is no packet", &packbits, {0x80, 0x00, 5}, 1, {5}},
+      {"repeat cut at the end", &packbits, {0x81, 4}, 5, {4, 4, 4, 4, 4}},
+      {"literal cut by the packed size", &packbits, {0x05, 1, 2}, 6, {1, 2}},
   };
-  for (const Case& c : cases) {
-    Bytes out(c.dest, 0xEE);
-    std::span<const std::uint8_t> source = c.packed;
-    std::span<std::uint8_t> dest = out;
-    TPackbitsRLEDecoder().Decode(source, dest);
-    out.resize(c.dest - dest.size());
-    EXPECT_EQ(out, c.expected) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 // A Photoshop file written from the format's layout: planar channel data
@@ -97,9 +87,9 @@ TEST(PSDReader, ColourModes) {
   };
   for (const Case& c : cases) {
     for (int compression : {0, 1}) {
-      auto b = Load(TPSDGraphic::StaticClass(), Psd(c.mode, c.channels, c.depth, compression, 2, 1, c.planar, c.modeData));
-      EXPECT_EQ(b->PixelFormat(), c.format) << c.name;
-      EXPECT_EQ(Difference(c.expected, Pixels(*b)), "") << c.name << " compression " << compression;
+      SCOPED_TRACE(std::string(c.name) + " compression " + std::to_string(compression));
+      ExpectPicture(TPSDGraphic::StaticClass(), Psd(c.mode, c.channels, c.depth, compression, 2, 1, c.planar, c.modeData),
+                    c.format, c.expected);
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/streams.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 
 using namespace readertest;
@@ -10,26 +11,15 @@ using namespace readertest;
 namespace {
 
 TEST(RLADecoder, CraftedPackets) {
-  struct Case {
-    const char* name;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-  } cases[] = {
-      {"repeat", {0x02, 9}, 3, {9, 9, 9}},
-      {"copy", {0xFD, 1, 2, 3}, 3, {1, 2, 3}},
-      {"repeat cut at the end", {0x7F, 4}, 2, {4, 4}},
-      {"copy cut by the packed size", {0x80, 1, 2}, 5, {1, 2}},
-      {"count without its value", {0x01}, 2, {}},
+  TRLADecoder rla;
+  const TDecodeCase cases[] = {
+      {"repeat", &rla, {0x02, 9}, 3, {9, 9, 9}},
+      {"copy", &rla, {0xFD, 1, 2, 3}, 3, {1, 2, 3}},
+      {"repeat cut at the end", &rla, {0x7F, 4}, 2, {4, 4}},
+      {"copy cut by the packed size", &rla, {0x80, 1, 2}, 5, {1, 2}},
+      {"count without its value", &rla, {0x01}, 2, {}},
   };
-  for (const Case& c : cases) {
-    Bytes out(c.dest, 0xEE);
-    std::span<const std::uint8_t> source = c.packed;
-    std::span<std::uint8_t> dest = out;
-    TRLADecoder().Decode(source, dest);
-    out.resize(c.dest - dest.size());
-    EXPECT_EQ(out, c.expected) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 // An RLA file written from the layout by Python: rows in file order, each

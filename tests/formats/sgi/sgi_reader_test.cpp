@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/streams.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 
 using namespace readertest;
@@ -12,32 +13,20 @@ using testsupport::HavePillow;
 namespace {
 
 TEST(SGIRLE, CraftedRows) {
-  struct Case {
-    const char* name;
-    int bits;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-  } cases[] = {
-      {"literal", 8, {0x83, 1, 2, 3, 0}, 3, {1, 2, 3}},
-      {"run", 8, {0x04, 9, 0}, 4, {9, 9, 9, 9}},
-      {"zero count ends the row", 8, {0x02, 5, 0, 0x02, 6}, 4, {5, 5}},
-      {"run cut at the row's end", 8, {0x7F, 3}, 2, {3, 3}},
-      {"literal cut by the packed size", 8, {0x85, 1, 2}, 5, {1, 2}},
+  TSGIRLEDecoder bytes(8), words(16);
+  const TDecodeCase cases[] = {
+      {"literal", &bytes, {0x83, 1, 2, 3, 0}, 3, {1, 2, 3}},
+      {"run", &bytes, {0x04, 9, 0}, 4, {9, 9, 9, 9}},
+      {"zero count ends the row", &bytes, {0x02, 5, 0, 0x02, 6}, 4, {5, 5}},
+      {"run cut at the row's end", &bytes, {0x7F, 3}, 2, {3, 3}},
+      {"literal cut by the packed size", &bytes, {0x85, 1, 2}, 5, {1, 2}},
       // A literal of 16-bit samples gives consecutive values.
-      {"16-bit literal", 16, {0x00, 0x83, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0, 0}, 6, {1, 2, 3, 4, 5, 6}},
-      {"16-bit run", 16, {0x00, 0x03, 0xAB, 0xCD, 0, 0}, 6, {0xAB, 0xCD, 0xAB, 0xCD, 0xAB, 0xCD}},
-      {"16-bit count without its value", 16, {0x00, 0x03, 0xAB}, 6, {}},
-      {"16-bit half a count", 16, {0x00}, 6, {}},
+      {"16-bit literal", &words, {0x00, 0x83, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0, 0}, 6, {1, 2, 3, 4, 5, 6}},
+      {"16-bit run", &words, {0x00, 0x03, 0xAB, 0xCD, 0, 0}, 6, {0xAB, 0xCD, 0xAB, 0xCD, 0xAB, 0xCD}},
+      {"16-bit count without its value", &words, {0x00, 0x03, 0xAB}, 6, {}},
+      {"16-bit half a count", &words, {0x00}, 6, {}},
   };
-  for (const Case& c : cases) {
-    Bytes out(c.dest, 0xEE);
-    std::span<const std::uint8_t> source = c.packed;
-    std::span<std::uint8_t> dest = out;
-    TSGIRLEDecoder(c.bits).Decode(source, dest);
-    out.resize(c.dest - dest.size());
-    EXPECT_EQ(out, c.expected) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 // A small SGI writer made from the format's layout: planes of samples,
@@ -105,9 +94,8 @@ TEST(SGIReader, PlanesDepthsAndStorage) {
   };
   for (const Case& c : cases) {
     for (bool rle : {false, true}) {
-      auto b = Load(TSGIGraphic::StaticClass(), Sgi(2, 2, c.planes, c.bpc, rle, c.samples));
-      EXPECT_EQ(b->PixelFormat(), c.format) << c.name;
-      EXPECT_EQ(Difference(c.expected, Pixels(*b)), "") << c.name << (rle ? " run-length" : " verbatim");
+      SCOPED_TRACE(std::string(c.name) + (rle ? " run-length" : " verbatim"));
+      ExpectPicture(TSGIGraphic::StaticClass(), Sgi(2, 2, c.planes, c.bpc, rle, c.samples), c.format, c.expected);
     }
   }
 }

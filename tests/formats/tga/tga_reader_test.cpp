@@ -4,6 +4,7 @@
 
 #include "core/exceptions.h"
 #include "core/streams.h"
+#include "formats/common/decode_table.h"
 #include "formats/common/reader_test_util.h"
 #include "formats/png/oracles.h"
 #include "formats/tga/tga_writer.h"
@@ -15,41 +16,26 @@ using testsupport::SkipReason;
 
 namespace {
 
-Bytes DecodeTarga(int depth, const Bytes& packed, std::size_t destBytes, std::size_t* used = nullptr) {
-  Bytes out(destBytes, 0xEE);
-  std::span<const std::uint8_t> source = packed;
-  std::span<std::uint8_t> dest = out;
-  TTargaRLEDecoder(depth).Decode(source, dest);
-  if (used) *used = packed.size() - source.size();
-  out.resize(destBytes - dest.size());
-  return out;
+Bytes DecodeTarga(int depth, const Bytes& packed, std::size_t destBytes) {
+  TTargaRLEDecoder decoder(depth);
+  return Decode(decoder, packed, destBytes).Written;
 }
 
 TEST(TargaRLE, CraftedPackets) {
-  struct Case {
-    const char* name;
-    int depth;
-    Bytes packed;
-    std::size_t dest;
-    Bytes expected;
-    std::size_t used;
-  } cases[] = {
-      {"repeat", 8, {0x83, 7}, 4, {7, 7, 7, 7}, 2},
-      {"literal", 8, {0x02, 1, 2, 3}, 3, {1, 2, 3}, 4},
-      {"repeat of 24-bit pixels", 24, {0x81, 1, 2, 3}, 6, {1, 2, 3, 1, 2, 3}, 4},
-      {"run cut at the row's end", 8, {0x85, 9, 0x00, 4}, 3, {9, 9, 9}, 2},
+  TTargaRLEDecoder d8(8), d16(16), d24(24), d32(32), d12(12);
+  const TDecodeCase cases[] = {
+      {"repeat", &d8, {0x83, 7}, 4, {7, 7, 7, 7}, 2},
+      {"literal", &d8, {0x02, 1, 2, 3}, 3, {1, 2, 3}, 4},
+      {"repeat of 24-bit pixels", &d24, {0x81, 1, 2, 3}, 6, {1, 2, 3, 1, 2, 3}, 4},
+      {"run cut at the row's end", &d8, {0x85, 9, 0x00, 4}, 3, {9, 9, 9}, 2},
       // The rest of a literal packet is skipped, so the next row starts at
       // the next packet.
-      {"literal cut at the row's end", 8, {0x03, 1, 2, 3, 4, 0x80, 5}, 2, {1, 2}, 5},
-      {"source ends inside a literal", 16, {0x01, 1, 2, 3}, 4, {1, 2, 3}, 4},
-      {"source ends inside a repeated pixel", 32, {0x80, 1, 2}, 4, {}, 3},
-      {"unknown depth decodes nothing", 12, {0x80, 1, 2}, 4, {}, 0},
+      {"literal cut at the row's end", &d8, {0x03, 1, 2, 3, 4, 0x80, 5}, 2, {1, 2}, 5},
+      {"source ends inside a literal", &d16, {0x01, 1, 2, 3}, 4, {1, 2, 3}, 4},
+      {"source ends inside a repeated pixel", &d32, {0x80, 1, 2}, 4, {}, 3},
+      {"unknown depth decodes nothing", &d12, {0x80, 1, 2}, 4, {}, 0},
   };
-  for (const Case& c : cases) {
-    std::size_t used = 0;
-    EXPECT_EQ(DecodeTarga(c.depth, c.packed, c.dest, &used), c.expected) << c.name;
-    EXPECT_EQ(used, c.used) << c.name;
-  }
+  ExpectDecodeTable(cases);
 }
 
 TEST(TargaRLE, EncodeAndDecodeRoundTrip) {
@@ -123,12 +109,7 @@ Bytes Targa(std::uint8_t type, std::uint8_t bpp, int w, int h, std::uint8_t desc
 RgbImage Rgb(int w, int h, Bytes rgb) { return RgbImage{w, h, std::move(rgb)}; }
 
 TEST(TargaReader, CraftedFiles) {
-  struct Case {
-    const char* name;
-    Bytes file;
-    TPixelFormat format;
-    RgbImage expected;
-  } cases[] = {
+  const TCraftedFile cases[] = {
       {"descriptor bit 5 set: top row first", Targa(2, 24, 1, 2, 0x20, {1, 2, 3, 4, 5, 6}), pf24bit,
        Rgb(1, 2, {3, 2, 1, 6, 5, 4})},
       {"descriptor bit 5 clear: bottom row first", Targa(2, 24, 1, 2, 0x00, {1, 2, 3, 4, 5, 6}), pf24bit,
@@ -152,11 +133,7 @@ TEST(TargaReader, CraftedFiles) {
       {"packets never cross rows", Targa(11, 8, 2, 2, 0x20, {0x83, 50, 0x81, 60}), pf8bit,
        Rgb(2, 2, {50, 50, 50, 50, 50, 50, 60, 60, 60, 60, 60, 60})},
   };
-  for (const Case& c : cases) {
-    auto b = Load(TTargaGraphic::StaticClass(), c.file);
-    EXPECT_EQ(b->PixelFormat(), c.format) << c.name;
-    EXPECT_EQ(Difference(c.expected, Pixels(*b)), "") << c.name;
-  }
+  ExpectPictures(TTargaGraphic::StaticClass(), cases);
 }
 
 TEST(TargaReader, MalformedFilesRaiseTheFormatError) {
