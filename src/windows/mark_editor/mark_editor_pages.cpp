@@ -54,9 +54,6 @@ QSpinBox* NewSpin(QWidget* parent, TNumberField field) {
   return spin;
 }
 
-// Widths of read-outs are measured in the form's font.
-QFontMetrics FormMetrics(const QWidget* widget) { return widget->window()->fontMetrics(); }
-
 // A page's widgets one under the other, pushed to the top.
 void Column(QWidget* page, std::initializer_list<QWidget*> widgets) {
   auto* v = new QVBoxLayout(page);
@@ -200,7 +197,7 @@ void BuildPlacingPage(QWidget* page, TPlacingPage& c) {
   c.tbClarity->setRange(0, 100);
   c.tbClarity->setPageStep(10);
   c.lblClartiyPer = NewNamed<QLabel>(page, "lblClartiyPer");
-  c.lblClartiyPer->setMinimumWidth(FormMetrics(page).horizontalAdvance("100%") + 4);
+  c.lblClartiyPer->setMinimumWidth(FormFontMetrics(page).horizontalAdvance("100%") + 4);
   c.chkAuto = NewNamed<QCheckBox>(page, "chkAuto");
   c.chkTilePic = NewNamed<QCheckBox>(page, "chkTilePic");
 
@@ -470,7 +467,7 @@ QWidget* BuildSamplePanel(QWidget* form, TSamplePanel& c) {
   c.chkDrag = NewNamed<QCheckBox>(sampleSide, "chkDrag");
   c.lblSaveAs = NewNamed<TLinkLabel>(sampleSide, "lblSaveAs");
   c.lblColor = NewNamed<QLabel>(sampleSide, "lblColor");
-  c.lblColor->setMinimumWidth(FormMetrics(form).horizontalAdvance(" RGB:255,255,255 ") + 4);
+  c.lblColor->setMinimumWidth(FormFontMetrics(form).horizontalAdvance(" RGB:255,255,255 ") + 4);
   c.lblLocate = NewNamed<QLabel>(sampleSide, "lblLocate");
   c.lblVer = NewNamed<QLabel>(sampleSide, "lblVer");
 
