@@ -198,7 +198,7 @@ class TfrmMain : public QMainWindow {
   QScrollBar* sbWidth;
   QScrollBar* sbHeight;
   TGLPanel* opGL;
-  TPreviewBox* pbPreview;
+  TPaintBox* pbPreview;
   QMenu* PopupMenu2;
   QAction* mnuSaveAs;
 

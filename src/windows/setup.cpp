@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QCursor>
 #include <QFileDialog>
@@ -27,8 +26,10 @@
 #include "app/settings.h"
 #include "app/text_routines.h"
 #include "windows/form_support.h"
+#include "windows/image_convert.h"
 #include "windows/position.h"
 #include "windows/setup_logic.h"
+#include "windows/shared_commands.h"
 
 namespace {
 
@@ -85,12 +86,7 @@ void TDelaySpinEdit::fixup(QString& input) const { input = QString::number(Delay
 
 TSetupServices TfrmSetup::DefaultServices() {
   TSetupServices services;
-  services.ChooseColor = [](QWidget* owner, TColor initial) -> std::optional<TColor> {
-    const TColor rgb = ColorToRGB(initial);
-    const QColor chosen = QColorDialog::getColor(QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)), owner);
-    if (!chosen.isValid()) return std::nullopt;
-    return RGB(chosen.red(), chosen.green(), chosen.blue());
-  };
+  services.ChooseColor = [](QWidget* owner, TColor initial) { return ChooseColorDialog(owner, initial); };
   services.ChooseTiledImage = [](QWidget* owner, const std::string& initial) -> std::optional<std::string> {
     const QString start = initial.empty() ? QString() : QFileInfo(Q(initial)).absolutePath();
     const QString file = QFileDialog::getOpenFileName(owner, QString(), start, ImageDialogFilter());
@@ -170,9 +166,8 @@ TfrmSetup::TfrmSetup(QWidget* owner) : QDialog(owner) {
 
 void TfrmSetup::SetSolidColor(TColor color) {
   solidColor_ = color;
-  const TColor rgb = ColorToRGB(color);
   QPalette palette = pnlSolidColor->palette();
-  palette.setColor(QPalette::Window, QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)));
+  palette.setColor(QPalette::Window, ToQColor(color));
   pnlSolidColor->setPalette(palette);
 }
 

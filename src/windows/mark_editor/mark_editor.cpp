@@ -51,11 +51,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-QColor ToQColor(TColor c) {
-  const TColor rgb = ColorToRGB(c);
-  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
-}
-
 void SetLabelColor(QLabel* label, TColor back, TColor font) {
   QPalette p = label->palette();
   p.setColor(QPalette::Window, ToQColor(back));

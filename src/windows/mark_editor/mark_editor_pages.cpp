@@ -137,6 +137,8 @@ QWidget* BuildMarkPanel(QWidget* form, TMarkPanel& c) {
   c.ScrollBox1->setWidgetResizable(false);
   auto* viewHost = NewNamed<QWidget>(c.ScrollBox1, "imgPic");
   c.pbView = NewNamed<TPaintBox>(viewHost, "pbView");
+  // The colour read-out follows the mouse without a button pressed.
+  c.pbView->setMouseTracking(true);
   c.ScrollBox1->setWidget(viewHost);
   {
     auto* v = new QVBoxLayout(c.pnlFrame);
@@ -454,6 +456,7 @@ QWidget* BuildSamplePanel(QWidget* form, TSamplePanel& c) {
   c.pnlPreview->setMinimumSize(1, 1);
   c.opGL = NewNamed<TGLPanel>(c.pnlPreview, "opGL");
   c.pbPreview = NewNamed<TPaintBox>(c.opGL, "pbPreview");
+  c.pbPreview->setMouseTracking(true);
   c.pbPreview->setCursor(Qt::CrossCursor);
   c.lblPreviewMessage = NewNamed<QLabel>(c.pnlPreview, "lblPreviewMessage");
   c.lblPreviewMessage->setAlignment(Qt::AlignCenter);

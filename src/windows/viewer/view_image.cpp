@@ -89,47 +89,7 @@ QAction* ViewerAction(QWidget* owner, const char* name, F&& handler) {
   return action;
 }
 
-QColor ToQColor(TColor c) {
-  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------------------
-
-TViewPaintBox::TViewPaintBox(TfrmViewImage* form, QWidget* parent) : QWidget(parent), form_(form) {
-  setObjectName("pbPreview");
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setMouseTracking(false);
-}
-
-void TViewPaintBox::paintEvent(QPaintEvent*) {
-  Guarded([this] { form_->PaintPreview(*this); });
-}
-
-void TViewPaintBox::mousePressEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseDown(event->button(), event->position().toPoint()); });
-}
-
-void TViewPaintBox::mouseMoveEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseMove(event->buttons(), event->position().toPoint()); });
-}
-
-void TViewPaintBox::mouseReleaseEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseUp(event->button()); });
-}
-
-void TViewPaintBox::mouseDoubleClickEvent(QMouseEvent*) {
-  Guarded([this] { form_->close(); });
-}
-
-void TViewPaintBox::contextMenuEvent(QContextMenuEvent* event) {
-  Guarded([&] { form_->PopupMenu1->popup(event->globalPos()); });
-}
-
-void TViewPaintBox::wheelEvent(QWheelEvent* event) {
-  Guarded([&] { form_->PreviewWheel(event->angleDelta().y()); });
-}
 
 // ---------------------------------------------------------------------------
 
@@ -209,7 +169,17 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
   QPalette black = opGL->palette();
   black.setColor(QPalette::Window, Qt::black);
   opGL->setPalette(black);
-  pbPreview = new TViewPaintBox(this, opGL);
+  pbPreview = NewNamed<TPaintBox>(opGL, "pbPreview");
+  pbPreview->setAttribute(Qt::WA_OpaquePaintEvent);
+  pbPreview->OnPaint = [this](QPainter& painter) { PaintPreview(painter, *pbPreview); };
+  pbPreview->OnMouseDown = [this](Qt::MouseButton button, Qt::MouseButtons, QPoint pos) {
+    PreviewMouseDown(button, pos);
+  };
+  pbPreview->OnMouseMove = [this](Qt::MouseButtons buttons, QPoint pos) { PreviewMouseMove(buttons, pos); };
+  pbPreview->OnMouseUp = [this](Qt::MouseButton button, QPoint) { PreviewMouseUp(button); };
+  pbPreview->OnDoubleClick = [this](Qt::MouseButton, QPoint) { close(); };
+  pbPreview->OnContextMenu = [this](QPoint globalPos) { PopupMenu1->popup(globalPos); };
+  pbPreview->OnWheel = [this](int delta) { PreviewWheel(delta); };
 
   timSlideshow = new QTimer(this);
   timSlideshow->setObjectName("timSlideshow");
@@ -898,8 +868,7 @@ void TfrmViewImage::PaintView() {
   pbPreview->update();
 }
 
-void TfrmViewImage::PaintPreview(QWidget& box) {
-  QPainter painter(&box);
+void TfrmViewImage::PaintPreview(QPainter& painter, const QWidget& box) {
   if (!ready_ || settingBounds_ || backBuffer_.Width() <= 0) {
     painter.fillRect(box.rect(), ToQColor(ProgramInfo().ViewSolidColor));
     return;

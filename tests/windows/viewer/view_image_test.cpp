@@ -806,3 +806,20 @@ TEST_F(ViewerTest, AnEffectOnAPictureWhoseFileIsGoneSaysWhyAndChangesNothing) {
   EXPECT_EQ(handler_.Boxes[0].Kind, 0);
   EXPECT_TRUE(Same(v.PictureBitmap(), shown));
 }
+
+// Until a picture is shown the view is the background colour of the
+// settings; a system colour there is the colour it stands for, as the
+// settings window shows it.
+TEST_F(ViewerTest, TheViewWithoutAPictureShowsTheBackgroundColourOfTheSettings) {
+  const struct {
+    TColor Setting;
+    QColor Shown;
+  } cases[] = {{RGB(0, 98, 150), QColor(0, 98, 150)}, {clBtnFace, QColor(212, 208, 200)}};
+  for (const auto& c : cases) {
+    ProgramInfo().ViewSolidColor = c.Setting;
+    viewer_ = std::make_unique<TfrmViewImage>(nullptr, Pattern(8, 8, 1), 2, std::string(), list_.View(),
+                                              std::vector<std::string>{});
+    viewer_->pbPreview->resize(4, 4);
+    EXPECT_EQ(viewer_->pbPreview->grab().toImage().pixelColor(1, 1), c.Shown) << std::hex << c.Setting;
+  }
+}
