@@ -1091,6 +1091,17 @@ void TfrmViewImage::ResumeSlideshow(bool wasRunning) {
   ApplyOptions();
 }
 
+void TfrmViewImage::WithSlideshowPaused(const std::function<void()>& command) {
+  const bool running = PauseSlideshow();
+  try {
+    command();
+  } catch (...) {
+    ResumeSlideshow(running);
+    throw;
+  }
+  ResumeSlideshow(running);
+}
+
 // ---- GIF refresh -----------------------------------------------------------
 
 void TfrmViewImage::timGIFTimer() {
@@ -1162,66 +1173,50 @@ bool TfrmViewImage::AskReplace(const std::string& target) {
 
 void TfrmViewImage::mnuCopyFileToClick() {
   if (mode_ == 2 || fileName_.empty()) return;
-  const bool running = PauseSlideshow();
-  int filter = 1;
-  const std::optional<std::string> chosen =
-      Services().ChooseSaveName ? Services().ChooseSaveName(this, SaveDialogName(mode_, fileName_), filter)
-                                : std::nullopt;
-  if (chosen && !chosen->empty() && AskReplace(*chosen)) {
+  WithSlideshowPaused([this] {
+    int filter = 1;
+    const std::optional<std::string> chosen =
+        Services().ChooseSaveName ? Services().ChooseSaveName(this, SaveDialogName(mode_, fileName_), filter)
+                                  : std::nullopt;
+    if (!chosen || chosen->empty() || !AskReplace(*chosen)) return;
     // A copy onto the file itself would leave nothing behind.
     if (!IsSameFile(fileName_, *chosen) && !CopyFileOver(fileName_, *chosen)) {
-      ResumeSlideshow(running);
       throw Exception("The file could not be copied to " + *chosen + ".");
     }
-  }
-  ResumeSlideshow(running);
+  });
 }
 
 void TfrmViewImage::mnuSaveAsClick() {
   if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
-  const bool running = PauseSlideshow();
-  int filter = 1;
-  const std::optional<std::string> chosen =
-      Services().ChooseSaveName ? Services().ChooseSaveName(this, SaveDialogName(mode_, fileName_), filter)
-                                : std::nullopt;
-  if (chosen && !chosen->empty()) {
+  WithSlideshowPaused([this] {
+    int filter = 1;
+    const std::optional<std::string> chosen =
+        Services().ChooseSaveName ? Services().ChooseSaveName(this, SaveDialogName(mode_, fileName_), filter)
+                                  : std::nullopt;
+    if (!chosen || chosen->empty()) return;
     const std::string target = SaveAsTarget(*chosen, filter);
-    if (AskReplace(target)) {
-      try {
-        SaveImageFile(pictureBitmap_, target);
-      } catch (...) {
-        ResumeSlideshow(running);
-        throw;
-      }
-    }
-  }
-  ResumeSlideshow(running);
+    if (AskReplace(target)) SaveImageFile(pictureBitmap_, target);
+  });
 }
 
 void TfrmViewImage::mnuSaveClick() {
   if (!CanSaveInPlace(mode_, fileName_) || pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
-  const bool running = PauseSlideshow();
-  const bool yes = AskReplace(fileName_);
-  try {
-    if (yes) SaveImageFile(pictureBitmap_, fileName_);
-  } catch (...) {
-    ResumeSlideshow(running);
-    throw;
-  }
-  ResumeSlideshow(running);
+  WithSlideshowPaused([this] {
+    if (AskReplace(fileName_)) SaveImageFile(pictureBitmap_, fileName_);
+  });
 }
 
 void TfrmViewImage::mnuDeleteClick() {
   if (mode_ == 2 || fileName_.empty()) return;
-  const bool running = PauseSlideshow();
-  const std::string question = GetMessageText(AskDeleteFile) + " " + fileName_ + "?";
-  const bool yes = ShowMsg(question, 5, SystemMessageCaption) == idYes;
-  if (yes && FileExists(fileName_)) {
-    // The loader may be reading it; it lets go first.
-    prefetcher_.Discard();
-    DeleteFile(fileName_);
-  }
-  if (!FileExists(fileName_)) {
+  WithSlideshowPaused([this] {
+    const std::string question = GetMessageText(AskDeleteFile) + " " + fileName_ + "?";
+    const bool yes = ShowMsg(question, 5, SystemMessageCaption) == idYes;
+    if (yes && FileExists(fileName_)) {
+      // The loader may be reading it; it lets go first.
+      prefetcher_.Discard();
+      DeleteFile(fileName_);
+    }
+    if (FileExists(fileName_)) return;
     const std::string gone = fileName_;
     const int count = list_.Count();
     const int index = list_.ItemIndex();
@@ -1233,14 +1228,13 @@ void TfrmViewImage::mnuDeleteClick() {
     } else if (index + 1 < count) {
       FormKeyDown(Qt::Key_PageDown, Qt::NoModifier);
     }
-  }
-  ResumeSlideshow(running);
+  });
 }
 
 void TfrmViewImage::mnuOptionsClick() {
-  const bool running = PauseSlideshow();
-  if (Services().ExecuteSetup) Services().ExecuteSetup(TfrmSetup::pgViewer);
-  ResumeSlideshow(running);
+  WithSlideshowPaused([] {
+    if (Services().ExecuteSetup) Services().ExecuteSetup(TfrmSetup::pgViewer);
+  });
   LoadTilePicture();
   PaintBackground();
   RenderVisiblePart();

@@ -255,6 +255,10 @@ class TfrmViewImage : public QDialog {
   // of the viewer's; gives back whether the slideshow ran.
   bool PauseSlideshow();
   void ResumeSlideshow(bool wasRunning);
+  // Runs a command that opens a dialog with the slideshow paused and the
+  // window lowered from top-most; both come back afterwards, also when the
+  // command fails.
+  void WithSlideshowPaused(const std::function<void()>& command);
   void StartSlideshow();
   void StopSlideshow();
   bool AskReplace(const std::string& target);

@@ -823,3 +823,25 @@ TEST_F(ViewerTest, TheViewWithoutAPictureShowsTheBackgroundColourOfTheSettings) 
     EXPECT_EQ(viewer_->pbPreview->grab().toImage().pixelColor(1, 1), c.Shown) << std::hex << c.Setting;
   }
 }
+
+// The slideshow pauses while a command shows a dialog, and runs on after
+// it, also when the command fails.
+TEST_F(ViewerTest, ASlideshowPausedForADialogRunsOnWhenTheCommandFails) {
+  list_.Files = {WriteBmp("a.bmp", 20, 10, 1), WriteBmp("b.bmp", 20, 10, 2)};
+  ProgramInfo().SlideDelay = 60000;
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  Key(Qt::Key_Pause);
+  ASSERT_TRUE(v.SlideshowRunning());
+  bool pausedMeanwhile = false;
+  TfrmViewImage::Services().ExecuteSetup = [&](int) -> bool {
+    pausedMeanwhile = !v.SlideshowRunning();
+    throw std::runtime_error("The settings could not be read.");
+  };
+  v.mnuOptions->trigger();
+  EXPECT_TRUE(pausedMeanwhile);
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Text, "The settings could not be read.");
+  EXPECT_TRUE(v.SlideshowRunning());
+  EXPECT_TRUE(v.mnuSlideshow->isChecked());
+  EXPECT_TRUE(v.timSlideshow->isActive());
+}
