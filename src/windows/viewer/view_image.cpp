@@ -150,8 +150,7 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
                  Qt::WindowCloseButtonHint);
   setSizeGripEnabled(false);
   const TProgramInfo& settings = ProgramInfo();
-  zoom_.SettingZoomFit = settings.ViewZoomFit;
-  zoom_.SettingShrinkFit = settings.ViewShrinkFit;
+  zoom_.ReadFitSettings(settings);
 
   given_.SetPixelFormat(pf24bit);
   base_ = given_;
@@ -201,11 +200,8 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
   }
   setFocusPolicy(Qt::StrongFocus);
 
-  mnuZoomLock->setChecked(settings.ZoomLock);
-  tbZoomLock->setChecked(settings.ZoomLock);
-  mnuLocationLock->setChecked(settings.LocationLock);
-  zoom_.ZoomLock = settings.ZoomLock;
-  zoom_.LocationLock = settings.LocationLock;
+  zoom_.ReadLocks(settings);
+  ShowLocks();
   LoadTilePicture();
   zoom_.FullScreen = settings.ViewImageFullScreen;
   cbTools->setVisible(settings.ViewShowToolbar && !zoom_.FullScreen);
@@ -232,12 +228,15 @@ void TfrmViewImage::CreateMenus() {
   mnuZoomActual = ViewerAction(this, "mnuZoomActual", key(Qt::Key_Slash, Qt::KeypadModifier));
   mnuZoomBest = ViewerAction(this, "mnuZoomBest", key(Qt::Key_Asterisk, Qt::KeypadModifier));
   mnuZoomLock = ViewerAction(this, "mnuZoomLock", [this] {
-    zoom_.ZoomLock = mnuZoomLock->isChecked();
-    tbZoomLock->setChecked(mnuZoomLock->isChecked());
+    zoom_.ToggleZoomLock();
+    ShowLocks();
   });
   mnuZoomLock->setCheckable(true);
   mnuZoomLock->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-  mnuLocationLock = ViewerAction(this, "mnuLocationLock", [this] { zoom_.LocationLock = mnuLocationLock->isChecked(); });
+  mnuLocationLock = ViewerAction(this, "mnuLocationLock", [this] {
+    zoom_.ToggleLocationLock();
+    ShowLocks();
+  });
   mnuLocationLock->setCheckable(true);
   mnuReload = ViewerAction(this, "mnuReload", [this] { mnuReloadClick(); });
   mnuReload->setShortcut(QKeySequence(Qt::Key_F5));
@@ -388,9 +387,8 @@ void TfrmViewImage::CreateToolBar() {
   });
   connect(tbZoomLock, &QToolButton::clicked, this, [this] {
     Guarded([this] {
-      mnuZoomLock->setChecked(!mnuZoomLock->isChecked());
-      zoom_.ZoomLock = mnuZoomLock->isChecked();
-      tbZoomLock->setChecked(mnuZoomLock->isChecked());
+      zoom_.ToggleZoomLock();
+      ShowLocks();
     });
   });
   tbTools->adjustSize();
@@ -475,8 +473,7 @@ void TfrmViewImage::FormDestroy() {
     unsetCursor();
     TProgramInfo& settings = ProgramInfo();
     settings.ViewImageFullScreen = zoom_.FullScreen;
-    settings.ZoomLock = mnuZoomLock->isChecked();
-    settings.LocationLock = mnuLocationLock->isChecked();
+    zoom_.WriteLocks(settings);
   } catch (...) {
     // Going away must not throw; the settings keep their values.
   }
@@ -496,10 +493,15 @@ void TfrmViewImage::ApplyLanguage() {
   }
 }
 
+void TfrmViewImage::ShowLocks() {
+  mnuZoomLock->setChecked(zoom_.ZoomLock);
+  tbZoomLock->setChecked(zoom_.ZoomLock);
+  mnuLocationLock->setChecked(zoom_.LocationLock);
+}
+
 void TfrmViewImage::ApplyOptions() {
   const TProgramInfo& settings = ProgramInfo();
-  zoom_.SettingZoomFit = settings.ViewZoomFit;
-  zoom_.SettingShrinkFit = settings.ViewShrinkFit;
+  zoom_.ReadFitSettings(settings);
   const bool toolbarChanges = !zoom_.FullScreen && cbTools->isVisibleTo(this) != settings.ViewShowToolbar;
   if (toolbarChanges) cbTools->setVisible(settings.ViewShowToolbar);
   timSlideshow->setInterval(SlideInterval(settings.SlideDelay));
@@ -739,7 +741,7 @@ void TfrmViewImage::AdjustWindowToPicture() {
   const QRect room = RoomForClient();
   const TPoint picture{pictureBitmap_.Width(), pictureBitmap_.Height()};
   zoom_.Picture = picture;
-  const TPoint wanted = mnuZoomLock->isChecked() ? zoom_.ZoomedSize() : picture;
+  const TPoint wanted = zoom_.WindowPictureSize();
   const int toolbar = ToolbarHeight();
   const TRect r = WindowRectForPicture(TPoint{room.width(), room.height() - toolbar}, wanted, zoom_.SettingZoomFit,
                                        zoom_.SettingShrinkFit, ToolbarMinWidth());

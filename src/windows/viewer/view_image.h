@@ -249,6 +249,9 @@ class TfrmViewImage : public QDialog {
   void LoadTilePicture();
   void SetFullScreen(bool on);
   void UpdateCursor();
+  // The lock menu items and the lock tool button show the zoom model's
+  // locks.
+  void ShowLocks();
   void KeepCursorOnButton();
   void ToolButtonCommand(int cursorButton, const std::function<void()>& action);
   // The slideshow stopped and the window no longer top-most, for a dialog

@@ -845,3 +845,43 @@ TEST_F(ViewerTest, ASlideshowPausedForADialogRunsOnWhenTheCommandFails) {
   EXPECT_TRUE(v.mnuSlideshow->isChecked());
   EXPECT_TRUE(v.timSlideshow->isActive());
 }
+
+// The locks are the zoom model's: read when the viewer opens, switched by
+// the menu items and the tool button alike, shown by both, and stored when
+// the viewer closes.
+TEST_F(ViewerTest, TheLocksAreTheZoomModelsAndTheMenuAndTheButtonShowThem) {
+  list_.Files = {WriteBmp("a.bmp", 60, 40, 1)};
+  ProgramInfo().ZoomLock = true;
+  ProgramInfo().LocationLock = false;
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  EXPECT_TRUE(v.ZoomModel().ZoomLock);
+  EXPECT_FALSE(v.ZoomModel().LocationLock);
+  const struct {
+    const char* Command;
+    bool ZoomLocked, LocationLocked;
+  } steps[] = {{"tbZoomLock", false, false},
+               {"mnuZoomLock", true, false},
+               {"mnuLocationLock", true, true},
+               {"tbZoomLock", false, true},
+               {"tbZoomLock", true, true},
+               {"mnuLocationLock", true, false}};
+  for (const auto& s : steps) {
+    if (QString(s.Command).startsWith("tb")) {
+      v.findChild<QToolButton*>(s.Command)->click();
+    } else {
+      Action(s.Command)->trigger();
+    }
+    EXPECT_EQ(v.ZoomModel().ZoomLock, s.ZoomLocked) << s.Command;
+    EXPECT_EQ(v.ZoomModel().LocationLock, s.LocationLocked) << s.Command;
+    EXPECT_EQ(v.mnuZoomLock->isChecked(), s.ZoomLocked) << s.Command;
+    EXPECT_EQ(v.tbZoomLock->isChecked(), s.ZoomLocked) << s.Command;
+    EXPECT_EQ(v.mnuLocationLock->isChecked(), s.LocationLocked) << s.Command;
+  }
+  // With the zoom locked the window is fitted around the zoomed picture.
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(v.ZoomModel().WindowPictureSize(), v.ZoomModel().ZoomedSize());
+  v.close();
+  viewer_.reset();
+  EXPECT_TRUE(ProgramInfo().ZoomLock);
+  EXPECT_FALSE(ProgramInfo().LocationLock);
+}
