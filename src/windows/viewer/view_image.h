@@ -212,7 +212,12 @@ class TfrmViewImage : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The popup menu with its commands, in menu order; the submenus are
+  // built by their own members.
   void CreateMenus();
+  void CreateEditMenu();
+  void CreateRotateMenu();
+  void CreateEffectMenu();
   void CreateToolBar();
   void FormShow();
   void FormDestroy();
