@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/routines.h"
+#include "core/scope_exit.h"
 #include "core/strings.h"
 #include "windows/wildcard.h"
 
@@ -83,10 +84,7 @@ void TFileFinder::Execute() {
 void TFileFinder::SearchFolder(const std::string& dir) {
   if (depth_ == 0) visited_.clear();
   ++depth_;
-  struct DepthGuard {
-    int& depth;
-    ~DepthGuard() { --depth; }
-  } guard{depth_};
+  const TScopeExit leave([this] { --depth_; });
 
   bool localStop = stopped_;
   std::vector<std::string> subFolders;

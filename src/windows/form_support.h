@@ -49,6 +49,10 @@ W* NewNamed(QWidget* parent, const QString& name) {
   return w;
 }
 
+// Widths measured for text are measured in the font of the control's
+// window, which the language font is set on.
+inline QFontMetrics FormFontMetrics(const QWidget* control) { return control->window()->fontMetrics(); }
+
 // Sets the caption of a control found by name: the tab of a page of pages,
 // the text of a button or a label, the title of a group box. Anything else
 // (or nothing) is left alone.

@@ -80,3 +80,8 @@ TBitmap QImageToBitmap(const QImage& image) {
   for (int y = 0; y < bgr.height(); ++y) std::memcpy(bitmap.ScanLine(y), bgr.constScanLine(y), rowBytes);
   return bitmap;
 }
+
+QColor ToQColor(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}

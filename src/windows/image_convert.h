@@ -2,6 +2,7 @@
 // Pictures between the program's bitmaps and Qt's images, for showing
 // them on screen and taking pictures from the clipboard.
 
+#include <QColor>
 #include <QImage>
 
 #include "core/bitmap.h"
@@ -13,6 +14,9 @@
 // and format. Other formats come back as a 24-bit copy. An empty bitmap
 // gives a null image.
 QImage WrapBitmap(const TBitmap& bitmap);
+// The colour on screen: a TColor holds red in its low byte, then green and
+// blue; a system colour (high byte 0xFF) is the colour it stands for.
+QColor ToQColor(TColor color);
 // A copy that owns its pixels.
 QImage BitmapToQImage(const TBitmap& bitmap);
 // A 24-bit bitmap of the image; transparency is dropped (the colours are

@@ -198,7 +198,7 @@ class TfrmMain : public QMainWindow {
   QScrollBar* sbWidth;
   QScrollBar* sbHeight;
   TGLPanel* opGL;
-  TPreviewBox* pbPreview;
+  TPaintBox* pbPreview;
   QMenu* PopupMenu2;
   QAction* mnuSaveAs;
 
@@ -324,9 +324,26 @@ class TfrmMain : public QMainWindow {
 
  private:
   // main_form_controls.cpp
+  // The window is built part by part, in this order (the order widgets
+  // are made in is the order the Tab key walks them).
   void CreateMenus();
+  // The View menu's Skin and Language submenus (the languages are filled
+  // from the language folder later).
+  void CreateSkinAndLanguageMenus();
+  // The marks' popup menu and the preview's.
+  void CreatePopupMenus();
   void CreateToolBar();
   void CreateControls();
+  // The folder edit with its up and go buttons.
+  QWidget* CreateAddressBar(QWidget* central);
+  // Left: the folder tree, the file list and the conversion list, and the
+  // folder search.
+  void CreateBrowsePane(QSplitter* host);
+  // Right: the panel switches, then marks, layers and the preview.
+  void CreateMarkPane(QSplitter* host);
+  // Panel 0 the batch, panel 1 the preview and the search, and the
+  // progress bar.
+  void CreateStatusBar();
   void Connect();
 
   void FormShow();

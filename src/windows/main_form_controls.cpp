@@ -1,5 +1,6 @@
 // The main window's construction: its menus, tool bar and controls, their
-// connections, and the language table that captions them.
+// connections, and the captions from its language table
+// (main_form_captions.cpp).
 
 #include <QAbstractButton>
 #include <QActionGroup>
@@ -25,88 +26,11 @@
 #include "windows/form_support.h"
 #include "windows/gl_panel.h"
 #include "windows/main_form.h"
+#include "windows/main_form_captions.h"
 #include "windows/path_labels.h"
 #include "windows/shell_tree.h"
 
 namespace {
-
-// The captions (C) and hints (H) of the window by message number; a
-// suffix follows the text.
-struct TLanguageTarget {
-  int Number;
-  const char* Name;
-  char Kind;
-  const char* Suffix;
-};
-
-constexpr TLanguageTarget LanguageTable[] = {
-    {210, "mnuFile", 'C', ""},
-    // The tool bar's title names it in the window's context menu.
-    {1141, "tbrMain", 'C', ""},
-    {103, "mnuExit", 'C', ""},
-    {103, "tbExit", 'C', ""},
-    {212, "mnuVeilpaint", 'C', ""},
-    {220, "mnuMakemark", 'C', ""},
-    {221, "mnuCreate", 'C', ""},
-    {221, "tbMakeCurrently", 'C', ""},
-    {222, "mnuCreateToNewFolder", 'C', ""},
-    {222, "tbCreateToNewFolder", 'H', ""},
-    {223, "mnuStopTran", 'C', ""},
-    {223, "tbStopTran", 'H', ""},
-    {230, "mnuS0", 'C', ""},
-    {231, "mnuNewmark", 'C', ""},
-    {231, "miAddMark", 'C', ""},
-    {232, "mnuEditmark", 'C', ""},
-    {232, "miEditMark", 'C', ""},
-    {233, "mnuDelmark", 'C', ""},
-    {233, "miDelMark", 'C', ""},
-    {234, "mnuInportMark", 'C', ""},
-    {234, "miInportMark", 'C', ""},
-    {235, "mnuExportMark", 'C', ""},
-    {235, "miExportMark", 'C', ""},
-    {240, "mnuView", 'C', ""},
-    {243, "mnuBrowse", 'C', ""},
-    {105, "mnuRefresh", 'C', ""},
-    {105, "mnuRefreshMark", 'C', ""},
-    {241, "mnuAutoFitWindow", 'C', ""},
-    {242, "mnuLanguagePack", 'C', ""},
-    {244, "mnuSkin", 'C', ""},
-    {245, "mnuSkinDefault", 'C', ""},
-    {246, "mnuSkin1", 'C', " &1"},
-    {246, "mnuSkin2", 'C', " &2"},
-    {246, "mnuSkin3", 'C', " &3"},
-    {246, "mnuSkin4", 'C', " &4"},
-    {250, "mnuTools", 'C', ""},
-    {251, "mnuSetup", 'C', ""},
-    {251, "tbSetup", 'C', ""},
-    {260, "mnuH0", 'C', ""},
-    {261, "mnuHelp", 'C', ""},
-    {262, "mnuMainPage", 'C', ""},
-    {355, "mnuSaveAs", 'C', ""},
-    {330, "tbMakeCurrently", 'H', ""},
-    {334, "tbNewmark", 'H', ""},
-    {335, "tbEditmark", 'H', ""},
-    {336, "tbDelmark", 'H', ""},
-    {340, "tbSetup", 'H', ""},
-    {341, "tbAutoFitWindow", 'H', ""},
-    {342, "tbTutorial", 'H', ""},
-    {343, "tbBrowse", 'H', ""},
-    {345, "tbExit", 'H', ""},
-    {300, "tbTutorial", 'C', ""},
-    {301, "lblAddress", 'C', ""},
-    {302, "sbGo", 'C', ""},
-    {303, "pnlSelectFile", 'C', ""},
-    {305, "tbAddFile", 'H', ""},
-    {306, "tbAddAll", 'H', ""},
-    {307, "tbDelFile", 'H', ""},
-    {308, "tbDelAllFile", 'H', ""},
-    {309, "tbAddFolder", 'H', ""},
-    {310, "tbStop", 'H', ""},
-    {320, "pnlmarkList", 'C', ""},
-    {321, "pnlSelectmark", 'C', ""},
-    {307, "btnClear", 'H', ""},
-    {308, "btnClearAll", 'H', ""},
-};
 
 void SetCaption(QObject* target, const QString& text) {
   if (auto* menu = qobject_cast<QMenu*>(target)) {
@@ -202,6 +126,23 @@ void TfrmMain::CreateMenus() {
   mnuView->addAction(mnuRefresh);
   mnuView->addAction(mnuAutoFitWindow);
   mnuView->addSeparator();
+  CreateSkinAndLanguageMenus();
+
+  mnuTools = bar->addMenu(QString());
+  mnuTools->setObjectName("mnuTools");
+  mnuSetup = NewAction(this, "mnuSetup", [this] { mnuSetupClick(); });
+  mnuTools->addAction(mnuSetup);
+
+  mnuH0 = bar->addMenu(QString());
+  mnuH0->setObjectName("mnuH0");
+  mnuHelp = NewAction(this, "mnuHelp", [this] { mnuHelpClick(); });
+  mnuMainPage = NewAction(this, "mnuMainPage", [this] { mnuMainPageClick(); });
+  mnuH0->addAction(mnuHelp);
+  mnuH0->addAction(mnuMainPage);
+  CreatePopupMenus();
+}
+
+void TfrmMain::CreateSkinAndLanguageMenus() {
   mnuSkin = mnuView->addMenu(QString());
   mnuSkin->setObjectName("mnuSkin");
   skinGroup_ = new QActionGroup(this);
@@ -224,19 +165,9 @@ void TfrmMain::CreateMenus() {
   mnuLanguagePack->setObjectName("mnuLanguagePack");
   languageGroup_ = new QActionGroup(this);
   languageGroup_->setExclusive(true);
+}
 
-  mnuTools = bar->addMenu(QString());
-  mnuTools->setObjectName("mnuTools");
-  mnuSetup = NewAction(this, "mnuSetup", [this] { mnuSetupClick(); });
-  mnuTools->addAction(mnuSetup);
-
-  mnuH0 = bar->addMenu(QString());
-  mnuH0->setObjectName("mnuH0");
-  mnuHelp = NewAction(this, "mnuHelp", [this] { mnuHelpClick(); });
-  mnuMainPage = NewAction(this, "mnuMainPage", [this] { mnuMainPageClick(); });
-  mnuH0->addAction(mnuHelp);
-  mnuH0->addAction(mnuMainPage);
-
+void TfrmMain::CreatePopupMenus() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   const auto popupItem = [this](const char* name, QAction* leader) {
@@ -314,15 +245,28 @@ void TfrmMain::CreateToolBar() {
 }
 
 void TfrmMain::CreateControls() {
-  QStyle* st = style();
   auto* central = new QWidget(this);
   central->setObjectName("pnlClient");
   setCentralWidget(central);
   auto* mainLayout = new QVBoxLayout(central);
   mainLayout->setContentsMargins(4, 4, 4, 4);
   mainLayout->setSpacing(4);
+  mainLayout->addWidget(CreateAddressBar(central));
 
-  // Address bar.
+  splMain_ = new QSplitter(Qt::Horizontal, central);
+  splMain_->setObjectName("splMain");
+  mainLayout->addWidget(splMain_, 1);
+  CreateBrowsePane(splMain_);
+  CreateMarkPane(splMain_);
+  splMain_->setStretchFactor(0, 2);
+  splMain_->setStretchFactor(1, 3);
+  splMain_->setSizes({380, 620});
+
+  CreateStatusBar();
+}
+
+QWidget* TfrmMain::CreateAddressBar(QWidget* central) {
+  QStyle* st = style();
   pnlAddress = new QWidget(central);
   pnlAddress->setObjectName("pnlAddress");
   auto* address = new QHBoxLayout(pnlAddress);
@@ -344,14 +288,12 @@ void TfrmMain::CreateControls() {
   address->addWidget(edtAddress, 1);
   address->addWidget(sbUP);
   address->addWidget(sbGo);
-  mainLayout->addWidget(pnlAddress);
+  return pnlAddress;
+}
 
-  splMain_ = new QSplitter(Qt::Horizontal, central);
-  splMain_->setObjectName("splMain");
-  mainLayout->addWidget(splMain_, 1);
-
-  // Left: the folder tree, the file list and the conversion list.
-  auto* left = new QSplitter(Qt::Vertical, splMain_);
+void TfrmMain::CreateBrowsePane(QSplitter* host) {
+  QStyle* st = style();
+  auto* left = new QSplitter(Qt::Vertical, host);
   left->setObjectName("splBrowse");
   tvwPath = new TShellTreeView(left);
   tvwPath->setObjectName("tvwPath");
@@ -420,9 +362,11 @@ void TfrmMain::CreateControls() {
   ffFind->Filename = "*.*";
   ffFind->FuzzySearch = true;
   ffFind->IgnoreCase = true;
+}
 
-  // Right: the panel switches, then marks, layers and the preview.
-  auto* right = new QWidget(splMain_);
+void TfrmMain::CreateMarkPane(QSplitter* host) {
+  QStyle* st = style();
+  auto* right = new QWidget(host);
   right->setObjectName("pnlRight");
   auto* rightLayout = new QVBoxLayout(right);
   rightLayout->setContentsMargins(0, 0, 0, 0);
@@ -505,12 +449,9 @@ void TfrmMain::CreateControls() {
   splPreview_->setStretchFactor(2, 1);
   splPreview_->setCollapsible(2, false);
   splPreview_->setSizes({150, 150, 400});
+}
 
-  splMain_->setStretchFactor(0, 2);
-  splMain_->setStretchFactor(1, 3);
-  splMain_->setSizes({380, 620});
-
-  // Status bar: panel 0 the batch, panel 1 the preview and the search.
+void TfrmMain::CreateStatusBar() {
   sbBar = new QStatusBar(this);
   sbBar->setObjectName("sbBar");
   setStatusBar(sbBar);
@@ -611,7 +552,7 @@ void TfrmMain::ApplyLanguage() {
   const QString title = MessageText(msg::ProductTitle) + " " + ProgramVersion;
   SetApplicationTitle(title);
   setWindowTitle(title);
-  for (const TLanguageTarget& t : LanguageTable) {
+  for (const TLanguageTarget& t : MainFormCaptions()) {
     QObject* target = findChild<QObject*>(t.Name);
     if (target == nullptr) continue;
     const QString text = MessageText(t.Number) + t.Suffix;

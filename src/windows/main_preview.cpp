@@ -13,36 +13,7 @@
 #include "windows/gl_panel.h"
 #include "windows/image_convert.h"
 #include "windows/main_models.h"
-
-TPreviewBox::TPreviewBox(TPreviewPanel* panel, QWidget* parent) : QWidget(parent), panel_(panel) {
-  setObjectName("pbPreview");
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
-
-void TPreviewBox::paintEvent(QPaintEvent*) {
-  Guarded([this] { panel_->Paint(*this); });
-}
-
-void TPreviewBox::mousePressEvent(QMouseEvent* event) {
-  Guarded([&] { panel_->MouseDown(event->button(), event->position().toPoint()); });
-}
-
-void TPreviewBox::mouseMoveEvent(QMouseEvent* event) {
-  Guarded([&] { panel_->MouseMove(event->buttons(), event->position().toPoint()); });
-}
-
-void TPreviewBox::mouseReleaseEvent(QMouseEvent* event) {
-  Guarded([&] { panel_->MouseUp(event->button()); });
-}
-
-void TPreviewBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  QWidget::mouseDoubleClickEvent(event);
-  if (event->button() == Qt::LeftButton) emit panel_->DoubleClicked();
-}
-
-void TPreviewBox::contextMenuEvent(QContextMenuEvent* event) { emit panel_->ContextMenuRequested(event->globalPos()); }
-
-// ---------------------------------------------------------------------------
+#include "windows/paint_box.h"
 
 TPreviewPanel::TPreviewPanel(QWidget* parent) : QWidget(parent) {
   setObjectName("pnlPreview");
@@ -56,7 +27,17 @@ TPreviewPanel::TPreviewPanel(QWidget* parent) : QWidget(parent) {
   sbWidth->hide();
   sbHeight->hide();
   opGL = NewNamed<TGLPanel>(pnlView, "opGL");
-  pbPreview = new TPreviewBox(this, opGL);
+  pbPreview = NewNamed<TPaintBox>(opGL, "pbPreview");
+  pbPreview->OnPaint = [this](QPainter& painter) { Paint(painter, *pbPreview); };
+  pbPreview->OnMouseDown = [this](Qt::MouseButton button, Qt::MouseButtons, QPoint pos) { MouseDown(button, pos); };
+  pbPreview->OnMouseMove = [this](Qt::MouseButtons buttons, QPoint pos) { MouseMove(buttons, pos); };
+  pbPreview->OnMouseUp = [this](Qt::MouseButton button, QPoint) { MouseUp(button); };
+  // The second click of a double click presses as the first did.
+  pbPreview->OnDoubleClick = [this](Qt::MouseButton button, QPoint pos) {
+    MouseDown(button, pos);
+    if (button == Qt::LeftButton) emit DoubleClicked();
+  };
+  pbPreview->OnContextMenu = [this](QPoint globalPos) { emit ContextMenuRequested(globalPos); };
   previewBitmap_.SetPixelFormat(pf24bit);
   displayBitmap_.SetPixelFormat(pf24bit);
   connect(sbWidth, &QScrollBar::valueChanged, pbPreview, [this] { pbPreview->update(); });
@@ -164,8 +145,7 @@ void TPreviewPanel::Relayout() {
   pbPreview->update();
 }
 
-void TPreviewPanel::Paint(QWidget& box) const {
-  QPainter painter(&box);
+void TPreviewPanel::Paint(QPainter& painter, const QWidget& box) const {
   painter.fillRect(box.rect(), box.palette().window());
   if (displayBitmap_.Width() <= 0 || displayBitmap_.Height() <= 0) return;
   const QImage image = WrapBitmap(displayBitmap_);

@@ -14,29 +14,11 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "windows/paint_box.h"
 
+class QPainter;
 class QScrollBar;
 class TGLPanel;
-class TPreviewPanel;
-
-// The paint box of the preview: paints and reports the mouse to its panel.
-class TPreviewBox : public QWidget {
-  Q_OBJECT
-
- public:
-  TPreviewBox(TPreviewPanel* panel, QWidget* parent);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
-
- private:
-  TPreviewPanel* panel_;
-};
 
 class TPreviewPanel : public QWidget {
   Q_OBJECT
@@ -48,7 +30,7 @@ class TPreviewPanel : public QWidget {
   QScrollBar* sbWidth;
   QScrollBar* sbHeight;
   TGLPanel* opGL;
-  TPreviewBox* pbPreview;
+  TPaintBox* pbPreview;
 
   // Takes a loaded picture in place of the last one; the marks are drawn
   // on it by the next UpdateMarks.
@@ -82,7 +64,7 @@ class TPreviewPanel : public QWidget {
   void MouseDown(Qt::MouseButton button, const QPoint& pos);
   void MouseMove(Qt::MouseButtons buttons, const QPoint& pos);
   void MouseUp(Qt::MouseButton button);
-  void Paint(QWidget& box) const;
+  void Paint(QPainter& painter, const QWidget& box) const;
 
  signals:
   // The paint box asks for its popup menu (global position).

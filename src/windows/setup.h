@@ -16,17 +16,8 @@
 #include <string>
 
 #include "core/types.h"
+#include "windows/setup_pages.h"
 
-class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QSlider;
-class QTabWidget;
 class QWidget;
 class TPosition;
 
@@ -56,7 +47,16 @@ struct TSetupServices {
   std::function<bool()> UnregisterShellnook;
 };
 
-class TfrmSetup : public QDialog {
+// The form is its six pages (setup_pages.h); their controls are the
+// form's, under the names the tests and the language table use.
+class TfrmSetup : public QDialog,
+                  public TSetupFrame,
+                  public TSetupGeneralPage,
+                  public TSetupJpgPage,
+                  public TSetupGifPage,
+                  public TSetupBmpPage,
+                  public TSetupViewerPage,
+                  public TSetupSlideShowPage {
   Q_OBJECT
 
  public:
@@ -84,88 +84,6 @@ class TfrmSetup : public QDialog {
   bool ValidateSettings() const { return true; }
   bool Accepted() const { return accepted_; }
 
-  QTabWidget* pcMain;
-  QWidget* tsGeneral;
-  QWidget* tsJPG;
-  QWidget* tsGIF;
-  QWidget* tsBMP;
-  QWidget* tsViewer;
-  QWidget* tsSlideShow;
-  QPushButton* btnOK;
-  QPushButton* btnExit;
-
-  // General
-  QGroupBox* rgOutFileFormat;
-  QRadioButton* rbOutputDefault;
-  QRadioButton* rbOutputJpg;
-  QRadioButton* rbOutputGif;
-  QRadioButton* rbOutputBmp;
-  QRadioButton* rbOutputPng;
-  QRadioButton* rbOutputPcx;
-  QRadioButton* rbOutputTga;
-  QLabel* lblFileFilter;
-  QComboBox* edtFilter;
-  QLabel* lblExt1;
-  QLabel* lblExt2;
-  QLabel* lblExt3;
-  QCheckBox* chkAutoLocateOldPath;
-  QCheckBox* chkEnabledShellnook;
-  QPushButton* btnShowMouse;
-
-  // JPG
-  QCheckBox* chkKeepJpgCompress;
-  QSlider* tbJpgCompress;
-  QLabel* lblJpgCompress;
-
-  // GIF
-  QCheckBox* chkDither;
-  QGroupBox* gbDither;
-  QRadioButton* rbDither[7];
-  QCheckBox* chkPalette;
-  QGroupBox* gbPalette;
-  QRadioButton* rbPalette[8];
-  QGroupBox* gbCompress;
-  QRadioButton* rbLZW;
-  QRadioButton* rbRLE;
-  QCheckBox* chkOnlyAddFirst;
-  QCheckBox* chkDisableAnimate;
-
-  // BMP
-  QCheckBox* chkKeepSourceFileColor;
-  QGroupBox* gbBmpColorSetup;
-  QComboBox* cbxBmpColorSetup;
-
-  // Viewer
-  QCheckBox* chkHideMainAtViewImage;
-  QGroupBox* gbAutoSize;
-  QCheckBox* chkShrinkFit;
-  QCheckBox* chkZoomFit;
-  QGroupBox* gbWindowAttributes;
-  QCheckBox* chkAlwaysTop;
-  QCheckBox* chkFullScreen;
-  QCheckBox* chkHideMouse;
-  QGroupBox* gbBackground;
-  QRadioButton* rbSolidColor;
-  QRadioButton* rbTiledImage;
-  QLabel* pnlSolidColor;
-  QPushButton* btnSolidColor;
-  QLineEdit* edtTiledImage;
-  QPushButton* btnTiledImage;
-  QGroupBox* gbShowHide;
-  QCheckBox* chkShowToolbar;
-  QCheckBox* chkShowFullPath;
-
-  // SlideShow
-  QGroupBox* gbSequence;
-  QRadioButton* rbForward;
-  QRadioButton* rbReverse;
-  QRadioButton* rbRandom;
-  QGroupBox* gbDelay;
-  QSlider* tbDelay;
-  QLabel* lblDelay;
-  TDelaySpinEdit* edtDelay;
-  QLabel* lblMilliseconds;
-
   TPosition* Position;
 
   // The colour the panel shows (and OK stores).
@@ -191,13 +109,6 @@ class TfrmSetup : public QDialog {
   void tbDelayChange();
   void edtDelayChange();
   void btnOKClick();
-
-  QButtonGroup* outputGroup_;
-  QButtonGroup* ditherGroup_;
-  QButtonGroup* paletteGroup_;
-  QButtonGroup* compressGroup_;
-  QButtonGroup* backgroundGroup_;
-  QButtonGroup* sequenceGroup_;
 
   int StartPage = pgGeneral;
   TColor solidColor_ = 0;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QProcess>
 #include <QStringList>
@@ -14,6 +15,7 @@
 #include "core/files.h"
 #include "core/graphic.h"
 #include "windows/form_support.h"
+#include "windows/image_convert.h"
 #include "windows/main_models.h"
 #include "windows/show_info.h"
 
@@ -79,4 +81,10 @@ std::optional<std::string> ChoosePictureSaveName(QWidget* owner, const std::stri
   // would be written as a bitmap under that very name.
   const int type = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   return PictureSaveName(dialog.selectedFiles().front().toStdString(), type);
+}
+
+std::optional<TColor> ChooseColorDialog(QWidget* owner, TColor initial) {
+  const QColor chosen = QColorDialog::getColor(ToQColor(initial), owner);
+  if (!chosen.isValid()) return std::nullopt;
+  return RGB(chosen.red(), chosen.green(), chosen.blue());
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "core/types.h"
+
 // The separate mask-editor program in the program folder.
 extern const char* const MaskEditorName;
 
@@ -32,3 +34,7 @@ std::optional<std::string> ChoosePictureToOpen(QWidget* owner, const std::string
 // (PictureSaveName). The overwrite question is left to the caller. The
 // chosen file, or nothing when cancelled.
 std::optional<std::string> ChoosePictureSaveName(QWidget* owner, const std::string& initialName);
+
+// The colour dialog starting at initial: the chosen colour, or nothing
+// when cancelled.
+std::optional<TColor> ChooseColorDialog(QWidget* owner, TColor initial);

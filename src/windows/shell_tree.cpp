@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/routines.h"
+#include "core/scope_exit.h"
 #include "windows/form_support.h"
 
 namespace {
@@ -147,10 +148,7 @@ void TShellTreeView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, 
   }
   const std::string path = Path();
   losingCurrent_ = true;
-  struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{losingCurrent_};
+  const TScopeExit done([this] { losingCurrent_ = false; });
   QTreeView::rowsAboutToBeRemoved(parent, start, end);
   selectionModel()->clear();
   lostPath_ = path;
@@ -184,10 +182,7 @@ TShellNode FindChildNode(TShellTreeView& tree, const TShellNode& node, const std
 
 void ShellTreeGotoPath(TShellTreeView& tree, const std::string& path) {
   tree.SuspendFolderChanged();
-  struct Resume {
-    TShellTreeView& tree;
-    ~Resume() { tree.ResumeFolderChanged(); }
-  } resume{tree};
+  const TScopeExit resume([&tree] { tree.ResumeFolderChanged(); });
 
   // Everything hangs below the computer node.
   TShellNode node = TShellNode::Computer();

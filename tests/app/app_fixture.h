@@ -11,40 +11,10 @@
 #include "app/gui_handler.h"
 #include "app/settings.h"
 #include "core/files.h"
+#include "support/recording_gui_handler.h"
 #include "support/test_support.h"
 
-class TRecordingHandler : public TGuiHandler {
- public:
-  struct TBox {
-    std::string Text;
-    int Kind;
-    std::string Caption;
-  };
-  std::vector<TBox> Boxes;
-  int Answer = idOK;
-  int Pumps = 0;
-  bool ClipboardWorks = true;
-  std::vector<TClipboardFormat> Clipboard;
-  std::vector<std::pair<void*, TFontChoice>> Fonts;
-  std::vector<std::string> Opened;
-
-  int ShowMsg(const std::string& text, int kind, const std::string& caption) override {
-    Boxes.push_back({text, kind, caption});
-    return Answer;
-  }
-  void ProcessMessages() override { ++Pumps; }
-  bool SetClipboard(const std::vector<TClipboardFormat>& formats) override {
-    if (!ClipboardWorks) return false;
-    Clipboard = formats;
-    return true;
-  }
-  void ApplyFont(void* form, const TFontChoice& font) override { Fonts.emplace_back(form, font); }
-  bool DesktopOpens = true;
-  bool OpenWithDesktop(const std::string& path) override {
-    Opened.push_back(path);
-    return DesktopOpens;
-  }
-};
+using TRecordingHandler = testsupport::TRecordingGuiHandler;
 
 class AppTest : public ::testing::Test {
  protected:

@@ -16,25 +16,16 @@
 #include "core/files.h"
 #include "formats/registry.h"
 #include "support/pictures.h"
+#include "support/recording_gui_handler.h"
 #include "support/test_support.h"
 
-class TImagingRecorder : public TGuiHandler {
+// No clipboard and no desktop: the batch and the marks need neither.
+class TImagingRecorder : public testsupport::TRecordingGuiHandler {
  public:
-  struct TBox {
-    std::string Text;
-    int Kind;
-    std::string Caption;
-  };
-  std::vector<TBox> Boxes;
-  int Pumps = 0;
-  int ShowMsg(const std::string& text, int kind, const std::string& caption) override {
-    Boxes.push_back({text, kind, caption});
-    return idOK;
+  TImagingRecorder() {
+    ClipboardWorks = false;
+    DesktopOpens = false;
   }
-  void ProcessMessages() override { ++Pumps; }
-  bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
-  void ApplyFont(void*, const TFontChoice&) override {}
-  bool OpenWithDesktop(const std::string&) override { return false; }
 };
 
 class ImagingTest : public ::testing::Test {

@@ -66,3 +66,27 @@ TEST(ImageConvert, ImagesBecomeTwentyFourBitBitmaps) {
 }
 
 }  // namespace
+
+// A TColor keeps red in its low byte; system colours (high byte 0xFF) are
+// shown as the colours they stand for, as the bitmaps draw them.
+TEST(ImageConvert, ColoursOnScreenAreTheColoursTheBitmapsDraw) {
+  const struct {
+    TColor Color;
+    QColor Shown;
+  } cases[] = {
+      {RGB(1, 2, 3), QColor(1, 2, 3)},
+      {clRed, QColor(255, 0, 0)},
+      {clBlue, QColor(0, 0, 255)},
+      {RGB(0, 98, 150), QColor(0, 98, 150)},
+      {clBtnFace, QColor(212, 208, 200)},
+      {clWindow, QColor(255, 255, 255)},
+      {clWindowText, QColor(0, 0, 0)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ToQColor(c.Color), c.Shown) << std::hex << c.Color;
+    TBitmap b(1, 1, pf24bit);
+    b.Canvas().Brush.Color = c.Color;
+    b.Canvas().FillRect(TRect{0, 0, 1, 1});
+    EXPECT_EQ(WrapBitmap(b).pixelColor(0, 0), c.Shown) << std::hex << c.Color;
+  }
+}

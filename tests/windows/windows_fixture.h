@@ -19,39 +19,16 @@
 #include "app/gui_handler.h"
 #include "app/settings.h"
 #include "core/files.h"
+#include "support/recording_gui_handler.h"
 #include "support/test_support.h"
 
-class TWindowsRecorder : public TGuiHandler {
+// Every pump handles Qt's pending events too; there is no clipboard.
+class TWindowsRecorder : public testsupport::TRecordingGuiHandler {
  public:
-  struct TBox {
-    std::string Text;
-    int Kind;
-    std::string Caption;
-  };
-  std::vector<TBox> Boxes;
-  int Answer = idOK;
-  int Pumps = 0;
-  // Runs at every pump, before the events are handled.
-  std::function<void(int pump)> OnPump;
-
-  int ShowMsg(const std::string& text, int kind, const std::string& caption) override {
-    Boxes.push_back({text, kind, caption});
-    return Answer;
-  }
+  TWindowsRecorder() { ClipboardWorks = false; }
   void ProcessMessages() override {
-    ++Pumps;
-    if (OnPump) OnPump(Pumps);
+    TRecordingGuiHandler::ProcessMessages();
     QCoreApplication::processEvents();
-  }
-  bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
-  // The forms that were asked to take the Chinese-system font.
-  std::vector<void*> FontForms;
-  void ApplyFont(void* form, const TFontChoice&) override { FontForms.push_back(form); }
-  // What was handed to the desktop to open.
-  std::vector<std::string> Opened;
-  bool OpenWithDesktop(const std::string& pathOrUrl) override {
-    Opened.push_back(pathOrUrl);
-    return true;
   }
 };
 

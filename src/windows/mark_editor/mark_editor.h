@@ -19,26 +19,10 @@
 #include "core/bitmap.h"
 #include "imaging/mark.h"
 #include "windows/mark_editor/mark_editor_model.h"
+#include "windows/mark_editor/mark_editor_pages.h"
 
-class QAbstractButton;
 class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QRadioButton;
-class QScrollArea;
-class QSlider;
-class QSpinBox;
-class QTabWidget;
 class QTimer;
-class QToolButton;
-class TColorSwatch;
-class TLinkLabel;
-class TGLPanel;
 class TPaintBox;
 class TPosition;
 
@@ -59,7 +43,17 @@ struct TMakeMarkServices {
   std::function<void(QWidget* owner, const TBitmap& picture)> ViewPicture;
 };
 
-class TfrmMakeMark : public QDialog {
+// The form is its parts (mark_editor_pages.h): the tool bar, the mark
+// with its four option pages, and the marked sample; their controls are
+// the form's, under the names the tests and the language table use.
+class TfrmMakeMark : public QDialog,
+                     public TMarkToolBar,
+                     public TMarkPanel,
+                     public TPlacingPage,
+                     public TEffectsPage,
+                     public TSourcePage,
+                     public TMaskPage,
+                     public TSamplePanel {
   Q_OBJECT
 
  public:
@@ -71,144 +65,6 @@ class TfrmMakeMark : public QDialog {
 
   TfrmMakeMark(bool editExisting, const std::string& markName, QWidget* owner = nullptr);
   ~TfrmMakeMark() override;
-
-  // ---- Tool bar ----
-  QToolButton* tbOK;
-  QToolButton* tbSave;
-  QToolButton* tbHelp;
-  QToolButton* tbExit;
-  QToolButton* tbVeilpaint;
-  QToolButton* tbBrowseImage;
-
-  // ---- The mark ----
-  QLabel* lblmarkName;
-  QLineEdit* edtName;
-  QRadioButton* rbImage;
-  QRadioButton* rbText;
-  QWidget* pnlImage;
-  QLabel* lblPicFile;
-  QLineEdit* edtImageFile;
-  QToolButton* SpeedButton1;
-  QWidget* pnlText;
-  QLabel* lblText1;
-  QPlainTextEdit* edtText;
-  QToolButton* sbF;
-  QToolButton* sbB;
-  QFrame* pnlFrame;
-  QScrollArea* ScrollBox1;
-  TPaintBox* pbView;
-  QLabel* lblVer;
-
-  // ---- Option pages ----
-  QTabWidget* pcOptions;
-  QWidget* TabSheet1;
-  QWidget* TabSheet2;
-  QWidget* TabSheet3;
-  QWidget* TabSheet4;
-
-  // Placing
-  QGroupBox* gbLocate;
-  QToolButton* PositionButtons[9];
-  QLabel* lblExcursionX;
-  QSpinBox* edtXEX;
-  QLabel* lblExcursionY;
-  QSpinBox* edtYEX;
-  QCheckBox* chkFlag;
-  TColorSwatch* pnlColor;
-  QLabel* lblEclosion;
-  QSpinBox* edtEclosion;
-  QLabel* lblRotate;
-  QSpinBox* edtRotate;
-  TColorSwatch* pnlRotateBackColor;
-  QLabel* lblClarity;
-  QSlider* tbClarity;
-  QLabel* lblClartiyPer;
-  QCheckBox* chkAuto;
-  QCheckBox* chkTilePic;
-
-  // Effects
-  QCheckBox* chkMosaic;
-  QWidget* pnlMosaic;
-  QLabel* lblMosaicX;
-  QSpinBox* edtMosaicX;
-  QLabel* lblMosaicY;
-  QSpinBox* edtMosaicY;
-  QCheckBox* chkExposal;
-  QCheckBox* chkReSize;
-  QWidget* pnlReSize;
-  QLabel* lblReSizeX;
-  QSpinBox* edtReSizeX;
-  QLabel* lblReSizeY;
-  QSpinBox* edtReSizeY;
-  QToolButton* sbFitToCurrBackground;
-  QCheckBox* chkMix;
-
-  // The source picture
-  QCheckBox* chkResizeSourceImage;
-  QWidget* pnlResizeSourceImage;
-  QCheckBox* chkResizeSourceImageOfScale;
-  QComboBox* cbxResizeSourceImageOfScale;
-  QWidget* pnlCustomSourceSize;
-  QLabel* lblResizeSourceImageSizeX;
-  QSpinBox* edtResizeSourceImageSizeX;
-  QLabel* lblResizeSourceImageSizeY;
-  QSpinBox* edtResizeSourceImageSizeY;
-  QComboBox* cbxDefaultSize;
-  QCheckBox* chkEnableSourceImageBackgroupColor;
-  QWidget* pnlEnableSourceImageBackgroupColor;
-  TColorSwatch* pnlSourceImageBackgroupColor;
-  QCheckBox* chkSourceImageBackgroundImage;
-  QToolButton* btnSourceImageBackgroundImage;
-  QCheckBox* chkSourceImageFrame;
-  QWidget* pnlSourceImageFrame;
-  QLabel* lblSourceImageFrameX;
-  QSpinBox* edtSourceImageFrameX;
-  QLabel* lblSourceImageFrameY;
-  QSpinBox* edtSourceImageFrameY;
-  TColorSwatch* pnlSourceImageFrameColor;
-  QCheckBox* chkSourceImageFrameFile;
-  QToolButton* btnSourceImageFrameFile;
-  QLabel* lblSourceImageFrameBevelInner;
-  QComboBox* cbxSourceImageFrameBevelInner;
-  QLabel* lblSourceImageFrameBevelOuter;
-  QComboBox* cbxSourceImageFrameBevelOuter;
-  QLabel* lblSourceImageFrameBevelWidth;
-  QSpinBox* edtSourceImageFrameBevelWidth;
-  QLabel* lblSourceImageFrameStyle;
-  QComboBox* cbxSourceImageFrameStyle;
-  QLabel* lblSourceImageFrameColorContrast;
-  QSpinBox* edtSourceImageFrameColorContrast;
-
-  // Mask
-  QCheckBox* chkUseMask;
-  QWidget* pnlUseMask;
-  QToolButton* btnSelectMaskFile;
-  QLabel* lblMaskLeft;
-  QSpinBox* edtMaskLeft;
-  QLabel* lblMaskTop;
-  QSpinBox* edtMaskTop;
-  QLabel* lblMaskWidth;
-  QSpinBox* edtMaskWidth;
-  QLabel* lblMaskHeight;
-  QSpinBox* edtMaskHeight;
-  QToolButton* btnMaskFitOrigi;
-  QToolButton* btnMaskFitBackground;
-  QToolButton* btnMaskBlur;
-  QCheckBox* chkMaskTurn;
-
-  // ---- The marked sample ----
-  QWidget* pnlPreview;
-  TGLPanel* opGL;
-  TPaintBox* pbPreview;
-  QLabel* lblPreviewMessage;
-  QLabel* lblPreviewFile;
-  QLineEdit* edtPreviewFile;
-  QToolButton* SpeedButton3;
-  QToolButton* sbClear;
-  QCheckBox* chkDrag;
-  TLinkLabel* lblSaveAs;
-  QLabel* lblColor;
-  QLabel* lblLocate;
 
   TPosition* Position;
 
@@ -258,7 +114,6 @@ class TfrmMakeMark : public QDialog {
 
  private:
   void CreateControls();
-  void CreatePositionButtons();
   void Connect();
   void FormShow();
   void ShowOptions(const TMarkOptions& options);

@@ -1,6 +1,5 @@
 #include "windows/mark_editor/mark_editor_widgets.h"
 
-#include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QHBoxLayout>
@@ -15,14 +14,11 @@
 
 #include "app/messages.h"
 #include "windows/form_support.h"
+#include "windows/image_convert.h"
+#include "windows/shared_commands.h"
 #include "windows/mark_editor/mark_text.h"
 
 namespace {
-
-QColor ToQColor(TColor c) {
-  const TColor rgb = ColorToRGB(c);
-  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
-}
 
 // The font lists inside the font dialog of a text mark. To Qt they are a
 // dialog of their own, which Esc (or Enter in a list) would close alone,
@@ -105,12 +101,6 @@ void TPositionButton::changeEvent(QEvent* event) {
   if (event->type() == QEvent::PaletteChange) setIcon(PositionGlyph(anchor_, palette()));
 }
 
-std::optional<TColor> ChooseColorDialog(QWidget* owner, TColor initial) {
-  const QColor chosen = QColorDialog::getColor(ToQColor(initial), owner);
-  if (!chosen.isValid()) return std::nullopt;
-  return RGB(chosen.red(), chosen.green(), chosen.blue());
-}
-
 // ---------------------------------------------------------------------------
 
 TColorSwatch::TColorSwatch(QWidget* parent) : QLabel(parent) {
@@ -170,35 +160,6 @@ QValidator::State TNumberEdit::validate(QString& input, int& /*pos*/) const {
 int TNumberEdit::valueFromText(const QString& text) const {
   const std::optional<std::int64_t> value = ParseInteger(text.toStdString());
   return static_cast<int>(std::clamp<std::int64_t>(value.value_or(minimum()), minimum(), maximum()));
-}
-
-// ---------------------------------------------------------------------------
-
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
-
-void TPaintBox::paintEvent(QPaintEvent*) {
-  Guarded([this] {
-    QPainter painter(this);
-    if (OnPaint) OnPaint(painter);
-  });
-}
-
-void TPaintBox::mousePressEvent(QMouseEvent* event) {
-  Guarded([&] {
-    if (OnMouseDown) OnMouseDown(event->button(), event->buttons(), event->position().toPoint());
-  });
-}
-
-void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
-  Guarded([&] {
-    if (OnMouseMove) OnMouseMove(event->buttons(), event->position().toPoint());
-  });
-}
-
-void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
-  Guarded([&] {
-    if (OnMouseUp) OnMouseUp(event->button(), event->position().toPoint());
-  });
 }
 
 // ---------------------------------------------------------------------------

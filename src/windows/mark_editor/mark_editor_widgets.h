@@ -1,7 +1,8 @@
 #pragma once
 // The small widgets of the mark editor: colour swatches that are pressed
-// like buttons, paint boxes that hand their painting and mouse to the
-// form, and the font dialog that also chooses the text colour.
+// like buttons, the number edits, the link label, the position buttons,
+// and the font dialog that also chooses the text colour. Its paint boxes
+// are the shared TPaintBox (paint_box.h).
 
 #include <QDialog>
 #include <QIcon>
@@ -16,6 +17,7 @@
 
 #include "core/types.h"
 #include "windows/mark_editor/mark_editor_model.h"
+#include "windows/paint_box.h"
 
 class QFontDialog;
 
@@ -64,25 +66,6 @@ class TNumberEdit : public QSpinBox {
  protected:
   QValidator::State validate(QString& input, int& pos) const override;
   int valueFromText(const QString& text) const override;
-};
-
-// A paint box: painting and the mouse go to the handlers the form sets.
-class TPaintBox : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit TPaintBox(QWidget* parent = nullptr);
-
-  std::function<void(QPainter&)> OnPaint;
-  std::function<void(Qt::MouseButton, Qt::MouseButtons, QPoint)> OnMouseDown;
-  std::function<void(Qt::MouseButtons, QPoint)> OnMouseMove;
-  std::function<void(Qt::MouseButton, QPoint)> OnMouseUp;
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 // A label showing one link. Qt draws a rich-text link in the
@@ -138,6 +121,3 @@ class TMarkFontDialog : public QDialog {
  private:
   void ChooseColor();
 };
-
-// The colour dialog starting at a colour; nothing when cancelled.
-std::optional<TColor> ChooseColorDialog(QWidget* owner, TColor initial);

@@ -22,11 +22,6 @@ int PixelSizeOf(std::int32_t size) {
   return static_cast<int>(std::clamp<std::int64_t>(pixels, 1, kLargestPixelSize));
 }
 
-QColor ToQColor(TColor c) {
-  const TColor rgb = ColorToRGB(c);
-  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
-}
-
 void ApplyStyle(QFont& q, std::uint32_t style) {
   q.setBold((style & mfsBold) != 0);
   q.setItalic((style & mfsItalic) != 0);

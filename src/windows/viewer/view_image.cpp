@@ -1,13 +1,10 @@
 #include "windows/viewer/view_image.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QContextMenuEvent>
 #include <QCursor>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -15,7 +12,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -34,42 +30,12 @@
 #include "imaging/source_picture.h"
 #include "skin/skin_manager.h"
 #include "skin/window_flags.h"
-#include "windows/copy_files.h"
 #include "windows/form_support.h"
 #include "windows/gl_panel.h"
 #include "windows/image_convert.h"
 #include "windows/setup.h"
 
 namespace {
-
-// The version shown after the product name at the end of the caption.
-const char* const ViewerVersion = "V3.09";
-
-// Captions of the popup menu and hints of the tool bar.
-struct TViewerCaption {
-  const char* Name;
-  int Number;
-};
-constexpr TViewerCaption MenuCaptions[] = {
-    {"mnuNext", 1230},         {"mnuPrevious", 1231},        {"mnuSlideshow", 1232},
-    {"mnuZoomIn", 1233},       {"mnuZoomOut", 1234},         {"mnuZoomActual", 1235},
-    {"mnuZoomBest", 1236},     {"mnuZoomLock", 1237},        {"mnuReload", 1238},
-    {"mnuFullScreen", 1239},   {"mnuEdit", 1242},            {"mnuCopy", 1243},
-    {"mnuCopyToClip", 1244},   {"mnuDelete", 1245},          {"mnuCopyFileTo", 1246},
-    {"mnuSaveAs", 1247},       {"mnuSave", 1248},            {"mnuOptions", 1250},
-    {"mnuExit", 1251},         {"mnuLocationLock", 1252},    {"mnuRotate", 1260},
-    {"mnuRotate90", 1261},     {"mnuRotate180", 1262},       {"mnuRotate270", 1263},
-    {"mnuFilpHorizontal", 1264}, {"mnuFilpVertical", 1265},  {"mnuEffect", 1270},
-    {"mnuBlur", 1271},         {"mnuSharpen", 1272},         {"mnuGrayscale", 1273},
-    {"mnuIncreaseBrightness", 1274}, {"mnuDiminishBrightness", 1275},
-    {"mnuIncreasecontrast", 1276}, {"mnuDiminishcontrast", 1277},
-};
-constexpr TViewerCaption ToolHints[] = {
-    {"tbNext", 1350},       {"tbPrevious", 1351}, {"tbSlideshow", 1352}, {"tbZoomIn", 1353},
-    {"tbZoomOut", 1354},    {"tbZoomActual", 1355}, {"tbZoomBest", 1356}, {"tbZoomLock", 1357},
-    {"tbReload", 1358},     {"tbOptions", 1359},  {"tbExit", 1360},
-};
-constexpr int AskDeleteFile = 1290;  // followed by a blank, the file and "?"
 
 // The information overlay's brush and line height.
 const QColor OverlayBrush(255, 255, 180);
@@ -79,57 +45,7 @@ constexpr int OverlayLineHeight = 13;
 constexpr int GifFirstInterval = 100;
 constexpr int GifInterval = 50;
 
-template <class F>
-QAction* ViewerAction(QWidget* owner, const char* name, F&& handler) {
-  auto* action = new QAction(owner);
-  action->setObjectName(name);
-  QObject::connect(action, &QAction::triggered, owner, [handler] { Guarded(handler); });
-  // Shortcuts work while the popup menu is closed.
-  owner->addAction(action);
-  return action;
-}
-
-QColor ToQColor(TColor c) {
-  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------------------
-
-TViewPaintBox::TViewPaintBox(TfrmViewImage* form, QWidget* parent) : QWidget(parent), form_(form) {
-  setObjectName("pbPreview");
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setMouseTracking(false);
-}
-
-void TViewPaintBox::paintEvent(QPaintEvent*) {
-  Guarded([this] { form_->PaintPreview(*this); });
-}
-
-void TViewPaintBox::mousePressEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseDown(event->button(), event->position().toPoint()); });
-}
-
-void TViewPaintBox::mouseMoveEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseMove(event->buttons(), event->position().toPoint()); });
-}
-
-void TViewPaintBox::mouseReleaseEvent(QMouseEvent* event) {
-  Guarded([&] { form_->PreviewMouseUp(event->button()); });
-}
-
-void TViewPaintBox::mouseDoubleClickEvent(QMouseEvent*) {
-  Guarded([this] { form_->close(); });
-}
-
-void TViewPaintBox::contextMenuEvent(QContextMenuEvent* event) {
-  Guarded([&] { form_->PopupMenu1->popup(event->globalPos()); });
-}
-
-void TViewPaintBox::wheelEvent(QWheelEvent* event) {
-  Guarded([&] { form_->PreviewWheel(event->angleDelta().y()); });
-}
 
 // ---------------------------------------------------------------------------
 
@@ -190,8 +106,7 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
                  Qt::WindowCloseButtonHint);
   setSizeGripEnabled(false);
   const TProgramInfo& settings = ProgramInfo();
-  zoom_.SettingZoomFit = settings.ViewZoomFit;
-  zoom_.SettingShrinkFit = settings.ViewShrinkFit;
+  zoom_.ReadFitSettings(settings);
 
   given_.SetPixelFormat(pf24bit);
   base_ = given_;
@@ -209,7 +124,17 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
   QPalette black = opGL->palette();
   black.setColor(QPalette::Window, Qt::black);
   opGL->setPalette(black);
-  pbPreview = new TViewPaintBox(this, opGL);
+  pbPreview = NewNamed<TPaintBox>(opGL, "pbPreview");
+  pbPreview->setAttribute(Qt::WA_OpaquePaintEvent);
+  pbPreview->OnPaint = [this](QPainter& painter) { PaintPreview(painter, *pbPreview); };
+  pbPreview->OnMouseDown = [this](Qt::MouseButton button, Qt::MouseButtons, QPoint pos) {
+    PreviewMouseDown(button, pos);
+  };
+  pbPreview->OnMouseMove = [this](Qt::MouseButtons buttons, QPoint pos) { PreviewMouseMove(buttons, pos); };
+  pbPreview->OnMouseUp = [this](Qt::MouseButton button, QPoint) { PreviewMouseUp(button); };
+  pbPreview->OnDoubleClick = [this](Qt::MouseButton, QPoint) { close(); };
+  pbPreview->OnContextMenu = [this](QPoint globalPos) { PopupMenu1->popup(globalPos); };
+  pbPreview->OnWheel = [this](int delta) { PreviewWheel(delta); };
 
   timSlideshow = new QTimer(this);
   timSlideshow->setObjectName("timSlideshow");
@@ -231,11 +156,8 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
   }
   setFocusPolicy(Qt::StrongFocus);
 
-  mnuZoomLock->setChecked(settings.ZoomLock);
-  tbZoomLock->setChecked(settings.ZoomLock);
-  mnuLocationLock->setChecked(settings.LocationLock);
-  zoom_.ZoomLock = settings.ZoomLock;
-  zoom_.LocationLock = settings.LocationLock;
+  zoom_.ReadLocks(settings);
+  ShowLocks();
   LoadTilePicture();
   zoom_.FullScreen = settings.ViewImageFullScreen;
   cbTools->setVisible(settings.ViewShowToolbar && !zoom_.FullScreen);
@@ -246,185 +168,6 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
 }
 
 TfrmViewImage::~TfrmViewImage() { FormDestroy(); }
-
-void TfrmViewImage::CreateMenus() {
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  const auto key = [this](int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
-    return [this, k, m] { FormKeyDown(k, m); };
-  };
-  mnuNext = ViewerAction(this, "mnuNext", key(Qt::Key_PageDown));
-  mnuPrevious = ViewerAction(this, "mnuPrevious", key(Qt::Key_PageUp));
-  mnuSlideshow = ViewerAction(this, "mnuSlideshow", [this] { mnuSlideshowClick(); });
-  mnuSlideshow->setCheckable(true);
-  mnuZoomIn = ViewerAction(this, "mnuZoomIn", key(Qt::Key_Plus, Qt::KeypadModifier));
-  mnuZoomOut = ViewerAction(this, "mnuZoomOut", key(Qt::Key_Minus, Qt::KeypadModifier));
-  mnuZoomActual = ViewerAction(this, "mnuZoomActual", key(Qt::Key_Slash, Qt::KeypadModifier));
-  mnuZoomBest = ViewerAction(this, "mnuZoomBest", key(Qt::Key_Asterisk, Qt::KeypadModifier));
-  mnuZoomLock = ViewerAction(this, "mnuZoomLock", [this] {
-    zoom_.ZoomLock = mnuZoomLock->isChecked();
-    tbZoomLock->setChecked(mnuZoomLock->isChecked());
-  });
-  mnuZoomLock->setCheckable(true);
-  mnuZoomLock->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-  mnuLocationLock = ViewerAction(this, "mnuLocationLock", [this] { zoom_.LocationLock = mnuLocationLock->isChecked(); });
-  mnuLocationLock->setCheckable(true);
-  mnuReload = ViewerAction(this, "mnuReload", [this] { mnuReloadClick(); });
-  mnuReload->setShortcut(QKeySequence(Qt::Key_F5));
-  mnuFullScreen = ViewerAction(this, "mnuFullScreen", key(Qt::Key_F, Qt::ControlModifier));
-  mnuFullScreen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  mnuFullScreen->setCheckable(true);
-
-  mnuEdit = new QMenu(PopupMenu1);
-  mnuEdit->setObjectName("mnuEdit");
-  mnuCopy = ViewerAction(this, "mnuCopy", [this] { mnuCopyClick(); });
-  mnuCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-  mnuCopyToClip = ViewerAction(this, "mnuCopyToClip", [this] { mnuCopyToClipClick(); });
-  mnuCopyToClip->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-  mnuCopyFileTo = ViewerAction(this, "mnuCopyFileTo", [this] { mnuCopyFileToClick(); });
-  mnuCopyFileTo->setShortcut(QKeySequence(Qt::Key_F4));
-  mnuSave = ViewerAction(this, "mnuSave", [this] { mnuSaveClick(); });
-  mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  mnuSaveAs = ViewerAction(this, "mnuSaveAs", [this] { mnuSaveAsClick(); });
-  mnuSaveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-  mnuDelete = ViewerAction(this, "mnuDelete", [this] { mnuDeleteClick(); });
-  mnuDelete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-  for (QAction* a : {mnuCopy, mnuCopyToClip, mnuCopyFileTo, mnuSave, mnuSaveAs, mnuDelete}) mnuEdit->addAction(a);
-
-  const auto effect = [this](void (*op)(TBitmap&)) { return [this, op] { ApplyEffect(op); }; };
-  mnuRotate = new QMenu(PopupMenu1);
-  mnuRotate->setObjectName("mnuRotate");
-  mnuRotate90 = ViewerAction(this, "mnuRotate90", effect(RotateBitmap90));
-  mnuRotate90->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_5));
-  mnuRotate180 = ViewerAction(this, "mnuRotate180", effect(RotateBitmap180));
-  mnuRotate180->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_6));
-  mnuRotate270 = ViewerAction(this, "mnuRotate270", effect(RotateBitmap270));
-  mnuRotate270->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_7));
-  mnuFilpHorizontal = ViewerAction(this, "mnuFilpHorizontal", effect(FlipBitmapHorz));
-  mnuFilpHorizontal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
-  mnuFilpVertical = ViewerAction(this, "mnuFilpVertical", effect(FlipBitmapVert));
-  mnuFilpVertical->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-  for (QAction* a : {mnuRotate90, mnuRotate180, mnuRotate270, mnuFilpHorizontal, mnuFilpVertical}) {
-    mnuRotate->addAction(a);
-  }
-
-  mnuEffect = new QMenu(PopupMenu1);
-  mnuEffect->setObjectName("mnuEffect");
-  mnuBlur = ViewerAction(this, "mnuBlur", effect(Filter3x3));
-  mnuBlur->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-  mnuSharpen = ViewerAction(this, "mnuSharpen", effect(SharpenBitmap));
-  mnuSharpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-  mnuGrayscale = ViewerAction(this, "mnuGrayscale", effect(ToGrayscale));
-  mnuGrayscale->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
-  const auto adjust = [this](void (*op)(TBitmap&, TBitmap&, int), int step) {
-    return [this, op, step] { ApplyEffect([op, step](TBitmap& b) { op(b, b, step); }); };
-  };
-  mnuIncreaseBrightness = ViewerAction(this, "mnuIncreaseBrightness", adjust(AdjustBrightness, 10));
-  mnuIncreaseBrightness->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketRight));
-  mnuDiminishBrightness = ViewerAction(this, "mnuDiminishBrightness", adjust(AdjustBrightness, -10));
-  mnuDiminishBrightness->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
-  mnuIncreasecontrast = ViewerAction(this, "mnuIncreasecontrast", adjust(AdjustContrast, 10));
-  mnuIncreasecontrast->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
-  mnuDiminishcontrast = ViewerAction(this, "mnuDiminishcontrast", adjust(AdjustContrast, -10));
-  mnuDiminishcontrast->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-  for (QAction* a : {mnuBlur, mnuSharpen, mnuGrayscale, mnuIncreaseBrightness, mnuDiminishBrightness,
-                     mnuIncreasecontrast, mnuDiminishcontrast}) {
-    mnuEffect->addAction(a);
-  }
-
-  mnuOptions = ViewerAction(this, "mnuOptions", [this] { mnuOptionsClick(); });
-  System1 = new QMenu(PopupMenu1);
-  System1->setObjectName("System1");
-  System1->setTitle("System");
-  mnuDisplaypertain = ViewerAction(this, "mnuDisplaypertain", [this] { mnuDisplaypertainClick(); });
-  mnuDisplaypertain->setCheckable(true);
-  mnuDisplaypertain->setText("Display pertain");
-  System1->addAction(mnuDisplaypertain);
-  mnuExit = ViewerAction(this, "mnuExit", [this] { close(); });
-
-  for (QAction* a : {mnuNext, mnuPrevious, mnuSlideshow}) PopupMenu1->addAction(a);
-  PopupMenu1->addSeparator();
-  for (QAction* a : {mnuZoomIn, mnuZoomOut, mnuZoomActual, mnuZoomBest, mnuZoomLock, mnuLocationLock}) {
-    PopupMenu1->addAction(a);
-  }
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(mnuReload);
-  PopupMenu1->addAction(mnuFullScreen);
-  PopupMenu1->addMenu(mnuEdit);
-  PopupMenu1->addMenu(mnuRotate);
-  PopupMenu1->addMenu(mnuEffect);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(mnuOptions);
-  PopupMenu1->addMenu(System1);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(mnuExit);
-}
-
-void TfrmViewImage::CreateToolBar() {
-  const auto button = [this](const char* name, QStyle::StandardPixmap icon, const char* text) {
-    auto* b = new QToolButton(tbTools);
-    b->setObjectName(name);
-    if (text != nullptr) {
-      b->setText(text);
-    } else {
-      b->setIcon(style()->standardIcon(icon));
-    }
-    b->setAutoRaise(true);
-    tbTools->addWidget(b);
-    return b;
-  };
-  tbPrevious = button("tbPrevious", QStyle::SP_ArrowBack, nullptr);
-  tbNext = button("tbNext", QStyle::SP_ArrowForward, nullptr);
-  tbSlideshow = button("tbSlideshow", QStyle::SP_MediaPlay, nullptr);
-  tbSlideshow->setCheckable(true);
-  tbTools->addSeparator();
-  tbZoomIn = button("tbZoomIn", QStyle::SP_CustomBase, "+");
-  tbZoomOut = button("tbZoomOut", QStyle::SP_CustomBase, "-");
-  tbZoomActual = button("tbZoomActual", QStyle::SP_CustomBase, "1:1");
-  tbZoomBest = button("tbZoomBest", QStyle::SP_TitleBarMaxButton, nullptr);
-  tbZoomLock = button("tbZoomLock", QStyle::SP_CustomBase, "L");
-  tbZoomLock->setCheckable(true);
-  tbTools->addSeparator();
-  tbReload = button("tbReload", QStyle::SP_BrowserReload, nullptr);
-  tbOptions = button("tbOptions", QStyle::SP_FileDialogContentsView, nullptr);
-  tbExit = button("tbExit", QStyle::SP_DialogCloseButton, nullptr);
-
-  const auto connectTo = [this](QToolButton* b, QAction* action, int cursorButton) {
-    connect(b, &QToolButton::clicked, this, [this, action, cursorButton] {
-      Guarded([&] {
-        if (cursorButton < 0) {
-          action->trigger();
-        } else {
-          ToolButtonCommand(cursorButton, [action] { action->trigger(); });
-        }
-      });
-    });
-  };
-  connectTo(tbNext, mnuNext, 0);
-  connectTo(tbPrevious, mnuPrevious, 1);
-  connectTo(tbZoomIn, mnuZoomIn, 3);
-  connectTo(tbZoomOut, mnuZoomOut, 4);
-  connectTo(tbZoomActual, mnuZoomActual, -1);
-  connectTo(tbZoomBest, mnuZoomBest, -1);
-  connectTo(tbReload, mnuReload, -1);
-  connectTo(tbOptions, mnuOptions, -1);
-  connectTo(tbExit, mnuExit, -1);
-  connect(tbSlideshow, &QToolButton::clicked, this, [this] {
-    Guarded([this] {
-      // tbSlideshowClick: the cursor stays on the button while it runs.
-      ToolButtonCommand(2, [this] { mnuSlideshowClick(); });
-      keepCursor_ = false;
-    });
-  });
-  connect(tbZoomLock, &QToolButton::clicked, this, [this] {
-    Guarded([this] {
-      mnuZoomLock->setChecked(!mnuZoomLock->isChecked());
-      zoom_.ZoomLock = mnuZoomLock->isChecked();
-      tbZoomLock->setChecked(mnuZoomLock->isChecked());
-    });
-  });
-  tbTools->adjustSize();
-}
 
 // ---- Life ----------------------------------------------------------------
 
@@ -505,8 +248,7 @@ void TfrmViewImage::FormDestroy() {
     unsetCursor();
     TProgramInfo& settings = ProgramInfo();
     settings.ViewImageFullScreen = zoom_.FullScreen;
-    settings.ZoomLock = mnuZoomLock->isChecked();
-    settings.LocationLock = mnuLocationLock->isChecked();
+    zoom_.WriteLocks(settings);
   } catch (...) {
     // Going away must not throw; the settings keep their values.
   }
@@ -514,22 +256,9 @@ void TfrmViewImage::FormDestroy() {
 
 // ---- Language and options --------------------------------------------------
 
-void TfrmViewImage::ApplyLanguage() {
-  titleText_ = MessageText(msg::ProductTitle) + " " + ViewerVersion;
-  for (const TViewerCaption& c : MenuCaptions) {
-    const QString text = MessageText(c.Number);
-    if (auto* action = findChild<QAction*>(c.Name)) action->setText(text);
-    if (auto* menu = findChild<QMenu*>(c.Name)) menu->setTitle(text);
-  }
-  for (const TViewerCaption& c : ToolHints) {
-    if (auto* b = findChild<QToolButton*>(c.Name)) b->setToolTip(MessageText(c.Number));
-  }
-}
-
 void TfrmViewImage::ApplyOptions() {
   const TProgramInfo& settings = ProgramInfo();
-  zoom_.SettingZoomFit = settings.ViewZoomFit;
-  zoom_.SettingShrinkFit = settings.ViewShrinkFit;
+  zoom_.ReadFitSettings(settings);
   const bool toolbarChanges = !zoom_.FullScreen && cbTools->isVisibleTo(this) != settings.ViewShowToolbar;
   if (toolbarChanges) cbTools->setVisible(settings.ViewShowToolbar);
   timSlideshow->setInterval(SlideInterval(settings.SlideDelay));
@@ -769,7 +498,7 @@ void TfrmViewImage::AdjustWindowToPicture() {
   const QRect room = RoomForClient();
   const TPoint picture{pictureBitmap_.Width(), pictureBitmap_.Height()};
   zoom_.Picture = picture;
-  const TPoint wanted = mnuZoomLock->isChecked() ? zoom_.ZoomedSize() : picture;
+  const TPoint wanted = zoom_.WindowPictureSize();
   const int toolbar = ToolbarHeight();
   const TRect r = WindowRectForPicture(TPoint{room.width(), room.height() - toolbar}, wanted, zoom_.SettingZoomFit,
                                        zoom_.SettingShrinkFit, ToolbarMinWidth());
@@ -898,8 +627,7 @@ void TfrmViewImage::PaintView() {
   pbPreview->update();
 }
 
-void TfrmViewImage::PaintPreview(QWidget& box) {
-  QPainter painter(&box);
+void TfrmViewImage::PaintPreview(QPainter& painter, const QWidget& box) {
   if (!ready_ || settingBounds_ || backBuffer_.Width() <= 0) {
     painter.fillRect(box.rect(), ToQColor(ProgramInfo().ViewSolidColor));
     return;
@@ -1052,76 +780,6 @@ void TfrmViewImage::PreviewMouseUp(Qt::MouseButton button) {
 
 void TfrmViewImage::PreviewWheel(int delta) { FormKeyDown(delta < 1 ? Qt::Key_PageDown : Qt::Key_PageUp, Qt::NoModifier); }
 
-// ---- Tool buttons and the slideshow ----------------------------------------
-
-void TfrmViewImage::ToolButtonCommand(int cursorButton, const std::function<void()>& action) {
-  keepCursor_ = true;
-  cursorButton_ = cursorButton;
-  action();
-  KeepCursorOnButton();
-  keepCursor_ = false;
-}
-
-void TfrmViewImage::KeepCursorOnButton() {
-  if (!keepCursor_) return;
-  QToolButton* const buttons[] = {tbNext, tbPrevious, tbSlideshow, tbZoomIn, tbZoomOut};
-  if (cursorButton_ < 0 || cursorButton_ > 4) return;
-  QToolButton* b = buttons[cursorButton_];
-  if (!b->isVisible()) return;
-  // The window may have been resized under the mouse: the next click
-  // should hit the same button.
-  QCursor::setPos(b->mapToGlobal(b->rect().center()));
-}
-
-void TfrmViewImage::StartSlideshow() {
-  slideRunning_ = true;
-  timSlideshow->start(SlideInterval(ProgramInfo().SlideDelay));
-}
-
-void TfrmViewImage::StopSlideshow() {
-  slideRunning_ = false;
-  timSlideshow->stop();
-  keepCursor_ = false;
-}
-
-void TfrmViewImage::mnuSlideshowClick() {
-  if (mode_ == 2) return;
-  if (slideRunning_) {
-    StopSlideshow();
-  } else {
-    StartSlideshow();
-  }
-  mnuSlideshow->setChecked(slideRunning_);
-  tbSlideshow->setChecked(slideRunning_);
-}
-
-void TfrmViewImage::timSlideshowTimer() {
-  if (!slideRunning_) return;
-  FormKeyDown(Qt::Key_Space, Qt::NoModifier);
-  cursorButton_ = 2;
-  KeepCursorOnButton();
-  // The next wait starts once this picture is shown, so a short delay
-  // never piles up steps.
-  if (slideRunning_) timSlideshow->start(SlideInterval(ProgramInfo().SlideDelay));
-}
-
-bool TfrmViewImage::PauseSlideshow() {
-  const bool was = slideRunning_;
-  timSlideshow->stop();
-  slideRunning_ = false;
-  // The dialog must come up above the viewer. Only the window system is
-  // told: setWindowFlag would make the native window anew, hiding the
-  // viewer, which ends its exec() under the dialog. ApplyOptions raises
-  // it again.
-  SetWindowFlagLive(*this, Qt::WindowStaysOnTopHint, false);
-  return was;
-}
-
-void TfrmViewImage::ResumeSlideshow(bool wasRunning) {
-  if (wasRunning) StartSlideshow();
-  ApplyOptions();
-}
-
 // ---- GIF refresh -----------------------------------------------------------
 
 void TfrmViewImage::timGIFTimer() {
@@ -1135,145 +793,6 @@ void TfrmViewImage::timGIFTimer() {
   MarkPicture();
   ++gifRedraws_;
   zoom_.OverrideFit();
-  RenderVisiblePart();
-  PaintView();
-}
-
-// ---- Effects and reload ----------------------------------------------------
-
-void TfrmViewImage::ApplyEffect(const std::function<void(TBitmap&)>& effect) {
-  if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
-  // The effect works on the picture without marks, and the marks are
-  // drawn once on its result. An animation stops at the changed frame.
-  EnsureBase();
-  if (base_.Width() <= 0 || base_.Height() <= 0) return;
-  if (gif_) {
-    gif_->StopDraw();
-    gif_.reset();
-  }
-  base_.SetPixelFormat(pf24bit);
-  effect(base_);
-  base_.SetPixelFormat(pf24bit);
-  MarkPicture();
-  PaintBackground();
-  ShowNewPicture();
-}
-
-void TfrmViewImage::mnuReloadClick() {
-  PaintBackground();
-  if (mode_ == 2) {
-    base_ = given_;
-    MarkPicture();
-  } else {
-    prefetcher_.Discard();
-    ReadPicture(false);
-  }
-  LayoutView();
-  ApplyZoom();
-}
-
-void TfrmViewImage::mnuDisplaypertainClick() { mnuReloadClick(); }
-
-// ---- Clipboard and files ---------------------------------------------------
-
-void TfrmViewImage::mnuCopyClick() {
-  if (mode_ == 2 || fileName_.empty()) return;
-  CopyFileToClipboard(fileName_);
-}
-
-void TfrmViewImage::mnuCopyToClipClick() {
-  if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
-  QGuiApplication::clipboard()->setImage(BitmapToQImage(pictureBitmap_));
-}
-
-bool TfrmViewImage::AskReplace(const std::string& target) {
-  if (!FileExists(target)) return true;
-  return ShowMsg(GetMessageText(msg::AskReplaceFile), 5, SystemMessageCaption) == idYes;
-}
-
-void TfrmViewImage::mnuCopyFileToClick() {
-  if (mode_ == 2 || fileName_.empty()) return;
-  const bool running = PauseSlideshow();
-  int filter = 1;
-  const std::optional<std::string> chosen =
-      Services().ChooseSaveName ? Services().ChooseSaveName(this, SaveDialogName(mode_, fileName_), filter)
-                                : std::nullopt;
-  if (chosen && !chosen->empty() && AskReplace(*chosen)) {
-    // A copy onto the file itself would leave nothing behind.
-    if (!IsSameFile(fileName_, *chosen) && !CopyFileOver(fileName_, *chosen)) {
-      ResumeSlideshow(running);
-      throw Exception("The file could not be copied to " + *chosen + ".");
-    }
-  }
-  ResumeSlideshow(running);
-}
-
-void TfrmViewImage::mnuSaveAsClick() {
-  if (pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
-  const bool running = PauseSlideshow();
-  int filter = 1;
-  const std::optional<std::string> chosen =
-      Services().ChooseSaveName ? Services().ChooseSaveName(this, SaveDialogName(mode_, fileName_), filter)
-                                : std::nullopt;
-  if (chosen && !chosen->empty()) {
-    const std::string target = SaveAsTarget(*chosen, filter);
-    if (AskReplace(target)) {
-      try {
-        SaveImageFile(pictureBitmap_, target);
-      } catch (...) {
-        ResumeSlideshow(running);
-        throw;
-      }
-    }
-  }
-  ResumeSlideshow(running);
-}
-
-void TfrmViewImage::mnuSaveClick() {
-  if (!CanSaveInPlace(mode_, fileName_) || pictureBitmap_.Width() <= 0 || pictureBitmap_.Height() <= 0) return;
-  const bool running = PauseSlideshow();
-  const bool yes = AskReplace(fileName_);
-  try {
-    if (yes) SaveImageFile(pictureBitmap_, fileName_);
-  } catch (...) {
-    ResumeSlideshow(running);
-    throw;
-  }
-  ResumeSlideshow(running);
-}
-
-void TfrmViewImage::mnuDeleteClick() {
-  if (mode_ == 2 || fileName_.empty()) return;
-  const bool running = PauseSlideshow();
-  const std::string question = GetMessageText(AskDeleteFile) + " " + fileName_ + "?";
-  const bool yes = ShowMsg(question, 5, SystemMessageCaption) == idYes;
-  if (yes && FileExists(fileName_)) {
-    // The loader may be reading it; it lets go first.
-    prefetcher_.Discard();
-    DeleteFile(fileName_);
-  }
-  if (!FileExists(fileName_)) {
-    const std::string gone = fileName_;
-    const int count = list_.Count();
-    const int index = list_.ItemIndex();
-    if (index >= 0 && index < count && list_.FileName(index) != gone) {
-      // The list has let go of the file already: its place holds the next.
-      list_.Select(index);
-      fileName_ = list_.FileName(index);
-      LoadPicture(index);
-    } else if (index + 1 < count) {
-      FormKeyDown(Qt::Key_PageDown, Qt::NoModifier);
-    }
-  }
-  ResumeSlideshow(running);
-}
-
-void TfrmViewImage::mnuOptionsClick() {
-  const bool running = PauseSlideshow();
-  if (Services().ExecuteSetup) Services().ExecuteSetup(TfrmSetup::pgViewer);
-  ResumeSlideshow(running);
-  LoadTilePicture();
-  PaintBackground();
   RenderVisiblePart();
   PaintView();
 }

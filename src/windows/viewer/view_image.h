@@ -21,6 +21,7 @@
 
 #include "core/bitmap.h"
 #include "windows/gui_handler_qt.h"
+#include "windows/paint_box.h"
 #include "windows/viewer/image_loader.h"
 #include "windows/viewer/view_marks.h"
 #include "windows/viewer/view_navigation.h"
@@ -28,6 +29,7 @@
 
 class QAction;
 class QMenu;
+class QPainter;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -59,26 +61,6 @@ struct TViewerServices {
   TPictureLoader LoadPicture;
   // A random index below a count (slideshow order 2).
   TRandomIndex RandomIndex;
-};
-
-// The picture area: paints the viewer's back buffer and reports the mouse.
-class TViewPaintBox : public QWidget {
-  Q_OBJECT
-
- public:
-  TViewPaintBox(TfrmViewImage* form, QWidget* parent);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
-
- private:
-  TfrmViewImage* form_;
 };
 
 class TfrmViewImage : public QDialog {
@@ -115,7 +97,7 @@ class TfrmViewImage : public QDialog {
 
   // ---- Picture area ----
   TGLPanel* opGL;
-  TViewPaintBox* pbPreview;
+  TPaintBox* pbPreview;
 
   // ---- Popup menu ----
   QMenu* PopupMenu1;
@@ -194,7 +176,7 @@ class TfrmViewImage : public QDialog {
   void PreviewMouseMove(Qt::MouseButtons buttons, const QPoint& pos);
   void PreviewMouseUp(Qt::MouseButton button);
   void PreviewWheel(int delta);
-  void PaintPreview(QWidget& box);
+  void PaintPreview(QPainter& painter, const QWidget& box);
 
   // ---- State, for the tests ----
   int Mode() const { return mode_; }
@@ -230,7 +212,12 @@ class TfrmViewImage : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The popup menu with its commands, in menu order; the submenus are
+  // built by their own members.
   void CreateMenus();
+  void CreateEditMenu();
+  void CreateRotateMenu();
+  void CreateEffectMenu();
   void CreateToolBar();
   void FormShow();
   void FormDestroy();
@@ -267,12 +254,19 @@ class TfrmViewImage : public QDialog {
   void LoadTilePicture();
   void SetFullScreen(bool on);
   void UpdateCursor();
+  // The lock menu items and the lock tool button show the zoom model's
+  // locks.
+  void ShowLocks();
   void KeepCursorOnButton();
   void ToolButtonCommand(int cursorButton, const std::function<void()>& action);
   // The slideshow stopped and the window no longer top-most, for a dialog
   // of the viewer's; gives back whether the slideshow ran.
   bool PauseSlideshow();
   void ResumeSlideshow(bool wasRunning);
+  // Runs a command that opens a dialog with the slideshow paused and the
+  // window lowered from top-most; both come back afterwards, also when the
+  // command fails.
+  void WithSlideshowPaused(const std::function<void()>& command);
   void StartSlideshow();
   void StopSlideshow();
   bool AskReplace(const std::string& target);

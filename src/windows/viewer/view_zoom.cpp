@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/settings.h"
 #include "core/bitmap.h"
 #include "core/numbers.h"
 #include "imaging/drawing.h"
@@ -51,6 +52,21 @@ void TViewZoom::SetZoom(long double zoom) {
   // A zoom of 0 would divide by zero wherever the visible part is worked
   // out; a huge picture in a small view rounds down to 1 instead.
   Zoom = zoom >= 2147483647.0L ? 2147483647 : std::max<int>(1, static_cast<int>(Round(zoom)));
+}
+
+void TViewZoom::ReadFitSettings(const TProgramInfo& settings) {
+  SettingZoomFit = settings.ViewZoomFit;
+  SettingShrinkFit = settings.ViewShrinkFit;
+}
+
+void TViewZoom::ReadLocks(const TProgramInfo& settings) {
+  ZoomLock = settings.ZoomLock;
+  LocationLock = settings.LocationLock;
+}
+
+void TViewZoom::WriteLocks(TProgramInfo& settings) const {
+  settings.ZoomLock = ZoomLock;
+  settings.LocationLock = LocationLock;
 }
 
 long double TViewZoom::FitRatio() const {

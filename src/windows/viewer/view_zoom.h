@@ -11,6 +11,8 @@
 
 #include "core/types.h"
 
+class TProgramInfo;
+
 // The steps zoom in and out move through, in thousandths (5 % to 30000 %).
 inline constexpr std::array<int, 22> ZoomSteps = {50,    70,    100,   150,   200,    300,    500,   700,
                                                   1000,  1500,  2000,  3000,  5000,   7000,   10000, 20000,
@@ -38,6 +40,17 @@ struct TRenderPlan {
 
 class TViewZoom {
  public:
+  // ---- What the settings tell the model ----
+  // The fitting settings (again after the options dialog).
+  void ReadFitSettings(const TProgramInfo& settings);
+  // The two locks live in the model while the viewer is open; the menu
+  // items and the tool button show them. They are read when the viewer
+  // opens and stored when it closes.
+  void ReadLocks(const TProgramInfo& settings);
+  void WriteLocks(TProgramInfo& settings) const;
+  void ToggleZoomLock() { ZoomLock = !ZoomLock; }
+  void ToggleLocationLock() { LocationLock = !LocationLock; }
+
   // ---- What the viewer tells the model ----
   TPoint Picture;           // picture size
   TPoint View;              // the paint box's size
@@ -99,6 +112,9 @@ class TViewZoom {
 
   // The picture size times the zoom.
   TPoint ZoomedSize() const;
+  // What the window is fitted around for a new picture: the zoomed
+  // picture while the zoom is locked, else the picture.
+  TPoint WindowPictureSize() const { return ZoomLock ? ZoomedSize() : Picture; }
 };
 
 // The client rectangle the window takes for a new picture

@@ -39,6 +39,7 @@
 #include "skin/stored_skins.h"
 #include "windows/gl_panel.h"
 #include "windows/mark_editor/mark_editor.h"
+#include "windows/mark_editor/mark_editor_captions.h"
 #include "windows/mark_editor/mark_editor_fixture.h"
 #include "windows/mark_editor/mark_editor_widgets.h"
 #include "windows/mark_editor/mark_text.h"
@@ -983,5 +984,50 @@ TEST(MarkText, AnEmptyLineStaysEmptyWhateverTheStyle) {
         ASSERT_EQ(picture.Canvas().Pixel(x, y), RGB(255, 255, 255)) << x << "," << y;
       }
     }
+  }
+}
+
+// The builders make every control the language table names, each option
+// on its own page, and in the window's order, which is the order the Tab
+// key walks them.
+TEST_F(MarkEditorFormTest, TheBuildersMakeEveryNamedControlOnItsPageInTheWindowsOrder) {
+  TfrmMakeMark form(false, "");
+  for (const auto& table : {MarkEditorCaptions(), MarkEditorHints()}) {
+    for (const TControlCaption& caption : table) {
+      EXPECT_NE(form.findChild<QWidget*>(caption.Name), nullptr) << caption.Name;
+    }
+  }
+  const struct {
+    QWidget* Page;
+    std::vector<const char*> Controls;
+  } pages[] = {
+      {form.TabSheet1, {"gbLocate", "edtXEX", "chkFlag", "pnlRotateBackColor", "tbClarity", "chkTilePic", "PositionButton8"}},
+      {form.TabSheet2, {"chkMosaic", "edtMosaicY", "sbFitToCurrBackground", "chkMix"}},
+      {form.TabSheet3, {"chkResizeSourceImage", "cbxDefaultSize", "btnSourceImageBackgroundImage",
+                        "edtSourceImageFrameColorContrast", "cbxSourceImageFrameStyle"}},
+      {form.TabSheet4, {"chkUseMask", "edtMaskHeight", "btnMaskBlur", "chkMaskTurn"}},
+  };
+  for (const auto& page : pages) {
+    for (const char* name : page.Controls) {
+      auto* control = form.findChild<QWidget*>(name);
+      ASSERT_NE(control, nullptr) << name;
+      EXPECT_TRUE(page.Page->isAncestorOf(control)) << name << " on " << page.Page->objectName().toStdString();
+    }
+  }
+  std::vector<QWidget*> chain;
+  for (QWidget* w = form.nextInFocusChain(); w != &form && chain.size() < 1000; w = w->nextInFocusChain()) {
+    chain.push_back(w);
+  }
+  const char* const order[] = {"tbOK",       "tbBrowseImage", "edtName",         "rbText",
+                               "edtImageFile", "edtText",     "pcOptions",       "edtXEX",
+                               "chkTilePic", "chkMosaic",     "chkMix",          "chkResizeSourceImage",
+                               "chkSourceImageFrame",         "chkUseMask",      "chkMaskTurn",
+                               "edtPreviewFile",              "chkDrag",         "PositionButton0"};
+  std::ptrdiff_t last = -1;
+  for (const char* name : order) {
+    const auto at = std::find(chain.begin(), chain.end(), form.findChild<QWidget*>(name));
+    ASSERT_NE(at, chain.end()) << name;
+    EXPECT_GT(at - chain.begin(), last) << name;
+    last = at - chain.begin();
   }
 }

@@ -806,3 +806,82 @@ TEST_F(ViewerTest, AnEffectOnAPictureWhoseFileIsGoneSaysWhyAndChangesNothing) {
   EXPECT_EQ(handler_.Boxes[0].Kind, 0);
   EXPECT_TRUE(Same(v.PictureBitmap(), shown));
 }
+
+// Until a picture is shown the view is the background colour of the
+// settings; a system colour there is the colour it stands for, as the
+// settings window shows it.
+TEST_F(ViewerTest, TheViewWithoutAPictureShowsTheBackgroundColourOfTheSettings) {
+  const struct {
+    TColor Setting;
+    QColor Shown;
+  } cases[] = {{RGB(0, 98, 150), QColor(0, 98, 150)}, {clBtnFace, QColor(212, 208, 200)}};
+  for (const auto& c : cases) {
+    ProgramInfo().ViewSolidColor = c.Setting;
+    viewer_ = std::make_unique<TfrmViewImage>(nullptr, Pattern(8, 8, 1), 2, std::string(), list_.View(),
+                                              std::vector<std::string>{});
+    viewer_->pbPreview->resize(4, 4);
+    EXPECT_EQ(viewer_->pbPreview->grab().toImage().pixelColor(1, 1), c.Shown) << std::hex << c.Setting;
+  }
+}
+
+// The slideshow pauses while a command shows a dialog, and runs on after
+// it, also when the command fails.
+TEST_F(ViewerTest, ASlideshowPausedForADialogRunsOnWhenTheCommandFails) {
+  list_.Files = {WriteBmp("a.bmp", 20, 10, 1), WriteBmp("b.bmp", 20, 10, 2)};
+  ProgramInfo().SlideDelay = 60000;
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  Key(Qt::Key_Pause);
+  ASSERT_TRUE(v.SlideshowRunning());
+  bool pausedMeanwhile = false;
+  TfrmViewImage::Services().ExecuteSetup = [&](int) -> bool {
+    pausedMeanwhile = !v.SlideshowRunning();
+    throw std::runtime_error("The settings could not be read.");
+  };
+  v.mnuOptions->trigger();
+  EXPECT_TRUE(pausedMeanwhile);
+  ASSERT_EQ(handler_.Boxes.size(), 1u);
+  EXPECT_EQ(handler_.Boxes[0].Text, "The settings could not be read.");
+  EXPECT_TRUE(v.SlideshowRunning());
+  EXPECT_TRUE(v.mnuSlideshow->isChecked());
+  EXPECT_TRUE(v.timSlideshow->isActive());
+}
+
+// The locks are the zoom model's: read when the viewer opens, switched by
+// the menu items and the tool button alike, shown by both, and stored when
+// the viewer closes.
+TEST_F(ViewerTest, TheLocksAreTheZoomModelsAndTheMenuAndTheButtonShowThem) {
+  list_.Files = {WriteBmp("a.bmp", 60, 40, 1)};
+  ProgramInfo().ZoomLock = true;
+  ProgramInfo().LocationLock = false;
+  TfrmViewImage& v = Open(0, list_.Files[0]);
+  EXPECT_TRUE(v.ZoomModel().ZoomLock);
+  EXPECT_FALSE(v.ZoomModel().LocationLock);
+  const struct {
+    const char* Command;
+    bool ZoomLocked, LocationLocked;
+  } steps[] = {{"tbZoomLock", false, false},
+               {"mnuZoomLock", true, false},
+               {"mnuLocationLock", true, true},
+               {"tbZoomLock", false, true},
+               {"tbZoomLock", true, true},
+               {"mnuLocationLock", true, false}};
+  for (const auto& s : steps) {
+    if (QString(s.Command).startsWith("tb")) {
+      v.findChild<QToolButton*>(s.Command)->click();
+    } else {
+      Action(s.Command)->trigger();
+    }
+    EXPECT_EQ(v.ZoomModel().ZoomLock, s.ZoomLocked) << s.Command;
+    EXPECT_EQ(v.ZoomModel().LocationLock, s.LocationLocked) << s.Command;
+    EXPECT_EQ(v.mnuZoomLock->isChecked(), s.ZoomLocked) << s.Command;
+    EXPECT_EQ(v.tbZoomLock->isChecked(), s.ZoomLocked) << s.Command;
+    EXPECT_EQ(v.mnuLocationLock->isChecked(), s.LocationLocked) << s.Command;
+  }
+  // With the zoom locked the window is fitted around the zoomed picture.
+  Key(Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(v.ZoomModel().WindowPictureSize(), v.ZoomModel().ZoomedSize());
+  v.close();
+  viewer_.reset();
+  EXPECT_TRUE(ProgramInfo().ZoomLock);
+  EXPECT_FALSE(ProgramInfo().LocationLock);
+}

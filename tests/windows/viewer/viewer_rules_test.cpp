@@ -307,3 +307,15 @@ TEST(ViewerCommands, SavingAndSlideshowRules) {
   EXPECT_EQ(SlideInterval(-5), MinSlideInterval);
   EXPECT_EQ(SlideInterval(2000), 2000);
 }
+
+// A new picture's window is fitted around the picture, or around the
+// zoomed picture while the zoom is locked.
+TEST(ViewerZoom, TheWindowFollowsTheZoomOnlyWhileItIsLocked) {
+  TViewZoom z = Model({800, 400}, {400, 400}, 500);
+  EXPECT_EQ(z.WindowPictureSize(), (TPoint{800, 400}));
+  z.ToggleZoomLock();
+  EXPECT_EQ(z.WindowPictureSize(), (TPoint{400, 200}));
+  z.ToggleZoomLock();
+  EXPECT_FALSE(z.ZoomLock);
+  EXPECT_EQ(z.WindowPictureSize(), (TPoint{800, 400}));
+}
