@@ -22,7 +22,7 @@ class TZlibStream;
 // The caption every caller passes.
 inline constexpr const char* SystemMessageCaption = "System message";
 
-// Shows a modal message box of the given kind (see MsgStyleOfKind) and
+// Shows a modal message box of the given kind (a TMsgKind) and
 // returns the button id (idOK, idCancel, idYes, idNo). Without a window
 // side the text goes to standard error and the kind's default answer
 // comes back. Never fails.

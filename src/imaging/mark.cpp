@@ -434,7 +434,7 @@ bool TMark::SaveMarkFile(int index, const std::string& fileName) {
     WriteFileAtomic(fileName, bytes);
     return true;
   } catch (const std::exception&) {
-    ShowMsg(GetMessageText(msg::MarkFileNotWritten), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::MarkFileNotWritten), mkInformation, SystemMessageCaption);
     return false;
   }
 }

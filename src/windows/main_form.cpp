@@ -491,7 +491,7 @@ void TfrmMain::ApplyRunState() {
 void TfrmMain::mnuCreateClick() {
   std::string folder = tvwPath->Path();
   if (folder.empty() || !DirectoryExists(folder)) {
-    ShowMsg(GetMessageText(msg::OutputFolderMissing), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::OutputFolderMissing), mkInformation, SystemMessageCaption);
     return;
   }
   ConvertFiles(WithSlash(folder));
@@ -516,11 +516,11 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
   if (run_.BatchRunning() || run_.Searching()) return;
   const std::vector<std::string> sources = ConvFiles();
   if (sources.empty()) {
-    ShowMsg(GetMessageText(msg::ConversionListEmpty), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::ConversionListEmpty), mkInformation, SystemMessageCaption);
     return;
   }
   const std::vector<std::string> markFiles = LayerMarkFiles();
-  if (markFiles.empty() && ShowMsg(GetMessageText(msg::AskConvertWithoutMark), 5, SystemMessageCaption) != idYes) {
+  if (markFiles.empty() && ShowMsg(GetMessageText(msg::AskConvertWithoutMark), mkQuestion, SystemMessageCaption) != idYes) {
     return;
   }
 
@@ -622,7 +622,7 @@ void TfrmMain::mnuSaveAsClick() {
   if (preview.Width() <= 0 || preview.Height() <= 0) return;
   const std::optional<std::string> name = Services().ChoosePreviewSaveName(this);
   if (!name || name->empty()) return;
-  if (FileExists(*name) && ShowMsg(GetMessageText(msg::AskReplaceExisting), 5, SystemMessageCaption) != idYes) return;
+  if (FileExists(*name) && ShowMsg(GetMessageText(msg::AskReplaceExisting), mkQuestion, SystemMessageCaption) != idYes) return;
   // The preview itself stays as it is; the writer converts a copy.
   SaveImageFile(preview, *name);
 }

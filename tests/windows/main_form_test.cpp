@@ -584,12 +584,12 @@ TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported
   TfrmMain& form = ShownForm();
   GoTo(form, Dir() + "out");
   form.ConvertFiles(Dir() + "out/");
-  EXPECT_TRUE(HasBox(402, 1));
+  EXPECT_TRUE(HasBox(402, mkInformation));
 
   form.WMDropFiles({a});
   handler_.Answer = idNo;
   form.mnuCreateClick();
-  EXPECT_TRUE(HasBox(403, 5));
+  EXPECT_TRUE(HasBox(403, mkQuestion));
   EXPECT_TRUE(logs_.empty());
   EXPECT_FALSE(FileExists(Dir() + "out/a.bmp"));
 
@@ -606,7 +606,7 @@ TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported
   fs::remove(Dir() + "gone");
   handler_.Boxes.clear();
   form.mnuCreateClick();
-  EXPECT_TRUE(HasBox(401, 1));
+  EXPECT_TRUE(HasBox(401, mkInformation));
   EXPECT_EQ(logs_.size(), 1u);
 }
 
@@ -627,7 +627,7 @@ TEST_F(MainFormTest, ADeletedOutputFolderIsReportedAndNothingIsWritten) {
   EXPECT_EQ(form.edtAddress->text().toStdString(), Dir() + "out/gone");
   handler_.Answer = idYes;  // convert without a mark, if it came to that
   form.mnuCreate->trigger();
-  EXPECT_TRUE(HasBox(msg::OutputFolderMissing, 1));
+  EXPECT_TRUE(HasBox(msg::OutputFolderMissing, mkInformation));
   EXPECT_TRUE(logs_.empty());
   for (const char* name : {"out/a/a.bmp", "out/z/a.bmp", "out/a.bmp"}) EXPECT_FALSE(FileExists(Dir() + name)) << name;
 
@@ -647,7 +647,7 @@ TEST_F(MainFormTest, DamagedMarkEndsTheRunBeforeAnyFileWithoutALog) {
   form.SetMarkChecked("bad", true);
   ASSERT_EQ(form.Layers().Names(), (Names{"bad"}));
   QTest::mouseClick(form.tbMakeCurrently, Qt::LeftButton);
-  EXPECT_TRUE(HasBox(msg::MarkFileDamaged, 0));
+  EXPECT_TRUE(HasBox(msg::MarkFileDamaged, mkError));
   EXPECT_TRUE(logs_.empty());
   EXPECT_FALSE(FileExists(Dir() + "out/a.bmp"));
   EXPECT_FALSE(form.BatchRunning());
@@ -672,7 +672,7 @@ TEST_F(MainFormTest, DeletingAMarkAsksAndDropsItsLayer) {
   form.chkMark->setCurrentRow(1);
   handler_.Answer = idNo;
   form.miDelMarkClick();
-  EXPECT_TRUE(HasBox(400, 5));
+  EXPECT_TRUE(HasBox(400, mkQuestion));
   EXPECT_TRUE(FileExists(dotted));
 
   handler_.Answer = idYes;
@@ -1099,7 +1099,7 @@ TEST_F(MainFormTest, SavingThePreviewAsBmpLeavesThePreviewAlone) {
   ProgramInfo().BmpKeepColor = true;
   handler_.Answer = idNo;
   form.mnuSaveAs->trigger();
-  EXPECT_TRUE(HasBox(1551, 5));
+  EXPECT_TRUE(HasBox(1551, mkQuestion));
   EXPECT_EQ(testsupport::ReadBytes(*saveName_), saved);
   handler_.Answer = idYes;
   form.mnuSaveAs->trigger();
@@ -1244,7 +1244,7 @@ TEST_F(MainFormTest, TheStoredSkinsDrawTheWindowAndSwitchWhileItIsShown) {
 TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
   TfrmMain& form = Form();
   form.mnuVeilpaint->trigger();
-  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
+  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, mkInformation));
   EXPECT_TRUE(started_.empty());
 
   const std::string editor = Dir() + "Veilpaint";
@@ -1255,7 +1255,7 @@ TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
 
   handler_.Boxes.clear();
   form.mnuHelp->trigger();
-  EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  EXPECT_TRUE(HasBox(msg::HelpFileMissing, mkInformation));
   EXPECT_TRUE(handler_.Opened.empty());
   // With the help beside the program, Help opens its contents and
   // Tutorial the tutorial, in the desktop's browser.

@@ -320,14 +320,14 @@ bool SaveMark(TMark& set, const TSaveTarget& target) {
   const std::string oldFile = editing ? GetMarkFileName(target.OldName) : std::string();
   const bool ownFile = editing && (target.Name == target.OldName || (!oldFile.empty() && SameFile(oldFile, file)));
   if (!file.empty() && !ownFile && FileExists(file) &&
-      ShowMsg(GetMessageText(msg::AskReplaceExisting), 5, SystemMessageCaption) != idYes) {
+      ShowMsg(GetMessageText(msg::AskReplaceExisting), mkQuestion, SystemMessageCaption) != idYes) {
     return false;
   }
   try {
     if (file.empty()) throw EFCreateError("No mark file for " + target.Name);
     set.WriteMarkFile(0, file);
   } catch (const std::exception&) {
-    ShowMsg(GetMessageText(msg::MarkFileNotWritten), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::MarkFileNotWritten), mkInformation, SystemMessageCaption);
     return false;
   }
   // A rename: the old file goes, unless it is the one just written.

@@ -217,7 +217,7 @@ void TfrmViewImage::FormShow() {
     // The viewer stays on the file that did not load, so that stepping
     // goes on from it; why it did not load is shown once it is on screen.
     QMetaObject::invokeMethod(
-        this, [failure] { Guarded([&] { ShowMsg(failure, 0, SystemMessageCaption); }); }, Qt::QueuedConnection);
+        this, [failure] { Guarded([&] { ShowMsg(failure, mkError, SystemMessageCaption); }); }, Qt::QueuedConnection);
   }
 }
 

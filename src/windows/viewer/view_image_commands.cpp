@@ -158,7 +158,7 @@ void TfrmViewImage::mnuCopyToClipClick() {
 
 bool TfrmViewImage::AskReplace(const std::string& target) {
   if (!FileExists(target)) return true;
-  return ShowMsg(GetMessageText(msg::AskReplaceFile), 5, SystemMessageCaption) == idYes;
+  return ShowMsg(GetMessageText(msg::AskReplaceFile), mkQuestion, SystemMessageCaption) == idYes;
 }
 
 void TfrmViewImage::mnuCopyFileToClick() {
@@ -200,7 +200,7 @@ void TfrmViewImage::mnuDeleteClick() {
   if (mode_ == 2 || fileName_.empty()) return;
   WithSlideshowPaused([this] {
     const std::string question = GetMessageText(AskDeleteFile) + " " + fileName_ + "?";
-    const bool yes = ShowMsg(question, 5, SystemMessageCaption) == idYes;
+    const bool yes = ShowMsg(question, mkQuestion, SystemMessageCaption) == idYes;
     if (yes && FileExists(fileName_)) {
       // The loader may be reading it; it lets go first.
       prefetcher_.Discard();

@@ -289,7 +289,7 @@ class MarkEditorSave : public WindowsTest {
   }
   bool Questions(std::size_t n) {
     std::size_t asked = 0;
-    for (const auto& box : handler_.Boxes) asked += box.Kind == 5;
+    for (const auto& box : handler_.Boxes) asked += box.Kind == mkQuestion;
     return asked == n;
   }
   TMark set_;
@@ -310,7 +310,7 @@ TEST_F(MarkEditorSave, NewNamesRenamesAndQuestions) {
   EXPECT_EQ(testsupport::ReadBytes(File("taken")), (std::vector<std::uint8_t>{1, 2, 3}));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
   EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(msg::AskReplaceExisting));
-  EXPECT_EQ(handler_.Boxes[0].Kind, 5);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkQuestion);
   handler_.Answer = idYes;
   EXPECT_TRUE(SaveMark(set_, {false, "", "taken"}));
   EXPECT_NE(testsupport::ReadBytes(File("taken")).size(), 3u);
@@ -354,7 +354,7 @@ TEST_F(MarkEditorSave, AFailedWriteIsReported) {
   EXPECT_FALSE(SaveMark(set_, {false, "", "blocked"}));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
   EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(msg::MarkFileNotWritten));
-  EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
   // A rename that fails leaves the old file.
   Write("old");
   handler_.Boxes.clear();

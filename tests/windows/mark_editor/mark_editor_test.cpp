@@ -279,7 +279,7 @@ TEST_F(MarkEditorFormTest, ARefusedOrFailedSaveKeepsTheWindowAndItsPreview) {
     form.edtName->setText("taken");
     handler_.Answer = idNo;
     ClickChild(&form, "tbOK");
-    EXPECT_TRUE(HasBox(msg::AskReplaceExisting, 5));
+    EXPECT_TRUE(HasBox(msg::AskReplaceExisting, mkQuestion));
     EXPECT_FALSE(form.Saved());
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(testsupport::ReadBytes(MarkFile("taken")), (std::vector<std::uint8_t>{1, 2, 3}));
@@ -290,7 +290,7 @@ TEST_F(MarkEditorFormTest, ARefusedOrFailedSaveKeepsTheWindowAndItsPreview) {
     form.edtName->setText("blocked");
     handler_.Boxes.clear();
     ClickChild(&form, "tbOK");
-    EXPECT_TRUE(HasBox(msg::MarkFileNotWritten, 1));
+    EXPECT_TRUE(HasBox(msg::MarkFileNotWritten, mkInformation));
     EXPECT_FALSE(form.Saved());
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.Ready());
@@ -333,7 +333,7 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
     EXPECT_FALSE(form.Saved());
     ASSERT_EQ(handler_.Boxes.size(), 1u);
     EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(c.Message));
-    EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+    EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
   }
   // The message says why such a text does not fit rather than giving a
   // limit it keeps.
@@ -358,7 +358,7 @@ TEST_F(MarkEditorFormTest, AMarkFileThatCannotBeReadStartsANewMarkUnderItsName) 
     TfrmMakeMark& form = Open(true, name);
     ASSERT_EQ(handler_.Boxes.size(), 1u);
     EXPECT_EQ(handler_.Boxes[0].Text, FormatText(GetMessageText(msg::MarkNotRead), {"\n", "\n", "\n"}));
-    EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+    EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
     EXPECT_EQ(std::count(handler_.Boxes[0].Text.begin(), handler_.Boxes[0].Text.end(), '\n'), 3);
     EXPECT_EQ(form.edtName->text().toStdString(), name);
     EXPECT_TRUE(form.MarkPicture().Empty());
@@ -686,7 +686,7 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   saveName_ = Dir() + "sample.bmp";
   emit form.lblSaveAs->linkActivated("save");
   EXPECT_EQ(saveOffered_, "sample");
-  EXPECT_TRUE(HasBox(msg::AskReplaceExisting, 5));
+  EXPECT_TRUE(HasBox(msg::AskReplaceExisting, mkQuestion));
   EXPECT_EQ(testsupport::ReadBytes(Dir() + "sample.bmp").size(), 3u);
   handler_.Answer = idYes;
   emit form.lblSaveAs->linkActivated("save");
@@ -695,7 +695,7 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
 
   handler_.Boxes.clear();
   QTest::mouseClick(form.tbHelp, Qt::LeftButton);
-  EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  EXPECT_TRUE(HasBox(msg::HelpFileMissing, mkInformation));
   // The help on making a mark, when it is beside the program.
   fs::copy(testsupport::SourceDir() + "/help", Dir() + "help");
   handler_.Boxes.clear();
@@ -704,7 +704,7 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   EXPECT_EQ(handler_.Opened, (std::vector<std::string>{Dir() + "help/making-a-mark.html"}));
   handler_.Boxes.clear();
   QTest::mouseClick(form.tbVeilpaint, Qt::LeftButton);
-  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
+  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, mkInformation));
   EXPECT_TRUE(started_.empty());
   testsupport::WriteBytes(Dir() + "Veilpaint", {'#', '!'});
   ::chmod((Dir() + "Veilpaint").c_str(), 0755);

@@ -312,7 +312,7 @@ TEST_F(ViewerTest, DeleteAsksAndShowsTheNextPicture) {
   EXPECT_EQ(v.FileName(), list_.Files[0]);
   ASSERT_EQ(handler_.Boxes.size(), 1u);
   EXPECT_EQ(handler_.Boxes[0].Text, "Delete the file " + list_.Files[0] + "?");
-  EXPECT_EQ(handler_.Boxes[0].Kind, 5);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkQuestion);
   handler_.Answer = idYes;
   v.mnuDelete->trigger();
   EXPECT_FALSE(FileExists(list_.Files[0]));
@@ -622,7 +622,7 @@ TEST_F(ViewerTest, OpenedOnADamagedFileItSaysWhyAndStepsOnFromIt) {
   TfrmViewImage& v = Open(1, damaged);
   ASSERT_TRUE(WaitFor([&] { return !handler_.Boxes.empty(); }));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkError);
   EXPECT_FALSE(handler_.Boxes[0].Text.empty());
   EXPECT_EQ(v.FileName(), damaged);
   EXPECT_EQ(v.PictureBitmap().Width(), 0);
@@ -803,7 +803,7 @@ TEST_F(ViewerTest, AnEffectOnAPictureWhoseFileIsGoneSaysWhyAndChangesNothing) {
   fs::remove(list_.Files[0]);
   QTest::keyClick(v.pbPreview, Qt::Key_BracketRight, Qt::ControlModifier);
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkError);
   EXPECT_TRUE(Same(v.PictureBitmap(), shown));
 }
 
