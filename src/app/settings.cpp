@@ -110,7 +110,7 @@ constexpr TSettingKey kSettingKeys[] = {
     TextOr("LanguagePackNow", 1, &TProgramInfo::LanguagePackNow, "english"),
     Text("CfgDefPath", 2, &TProgramInfo::CfgDefPath),
     Flag("CfgAutoResize", 6, &TProgramInfo::CfgAutoResize, true),
-    Byte("OutputFileType", 13, &TProgramInfo::OutputFileType, 0),
+    Byte("OutputFileType", 13, &TProgramInfo::OutputFileType, otSameAsSource),
     Flag("AutoLocateOldPath", 5, &TProgramInfo::AutoLocateOldPath, true),
     Text("ExportPath", 7, &TProgramInfo::ExportPath),
     Folder("DefaultMarkPath", 8, &TProgramInfo::DefaultMarkPath, ""),

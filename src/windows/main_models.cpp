@@ -352,7 +352,7 @@ const char* const PreviewSaveFilter =
     "JPG(*.jpg)|*.jpg|JPEG(*.jpeg)|*.jpeg|GIF(*.gif)|*.gif|BMP(*.bmp)|*.bmp|PNG(*.png)|*.png";
 
 std::string PictureSaveName(const std::string& chosen, int filterIndex) {
-  if (chosen.empty() || GetImageType(chosen) != 10) return chosen;
+  if (chosen.empty() || GetImageType(chosen) != itOther) return chosen;
   return chosen + "." + PreviewSaveDefaultExt(filterIndex);
 }
 

@@ -343,7 +343,7 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
   // What was loaded ahead is used when it is this file. Otherwise it is
   // dropped, its memory kept for the next load ahead.
   std::optional<TBitmap> ahead;
-  if (useAhead && imageType_ != 2 && prefetcher_.Pending() == fileName_) {
+  if (useAhead && imageType_ != itGif && prefetcher_.Pending() == fileName_) {
     ahead = prefetcher_.Take(fileName_);
   } else {
     KeepSpare(prefetcher_.Drop());
@@ -354,7 +354,7 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
   base_ = TBitmap();
   std::string failure;
   try {
-    if (imageType_ == 2) {
+    if (imageType_ == itGif) {
       auto gif = std::make_unique<TGIFImage>();
       gif->LoadFromFile(fileName_);
       PaintFirstGifFrame(*gif, base_);
@@ -748,7 +748,7 @@ void TfrmViewImage::Navigate(TNavigateKey key) {
 
 void TfrmViewImage::PrefetchNeighbour() {
   if (nextFileName_.empty() || nextFileName_ == fileName_ || !FileExists(nextFileName_) ||
-      GetImageType(nextFileName_) == 2 || GetImageType(fileName_) == 2) {
+      GetImageType(nextFileName_) == itGif || GetImageType(fileName_) == itGif) {
     prefetcher_.Discard();
     spare_ = TBitmap();
     return;
@@ -783,7 +783,7 @@ void TfrmViewImage::PreviewWheel(int delta) { FormKeyDown(delta < 1 ? Qt::Key_Pa
 // ---- GIF refresh -----------------------------------------------------------
 
 void TfrmViewImage::timGIFTimer() {
-  if (imageType_ != 2 || !gif_ || gif_->Images().Count() < 2) return;
+  if (imageType_ != itGif || !gif_ || gif_->Images().Count() < 2) return;
   timGIF->setInterval(GifInterval);
   // The GIF image's painter steps the frames; this samples the frame it
   // shows and marks it.

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/routines.h"
 #include "core/bitmap.h"
 #include "windows/gui_handler_qt.h"
 #include "windows/paint_box.h"
@@ -282,7 +283,7 @@ class TfrmViewImage : public QDialog {
   TViewList list_;
   std::vector<std::string> markFiles_;
   TViewMarks marks_;
-  int imageType_ = 10;
+  TImageType imageType_ = itOther;
 
   // The pictures of a step, each picture-sized: the shown one with its
   // marks, the one loaded ahead, spare_, a picture no longer shown whose

@@ -41,8 +41,7 @@ int SlideInterval(int delay) { return std::max(delay, MinSlideInterval); }
 
 bool CanSaveInPlace(int mode, const std::string& fileName) {
   if (mode == 2 || fileName.empty()) return false;
-  const int type = GetImageType(fileName);
-  return type >= 1 && type <= 6;
+  return GetImageType(fileName) != itOther;
 }
 
 std::string SaveDefaultExt(int filterIndex) {
@@ -57,8 +56,7 @@ std::string SaveDefaultExt(int filterIndex) {
 }
 
 std::string SaveAsTarget(const std::string& chosen, int filterIndex) {
-  const int type = GetImageType(chosen);
-  if (type >= 1 && type <= 6) return chosen;
+  if (GetImageType(chosen) != itOther) return chosen;
   return chosen + "." + SaveDefaultExt(filterIndex);
 }
 
