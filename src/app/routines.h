@@ -31,6 +31,12 @@ int ShowMsg(const std::string& text, int kind, const std::string& caption);
 // Lets the window side handle every pending event, then returns.
 void ProcessMessages();
 
+// ---- Overwrite answers ------------------------------------------------------
+
+// The answers to the question asked before a file is replaced, as the
+// batch, the copies of the viewer and the question window exchange them.
+enum TOverwriteAnswer : int { owNo = 0, owYes = 1, owAllYes = 2, owAllNo = 3 };
+
 // ---- Packed streams --------------------------------------------------------
 // A packed stream is the unpacked length as 4 bytes little-endian, then a
 // zlib stream of exactly that many bytes.

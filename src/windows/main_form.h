@@ -66,7 +66,7 @@ extern const char* const ReadyText;
 // these so that no dialog blocks and nothing outside their folder changes.
 struct TMainServices {
   // The overwrite question (batch, mark import and export): an answer
-  // oaNo .. oaAllNo.
+  // owNo .. owAllNo.
   std::function<int(const std::string& text)> QueryOverwrite;
   // Shows the batch log.
   std::function<void(const TStringList& lines)> ShowLog;

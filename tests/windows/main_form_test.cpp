@@ -85,7 +85,7 @@ class MainFormTest : public WindowsTest {
     TMainServices& s = TfrmMain::Services();
     s.QueryOverwrite = [this](const std::string& text) {
       questions_.push_back(text);
-      const int a = answers_.empty() ? oaNo : answers_.front();
+      const int a = answers_.empty() ? owNo : answers_.front();
       if (!answers_.empty()) answers_.erase(answers_.begin());
       return a;
     };
@@ -443,7 +443,7 @@ TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {
   // b.bmp is there already; the question is answered Yes.
   const std::string out = Dir() + "out/";
   testsupport::WriteBytes(out + "b.bmp", {'o', 'l', 'd'});
-  answers_ = {oaYes};
+  answers_ = {owYes};
   chosenFolder_ = out;
   ProgramInfo().ExportPath = Dir();
   QTest::mouseClick(form.tbCreateToNewFolder, Qt::LeftButton);
