@@ -324,7 +324,7 @@ int main(int argc, char** argv) {
     const double baseMiB = StatusMiB("VmRSS:");
     list.Index = 0;
     {
-      TfrmViewImage viewer(nullptr, TBitmap(), 1, list.Files[0], list.View(), marks);
+      TfrmViewImage viewer(nullptr, TBitmap(), vmConvList, list.Files[0], list.View(), marks);
       viewer.show();
       Dwell(o.DwellMs);
       if (viewer.PictureBitmap().Width() != o.Width) {

@@ -322,7 +322,7 @@ TEST_F(MainFormTest, ViewCommandsOpenTheViewerOnTheFocusedListOrThePreview) {
   QTest::mouseClick(form.tbBrowse, Qt::LeftButton);
   ASSERT_EQ(viewings_.size(), 1u);
   EXPECT_EQ(viewings_[0].Owner, &form);
-  EXPECT_EQ(viewings_[0].Mode, 1);
+  EXPECT_EQ(viewings_[0].Mode, vmConvList);
   EXPECT_EQ(viewings_[0].File, a);
   EXPECT_EQ(viewings_[0].Files, (Names{a, b}));
   EXPECT_EQ(viewings_[0].Index, 0);
@@ -337,12 +337,12 @@ TEST_F(MainFormTest, ViewCommandsOpenTheViewerOnTheFocusedListOrThePreview) {
   QTest::mouseDClick(form.lvwConvFile->viewport(), Qt::LeftButton, {}, form.lvwConvFile->visualRect(first).center());
   ASSERT_EQ(viewings_.size(), 2u);
   EXPECT_TRUE(viewings_[1].OwnerVisible);
-  EXPECT_EQ(viewings_[1].Mode, 1);
+  EXPECT_EQ(viewings_[1].Mode, vmConvList);
 
   // The preview alone: its marked picture, mode 2.
   QTest::mouseDClick(form.pbPreview, Qt::LeftButton);
   ASSERT_EQ(viewings_.size(), 3u);
-  EXPECT_EQ(viewings_[2].Mode, 2);
+  EXPECT_EQ(viewings_[2].Mode, vmBitmap);
   EXPECT_EQ(viewings_[2].File, form.PreviewFile());
   EXPECT_EQ(viewings_[2].Bitmap.Width(), form.PreviewBitmap().Width());
   EXPECT_TRUE(Near(viewings_[2].Bitmap.Canvas().Pixel(0, 0), clRed));
@@ -398,7 +398,7 @@ TEST_F(MainFormTest, TheViewerOpensOnTheChosenFileEvenWhenItDoesNotLoad) {
   QTest::keyClick(form.lvwConvFile, Qt::Key_Return);
   ASSERT_EQ(viewings_.size(), 1u);
   EXPECT_EQ(viewings_[0].File, damaged);
-  EXPECT_EQ(viewings_[0].Mode, 1);
+  EXPECT_EQ(viewings_[0].Mode, vmConvList);
   EXPECT_EQ(viewings_[0].Index, 1);
 }
 
@@ -429,7 +429,7 @@ TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {
 
   ClickConvItem(form, 0);
   EXPECT_EQ(form.PreviewFile(), a);
-  EXPECT_EQ(form.PreviewSource(), 1);
+  EXPECT_EQ(form.PreviewSource(), vmConvList);
   EXPECT_TRUE(form.HasMarks());
   const TBitmap& preview = form.PreviewBitmap();
   ASSERT_EQ(preview.Width(), 12);

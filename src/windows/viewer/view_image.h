@@ -71,9 +71,10 @@ class TfrmViewImage : public QDialog {
   static TViewerServices& Services();
   static TViewerServices DefaultServices();
 
-  // Shows the viewer modally: mode 0 or 1 walks list starting at fileName,
-  // mode 2 shows bitmap alone. markFiles are drawn on every picture
-  // (bottom layer first) except in mode 2.
+  // Shows the viewer modally: vmShellList and vmConvList walk list starting
+  // at fileName, vmBitmap (and any other number) shows bitmap alone.
+  // markFiles are drawn on every picture (bottom layer first) except on
+  // the bitmap alone.
   static void Execute(QWidget* owner, const TBitmap& bitmap, int mode, const std::string& fileName,
                       const TViewList& list = {}, const std::vector<std::string>& markFiles = {});
 
@@ -180,7 +181,7 @@ class TfrmViewImage : public QDialog {
   void PaintPreview(QPainter& painter, const QWidget& box);
 
   // ---- State, for the tests ----
-  int Mode() const { return mode_; }
+  TViewMode Mode() const { return mode_; }
   const std::string& FileName() const { return fileName_; }
   const TViewZoom& ZoomModel() const { return zoom_; }
   // The shown picture with its marks, and the picture without them (read
@@ -258,8 +259,12 @@ class TfrmViewImage : public QDialog {
   // The lock menu items and the lock tool button show the zoom model's
   // locks.
   void ShowLocks();
+  // The tool buttons that keep the mouse cursor on them while their
+  // command resizes the window under it (the slideshow's steps too).
+  enum class TCursorButton { None = -1, Next = 0, Previous = 1, Slideshow = 2, ZoomIn = 3, ZoomOut = 4 };
+  QToolButton* CursorButton(TCursorButton button) const;
   void KeepCursorOnButton();
-  void ToolButtonCommand(int cursorButton, const std::function<void()>& action);
+  void ToolButtonCommand(TCursorButton cursorButton, const std::function<void()>& action);
   // The slideshow stopped and the window no longer top-most, for a dialog
   // of the viewer's; gives back whether the slideshow ran.
   bool PauseSlideshow();
@@ -277,7 +282,7 @@ class TfrmViewImage : public QDialog {
 
   // Every message box and question of the viewer sits on it.
   TMessageBoxOwner boxOwner_;
-  int mode_;
+  TViewMode mode_;
   std::string fileName_;
   TBitmap given_;  // the bitmap of Execute (mode 2)
   TViewList list_;
@@ -324,7 +329,7 @@ class TfrmViewImage : public QDialog {
   QString titleText_;
   bool slideRunning_ = false;
   bool keepCursor_ = false;
-  int cursorButton_ = 0;
+  TCursorButton cursorButton_ = TCursorButton::Next;
   bool panning_ = false;
   QPoint panStart_;
   TPoint panCenter_;

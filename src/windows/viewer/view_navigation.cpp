@@ -40,7 +40,7 @@ int PrefetchIndex(TNavigateKey key, int index, int count, int sequence) {
 int SlideInterval(int delay) { return std::max(delay, MinSlideInterval); }
 
 bool CanSaveInPlace(int mode, const std::string& fileName) {
-  if (mode == 2 || fileName.empty()) return false;
+  if (mode == vmBitmap || fileName.empty()) return false;
   return GetImageType(fileName) != itOther;
 }
 
@@ -61,6 +61,6 @@ std::string SaveAsTarget(const std::string& chosen, int filterIndex) {
 }
 
 std::string SaveDialogName(int mode, const std::string& fileName) {
-  if (mode == 2 || fileName.empty()) return "newfile1";
+  if (mode == vmBitmap || fileName.empty()) return "newfile1";
   return ExtractFileName(fileName);
 }
