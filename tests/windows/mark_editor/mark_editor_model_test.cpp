@@ -4,7 +4,6 @@
 // composite's plan, the checkerboard, the read-outs and dragging.
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -455,22 +454,10 @@ TEST(MarkEditorPreview, SwatchCaptionsAreBlackOrWhiteByTheSwatchsBrightness) {
   for (const Case& c : cases) EXPECT_EQ(CaptionColorOn(c.Back), c.Caption) << std::hex << c.Back;
   // Whatever the swatch, the caption stands out at least 4.5:1 (the
   // contrast of readable text), which one of black and white always does.
-  const auto luminance = [](TColor c) {
-    double sum = 0;
-    const double weights[] = {0.2126, 0.7152, 0.0722};
-    const int channels[] = {GetRValue(c), GetGValue(c), GetBValue(c)};
-    for (int i = 0; i < 3; ++i) {
-      const double v = channels[i] / 255.0;
-      sum += weights[i] * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
-    }
-    return sum;
-  };
   for (int r = 0; r < 256; r += 17) {
     for (int g = 0; g < 256; g += 17) {
       for (int b = 0; b < 256; b += 17) {
-        const double back = luminance(RGB(r, g, b));
-        const double caption = luminance(CaptionColorOn(RGB(r, g, b)));
-        const double ratio = (std::max(back, caption) + 0.05) / (std::min(back, caption) + 0.05);
+        const double ratio = ContrastRatio(RGB(r, g, b), CaptionColorOn(RGB(r, g, b)));
         ASSERT_GE(ratio, 4.5) << r << "," << g << "," << b;
       }
     }

@@ -24,7 +24,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <filesystem>
 #include <memory>
 
@@ -790,18 +789,9 @@ TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
 
 namespace {
 
-// The contrast of two colours (1 to 21) from their relative luminance.
+// The contrast of two screen pixels (1 to 21).
 double Contrast(QRgb a, QRgb b) {
-  const auto luminance = [](QRgb c) {
-    const auto channel = [](int v) {
-      const double s = v / 255.0;
-      return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
-  };
-  const double la = luminance(a);
-  const double lb = luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+  return ContrastRatio(RGB(qRed(a), qGreen(a), qBlue(a)), RGB(qRed(b), qGreen(b), qBlue(b)));
 }
 
 QImage Grabbed(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
