@@ -25,6 +25,7 @@
 #include "app/routines.h"
 #include "app/settings.h"
 #include "core/files.h"
+#include "core/scope_exit.h"
 #include "imaging/batch.h"
 #include "imaging/mark.h"
 #include "imaging/process.h"
@@ -432,18 +433,15 @@ void TfrmMain::tbAddFolderClick() {
   foundFiles_.Clear();
   run_.StartSearch();
   ApplyRunState();
-  struct TEnd {
-    TfrmMain* form;
-    ~TEnd() {
-      // A search that ended without its stop event still ends here.
-      if (form->run_.Searching()) {
-        try {
-          form->ffFindStop();
-        } catch (...) {
-        }
+  const TScopeExit end([this] {
+    // A search that ended without its stop event still ends here.
+    if (run_.Searching()) {
+      try {
+        ffFindStop();
+      } catch (...) {
       }
     }
-  } end{this};
+  });
   ffFind->Execute();
 }
 
@@ -531,23 +529,20 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
   pbPosition->setRange(0, std::max(1, count - 1));
   pbPosition->setValue(0);
 
-  struct TEnd {
-    TfrmMain* form;
-    ~TEnd() {
-      try {
-        form->shellList_->ResumeUpdates();
-      } catch (...) {
-      }
-      try {
-        form->pnlPosition->hide();
-        form->statusPanels_[0]->SetFullText(ReadyText);
-        form->run_.EndBatch();
-        form->UpdateFileSummary();
-        form->FinishPendingClose();
-      } catch (...) {
-      }
+  const TScopeExit end([this] {
+    try {
+      shellList_->ResumeUpdates();
+    } catch (...) {
     }
-  } end{this};
+    try {
+      pnlPosition->hide();
+      statusPanels_[0]->SetFullText(ReadyText);
+      run_.EndBatch();
+      UpdateFileSummary();
+      FinishPendingClose();
+    } catch (...) {
+    }
+  });
   shellList_->SuspendUpdates();
 
   TBatchHooks hooks;
