@@ -37,6 +37,7 @@
 #include "windows/query_over.h"
 #include "windows/shell_tree.h"
 #include "windows/viewer/view_image.h"
+#include "support/pictures.h"
 #include "windows/windows_fixture.h"
 
 namespace {
@@ -44,25 +45,8 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-TBitmap Solid(int w, int h, TColor c) {
-  TBitmap b(w, h, pf24bit);
-  b.Canvas().Brush.Color = c;
-  b.Canvas().FillRect(TRect{0, 0, w, h});
-  return b;
-}
-
-TBitmap Pattern(int w, int h, int seed) {
-  TBitmap b(w, h, pf24bit);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* row = b.ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      row[3 * x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed);
-      row[3 * x + 1] = static_cast<std::uint8_t>(x * 5 + y * 11 + seed * 3);
-      row[3 * x + 2] = static_cast<std::uint8_t>(x * 13 + y * 17 + seed * 7);
-    }
-  }
-  return b;
-}
+using testsupport::PatternPicture;
+using testsupport::SolidPicture;
 
 // The marks are blended at transparency 0, which may leave a channel one
 // step short of the mark's colour.
@@ -153,13 +137,13 @@ class MainFormTest : public WindowsTest {
   std::string WriteBmp(const std::string& relative, int seed, int w = 12, int h = 8) {
     const std::string path = Dir() + relative;
     fs::create_directories(fs::path(path).parent_path());
-    TBitmap b = Pattern(w, h, seed);
+    TBitmap b = PatternPicture(w, h, seed);
     b.SaveToFile(path);
     return path;
   }
   std::string WriteJpeg(const std::string& relative, int seed) {
     const std::string path = Dir() + relative;
-    testsupport::WriteBytes(path, EncodeJpeg(Pattern(16, 10, seed), 90));
+    testsupport::WriteBytes(path, EncodeJpeg(PatternPicture(16, 10, seed), 90));
     return path;
   }
   void GoTo(TfrmMain& form, const std::string& folder) {
@@ -436,7 +420,7 @@ TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {
   // A is drawn first, B (the top layer) over it.
   EXPECT_TRUE(Near(preview.Canvas().Pixel(0, 0), clBlue));
   EXPECT_TRUE(Near(preview.Canvas().Pixel(3, 2), clRed));
-  const TBitmap source = Pattern(12, 8, 1);
+  const TBitmap source = PatternPicture(12, 8, 1);
   EXPECT_EQ(preview.Canvas().Pixel(8, 6), source.Canvas().Pixel(8, 6));
   EXPECT_FALSE(form.StatusPanel(1)->text().isEmpty());
 
@@ -599,7 +583,7 @@ TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported
   // No mark: the picture is written as it came.
   TBitmap written;
   written.LoadFromFile(Dir() + "out/a.bmp");
-  EXPECT_EQ(written.Canvas().Pixel(5, 5), Pattern(12, 8, 4).Canvas().Pixel(5, 5));
+  EXPECT_EQ(written.Canvas().Pixel(5, 5), PatternPicture(12, 8, 4).Canvas().Pixel(5, 5));
 
   fs::create_directories(Dir() + "gone");
   GoTo(form, Dir() + "gone");
@@ -823,14 +807,14 @@ TEST_F(MainFormTest, ClearUpAndDownKeepChecksAndPreviewInStep) {
   EXPECT_EQ(form.Layers().Count(), 0);
   for (const TMarkEntry& m : form.MarkEntries()) EXPECT_FALSE(m.Checked);
   EXPECT_FALSE(form.HasMarks());
-  EXPECT_EQ(form.PreviewBitmap().Canvas().Pixel(0, 0), Pattern(12, 8, 5).Canvas().Pixel(0, 0));
+  EXPECT_EQ(form.PreviewBitmap().Canvas().Pixel(0, 0), PatternPicture(12, 8, 5).Canvas().Pixel(0, 0));
 }
 
 TEST_F(MainFormTest, ImportAndExportCopyMarkFiles) {
   fs::create_directories(Dir() + "elsewhere");
   TMark m;
   m.AddMark("");
-  m.MarkPictures[0] = Solid(2, 2, clRed);
+  m.MarkPictures[0] = SolidPicture(2, 2, clRed);
   m.Records[0].SetPictureType(".bmp");
   ASSERT_TRUE(m.SaveMarkFile(0, Dir() + "elsewhere/new.spm"));
   TfrmMain& form = ShownForm();

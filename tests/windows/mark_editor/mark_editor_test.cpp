@@ -42,26 +42,15 @@
 #include "windows/mark_editor/mark_editor_fixture.h"
 #include "windows/mark_editor/mark_editor_widgets.h"
 #include "windows/mark_editor/mark_text.h"
+#include "support/pictures.h"
 #include "windows/windows_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-TBitmap Solid(int w, int h, TColor c) {
-  TBitmap b(w, h, pf24bit);
-  b.Canvas().Brush.Color = c;
-  b.Canvas().FillRect(TRect{0, 0, w, h});
-  return b;
-}
-
-TBitmap Pattern(int w, int h) {
-  TBitmap b(w, h, pf24bit);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) b.Canvas().SetPixel(x, y, RGB(x * 7 % 256, y * 5 % 256, (x + y) % 256));
-  }
-  return b;
-}
+using testsupport::PatternPicture;
+using testsupport::SolidPicture;
 
 bool SamePixels(const TBitmap& a, const TBitmap& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
@@ -217,10 +206,10 @@ TEST_F(MarkEditorFormTest, EditingShowsEveryFieldUnderTheFileNameAndSavesItBack)
   original.Records[0] = FullTextRecord();
   original.Records[0].SetName("internal");  // the file's name wins
   original.Records[0].SetPictureType(".bmp");
-  original.MarkPictures[0] = Solid(4, 3, clRed);
-  original.Backgrounds[0] = Pattern(5, 4);
-  original.Frames[0] = Solid(3, 3, clBlue);
-  original.Masks[0] = Pattern(6, 2);
+  original.MarkPictures[0] = SolidPicture(4, 3, clRed);
+  original.Backgrounds[0] = PatternPicture(5, 4);
+  original.Frames[0] = SolidPicture(3, 3, clBlue);
+  original.Masks[0] = PatternPicture(6, 2);
   ASSERT_TRUE(original.SaveMarkFile(0, MarkFile("orig")));
   const TMarkInfo stored = Load(MarkFile("orig"))->Records[0];
 
@@ -274,7 +263,7 @@ TEST_F(MarkEditorFormTest, ARefusedOrFailedSaveKeepsTheWindowAndItsPreview) {
   testsupport::WriteBytes(MarkFile("taken"), {1, 2, 3});
   {
     TfrmMakeMark& form = Open(false, "");
-    ChoosePicture(form, Solid(2, 2, clBlue));
+    ChoosePicture(form, SolidPicture(2, 2, clBlue));
     form.edtName->setText("taken");
     handler_.Answer = idNo;
     ClickChild(&form, "tbOK");
@@ -308,7 +297,7 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
   };
   const Case cases[] = {
       {"no picture yet", [](TfrmMakeMark&) {}, msg::MarkPictureMissing},
-      {"a path for a name", [this](TfrmMakeMark& f) { ChoosePicture(f, Solid(2, 2, clRed)); f.edtName->setText("../x"); },
+      {"a path for a name", [this](TfrmMakeMark& f) { ChoosePicture(f, SolidPicture(2, 2, clRed)); f.edtName->setText("../x"); },
        msg::MarkNameNotPlain},
       {"a text too long", [](TfrmMakeMark& f) {
          f.rbText->setChecked(true);
@@ -370,7 +359,7 @@ TEST_F(MarkEditorFormTest, AMarkFileThatCannotBeReadStartsANewMarkUnderItsName) 
 
 TEST_F(MarkEditorFormTest, ThePreviewIsWhatABatchMakesOfTheSample) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(20, 10, clRed));
+  ChoosePicture(form, SolidPicture(20, 10, clRed));
   // No sample: the checkerboard at the panel's size, the mark at the top left.
   const TBitmap& composite = form.Composite();
   EXPECT_EQ(composite.Width(), form.pnlPreview->width());
@@ -382,7 +371,7 @@ TEST_F(MarkEditorFormTest, ThePreviewIsWhatABatchMakesOfTheSample) {
   EXPECT_EQ(form.WorkBitmap().Width(), composite.Width() - 2);
 
   // With a sample and options, the composite is the batch's output.
-  const std::string sample = WriteBmp("sample.bmp", Pattern(300, 200));
+  const std::string sample = WriteBmp("sample.bmp", PatternPicture(300, 200));
   form.edtPreviewFile->setText(QString::fromStdString(sample));
   form.PositionButtons[4]->click();
   form.tbClarity->setValue(30);
@@ -408,8 +397,8 @@ TEST_F(MarkEditorFormTest, DraggingMovesTheOffsetsPixelForPixelAtAnyScale) {
   for (const TPoint size : {TPoint{4000, 300}, TPoint{120, 60}}) {
     SCOPED_TRACE(size.X);
     TfrmMakeMark& form = Open(false, "");
-    ChoosePicture(form, Solid(8, 8, clRed));
-    form.edtPreviewFile->setText(QString::fromStdString(WriteBmp("s.bmp", Pattern(size.X, size.Y))));
+    ChoosePicture(form, SolidPicture(8, 8, clRed));
+    form.edtPreviewFile->setText(QString::fromStdString(WriteBmp("s.bmp", PatternPicture(size.X, size.Y))));
     form.edtXEX->setValue(7);
     form.ProcessPendingRefresh();
     const bool scaled = form.WorkBitmap().Width() < size.X;
@@ -435,7 +424,7 @@ TEST_F(MarkEditorFormTest, DraggingMovesTheOffsetsPixelForPixelAtAnyScale) {
 
 TEST_F(MarkEditorFormTest, ClicksPickColoursAndTheReadoutsComeFromThePictures) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(10, 10, RGB(120, 0, 0)));
+  ChoosePicture(form, SolidPicture(10, 10, RGB(120, 0, 0)));
   TPaintBox* box = form.pbPreview;
   const TColor markPixel = form.WorkBitmap().Canvas().Pixel(2, 2);
   SendMouse(box, QEvent::MouseMove, {2, 2}, Qt::NoButton, Qt::NoButton);
@@ -470,7 +459,7 @@ TEST_F(MarkEditorFormTest, ClicksPickColoursAndTheReadoutsComeFromThePictures) {
 
 TEST_F(MarkEditorFormTest, TheRulesBetweenTheOptions) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   // Tiling starts at the top left.
   form.PositionButtons[4]->click();
   EXPECT_EQ(form.Anchor(), 4);
@@ -555,7 +544,7 @@ TEST_F(MarkEditorFormTest, TypedNumbersStayUntilTypingEndsThenShowTheNearestBoun
       {"edtMaskLeft", "-99999", "-65535", [](const TMarkInfo& r) { return r.MaskRect().Left; }},
   };
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.Control) + " " + c.Typed);
     auto* box = form.findChild<QSpinBox*>(c.Control);
@@ -573,7 +562,7 @@ TEST_F(MarkEditorFormTest, TypedNumbersStayUntilTypingEndsThenShowTheNearestBoun
 
 TEST_F(MarkEditorFormTest, ANegativeToleranceIsSetToZeroByOkAndTheSecondOkSaves) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   form.edtName->setText("keyed");
   form.edtXEX->selectAll();
   QTest::keyClicks(form.edtXEX, "70000");
@@ -599,7 +588,7 @@ TEST_F(MarkEditorFormTest, ANegativeToleranceIsSetToZeroByOkAndTheSecondOkSaves)
 
 TEST_F(MarkEditorFormTest, RefreshesAreServedOncePerTurn) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   const int builds = form.BuildCount();
   form.edtXEX->setValue(1);
   form.edtYEX->setValue(2);
@@ -653,7 +642,7 @@ TEST_F(MarkEditorFormTest, FontColoursAndCompanionPictures) {
   // name that does not exist clears it.
   ProgramInfo().DefaultMaskPath = Dir();
   form.chkUseMask->setChecked(true);
-  pictures_ = {WriteBmp("masks_mask.bmp", Pattern(33, 21))};
+  pictures_ = {WriteBmp("masks_mask.bmp", PatternPicture(33, 21))};
   QTest::mouseClick(form.btnSelectMaskFile, Qt::LeftButton);
   EXPECT_EQ(pictureAsks_.back(), GetMessageText(msg::ChoosePicture) + "|" + Dir());
   EXPECT_EQ(form.MarkSet().Masks[0].Width(), 33);
@@ -671,14 +660,14 @@ TEST_F(MarkEditorFormTest, FontColoursAndCompanionPictures) {
 
 TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(5, 3, clBlue));
+  ChoosePicture(form, SolidPicture(5, 3, clBlue));
   form.edtName->setText("logo");
   saveName_ = Dir() + "logo.bmp";
   QTest::mouseClick(form.tbSave, Qt::LeftButton);
   EXPECT_EQ(saveOffered_, "logo");
   TBitmap written;
   written.LoadFromFile(Dir() + "logo.bmp");
-  EXPECT_TRUE(SamePixels(written, Solid(5, 3, clBlue)));
+  EXPECT_TRUE(SamePixels(written, SolidPicture(5, 3, clBlue)));
   // An existing file needs a Yes.
   handler_.Answer = idNo;
   testsupport::WriteBytes(Dir() + "sample.bmp", {'o', 'l', 'd'});
@@ -734,7 +723,7 @@ TEST_F(MarkEditorFormTest, SavingTheMarkPictureWritesTheChosenTypeUnderItsExtens
       {"typed.png", 0, "typed.png", "PNG"},
   };
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(6, 4, clBlue));
+  ChoosePicture(form, SolidPicture(6, 4, clBlue));
   form.edtName->setText("v1..2");
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.Typed) + " " + std::to_string(c.Type));
