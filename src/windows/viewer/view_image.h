@@ -38,7 +38,8 @@ class TGIFImage;
 class TGLPanel;
 class TfrmViewImage;
 
-// A list of the main window the viewer walks through (modes 0 and 1).
+// A list of the main window the viewer walks through (vmShellList and
+// vmConvList).
 struct TViewList {
   std::function<int()> Count;
   std::function<std::string(int index)> FileName;

@@ -35,6 +35,7 @@
 #include "windows/gui_handler_qt.h"
 #include "windows/main_models.h"
 #include "windows/setup.h"
+#include "support/view_list.h"
 #include "windows/viewer/view_image.h"
 #include "windows/windows_fixture.h"
 
@@ -64,20 +65,6 @@ bool Same(const TBitmap& a, const TBitmap& b) {
   }
   return true;
 }
-
-// The list a main window would hand over.
-struct TFakeList {
-  std::vector<std::string> Files;
-  int Index = 0;
-  TViewList View() {
-    TViewList l;
-    l.Count = [this] { return static_cast<int>(Files.size()); };
-    l.FileName = [this](int i) { return Files[static_cast<std::size_t>(i)]; };
-    l.ItemIndex = [this] { return Index; };
-    l.Select = [this](int i) { Index = i; };
-    return l;
-  }
-};
 
 class ViewerTest : public WindowsTest {
  protected:
@@ -130,7 +117,7 @@ class ViewerTest : public WindowsTest {
   std::vector<std::string> saveStarts_;
   std::optional<std::string> saveAnswer_;
   int saveFilter_ = 1;
-  TFakeList list_;
+  testsupport::TFileViewList list_;
   std::unique_ptr<TfrmViewImage> viewer_;
 };
 
