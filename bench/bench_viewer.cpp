@@ -86,8 +86,9 @@ TOptions ParseOptions(int argc, char** argv) {
                           return std::sscanf(v.c_str(), "%dx%d", &o.View.X, &o.View.Y) == 2;
                         }}});
   // Room for the steps: opening, the read-ahead steps, the damaged file
-  // and the one after it, and End/Home turns.
-  if (o.Count < 6 || o.Width < 16 || o.Height < 16 || o.DwellMs < 0 || o.Rounds < 1 || o.View.X < 64 ||
+  // and the one after it, and End/Home turns; the damaged file comes after
+  // the four photos the floor decodes.
+  if (o.Count < 7 || o.Width < 16 || o.Height < 16 || o.DwellMs < 0 || o.Rounds < 1 || o.View.X < 64 ||
       o.View.Y < 64) {
     bench::Usage(kUsage);
   }
