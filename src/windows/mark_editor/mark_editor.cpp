@@ -66,7 +66,7 @@ TMakeMarkServices TfrmMakeMark::DefaultServices() {
     return StartProgramDetached(program, folder);
   };
   // The marked sample alone, as the viewer shows one picture.
-  s.ViewPicture = [](QWidget* owner, const TBitmap& picture) { TfrmViewImage::Execute(owner, picture, 2, ""); };
+  s.ViewPicture = [](QWidget* owner, const TBitmap& picture) { TfrmViewImage::Execute(owner, picture, vmBitmap, ""); };
   return s;
 }
 

@@ -285,7 +285,7 @@ class TfrmViewImage : public QDialog {
   TMessageBoxOwner boxOwner_;
   TViewMode mode_;
   std::string fileName_;
-  TBitmap given_;  // the bitmap of Execute (mode 2)
+  TBitmap given_;  // the bitmap of Execute (vmBitmap)
   TViewList list_;
   std::vector<std::string> markFiles_;
   TViewMarks marks_;
@@ -295,7 +295,7 @@ class TfrmViewImage : public QDialog {
   // marks, the one loaded ahead, spare_, a picture no longer shown whose
   // memory the next load ahead reads into, and base_, the shown one
   // without marks, held only once an effect changed it or one asked for
-  // it (else it is the file's, read again when needed; given_ in mode 2,
+  // it (else it is the file's, read again when needed; given_ in vmBitmap,
   // the first frame's in a GIF).
   TBitmap base_;
   TBitmap spare_;
