@@ -430,6 +430,12 @@ void TWinSkinForm::KeepPlaceShown() {
 void TWinSkinForm::GiveFrameBack() {
   QWidget& w = *window_;
   placeCheck_ = false;
+  // Giving the frame back resizes the window, and showing it made anew
+  // sends its resize at once, while this filter still watches it: the
+  // frame is no longer ours from here on, or a shape would be cut again
+  // and stay on the plain window, hiding whatever grows beyond it (the
+  // frame of a skin without cut-outs, a larger window).
+  frameTaken_ = false;
   if (QWindow* native = w.windowHandle()) native->removeEventFilter(this);
   const QRect client = ClientGeometry();
   const bool keepPlace = !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
