@@ -974,6 +974,10 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::WindowStateChange:
       showState_ = ShowStateOf(w);
+      // Minimised by the skin's button or menu and restored from the
+      // window manager's side, the window would be shown minimised the
+      // next time it is mapped.
+      if (showState_ != ssMinimized && w.windowHandle() != nullptr) ForgetIconicStart(*w.windowHandle());
       SyncFrameKind();
       UpdateRegion(true);
       RepaintFrame();
