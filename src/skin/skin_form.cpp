@@ -430,6 +430,15 @@ void TWinSkinForm::KeepPlaceShown() {
 void TWinSkinForm::GiveFrameBack() {
   QWidget& w = *window_;
   placeCheck_ = false;
+  // The window system's frame takes the place the skinned window is shown
+  // at, which Qt may not know: a window manager can report a borderless
+  // window at its new frame's corner (0,0) after the check made when the
+  // window was first exposed. Qt is told at once, since the place is read
+  // below (asking the window manager would answer only later).
+  if (w.isVisible() && w.windowState() == Qt::WindowNoState && w.windowHandle() != nullptr) {
+    const std::optional<QPoint> shown = WindowOriginOnScreen(*w.windowHandle());
+    if (shown && *shown != w.pos()) w.move(*shown);
+  }
   // Giving the frame back resizes the window, and showing it made anew
   // sends its resize at once, while this filter still watches it: the
   // frame is no longer ours from here on, or a shape would be cut again

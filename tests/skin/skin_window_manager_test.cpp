@@ -368,4 +368,23 @@ TEST_F(SkinnedWindowAndItsManager, AWindowRestoredByTheWindowManagerIsShownAgain
   EXPECT_TRUE(window_->windowHandle()->isExposed());
 }
 
+// Qt can keep a place the window manager reported while it framed the
+// skinned window (its new frame's corner, 0,0) after the one check made
+// when the window was first exposed: giving the frame back puts the
+// plain window where the skinned one is shown, not at that place.
+TEST_F(SkinnedWindowAndItsManager, TheFrameGivenBackTakesThePlaceTheWindowIsShownAt) {
+  SetWindowManagerAnswer(true);
+  ActiveSkin();
+  Open();
+  const QPoint shown = window_->pos() + QPoint(37, 23);
+  SetWindowOriginAnswer(shown);
+  skin_->SetActive(false);
+  RunAction();
+  Settle();
+  ASSERT_EQ(Manager().SkinnedWindow(window_.get()), nullptr);
+  ASSERT_FALSE(window_->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(window_->frameGeometry().topLeft(), shown)
+      << window_->frameGeometry().x() << "," << window_->frameGeometry().y();
+}
+
 }  // namespace
