@@ -430,6 +430,21 @@ void TWinSkinForm::KeepPlaceShown() {
 void TWinSkinForm::GiveFrameBack() {
   QWidget& w = *window_;
   placeCheck_ = false;
+  // The window system's frame takes the place the skinned window is shown
+  // at, which Qt may not know: a window manager can report a borderless
+  // window at its new frame's corner (0,0) after the check made when the
+  // window was first exposed. Qt is told at once, since the place is read
+  // below (asking the window manager would answer only later).
+  if (w.isVisible() && w.windowState() == Qt::WindowNoState && w.windowHandle() != nullptr) {
+    const std::optional<QPoint> shown = WindowOriginOnScreen(*w.windowHandle());
+    if (shown && *shown != w.pos()) w.move(*shown);
+  }
+  // Giving the frame back resizes the window, and showing it made anew
+  // sends its resize at once, while this filter still watches it: the
+  // frame is no longer ours from here on, or a shape would be cut again
+  // and stay on the plain window, hiding whatever grows beyond it (the
+  // frame of a skin without cut-outs, a larger window).
+  frameTaken_ = false;
   if (QWindow* native = w.windowHandle()) native->removeEventFilter(this);
   const QRect client = ClientGeometry();
   const bool keepPlace = !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) &&
@@ -968,6 +983,10 @@ bool TWinSkinForm::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::WindowStateChange:
       showState_ = ShowStateOf(w);
+      // Minimised by the skin's button or menu and restored from the
+      // window manager's side, the window would be shown minimised the
+      // next time it is mapped.
+      if (showState_ != ssMinimized && w.windowHandle() != nullptr) ForgetIconicStart(*w.windowHandle());
       SyncFrameKind();
       UpdateRegion(true);
       RepaintFrame();

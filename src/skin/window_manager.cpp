@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -41,10 +42,12 @@ struct TXcbCalls {
   decltype(&xcb_translate_coordinates) TranslateCoordinates = nullptr;
   decltype(&xcb_translate_coordinates_reply) TranslateCoordinatesReply = nullptr;
   decltype(&xcb_configure_window) ConfigureWindow = nullptr;
+  decltype(&xcb_change_property) ChangeProperty = nullptr;
   decltype(&xcb_flush) Flush = nullptr;
   bool Complete() const {
     return InternAtom && InternAtomReply && GetProperty && GetPropertyReply && PropertyValue && PropertyValueLength &&
-           GetSetup && RootsIterator && TranslateCoordinates && TranslateCoordinatesReply && ConfigureWindow && Flush;
+           GetSetup && RootsIterator && TranslateCoordinates && TranslateCoordinatesReply && ConfigureWindow &&
+           ChangeProperty && Flush;
   }
 };
 
@@ -86,6 +89,7 @@ class TXcb {
     Resolve(library_, "xcb_translate_coordinates", calls_.TranslateCoordinates);
     Resolve(library_, "xcb_translate_coordinates_reply", calls_.TranslateCoordinatesReply);
     Resolve(library_, "xcb_configure_window", calls_.ConfigureWindow);
+    Resolve(library_, "xcb_change_property", calls_.ChangeProperty);
     Resolve(library_, "xcb_flush", calls_.Flush);
   }
   ~TXcb() {
@@ -152,11 +156,43 @@ bool AskX11ToPlace(const QWindow& window, QPoint origin) {
   return true;
 }
 
+// The hints a window gives the window manager (ICCCM WM_HINTS): a flag
+// word, then the input field and the state the window is to be shown in
+// when it is mapped.
+constexpr std::uint32_t HintsStateFlag = 1U << 1;
+constexpr std::uint32_t NormalStart = 1;
+constexpr std::uint32_t IconicStart = 3;
+
+bool AskX11ForNormalStart(const QWindow& window) {
+  if (QGuiApplication::platformName() != "xcb" || window.handle() == nullptr) return false;
+  const TXcb xcb;
+  if (!xcb.Usable()) return false;
+  const TXcbCalls& x = xcb.Calls();
+  xcb_connection_t* c = xcb.Connection();
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  xcb_get_property_reply_t* reply =
+      x.GetPropertyReply(c, x.GetProperty(c, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9), nullptr);
+  if (reply == nullptr) return false;
+  std::uint32_t hints[9] = {};
+  const int length = x.PropertyValueLength(reply);
+  const bool read = reply->type == XCB_ATOM_WM_HINTS && reply->format == 32 && length >= 12 &&
+                    length <= static_cast<int>(sizeof hints);
+  if (read) std::memcpy(hints, x.PropertyValue(reply), static_cast<std::size_t>(length));
+  std::free(reply);
+  if (!read || !(hints[0] & HintsStateFlag) || hints[2] != IconicStart) return false;
+  hints[2] = NormalStart;
+  x.ChangeProperty(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
+                   static_cast<std::uint32_t>(length / 4), hints);
+  x.Flush(c);
+  return true;
+}
+
 #else
 
 std::optional<bool> AskX11() { return std::nullopt; }
 std::optional<QPoint> AskX11Origin(const QWindow&) { return std::nullopt; }
 bool AskX11ToPlace(const QWindow&, QPoint) { return false; }
+bool AskX11ForNormalStart(const QWindow&) { return false; }
 
 #endif
 
@@ -195,3 +231,5 @@ bool AskToPlaceWindow(const QWindow& window, QPoint origin) {
 }
 
 void SetWindowOriginAnswer(std::optional<QPoint> origin) { OriginAnswer() = origin; }
+
+bool ForgetIconicStart(const QWindow& window) { return AskX11ForNormalStart(window); }

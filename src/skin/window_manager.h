@@ -40,3 +40,11 @@ bool AskToPlaceWindow(const QWindow& window, QPoint origin);
 
 // Tests give the answer themselves (nothing: ask the window system).
 void SetWindowOriginAnswer(std::optional<QPoint> origin);
+
+// Qt minimising a window itself also marks it, in the hints the window
+// manager reads whenever the window is mapped, to be shown minimised;
+// when the window manager restores it (from a task bar), Qt leaves that
+// mark, so the next time the window is hidden and shown again (a skin
+// switch, the main window coming back after the viewer) it is minimised
+// once more. Takes the mark away; true when there was one to take.
+bool ForgetIconicStart(const QWindow& window);

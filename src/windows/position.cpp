@@ -253,6 +253,11 @@ bool TPosition::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::Move:
       case QEvent::Resize:
       case QEvent::WindowStateChange:
+      // A window placed by Qt before the window manager framed it (a
+      // dialog centred on its owner) does not move when the frame comes
+      // round it: by its activation the frame is known, and the corner
+      // seen before it was the inner area's.
+      case QEvent::WindowActivate:
         Guarded([this] {
           if (checkTitleBar_) KeepTitleBarOnScreen();
           Track(form_);

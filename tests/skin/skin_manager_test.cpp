@@ -267,3 +267,23 @@ TEST_F(SkinWindowTest, AWindowSkinnedBeforeItsFirstShowingHasNoFrameOfTheWindowS
   EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
 }
+
+// A shaped skin leaves no shape behind on the window it gave back: the
+// plain window, and a later skin without cut-outs, are shown whole.
+TEST_F(SkinWindowTest, UnskinningAWindowOnScreenLeavesNoShape) {
+  QMainWindow w;
+  w.menuBar()->addMenu("File");
+  w.setCentralWidget(new QLabel("inside"));
+  w.setGeometry(100, 120, 300, 200);
+  TSkinData& skin = ActiveSkin();
+  ShowActive(w);
+  Settle();
+  ASSERT_NE(Manager().SkinnedWindow(&w), nullptr);
+  ASSERT_FALSE(w.mask().isEmpty());
+  skin.SetActive(false);
+  RunAction();
+  Settle();
+  ASSERT_EQ(Manager().SkinnedWindow(&w), nullptr);
+  EXPECT_FALSE(w.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(w.mask().isEmpty()) << w.mask().boundingRect().width() << "x" << w.mask().boundingRect().height();
+}

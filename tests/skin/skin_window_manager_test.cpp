@@ -17,6 +17,14 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <cstring>
+
+#include <dlfcn.h>
+
+#if __has_include(<xcb/xcb.h>)
+#include <xcb/xcb.h>
+#define SW_TEST_XCB 1
+#endif
 
 #include "skin/skin_form.h"
 #include "skin/skin_manager.h"
@@ -29,6 +37,48 @@ using namespace skintest;
 namespace {
 
 TSkinManage& Manager() { return *TSkinManage::Instance(); }
+
+#if defined(SW_TEST_XCB)
+// What a task bar or pager does to bring a window back: it asks the
+// window manager to activate it (_NET_ACTIVE_WINDOW from a pager), and
+// Qt takes no part. The calls go to the xcb library Qt has loaded.
+bool ActivateAsAPager(const QWindow& window) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+  void* library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
+  if (c == nullptr || library == nullptr) return false;
+  const auto intern = reinterpret_cast<decltype(&xcb_intern_atom)>(dlsym(library, "xcb_intern_atom"));
+  const auto internReply = reinterpret_cast<decltype(&xcb_intern_atom_reply)>(dlsym(library, "xcb_intern_atom_reply"));
+  const auto setup = reinterpret_cast<decltype(&xcb_get_setup)>(dlsym(library, "xcb_get_setup"));
+  const auto roots = reinterpret_cast<decltype(&xcb_setup_roots_iterator)>(dlsym(library, "xcb_setup_roots_iterator"));
+  const auto send = reinterpret_cast<decltype(&xcb_send_event)>(dlsym(library, "xcb_send_event"));
+  const auto flush = reinterpret_cast<decltype(&xcb_flush)>(dlsym(library, "xcb_flush"));
+  bool sent = false;
+  if (intern && internReply && setup && roots && send && flush) {
+    static const char name[] = "_NET_ACTIVE_WINDOW";
+    xcb_intern_atom_reply_t* atom = internReply(c, intern(c, 0, sizeof name - 1, name), nullptr);
+    const xcb_screen_t* screen = roots(setup(c)).data;
+    if (atom != nullptr && screen != nullptr) {
+      xcb_client_message_event_t message;
+      std::memset(&message, 0, sizeof message);
+      message.response_type = XCB_CLIENT_MESSAGE;
+      message.format = 32;
+      message.window = static_cast<xcb_window_t>(window.winId());
+      message.type = atom->atom;
+      message.data.data32[0] = 2;  // a pager asks
+      send(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+           reinterpret_cast<const char*>(&message));
+      flush(c);
+      sent = true;
+    }
+    std::free(atom);
+  }
+  dlclose(library);
+  return sent;
+}
+#else
+bool ActivateAsAPager(const QWindow&) { return false; }
+#endif
 
 TEST(WindowManagerPresent, FollowsThePlatformAndTheCheckWindow) {
   struct Case {
@@ -278,6 +328,63 @@ TEST_F(SkinnedWindowAndItsManager, SkinSwitchesKeepThePlaceUnderAWindowManager) 
         << client.height();
     EXPECT_EQ(window_->frameGeometry().topLeft(), corner);
   }
+}
+
+// Minimised by the skin's system menu and restored from the window
+// manager's side (a task bar or pager activates it), the window comes
+// back as it was the next time it is hidden and shown, as the main
+// window is around the viewer and at a skin switch.
+TEST_F(SkinnedWindowAndItsManager, AWindowRestoredByTheWindowManagerIsShownAgainUnderAWindowManager) {
+  if (QGuiApplication::platformName() == "xcb" && std::getenv("STAMPWISE_WINDOW_MANAGER") != nullptr) {
+    (void)QTest::qWaitFor([] {
+      SetWindowManagerAnswer(std::nullopt);
+      return HasWindowManager();
+    });
+  }
+  if (QGuiApplication::platformName() != "xcb" || !HasWindowManager()) {
+    GTEST_SKIP() << "needs an X display with a window manager (openbox under xvfb-run)";
+  }
+  ActiveSkin();
+  TWinSkinForm& form = Open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  QMenu* menu = form.SystemMenu();
+  ASSERT_NE(menu, nullptr);
+  QAction* minimise = menu->findChild<QAction*>("scMinimize");
+  ASSERT_NE(minimise, nullptr);
+  minimise->trigger();
+  // Minimised once the window manager has taken it off the screen.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->windowHandle()->isExposed(); }));
+  Settle(100);
+  ASSERT_TRUE(ActivateAsAPager(*window_->windowHandle()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (window_->windowState() & Qt::WindowMinimized) == 0; }))
+      << "the window manager did not restore the window";
+  Settle(100);
+  window_->hide();
+  Settle(100);
+  window_->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  Settle(300);
+  EXPECT_FALSE(window_->windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(window_->windowHandle()->isExposed());
+}
+
+// Qt can keep a place the window manager reported while it framed the
+// skinned window (its new frame's corner, 0,0) after the one check made
+// when the window was first exposed: giving the frame back puts the
+// plain window where the skinned one is shown, not at that place.
+TEST_F(SkinnedWindowAndItsManager, TheFrameGivenBackTakesThePlaceTheWindowIsShownAt) {
+  SetWindowManagerAnswer(true);
+  ActiveSkin();
+  Open();
+  const QPoint shown = window_->pos() + QPoint(37, 23);
+  SetWindowOriginAnswer(shown);
+  skin_->SetActive(false);
+  RunAction();
+  Settle();
+  ASSERT_EQ(Manager().SkinnedWindow(window_.get()), nullptr);
+  ASSERT_FALSE(window_->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(window_->frameGeometry().topLeft(), shown)
+      << window_->frameGeometry().x() << "," << window_->frameGeometry().y();
 }
 
 }  // namespace
