@@ -20,7 +20,6 @@
 // outputs stay in DIR (the ImageMagick comparison script uses them);
 // otherwise they live in a temporary folder that is removed at the end.
 
-#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -31,7 +30,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -49,9 +47,15 @@
 #include "imaging/batch.h"
 #include "imaging/mark.h"
 
+#include "bench_support.h"
+
 namespace {
 
-using TClock = std::chrono::steady_clock;
+using bench::Median;
+using bench::MsSince;
+using bench::PeakMemoryMiB;
+using bench::ResetPeakMemory;
+using bench::TClock;
 
 struct TOptions {
   int Count = 20;
@@ -64,56 +68,29 @@ struct TOptions {
   std::string Dir;
 };
 
-[[noreturn]] void Usage() {
-  std::fprintf(stderr,
-               "usage: bench_batch [--count N] [--width W] [--height H] [--quality Q]\n"
-               "                   [--variant plain|tiled|rotated|frame|all] [--rounds N]\n"
-               "                   [--threads N] [--dir DIR]\n");
-  std::exit(2);
-}
+constexpr const char* kUsage =
+    "usage: bench_batch [--count N] [--width W] [--height H] [--quality Q]\n"
+    "                   [--variant plain|tiled|rotated|frame|all] [--rounds N]\n"
+    "                   [--threads N] [--dir DIR]\n";
 
 TOptions ParseOptions(int argc, char** argv) {
   TOptions o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (i + 1 >= argc) Usage();
-    const std::string v = argv[++i];
-    if (a == "--count") {
-      o.Count = std::atoi(v.c_str());
-    } else if (a == "--width") {
-      o.Width = std::atoi(v.c_str());
-    } else if (a == "--height") {
-      o.Height = std::atoi(v.c_str());
-    } else if (a == "--quality") {
-      o.Quality = std::atoi(v.c_str());
-    } else if (a == "--rounds") {
-      o.Rounds = std::atoi(v.c_str());
-    } else if (a == "--threads") {
-      o.Threads = std::atoi(v.c_str());
-      if (o.Threads < 1) Usage();
-    } else if (a == "--variant") {
-      o.Variant = v;
-    } else if (a == "--dir") {
-      o.Dir = v;
-    } else {
-      Usage();
-    }
-  }
+  bench::ParseOptions(argc, argv, kUsage,
+                      {bench::IntOption("--count", o.Count), bench::IntOption("--width", o.Width),
+                       bench::IntOption("--height", o.Height), bench::IntOption("--quality", o.Quality),
+                       bench::IntOption("--rounds", o.Rounds),
+                       {"--threads",
+                        [&o](const std::string& v) {
+                          o.Threads = std::atoi(v.c_str());
+                          return o.Threads >= 1;
+                        }},
+                       bench::TextOption("--variant", o.Variant), bench::TextOption("--dir", o.Dir)});
   if (o.Count < 1 || o.Width < 16 || o.Height < 16 || o.Quality < 1 || o.Quality > 100 ||
       o.Rounds < 1) {
-    Usage();
+    bench::Usage(kUsage);
   }
   return o;
 }
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // The processor time this process has used, all its threads together.
 double ProcessorMs() {
@@ -121,26 +98,6 @@ double ProcessorMs() {
   getrusage(RUSAGE_SELF, &usage);
   return (static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_stime.tv_sec)) * 1000.0 +
          (static_cast<double>(usage.ru_utime.tv_usec) + static_cast<double>(usage.ru_stime.tv_usec)) / 1000.0;
-}
-
-// ---- Peak memory ------------------------------------------------------------
-
-// Resets the kernel's peak resident size of this process (Linux 4.0+),
-// after the allocator has given back what it holds free, so the peak
-// counts memory in use and not what an earlier step left to the heap.
-void ResetPeakMemory() {
-  malloc_trim(0);
-  std::ofstream f("/proc/self/clear_refs");
-  f << "5";
-}
-
-double PeakMemoryMiB() {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  }
-  return 0;
 }
 
 // ---- Inputs -----------------------------------------------------------------
@@ -308,29 +265,10 @@ struct TFloorBuffers {
 TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality, TFloorBuffers& buffers) {
   TFloorTimes t;
   TClock::time_point start = TClock::now();
-  std::vector<std::uint8_t> in = ReadFileBytes(src);
-
-  jpeg_decompress_struct d{};
-  jpeg_error_mgr derr{};
-  d.err = jpeg_std_error(&derr);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, in.data(), static_cast<unsigned long>(in.size()));
-  jpeg_read_header(&d, TRUE);
-  d.out_color_space = JCS_EXT_BGR;
-  jpeg_start_decompress(&d);
-  const std::size_t stride = static_cast<std::size_t>(d.output_width) * 3;
-  // Growing within the kept capacity touches no new page.
-  if (buffers.Pixels.size() < stride * d.output_height) buffers.Pixels.resize(stride * d.output_height);
+  const auto [w, h] = bench::DecodeJpegFloor(src, buffers.Pixels);
+  const std::size_t stride = static_cast<std::size_t>(w) * 3;
   std::uint8_t* pixels = buffers.Pixels.data();
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW row = pixels + stride * d.output_scanline;
-    jpeg_read_scanlines(&d, &row, 1);
-  }
-  const JDIMENSION w = d.output_width, h = d.output_height;
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-
-  t.DecodeMs = Ms(TClock::now() - start);
+  t.DecodeMs = MsSince(start);
   start = TClock::now();
   jpeg_compress_struct c{};
   jpeg_error_mgr cerr{};
@@ -364,12 +302,12 @@ TFloorTimes FloorMs(const std::string& src, const std::string& dest, int quality
     buffers.OutCapacity = outSize;
   }
   buffers.OutUsed = std::max(buffers.OutUsed, outSize);
-  t.EncodeMs = Ms(TClock::now() - start);
+  t.EncodeMs = MsSince(start);
   start = TClock::now();
   FILE* f = std::fopen(dest.c_str(), "wb");
   if (f == nullptr || std::fwrite(out, 1, outSize, f) != outSize) std::abort();
   std::fclose(f);
-  t.WriteMs = Ms(TClock::now() - start);
+  t.WriteMs = MsSince(start);
   return t;
 }
 
@@ -443,7 +381,7 @@ int main(int argc, char** argv) {
         TMark::TStageTimes t;
         const TClock::time_point start = TClock::now();
         if (!marks.ProcessFile(s, dir + "out/" + v.Name + ".jpeg", &t)) ++failures;
-        total.push_back(Ms(TClock::now() - start));
+        total.push_back(MsSince(start));
         decode.push_back(t.DecodeMs);
         render.push_back(t.RenderMs);
         encode.push_back(t.EncodeMs);
@@ -494,7 +432,7 @@ int main(int argc, char** argv) {
       for (std::size_t i = 0; i < files; ++i) {
         const TClock::time_point start = TClock::now();
         if (!marks.ProcessFile(sources[i], dir + "out/plain." + type)) ++failures;
-        total.push_back(Ms(TClock::now() - start));
+        total.push_back(MsSince(start));
       }
       for (std::size_t i = 0; i < files; ++i) {
         ResetPeakMemory();
@@ -527,7 +465,7 @@ int main(int argc, char** argv) {
         const TClock::time_point start = TClock::now();
         const double processorStart = ProcessorMs();
         const TBatchResult r = RunBatch({dir + "plain.spm"}, sources, folder, hooks);
-        const double wall = Ms(TClock::now() - start);
+        const double wall = MsSince(start);
         perFile[k].push_back(wall / static_cast<double>(sources.size()));
         busyCores[k].push_back((ProcessorMs() - processorStart) / wall);
         // The first round only: later ones start with what the workers'

@@ -39,10 +39,14 @@
 #include "windows/main_form.h"
 #include "windows/shell_tree.h"
 
+#include "bench_support.h"
+#include "support/recording_gui_handler.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-using TClock = std::chrono::steady_clock;
+using bench::Median;
+using bench::TClock;
 
 struct TOptions {
   int Count = 200;
@@ -51,43 +55,16 @@ struct TOptions {
   int Rounds = 3;
 };
 
-[[noreturn]] void Usage() {
-  std::fprintf(stderr, "usage: bench_shown_folder [--count N] [--width W] [--height H] [--rounds N]\n");
-  std::exit(2);
-}
+constexpr const char* kUsage = "usage: bench_shown_folder [--count N] [--width W] [--height H] [--rounds N]\n";
 
 TOptions ParseOptions(int argc, char** argv) {
   TOptions o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (i + 1 >= argc) Usage();
-    const int v = std::atoi(argv[++i]);
-    if (a == "--count") {
-      o.Count = v;
-    } else if (a == "--width") {
-      o.Width = v;
-    } else if (a == "--height") {
-      o.Height = v;
-    } else if (a == "--rounds") {
-      o.Rounds = v;
-    } else {
-      Usage();
-    }
-  }
-  if (o.Count < 1 || o.Width < 16 || o.Height < 16 || o.Rounds < 1) Usage();
+  bench::ParseOptions(argc, argv, kUsage,
+                      {bench::IntOption("--count", o.Count), bench::IntOption("--width", o.Width),
+                       bench::IntOption("--height", o.Height), bench::IntOption("--rounds", o.Rounds)});
+  if (o.Count < 1 || o.Width < 16 || o.Height < 16 || o.Rounds < 1) bench::Usage(kUsage);
   return o;
 }
-
-// Answers the question of a batch without marks with Yes and pumps the
-// events as the program's own window side does.
-class TBenchHandler : public TGuiHandler {
- public:
-  int ShowMsg(const std::string&, int, const std::string&) override { return idYes; }
-  void ProcessMessages() override { QCoreApplication::processEvents(); }
-  bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
-  void ApplyFont(void*, const TFontChoice&) override {}
-  bool OpenWithDesktop(const std::string&) override { return false; }
-};
 
 // A photo-like picture: smooth gradients with grain, so the JPEGs have
 // the size of real ones.
@@ -114,12 +91,6 @@ void Pump(int milliseconds) {
   }
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 std::string LoadAverage() {
   std::ifstream f("/proc/loadavg");
   std::string one, five, fifteen;
@@ -143,7 +114,11 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   SetApplicationTitle("Stampwise");
-  TBenchHandler handler;
+  // Answers the question of a batch without marks with Yes and pumps the
+  // events as the program's own window side does.
+  testsupport::TRecordingGuiHandler handler;
+  handler.Answer = idYes;
+  handler.OnPump = [](int) { QCoreApplication::processEvents(); };
   SetGuiHandler(&handler);
   SetProgramDir(dir);
   RegisterImageFormats();

@@ -25,7 +25,6 @@
 // each picture before the next key (not counted), a view of 1600 x 900,
 // three rounds of each step.
 
-#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -41,9 +40,6 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
 #include "app/gui_handler.h"
 #include "app/settings.h"
 #include "core/bitmap.h"
@@ -54,10 +50,19 @@
 #include "imaging/mark.h"
 #include "windows/viewer/view_image.h"
 
+#include "bench_support.h"
+#include "support/recording_gui_handler.h"
+#include "support/view_list.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-using TClock = std::chrono::steady_clock;
+using bench::Median;
+using bench::MsSince;
+using bench::PeakMemoryMiB;
+using bench::ResetPeakMemory;
+using bench::StatusMiB;
+using bench::TClock;
 
 struct TOptions {
   int Count = 12;
@@ -68,71 +73,26 @@ struct TOptions {
   TPoint View{1600, 900};
 };
 
-[[noreturn]] void Usage() {
-  std::fprintf(stderr,
-               "usage: bench_viewer [--count N] [--width W] [--height H] [--dwell MS] [--view WxH] [--rounds N]\n");
-  std::exit(2);
-}
+constexpr const char* kUsage =
+    "usage: bench_viewer [--count N] [--width W] [--height H] [--dwell MS] [--view WxH] [--rounds N]\n";
 
 TOptions ParseOptions(int argc, char** argv) {
   TOptions o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (i + 1 >= argc) Usage();
-    const std::string v = argv[++i];
-    if (a == "--count") {
-      o.Count = std::atoi(v.c_str());
-    } else if (a == "--width") {
-      o.Width = std::atoi(v.c_str());
-    } else if (a == "--height") {
-      o.Height = std::atoi(v.c_str());
-    } else if (a == "--dwell") {
-      o.DwellMs = std::atoi(v.c_str());
-    } else if (a == "--rounds") {
-      o.Rounds = std::atoi(v.c_str());
-    } else if (a == "--view") {
-      if (std::sscanf(v.c_str(), "%dx%d", &o.View.X, &o.View.Y) != 2) Usage();
-    } else {
-      Usage();
-    }
-  }
+  bench::ParseOptions(argc, argv, kUsage,
+                      {bench::IntOption("--count", o.Count), bench::IntOption("--width", o.Width),
+                       bench::IntOption("--height", o.Height), bench::IntOption("--dwell", o.DwellMs),
+                       bench::IntOption("--rounds", o.Rounds),
+                       {"--view", [&o](const std::string& v) {
+                          return std::sscanf(v.c_str(), "%dx%d", &o.View.X, &o.View.Y) == 2;
+                        }}});
   // Room for the steps: opening, the read-ahead steps, the damaged file
-  // and the one after it, and End/Home turns.
-  if (o.Count < 6 || o.Width < 16 || o.Height < 16 || o.DwellMs < 0 || o.Rounds < 1 || o.View.X < 64 ||
+  // and the one after it, and End/Home turns; the damaged file comes after
+  // the four photos the floor decodes.
+  if (o.Count < 7 || o.Width < 16 || o.Height < 16 || o.DwellMs < 0 || o.Rounds < 1 || o.View.X < 64 ||
       o.View.Y < 64) {
-    Usage();
+    bench::Usage(kUsage);
   }
   return o;
-}
-
-double Ms(TClock::time_point from) {
-  return std::chrono::duration<double, std::milli>(TClock::now() - from).count();
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// ---- Peak memory ------------------------------------------------------------
-
-// Resets the kernel's peak resident size of this process (Linux 4.0+),
-// after the allocator has given back what it holds free.
-void ResetPeakMemory() {
-  malloc_trim(0);
-  std::ofstream f("/proc/self/clear_refs");
-  f << "5";
-}
-
-double StatusMiB(const char* key) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line)) {
-    if (line.rfind(key, 0) == 0) return std::atof(line.c_str() + std::char_traits<char>::length(key)) / 1024.0;
-  }
-  return 0;
 }
 
 // ---- Inputs -----------------------------------------------------------------
@@ -177,65 +137,19 @@ std::string WriteMark(const std::string& dir, const char* name, int w, int h, in
 
 // ---- The floor: libjpeg-turbo alone ---------------------------------------
 
-// Decodes a file into pixels kept from file to file (growing within them
-// touches no new page).
+// Decodes a file into pixels kept from file to file.
 double FloorMs(const std::string& file, std::vector<std::uint8_t>& pixels) {
   const TClock::time_point start = TClock::now();
-  std::vector<std::uint8_t> in = ReadFileBytes(file);
-  jpeg_decompress_struct d{};
-  jpeg_error_mgr err{};
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, in.data(), static_cast<unsigned long>(in.size()));
-  jpeg_read_header(&d, TRUE);
-  d.out_color_space = JCS_EXT_BGR;
-  jpeg_start_decompress(&d);
-  const std::size_t stride = static_cast<std::size_t>(d.output_width) * 3;
-  if (pixels.size() < stride * d.output_height) pixels.resize(stride * d.output_height);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW row = pixels.data() + stride * d.output_scanline;
-    jpeg_read_scanlines(&d, &row, 1);
-  }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  return Ms(start);
+  bench::DecodeJpegFloor(file, pixels);
+  return MsSince(start);
 }
 
 // ---- The viewer ---------------------------------------------------------------
 
-// Answers every message box at once (the bench opens no damaged file
-// first, so none is expected).
-class TSilentHandler : public TGuiHandler {
- public:
-  int Boxes = 0;
-  int ShowMsg(const std::string&, int, const std::string&) override {
-    ++Boxes;
-    return idOK;
-  }
-  void ProcessMessages() override { QCoreApplication::processEvents(); }
-  bool SetClipboard(const std::vector<TClipboardFormat>&) override { return false; }
-  void ApplyFont(void*, const TFontChoice&) override {}
-  bool OpenWithDesktop(const std::string&) override { return false; }
-};
-
-// The conversion list the viewer walks.
-struct TBenchList {
-  std::vector<std::string> Files;
-  int Index = 0;
-  TViewList View() {
-    TViewList l;
-    l.Count = [this] { return static_cast<int>(Files.size()); };
-    l.FileName = [this](int i) { return Files[static_cast<std::size_t>(i)]; };
-    l.ItemIndex = [this] { return Index; };
-    l.Select = [this](int i) { Index = i; };
-    return l;
-  }
-};
-
 // Looking at the picture: the event loop runs, the loader reads ahead.
 void Dwell(int ms) {
   const TClock::time_point start = TClock::now();
-  while (Ms(start) < ms) {
+  while (MsSince(start) < ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     usleep(2000);
   }
@@ -247,7 +161,7 @@ double StepMs(TfrmViewImage& viewer, int key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
   QCoreApplication::sendEvent(&viewer, &press);
   viewer.pbPreview->repaint();
-  return Ms(start);
+  return MsSince(start);
 }
 
 }  // namespace
@@ -268,7 +182,10 @@ int main(int argc, char** argv) {
   const std::string platform = "offscreen:configfile=" + dir + "screen.json";
   setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
   QApplication app(argc, argv);
-  TSilentHandler handler;
+  // No message box is expected (no damaged file comes first): every one
+  // is answered at once, and a pump handles Qt's events.
+  testsupport::TRecordingGuiHandler handler;
+  handler.OnPump = [](int) { QCoreApplication::processEvents(); };
   SetGuiHandler(&handler);
   SetProgramDir(dir);
   CreateProgramInfo();
@@ -290,7 +207,7 @@ int main(int argc, char** argv) {
   // Four different photos, then copies of them: every step its own file.
   // The damaged file sits after the read-ahead steps.
   const std::size_t damagedAt = static_cast<std::size_t>(o.Count) - 3;
-  TBenchList list;
+  testsupport::TFileViewList list;
   for (int i = 0; i < o.Count; ++i) {
     const std::string name = dir + "step" + std::to_string(i) + ".jpg";
     if (static_cast<std::size_t>(i) == damagedAt) {
@@ -324,7 +241,7 @@ int main(int argc, char** argv) {
     const double baseMiB = StatusMiB("VmRSS:");
     list.Index = 0;
     {
-      TfrmViewImage viewer(nullptr, TBitmap(), 1, list.Files[0], list.View(), marks);
+      TfrmViewImage viewer(nullptr, TBitmap(), vmConvList, list.Files[0], list.View(), marks);
       viewer.show();
       Dwell(o.DwellMs);
       if (viewer.PictureBitmap().Width() != o.Width) {
@@ -352,7 +269,7 @@ int main(int argc, char** argv) {
       }
       hits += viewer.PrefetchHits();
       direct += viewer.DirectLoads();
-      peakMiB = std::max(peakMiB, StatusMiB("VmHWM:") - baseMiB);
+      peakMiB = std::max(peakMiB, PeakMemoryMiB() - baseMiB);
       viewer.close();
     }
   }

@@ -44,7 +44,7 @@ int main(int argc, char* argv[]) {
   } catch (const std::exception& e) {
     // A window that cannot be made ends the program with the reason
     // shown, not silently.
-    ShowMsg(e.what(), 0, SystemMessageCaption);
+    ShowMsg(e.what(), mkError, SystemMessageCaption);
     result = 1;
   }
   DestroySkinManager();

@@ -254,7 +254,7 @@ bool HtmlHelpLoaded() { return GuiHandler() != nullptr; }
 bool HtmlHelp(const std::string& page) {
   const std::string file = HelpFileName(page);
   if (!FileExists(file)) {
-    ShowMsg(GetMessageText(msg::HelpFileMissing) + "\n" + file, 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::HelpFileMissing) + "\n" + file, mkInformation, SystemMessageCaption);
     return false;
   }
   TGuiHandler* handler = GuiHandler();
@@ -262,6 +262,6 @@ bool HtmlHelp(const std::string& page) {
   if (handler->OpenWithDesktop(file)) return true;
   // A desktop without a browser: say where the help is rather than
   // nothing at all.
-  ShowMsg(GetMessageText(msg::HelpNotShown) + "\n" + file, 1, SystemMessageCaption);
+  ShowMsg(GetMessageText(msg::HelpNotShown) + "\n" + file, mkInformation, SystemMessageCaption);
   return false;
 }

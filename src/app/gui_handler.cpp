@@ -8,14 +8,14 @@ std::atomic<TGuiHandler*> g_handler{nullptr};
 
 TMsgStyle MsgStyleOfKind(int kind) {
   switch (kind) {
-    case 0:
-    case 3:
+    case mkError:
+    case mkStop:
       return {TMsgIcon::Error, TMsgButtons::OK, 16, idOK};
-    case 2:
+    case mkWarning:
       return {TMsgIcon::Warning, TMsgButtons::OK, 48, idOK};
-    case 4:
+    case mkConfirm:
       return {TMsgIcon::Information, TMsgButtons::OKCancel, 65, idCancel};
-    case 5:
+    case mkQuestion:
       return {TMsgIcon::Question, TMsgButtons::YesNo, 36, idNo};
     default:
       return {TMsgIcon::Information, TMsgButtons::OK, 64, idOK};

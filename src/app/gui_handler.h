@@ -14,6 +14,18 @@ constexpr int idCancel = 2;
 constexpr int idYes = 6;
 constexpr int idNo = 7;
 
+// The kinds of message box ShowMsg is asked for. The numbers are the ones
+// the program has always passed; a kind is passed as a number, and one
+// outside these shows information.
+enum TMsgKind : int {
+  mkError = 0,
+  mkInformation = 1,
+  mkWarning = 2,
+  mkStop = 3,      // shown as an error
+  mkConfirm = 4,   // information with OK and Cancel
+  mkQuestion = 5,  // Yes and No; the caller goes on only on Yes
+};
+
 enum class TMsgIcon { Error, Information, Warning, Question };
 enum class TMsgButtons { OK, OKCancel, YesNo };
 
@@ -29,8 +41,8 @@ struct TMsgStyle {
   int DefaultAnswer = idOK;
 };
 
-// Kinds 0 and 3 error, 1 information, 2 warning, 4 information with OK and
-// Cancel, 5 question with Yes and No, anything else information.
+// Errors (mkError, mkStop), warnings, the two kinds with a choice, and
+// information for any other number.
 TMsgStyle MsgStyleOfKind(int kind);
 
 // One clipboard format: its MIME type and its bytes.

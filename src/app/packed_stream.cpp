@@ -7,6 +7,7 @@
 
 #include "app/routines.h"
 #include "core/byte_reader.h"
+#include "core/byte_writer.h"
 #include "core/exceptions.h"
 #include "core/zlib_stream.h"
 
@@ -60,9 +61,9 @@ std::vector<std::uint8_t> LengthField(std::span<const std::span<const std::uint8
   std::uint64_t size = 0;
   for (std::span<const std::uint8_t> piece : pieces) size += piece.size();
   if (size > std::numeric_limits<std::uint32_t>::max()) throw Exception("The data is too long to pack.");
-  const auto count = static_cast<std::uint32_t>(size);
-  return {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
-          static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
+  std::vector<std::uint8_t> field(4);
+  TByteWriter(field).U32LE(static_cast<std::uint32_t>(size));
+  return field;
 }
 
 // Inflates exactly `length` bytes and hands them to sink as they come,

@@ -123,15 +123,15 @@ std::string GetTempMarkFileName(const std::string& ext) {
 
 // ---------------------------------------------------------------------------
 
-int GetImageType(const std::string& fileName) {
+TImageType GetImageType(const std::string& fileName) {
   const std::string ext = LowerCase(ExtractFileExt(fileName));
-  if (ext == ".jpeg" || ext == ".jpg") return 1;
-  if (ext == ".gif") return 2;
-  if (ext == ".bmp" || ext == ".dib") return 3;
-  if (ext == ".png") return 4;
-  if (ext == ".pcx") return 5;
-  if (ext == ".tga") return 6;
-  return 10;
+  if (ext == ".jpeg" || ext == ".jpg") return itJpeg;
+  if (ext == ".gif") return itGif;
+  if (ext == ".bmp" || ext == ".dib") return itBmp;
+  if (ext == ".png") return itPng;
+  if (ext == ".pcx") return itPcx;
+  if (ext == ".tga") return itTarga;
+  return itOther;
 }
 
 std::string MakeOutputFileName(const std::string& name) {
@@ -142,12 +142,12 @@ std::string MakeOutputFileName(const std::string& name, int outputType) {
   static const char* const kExtensions[] = {"", "jpeg", "gif", "bmp", "png", "pcx", "tga"};
   const std::string folder = ExtractFilePathSlash(name);
   const std::string file = ExtractFileName(name);
-  if (outputType >= 1 && outputType <= 6) {
+  if (outputType >= otJpeg && outputType <= otTarga) {
     return folder + ExtractFileNameNoExt(file) + "." + kExtensions[outputType];
   }
   // A source the program cannot write is written as BMP data; its name
   // must say so, or no reader chosen by extension could open it.
-  if (GetImageType(file) == 10) return folder + ExtractFileNameNoExt(file) + ".bmp";
+  if (GetImageType(file) == itOther) return folder + ExtractFileNameNoExt(file) + ".bmp";
   return folder + file;
 }
 

@@ -22,7 +22,7 @@ class TZlibStream;
 // The caption every caller passes.
 inline constexpr const char* SystemMessageCaption = "System message";
 
-// Shows a modal message box of the given kind (see MsgStyleOfKind) and
+// Shows a modal message box of the given kind (a TMsgKind) and
 // returns the button id (idOK, idCancel, idYes, idNo). Without a window
 // side the text goes to standard error and the kind's default answer
 // comes back. Never fails.
@@ -30,6 +30,12 @@ int ShowMsg(const std::string& text, int kind, const std::string& caption);
 
 // Lets the window side handle every pending event, then returns.
 void ProcessMessages();
+
+// ---- Overwrite answers ------------------------------------------------------
+
+// The answers to the question asked before a file is replaced, as the
+// batch, the copies of the viewer and the question window exchange them.
+enum TOverwriteAnswer : int { owNo = 0, owYes = 1, owAllYes = 2, owAllNo = 3 };
 
 // ---- Packed streams --------------------------------------------------------
 // A packed stream is the unpacked length as 4 bytes little-endian, then a
@@ -109,16 +115,34 @@ std::string GetTempMarkFileName(const std::string& ext);
 
 // ---- Image types and output names -----------------------------------------
 
-// 1 ".jpeg"/".jpg", 2 ".gif", 3 ".bmp"/".dib", 4 ".png", 5 ".pcx", 6 ".tga",
-// 10 anything else; the extension in any case.
-int GetImageType(const std::string& fileName);
+// The type of a picture file by its extension: the six types the program
+// writes, and itOther for every other.
+enum TImageType : int { itJpeg = 1, itGif = 2, itBmp = 3, itPng = 4, itPcx = 5, itTarga = 6, itOther = 10 };
+
+// The output types of the setting OutputFileType, stored as these numbers:
+// the source's own type, or one of the written image types, which have
+// the same numbers.
+enum TOutputType : int {
+  otSameAsSource = 0,
+  otJpeg = itJpeg,
+  otGif = itGif,
+  otBmp = itBmp,
+  otPng = itPng,
+  otPcx = itPcx,
+  otTarga = itTarga,
+};
+
+// itJpeg ".jpeg"/".jpg", itGif ".gif", itBmp ".bmp"/".dib", itPng ".png",
+// itPcx ".pcx", itTarga ".tga", itOther anything else; the extension in
+// any case.
+TImageType GetImageType(const std::string& fileName);
 // The output name for name (output folder + source file name) with the
 // output type of the settings (see the overload).
 std::string MakeOutputFileName(const std::string& name);
-// Output type 0 (and unknown types above 6) keep the source's name, except
-// that a source type the program cannot write (type 10) gets ".bmp", the
-// data it is written as. Types 1..6 give ".jpeg", ".gif", ".bmp", ".png",
-// ".pcx", ".tga" in place of the last extension.
+// otSameAsSource (and any number that is no output type) keeps the
+// source's name, except that a source the program cannot write (itOther)
+// gets ".bmp", the data it is written as. otJpeg .. otTarga give ".jpeg",
+// ".gif", ".bmp", ".png", ".pcx", ".tga" in place of the last extension.
 std::string MakeOutputFileName(const std::string& name, int outputType);
 // True when the name ends in one of the ImageFilter patterns of the
 // settings (a leading "*" dropped, compared without regard to case).

@@ -110,7 +110,7 @@ constexpr TSettingKey kSettingKeys[] = {
     TextOr("LanguagePackNow", 1, &TProgramInfo::LanguagePackNow, "english"),
     Text("CfgDefPath", 2, &TProgramInfo::CfgDefPath),
     Flag("CfgAutoResize", 6, &TProgramInfo::CfgAutoResize, true),
-    Byte("OutputFileType", 13, &TProgramInfo::OutputFileType, 0),
+    Byte("OutputFileType", 13, &TProgramInfo::OutputFileType, otSameAsSource),
     Flag("AutoLocateOldPath", 5, &TProgramInfo::AutoLocateOldPath, true),
     Text("ExportPath", 7, &TProgramInfo::ExportPath),
     Folder("DefaultMarkPath", 8, &TProgramInfo::DefaultMarkPath, ""),
@@ -332,12 +332,12 @@ TProgramInfo::TProgramInfo() {
     ReadSettings();
     LoadLanguage();
   } catch (const std::exception& e) {
-    ShowMsg(e.what(), 0, MessageText(msg::SettingsCaption));
+    ShowMsg(e.what(), mkError, MessageText(msg::SettingsCaption));
   }
   if (!UnreadableSettings.empty()) {
     std::string text = MessageText(msg::SettingsUnreadable);
     for (const std::string& line : UnreadableSettings) text += "\n" + line;
-    ShowMsg(text, 2, MessageText(msg::SettingsCaption));
+    ShowMsg(text, mkWarning, MessageText(msg::SettingsCaption));
   }
 }
 
@@ -418,7 +418,7 @@ bool TProgramInfo::SaveConfig() {
   // A settings file that could not be read is not replaced by what this
   // run made of its defaults; it may have become readable meanwhile.
   if (ConfigUnreadable && !LoadConfig() && ConfigUnreadable) {
-    ShowMsg(MessageText(msg::ConfigNotReadable) + "\n" + GetConfigFileName(), 0, MessageText(msg::SettingsCaption));
+    ShowMsg(MessageText(msg::ConfigNotReadable) + "\n" + GetConfigFileName(), mkError, MessageText(msg::SettingsCaption));
     return false;
   }
   try {
@@ -432,7 +432,7 @@ bool TProgramInfo::SaveConfig() {
     LoadConfig();
     return true;
   } catch (const std::exception& e) {
-    ShowMsg(e.what(), 0, MessageText(msg::SettingsCaption));
+    ShowMsg(e.what(), mkError, MessageText(msg::SettingsCaption));
     return false;
   }
 }

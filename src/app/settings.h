@@ -37,7 +37,7 @@ class TProgramInfo {
   // of the key table in settings.cpp; SetDefaults gives each its default.
   std::string CfgDefPath;
   bool CfgAutoResize{};
-  std::uint8_t OutputFileType{};  // 0 source, 1 JPEG, 2 GIF, 3 BMP, 4 PNG, 5 PCX, 6 Targa
+  std::uint8_t OutputFileType{};  // a TOutputType (routines.h): 0 source, 1 JPEG .. 6 Targa
   bool AutoLocateOldPath{};
   std::string ExportPath;
   std::string DefaultMarkPath;

@@ -41,6 +41,19 @@ class TByteWriter {
     for (int i = 0; i < 4; ++i) data_[pos_ + static_cast<std::uint64_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
     pos_ += 4;
   }
+  void U16BE(std::uint16_t v) {
+    Need(2);
+    data_[pos_] = static_cast<std::uint8_t>(v >> 8);
+    data_[pos_ + 1] = static_cast<std::uint8_t>(v);
+    pos_ += 2;
+  }
+  void U32BE(std::uint32_t v) {
+    Need(4);
+    for (int i = 0; i < 4; ++i) {
+      data_[pos_ + static_cast<std::uint64_t>(i)] = static_cast<std::uint8_t>(v >> (8 * (3 - i)));
+    }
+    pos_ += 4;
+  }
   void Bytes(std::span<const std::uint8_t> bytes) {
     Need(bytes.size());
     if (!bytes.empty()) std::memcpy(data_.data() + pos_, bytes.data(), bytes.size());

@@ -1,5 +1,8 @@
 #include "core/types.h"
 
+#include <algorithm>
+#include <cmath>
+
 TColor ColorToRGB(TColor c) {
   if ((c & 0xFF000000u) != 0xFF000000u) return c & 0x00FFFFFFu;
   // The classic light-grey desktop scheme; indices follow the old
@@ -34,4 +37,18 @@ TColor ColorToRGB(TColor c) {
   unsigned index = c & 0xFFu;
   if (index < sizeof kSystem / sizeof kSystem[0]) return kSystem[index];
   return clBlack;
+}
+
+double RelativeLuminance(TColor c) {
+  const auto linear = [](int channel) {
+    const double v = channel / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(GetRValue(c)) + 0.7152 * linear(GetGValue(c)) + 0.0722 * linear(GetBValue(c));
+}
+
+double ContrastRatio(TColor a, TColor b) {
+  const double la = RelativeLuminance(a);
+  const double lb = RelativeLuminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }

@@ -34,6 +34,15 @@ constexpr int GetBValue(TColor c) { return static_cast<int>((c >> 16) & 0xFF); }
 // colours are returned with the high byte cleared.
 TColor ColorToRGB(TColor c);
 
+// The relative luminance of the colour's red, green and blue bytes as sRGB,
+// 0 (black) to 1 (white): what the eye sees as light, the measure of the
+// contrast rules for text and glyphs. A system colour is not looked up
+// (ColorToRGB first).
+double RelativeLuminance(TColor c);
+// The contrast of two colours, 1 (none) to 21 (black on white): 4.5 or
+// more keeps text readable, 3 or more lets a glyph stand out.
+double ContrastRatio(TColor a, TColor b);
+
 struct TPoint {
   int X = 0;
   int Y = 0;

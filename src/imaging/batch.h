@@ -21,10 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "app/routines.h"
 #include "core/strings.h"
-
-// Overwrite answers.
-enum TOverwriteAnswer : int { owNo = 0, owYes = 1, owAllYes = 2, owAllNo = 3 };
 
 struct TBatchHooks {
   // Asks whether to replace an existing output; the question is the

@@ -11,6 +11,8 @@
 #include "app/routines.h"
 #include "app/settings.h"
 #include "core/bmp.h"
+#include "core/byte_reader.h"
+#include "core/byte_writer.h"
 #include "core/files.h"
 #include "core/streams.h"
 
@@ -154,14 +156,13 @@ std::uint8_t TMarkInfo::U8(std::size_t offset) const {
 std::uint16_t TMarkInfo::U16(std::size_t offset) const {
   std::uint8_t b[2];
   Get(offset, 2, b);
-  return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+  return TByteReader<ERangeError>(b, "").U16LE();
 }
 
 std::uint32_t TMarkInfo::U32(std::size_t offset) const {
   std::uint8_t b[4];
   Get(offset, 4, b);
-  return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-         (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+  return TByteReader<ERangeError>(b, "").U32LE();
 }
 
 float TMarkInfo::F32(std::size_t offset) const { return std::bit_cast<float>(U32(offset)); }
@@ -177,13 +178,14 @@ std::string TMarkInfo::ShortString(std::size_t offset, std::size_t capacity) con
 void TMarkInfo::SetU8(std::size_t offset, std::uint8_t v) { SetRaw(offset, {&v, 1}); }
 
 void TMarkInfo::SetU16(std::size_t offset, std::uint16_t v) {
-  const std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+  std::uint8_t b[2];
+  TByteWriter(b).U16LE(v);
   SetRaw(offset, b);
 }
 
 void TMarkInfo::SetU32(std::size_t offset, std::uint32_t v) {
-  const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                             static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+  std::uint8_t b[4];
+  TByteWriter(b).U32LE(v);
   SetRaw(offset, b);
 }
 
@@ -434,7 +436,7 @@ bool TMark::SaveMarkFile(int index, const std::string& fileName) {
     WriteFileAtomic(fileName, bytes);
     return true;
   } catch (const std::exception&) {
-    ShowMsg(GetMessageText(msg::MarkFileNotWritten), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::MarkFileNotWritten), mkInformation, SystemMessageCaption);
     return false;
   }
 }

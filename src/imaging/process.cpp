@@ -35,22 +35,29 @@ double MillisecondsSince(TClock::time_point& mark) {
   return ms;
 }
 
-// Each output type has one place that writes it, into the stream of the
-// file being written.
-void WriteJpegOutput(const TBitmap& bitmap, TStream& out, int quality, const TOutputOptions& options) {
+// The picture an output is written from. The batch's work picture may
+// lend its pixels to the writer for the writing (Lendable; it gets them
+// back however the writing ends); any other picture is only read.
+struct TOutputPicture {
+  const TBitmap& Picture;
+  TBitmap* Lendable = nullptr;
+};
+
+std::vector<std::uint8_t> EncodeJpegOutput(const TBitmap& bitmap, int quality, const TOutputOptions& options) {
   // Compressed straight from the bitmap: the same bytes BitmapToJpeg
   // gives, without copying the picture into an image object first.
-  out.WriteBuffer(EncodeJpeg(bitmap, OutputJpegQuality(quality, options)));
+  return EncodeJpeg(bitmap, OutputJpegQuality(quality, options));
 }
 
-void WriteGifOutput(const TBitmap& bitmap, TStream& out, const TOutputOptions& options) {
+void WriteGifOutput(const TOutputPicture& picture, TStream& out, const TOutputOptions& options) {
   TGIFImage gif;
   ApplyGifOptions(gif, options);
-  gif.Assign(bitmap);
+  gif.Assign(picture.Picture);
   gif.SaveToStream(out);
 }
 
-void WriteBmpOutput(const TBitmap& bitmap, TStream& out, const TOutputOptions& options) {
+void WriteBmpOutput(const TOutputPicture& picture, TStream& out, const TOutputOptions& options) {
+  const TBitmap& bitmap = picture.Picture;
   const std::optional<TPixelFormat> format =
       options.BmpKeepColor ? std::nullopt : BmpOutputFormat(options.BmpColorSetup);
   const bool same = !format || *format == bitmap.PixelFormat() ||
@@ -65,12 +72,14 @@ void WriteBmpOutput(const TBitmap& bitmap, TStream& out, const TOutputOptions& o
   WriteBmp(reduced, out);
 }
 
-void WritePngOutput(const TBitmap& bitmap, TStream& out) { BitmapToPng(&bitmap)->SaveToStream(out); }
-
-// The same for the batch's work picture, which lends its pixels to the
-// image for the writing instead of being copied: the same file, with one
-// picture fewer in memory. The work picture gets them back in any case.
-void WritePngOutput(TBitmap& work, TStream& out) {
+void WritePngOutput(const TOutputPicture& picture, TStream& out, const TOutputOptions&) {
+  if (picture.Lendable == nullptr) {
+    BitmapToPng(&picture.Picture)->SaveToStream(out);
+    return;
+  }
+  // The work picture lends its pixels to the image instead of being
+  // copied: the same file, with one picture fewer in memory.
+  TBitmap& work = *picture.Lendable;
   TPNGImage png;
   // What assigning the picture would give the image.
   png.SetTransparentColor(work.TransparentMode() == TBitmap::tmFixed ? work.TransparentColor() : clDefault);
@@ -84,20 +93,47 @@ void WritePngOutput(TBitmap& work, TStream& out) {
   png.SaveToStream(out);
 }
 
-// Writes the bitmap in an image type (GetImageType): the 24-bit work
-// picture goes to PCX and Targa as 24 bits, so no colour is lost and no
-// palette has to be made up; any other type is BMP data.
-void WriteImageOutput(const TBitmap& bitmap, int imageType, TStream& out, int jpegQuality,
-                      const TOutputOptions& options) {
-  switch (imageType) {
-    case 1: WriteJpegOutput(bitmap, out, jpegQuality, options); break;
-    case 2: WriteGifOutput(bitmap, out, options); break;
-    case 3: WriteBmpOutput(bitmap, out, options); break;
-    case 4: WritePngOutput(bitmap, out); break;
-    case 5: SavePCX(out, bitmap, pcxTrueColour); break;
-    case 6: SaveTGA(out, bitmap, tgaTrueColour); break;
-    default: WriteBmp(bitmap, out); break;
+// The 24-bit work picture goes to PCX and Targa as 24 bits, so no colour
+// is lost and no palette has to be made up.
+void WritePcxOutput(const TOutputPicture& picture, TStream& out, const TOutputOptions&) {
+  SavePCX(out, picture.Picture, pcxTrueColour);
+}
+
+void WriteTargaOutput(const TOutputPicture& picture, TStream& out, const TOutputOptions&) {
+  SaveTGA(out, picture.Picture, tgaTrueColour);
+}
+
+// A name of no type the program writes gets BMP data as the picture
+// stands.
+void WritePlainBmpOutput(const TOutputPicture& picture, TStream& out, const TOutputOptions&) {
+  WriteBmp(picture.Picture, out);
+}
+
+// How an image type is written. A writer either encodes the whole file in
+// memory before the file is opened (Encode: the JPEG encoder's buffer is
+// the file, and the batch times the encoding apart from the writing) or
+// writes into the open file (Write).
+struct TOutputWriter {
+  TImageType Type;
+  std::vector<std::uint8_t> (*Encode)(const TBitmap& picture, int jpegQuality, const TOutputOptions& options);
+  void (*Write)(const TOutputPicture& picture, TStream& out, const TOutputOptions& options);
+};
+
+// Every image type has one writer, and the batch and SaveImageFile both
+// write through this table. (A GIF source written as GIF takes a road of
+// its own, MarkGifImage, which keeps the animation.)
+constexpr TOutputWriter kOutputWriters[] = {
+    {itJpeg, EncodeJpegOutput, nullptr},     {itGif, nullptr, WriteGifOutput},
+    {itBmp, nullptr, WriteBmpOutput},        {itPng, nullptr, WritePngOutput},
+    {itPcx, nullptr, WritePcxOutput},        {itTarga, nullptr, WriteTargaOutput},
+    {itOther, nullptr, WritePlainBmpOutput},
+};
+
+const TOutputWriter& OutputWriterOf(TImageType type) {
+  for (const TOutputWriter& writer : kOutputWriters) {
+    if (writer.Type == type) return writer;
   }
+  return kOutputWriters[std::size(kOutputWriters) - 1];
 }
 
 // Draws mark m onto a GIF frame at p, tiled over the frame when the mark
@@ -298,8 +334,14 @@ std::optional<TPixelFormat> BmpOutputFormat(int colorSetup) {
 }
 
 void SaveImageFile(const TBitmap& bitmap, const std::string& fileName) {
+  const TOutputOptions options = CurrentOutputOptions();
+  const TOutputWriter& writer = OutputWriterOf(GetImageType(fileName));
   TAtomicFileStream file(fileName);
-  WriteImageOutput(bitmap, GetImageType(fileName), file, 100, CurrentOutputOptions());
+  if (writer.Encode != nullptr) {
+    file.WriteBuffer(writer.Encode(bitmap, 100, options));
+  } else {
+    writer.Write({bitmap}, file, options);
+  }
   file.Commit();
 }
 
@@ -448,8 +490,8 @@ TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::strin
     need = std::max(need, static_cast<std::size_t>(Composite.RowStride()) * static_cast<std::size_t>(Composite.Height()));
   };
   try {
-    const int sourceType = GetImageType(src);
-    const int destType = GetImageType(dest);
+    const TImageType sourceType = GetImageType(src);
+    const TOutputWriter& writer = OutputWriterOf(GetImageType(dest));
     // The quality a loaded JPEG image reports: the one its source was
     // written at, or the image's default for other sources. The output
     // description and the written JPEG use it.
@@ -468,7 +510,7 @@ TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::strin
     }
 
     std::unique_ptr<TAtomicFileStream> output;
-    if (sourceType == 2 && destType == 2) {
+    if (sourceType == itGif && writer.Type == itGif) {
       const std::unique_ptr<TGIFImage> gif = MarkGifImage(src, *this, options);
       output = std::make_unique<TAtomicFileStream>(dest, TLinkTarget::Replace);
       gif->SaveToStream(*output);
@@ -478,8 +520,8 @@ TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::strin
       DrawMarks(Composite.Width(), Composite.Height());
       noteNeed();
       measured.RenderMs = MillisecondsSince(mark);
-      if (destType == 1) {
-        const std::vector<std::uint8_t> bytes = EncodeJpeg(Composite, OutputJpegQuality(quality, options));
+      if (writer.Encode != nullptr) {
+        const std::vector<std::uint8_t> bytes = writer.Encode(Composite, quality, options);
         measured.EncodeMs = MillisecondsSince(mark);
         output = std::make_unique<TAtomicFileStream>(dest, TLinkTarget::Replace);
         output->WriteBuffer(bytes);
@@ -487,18 +529,14 @@ TMark::TPreparedFile TMark::PrepareFile(const std::string& src, const std::strin
         measured.WriteMs = MillisecondsSince(mark);
       } else {
         output = std::make_unique<TAtomicFileStream>(dest, TLinkTarget::Replace);
-        if (destType == 4) {
-          WritePngOutput(Composite, *output);
-        } else {
-          WriteImageOutput(Composite, destType, *output, quality, options);
-        }
+        writer.Write({Composite, &Composite}, *output, options);
         output->Sync();
         measured.EncodeMs = MillisecondsSince(mark);
       }
     }
     prepared.Output = std::move(output);
     prepared.Converted = true;
-    if (sourceType == 1) prepared.JpegQuality = quality;
+    if (sourceType == itJpeg) prepared.JpegQuality = quality;
   } catch (const std::exception&) {
     prepared.Converted = false;
     prepared.Output.reset();

@@ -38,7 +38,7 @@ void PaintFirstGifFrame(const TGIFImage& gif, TBitmap& into) {
 
 void LoadSourcePicture(const std::string& fileName, TBitmap& into, int* jpegQuality, TCutSource cut) {
   try {
-    if (GetImageType(fileName) == 1) {
+    if (GetImageType(fileName) == itJpeg) {
       const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
       TJpegDecodeInfo info;
       DecodeJpeg(bytes.data(), bytes.size(), into, info);

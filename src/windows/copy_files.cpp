@@ -46,19 +46,19 @@ bool CopyFileOver(const std::string& source, const std::string& target) {
 void CopyFilesTo(const TStringList& files, const std::string& destFolder, const TOverwriteQuery& query) {
   std::string folder = destFolder;
   if (folder.empty() || folder.back() != '/') folder += '/';
-  int answer = oaNo;
+  int answer = owNo;
   for (const std::string& file : files) {
     const std::string target = folder + ExtractFileName(file);
     struct stat st {};
     const bool exists = ::lstat(target.c_str(), &st) == 0;
     if (exists && IsSameFile(file, target)) continue;
-    if (answer == oaAllYes || !exists) {
+    if (answer == owAllYes || !exists) {
       CopyFileOver(file, target);
       continue;
     }
-    if (answer == oaAllNo) continue;
-    answer = query ? query(target + GetMessageText(msg::OverwriteQuestion)) : oaNo;
-    if (answer == oaYes || answer == oaAllYes) CopyFileOver(file, target);
+    if (answer == owAllNo) continue;
+    answer = query ? query(target + GetMessageText(msg::OverwriteQuestion)) : owNo;
+    if (answer == owYes || answer == owAllYes) CopyFileOver(file, target);
   }
 }
 

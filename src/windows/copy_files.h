@@ -5,9 +5,10 @@
 #include <functional>
 #include <string>
 
+#include "app/routines.h"
 #include "core/strings.h"
 
-// Asks whether to replace; returns an overwrite answer (oaNo .. oaAllNo).
+// Asks whether to replace; returns a TOverwriteAnswer (owNo .. owAllNo).
 using TOverwriteQuery = std::function<int(const std::string& text)>;
 
 // Copies every file of the list (full paths) into destFolder under its

@@ -34,9 +34,9 @@ void Guarded(F&& handler) noexcept {
   try {
     handler();
   } catch (const std::exception& e) {
-    ShowMsg(e.what(), 0, SystemMessageCaption);
+    ShowMsg(e.what(), mkError, SystemMessageCaption);
   } catch (...) {
-    ShowMsg("Unknown error", 0, SystemMessageCaption);
+    ShowMsg("Unknown error", mkError, SystemMessageCaption);
   }
 }
 

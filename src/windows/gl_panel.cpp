@@ -45,7 +45,7 @@ class TGLPanel::TView : public QOpenGLWidget {
     if (panel_->onInit_) {
       makeCurrent();
       if (QOpenGLContext::currentContext() != context()) {
-        ShowMsg("wglMakeCurrent:" + std::to_string(errno), 0, SystemMessageCaption);
+        ShowMsg("wglMakeCurrent:" + std::to_string(errno), mkError, SystemMessageCaption);
         return;
       }
       Fire(panel_->onInit_);

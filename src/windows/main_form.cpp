@@ -25,6 +25,7 @@
 #include "app/routines.h"
 #include "app/settings.h"
 #include "core/files.h"
+#include "core/scope_exit.h"
 #include "imaging/batch.h"
 #include "imaging/mark.h"
 #include "imaging/process.h"
@@ -250,11 +251,11 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmMain::mnuBrowseClick() {
   if (previewFile_.empty()) return;
-  int mode = previewSource_;
-  if (lvwFile->hasFocus()) mode = 0;
-  if (lvwConvFile->hasFocus()) mode = 1;
+  TViewMode mode = previewSource_;
+  if (lvwFile->hasFocus()) mode = vmShellList;
+  if (lvwConvFile->hasFocus()) mode = vmConvList;
   TViewList list;
-  if (mode == 0) {
+  if (mode == vmShellList) {
     if (!lvwFile->currentIndex().isValid()) return;
     list.Count = [this] { return shellList_->rowCount(lvwFile->rootIndex()); };
     list.FileName = [this](int i) {
@@ -268,7 +269,7 @@ void TfrmMain::mnuBrowseClick() {
       lvwFile->selectionModel()->setCurrentIndex(shellList_->index(i, 0, lvwFile->rootIndex()),
                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     };
-  } else if (mode == 1) {
+  } else if (mode == vmConvList) {
     if (lvwConvFile->currentItem() == nullptr) return;
     list.Count = [this] { return lvwConvFile->topLevelItemCount(); };
     list.FileName = [this](int i) { return lvwConvFile->topLevelItem(i)->text(0).toStdString(); };
@@ -286,15 +287,15 @@ void TfrmMain::mnuBrowseClick() {
   const std::string file = previewFile_;
   ViewImage(mode, file, list);
   // The preview follows the picture the viewer ended on.
-  PreviewCurrentOf(mode == 0 ? static_cast<QAbstractItemView*>(lvwFile) : lvwConvFile);
+  PreviewCurrentOf(mode == vmShellList ? static_cast<QAbstractItemView*>(lvwFile) : lvwConvFile);
 }
 
 void TfrmMain::actViewPreviewClick() {
   if (PreviewBitmap().Width() <= 0 || PreviewBitmap().Height() <= 0) return;
-  ViewImage(2, previewFile_, TViewList());
+  ViewImage(vmBitmap, previewFile_, TViewList());
 }
 
-void TfrmMain::ViewImage(int mode, const std::string& file, const TViewList& list) {
+void TfrmMain::ViewImage(TViewMode mode, const std::string& file, const TViewList& list) {
   if (!Services().ViewImage) return;
   const bool hide = ProgramInfo().ViewImageViewMain;
   if (hide) this->hide();
@@ -406,16 +407,16 @@ void TfrmMain::tbAddAllClick() {
 void TfrmMain::tbDelFileClick() {
   for (QTreeWidgetItem* item : lvwConvFile->selectedItems()) delete item;
   // A previewed entry that is gone takes its preview with it.
-  if (previewSource_ == 1) {
+  if (previewSource_ == vmConvList) {
     const std::vector<std::string> files = ConvFiles();
-    if (std::find(files.begin(), files.end(), previewFile_) == files.end()) ShowPreview(1, "");
+    if (std::find(files.begin(), files.end(), previewFile_) == files.end()) ShowPreview(vmConvList, "");
   }
   UpdateFileSummary();
 }
 
 void TfrmMain::tbDelAllFileClick() {
   lvwConvFile->clear();
-  if (previewSource_ == 1) ShowPreview(1, "");
+  if (previewSource_ == vmConvList) ShowPreview(vmConvList, "");
   UpdateFileSummary();
 }
 
@@ -432,18 +433,15 @@ void TfrmMain::tbAddFolderClick() {
   foundFiles_.Clear();
   run_.StartSearch();
   ApplyRunState();
-  struct TEnd {
-    TfrmMain* form;
-    ~TEnd() {
-      // A search that ended without its stop event still ends here.
-      if (form->run_.Searching()) {
-        try {
-          form->ffFindStop();
-        } catch (...) {
-        }
+  const TScopeExit end([this] {
+    // A search that ended without its stop event still ends here.
+    if (run_.Searching()) {
+      try {
+        ffFindStop();
+      } catch (...) {
       }
     }
-  } end{this};
+  });
   ffFind->Execute();
 }
 
@@ -491,7 +489,7 @@ void TfrmMain::ApplyRunState() {
 void TfrmMain::mnuCreateClick() {
   std::string folder = tvwPath->Path();
   if (folder.empty() || !DirectoryExists(folder)) {
-    ShowMsg(GetMessageText(msg::OutputFolderMissing), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::OutputFolderMissing), mkInformation, SystemMessageCaption);
     return;
   }
   ConvertFiles(WithSlash(folder));
@@ -516,11 +514,11 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
   if (run_.BatchRunning() || run_.Searching()) return;
   const std::vector<std::string> sources = ConvFiles();
   if (sources.empty()) {
-    ShowMsg(GetMessageText(msg::ConversionListEmpty), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::ConversionListEmpty), mkInformation, SystemMessageCaption);
     return;
   }
   const std::vector<std::string> markFiles = LayerMarkFiles();
-  if (markFiles.empty() && ShowMsg(GetMessageText(msg::AskConvertWithoutMark), 5, SystemMessageCaption) != idYes) {
+  if (markFiles.empty() && ShowMsg(GetMessageText(msg::AskConvertWithoutMark), mkQuestion, SystemMessageCaption) != idYes) {
     return;
   }
 
@@ -531,23 +529,20 @@ void TfrmMain::ConvertFiles(const std::string& folder) {
   pbPosition->setRange(0, std::max(1, count - 1));
   pbPosition->setValue(0);
 
-  struct TEnd {
-    TfrmMain* form;
-    ~TEnd() {
-      try {
-        form->shellList_->ResumeUpdates();
-      } catch (...) {
-      }
-      try {
-        form->pnlPosition->hide();
-        form->statusPanels_[0]->SetFullText(ReadyText);
-        form->run_.EndBatch();
-        form->UpdateFileSummary();
-        form->FinishPendingClose();
-      } catch (...) {
-      }
+  const TScopeExit end([this] {
+    try {
+      shellList_->ResumeUpdates();
+    } catch (...) {
     }
-  } end{this};
+    try {
+      pnlPosition->hide();
+      statusPanels_[0]->SetFullText(ReadyText);
+      run_.EndBatch();
+      UpdateFileSummary();
+      FinishPendingClose();
+    } catch (...) {
+    }
+  });
   shellList_->SuspendUpdates();
 
   TBatchHooks hooks;
@@ -572,20 +567,20 @@ TElidedLabel* TfrmMain::StatusPanel(int index) const { return statusPanels_[inde
 void TfrmMain::PreviewCurrentOf(QAbstractItemView* view) {
   if (view == lvwFile) {
     const QModelIndex current = lvwFile->currentIndex();
-    if (current.isValid()) ShowPreview(0, fileModel_->filePath(shellList_->mapToSource(current)).toStdString());
+    if (current.isValid()) ShowPreview(vmShellList, fileModel_->filePath(shellList_->mapToSource(current)).toStdString());
   } else if (view == lvwConvFile) {
-    if (const QTreeWidgetItem* item = lvwConvFile->currentItem()) ShowPreview(1, item->text(0).toStdString());
+    if (const QTreeWidgetItem* item = lvwConvFile->currentItem()) ShowPreview(vmConvList, item->text(0).toStdString());
   }
 }
 
 void TfrmMain::ClearPreview() {
   previewFile_.clear();
-  previewSource_ = 2;
+  previewSource_ = vmBitmap;
   statusPanels_[1]->SetFullText(QString());
   pnlPreview->Clear();
 }
 
-void TfrmMain::ShowPreview(int source, const std::string& file) {
+void TfrmMain::ShowPreview(TViewMode source, const std::string& file) {
   if (file.empty()) {
     ClearPreview();
     return;
@@ -622,7 +617,7 @@ void TfrmMain::mnuSaveAsClick() {
   if (preview.Width() <= 0 || preview.Height() <= 0) return;
   const std::optional<std::string> name = Services().ChoosePreviewSaveName(this);
   if (!name || name->empty()) return;
-  if (FileExists(*name) && ShowMsg(GetMessageText(msg::AskReplaceExisting), 5, SystemMessageCaption) != idYes) return;
+  if (FileExists(*name) && ShowMsg(GetMessageText(msg::AskReplaceExisting), mkQuestion, SystemMessageCaption) != idYes) return;
   // The preview itself stays as it is; the writer converts a copy.
   SaveImageFile(preview, *name);
 }
@@ -665,7 +660,7 @@ void TfrmMain::ReadShellExtensionRequest() {
     QTreeWidgetItem* first = lvwConvFile->topLevelItem(0);
     lvwConvFile->setCurrentItem(first);
     lvwConvFile->setFocus();
-    ShowPreview(1, first->text(0).toStdString());
+    ShowPreview(vmConvList, first->text(0).toStdString());
   }
   UpdateFileSummary();
 }

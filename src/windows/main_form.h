@@ -34,6 +34,7 @@
 #include "windows/main_models.h"
 #include "windows/main_preview.h"
 #include "windows/main_run_state.h"
+#include "windows/viewer/view_navigation.h"
 
 class QAction;
 class QActionGroup;
@@ -66,7 +67,7 @@ extern const char* const ReadyText;
 // these so that no dialog blocks and nothing outside their folder changes.
 struct TMainServices {
   // The overwrite question (batch, mark import and export): an answer
-  // oaNo .. oaAllNo.
+  // owNo .. owAllNo.
   std::function<int(const std::string& text)> QueryOverwrite;
   // Shows the batch log.
   std::function<void(const TStringList& lines)> ShowLog;
@@ -81,7 +82,7 @@ struct TMainServices {
   // Starts a program in a folder without waiting for it.
   std::function<bool(const std::string& program, const std::string& folder)> StartProgram;
   // The image viewer (TfrmViewImage::Execute).
-  std::function<void(QWidget* owner, const TBitmap& bitmap, int mode, const std::string& fileName,
+  std::function<void(QWidget* owner, const TBitmap& bitmap, TViewMode mode, const std::string& fileName,
                      const TViewList& list, const std::vector<std::string>& markFiles)>
       ViewImage;
   // The mark editor for a new mark (false, "") or the mark of a name;
@@ -223,9 +224,9 @@ class TfrmMain : public QMainWindow {
   void ApplyLanguage();
   void RefreshMarkList();
   void ReadShellExtensionRequest();
-  // Previews the file of a list (0 the file list, 1 the conversion list);
-  // an empty file clears the preview.
-  void ShowPreview(int source, const std::string& file);
+  // Previews the file of a list (vmShellList or vmConvList); an empty file
+  // clears the preview.
+  void ShowPreview(TViewMode source, const std::string& file);
   // Draws the layers onto the loaded picture.
   void UpdatePreview();
   void LayoutPreview();
@@ -289,7 +290,7 @@ class TfrmMain : public QMainWindow {
   // texts are elided to the room they get.
   TElidedLabel* StatusPanel(int index) const;
   const std::string& PreviewFile() const { return previewFile_; }
-  int PreviewSource() const { return previewSource_; }
+  TViewMode PreviewSource() const { return previewSource_; }
   const TBitmap& PreviewBitmap() const { return pnlPreview->PreviewBitmap(); }
   const TBitmap& DisplayBitmap() const { return pnlPreview->DisplayBitmap(); }
   bool HasMarks() const { return pnlPreview->HasMarks(); }
@@ -363,7 +364,7 @@ class TfrmMain : public QMainWindow {
   std::vector<std::string> FolderImageFiles(const std::string& folder) const;
   std::vector<std::string> LayerMarkFiles() const;
   // Shows the viewer (main window hidden while ViewImageViewMain is on).
-  void ViewImage(int mode, const std::string& file, const TViewList& list);
+  void ViewImage(TViewMode mode, const std::string& file, const TViewList& list);
   void ClearPreview();
   void PreviewCurrentOf(QAbstractItemView* view);
   void FinishPendingClose();
@@ -380,7 +381,7 @@ class TfrmMain : public QMainWindow {
   TElidedLabel* statusPanels_[2];
 
   std::string previewFile_;
-  int previewSource_ = 2;
+  TViewMode previewSource_ = vmBitmap;
   TStringList foundFiles_;
   bool sortDescending_ = false;
   int sortColumn_ = 0;

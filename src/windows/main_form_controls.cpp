@@ -505,11 +505,11 @@ void TfrmMain::Connect() {
   connect(lvwFile, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
     Guarded([&] {
       if (lvwFile->selectionModel()->selectedRows().size() >= 2) return;
-      ShowPreview(0, fileModel_->filePath(shellList_->mapToSource(index)).toStdString());
+      ShowPreview(vmShellList, fileModel_->filePath(shellList_->mapToSource(index)).toStdString());
     });
   });
   connect(lvwConvFile, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem* item) {
-    Guarded([&] { ShowPreview(1, item->text(0).toStdString()); });
+    Guarded([&] { ShowPreview(vmConvList, item->text(0).toStdString()); });
   });
   connect(chkMark, &QListWidget::itemChanged, this, [this] { Guarded([this] { chkMarkClickCheck(); }); });
   connect(chkMark, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

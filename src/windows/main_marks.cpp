@@ -146,7 +146,7 @@ void TfrmMain::mnuEditmarkClick() {
 void TfrmMain::miDelMarkClick() {
   const std::string name = CurrentMarkName();
   if (name.empty()) return;
-  if (ShowMsg(GetMessageText(msg::AskDeleteMark), 5, SystemMessageCaption) != idYes) return;
+  if (ShowMsg(GetMessageText(msg::AskDeleteMark), mkQuestion, SystemMessageCaption) != idYes) return;
   const std::string file = GetMarkFileName(name);
   if (!file.empty()) DeleteFile(file);
   RefreshMarkList();

@@ -14,6 +14,7 @@
 #include "formats/gif/gif_image.h"
 #include "imaging/drawing.h"
 #include "imaging/source_picture.h"
+#include "windows/viewer/view_navigation.h"
 
 // ---- Conversion list ---------------------------------------------------------
 
@@ -352,23 +353,9 @@ const char* const PreviewSaveFilter =
     "JPG(*.jpg)|*.jpg|JPEG(*.jpeg)|*.jpeg|GIF(*.gif)|*.gif|BMP(*.bmp)|*.bmp|PNG(*.png)|*.png";
 
 std::string PictureSaveName(const std::string& chosen, int filterIndex) {
-  if (chosen.empty() || GetImageType(chosen) != 10) return chosen;
+  if (chosen.empty() || GetImageType(chosen) != itOther) return chosen;
   return chosen + "." + PreviewSaveDefaultExt(filterIndex);
 }
 
-std::string PreviewSaveDefaultExt(int filterIndex) {
-  switch (filterIndex) {
-    case 1:
-      return "jpg";
-    case 2:
-      return "jpeg";
-    case 3:
-      return "gif";
-    case 4:
-      return "bmp";
-    case 5:
-      return "png";
-    default:
-      return "bmp";
-  }
-}
+// The preview's dialog lists the file types in the viewer's order.
+std::string PreviewSaveDefaultExt(int filterIndex) { return SaveDefaultExt(filterIndex); }

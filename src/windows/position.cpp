@@ -27,6 +27,30 @@ std::int64_t Overlap(std::int64_t a0, std::int64_t a1, std::int64_t b0, std::int
   return std::max<std::int64_t>(0, std::min(a1, b1) - std::max(a0, b0));
 }
 
+// The screen the area from (left, top) to (right, bottom) overlaps most,
+// the first of equals; the first screen when it overlaps none. screens is
+// not empty.
+const TRect& MostOverlappedScreen(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom,
+                                  const std::vector<TRect>& screens) {
+  std::size_t best = 0;
+  std::int64_t bestArea = 0;
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    const TRect& s = screens[i];
+    const std::int64_t area = Overlap(left, right, s.Left, s.Right) * Overlap(top, bottom, s.Top, s.Bottom);
+    if (area > bestArea) {
+      best = i;
+      bestArea = area;
+    }
+  }
+  return screens[best];
+}
+
+// Where a span of size starting at start begins once moved into lo..hi;
+// a span longer than that begins at lo.
+int MovedInto(std::int64_t start, std::int64_t size, std::int64_t lo, std::int64_t hi) {
+  return static_cast<int>(std::clamp<std::int64_t>(start, lo, std::max<std::int64_t>(lo, hi - size)));
+}
+
 int StateOf(const QWidget* form) {
   const Qt::WindowStates s = form->windowState();
   if (s & Qt::WindowMinimized) return 1;
@@ -85,25 +109,15 @@ TPositionRecord ClampToScreens(TPositionRecord record, const std::vector<TRect>&
   const std::int64_t top = record.Top;
   const std::int64_t right = left + record.Width;
   const std::int64_t bottom = top + record.Height;
-  std::size_t best = 0;
-  std::int64_t bestArea = 0;
-  for (std::size_t i = 0; i < screens.size(); ++i) {
-    const TRect& s = screens[i];
-    const std::int64_t area = Overlap(left, right, s.Left, s.Right) * Overlap(top, bottom, s.Top, s.Bottom);
-    if (area > bestArea) {
-      best = i;
-      bestArea = area;
-    }
-  }
-  const TRect& s = screens[best];
+  const TRect& s = MostOverlappedScreen(left, top, right, bottom, screens);
   const std::int64_t sw = static_cast<std::int64_t>(s.Right) - s.Left;
   const std::int64_t sh = static_cast<std::int64_t>(s.Bottom) - s.Top;
   const std::int64_t w = std::max<std::int64_t>(1, std::min<std::int64_t>(record.Width, sw));
   const std::int64_t h = std::max<std::int64_t>(1, std::min<std::int64_t>(record.Height, sh));
   record.Width = static_cast<int>(w);
   record.Height = static_cast<int>(h);
-  record.Left = static_cast<int>(std::clamp<std::int64_t>(left, s.Left, std::max<std::int64_t>(s.Left, s.Right - w)));
-  record.Top = static_cast<int>(std::clamp<std::int64_t>(top, s.Top, std::max<std::int64_t>(s.Top, s.Bottom - h)));
+  record.Left = MovedInto(left, w, s.Left, s.Right);
+  record.Top = MovedInto(top, h, s.Top, s.Bottom);
   return record;
 }
 
@@ -114,21 +128,10 @@ TPoint TitleBarOnScreens(const TRect& frame, int titleHeight, const std::vector<
   const std::int64_t top = frame.Top;
   const std::int64_t right = left + frame.Width();
   const std::int64_t bottom = top + titleHeight;
-  std::size_t best = 0;
-  std::int64_t bestArea = 0;
-  for (std::size_t i = 0; i < screens.size(); ++i) {
-    const TRect& s = screens[i];
-    const std::int64_t area = Overlap(left, right, s.Left, s.Right) * Overlap(top, bottom, s.Top, s.Bottom);
-    if (area > bestArea) {
-      best = i;
-      bestArea = area;
-    }
-  }
-  const TRect& s = screens[best];
+  const TRect& s = MostOverlappedScreen(left, top, right, bottom, screens);
   const std::int64_t w = std::min<std::int64_t>(frame.Width(), static_cast<std::int64_t>(s.Right) - s.Left);
   const std::int64_t h = std::min<std::int64_t>(titleHeight, static_cast<std::int64_t>(s.Bottom) - s.Top);
-  return {static_cast<int>(std::clamp<std::int64_t>(left, s.Left, std::max<std::int64_t>(s.Left, s.Right - w))),
-          static_cast<int>(std::clamp<std::int64_t>(top, s.Top, std::max<std::int64_t>(s.Top, s.Bottom - h)))};
+  return {MovedInto(left, w, s.Left, s.Right), MovedInto(top, h, s.Top, s.Bottom)};
 }
 
 // ---------------------------------------------------------------------------

@@ -52,10 +52,10 @@ TfrmQueryOver::TfrmQueryOver(QWidget* owner) : QDialog(owner) {
   layout->addLayout(top, 1);
   layout->addLayout(buttons);
 
-  connect(btnYes, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaYes); }); });
-  connect(btnNo, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaNo); }); });
-  connect(btnAllYes, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaAllYes); }); });
-  connect(btnAllNo, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(oaAllNo); }); });
+  connect(btnYes, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(owYes); }); });
+  connect(btnNo, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(owNo); }); });
+  connect(btnAllYes, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(owAllYes); }); });
+  connect(btnAllNo, &QPushButton::clicked, this, [this] { Guarded([this] { Answered(owAllNo); }); });
 
   ApplyLanguageFont(static_cast<QWidget*>(this));
   ApplyLanguage();

@@ -5,14 +5,10 @@
 
 #include <string>
 
+#include "app/routines.h"
+
 class QLabel;
 class QPushButton;
-
-// Overwrite answers, shared with the batch and the viewer.
-constexpr int oaNo = 0;
-constexpr int oaYes = 1;
-constexpr int oaAllYes = 2;
-constexpr int oaAllNo = 3;
 
 class TfrmQueryOver : public QDialog {
   Q_OBJECT
@@ -38,9 +34,9 @@ class TfrmQueryOver : public QDialog {
   void ApplyLanguage();
   void Answered(int answer);
 
-  int answer_ = oaNo;
+  int answer_ = owNo;
 };
 
-// Shows the question modally with text and returns the answer (oaNo,
-// oaYes, oaAllYes, oaAllNo).
+// Shows the question modally with text and returns the answer (owNo,
+// owYes, owAllYes, owAllNo).
 int QueryOverwrite(const std::string& text);

@@ -9,7 +9,7 @@
 
 void ShowReaderWarnings() {
   Guarded([] {
-    for (const std::string& text : TakeReaderWarnings()) ShowMsg(text, 2, ReaderWarningCaption);
+    for (const std::string& text : TakeReaderWarnings()) ShowMsg(text, mkWarning, ReaderWarningCaption);
   });
 }
 

@@ -147,7 +147,7 @@ void TfrmSelectDir::btnOKClick() {
   const std::string text = edtPath->text().toStdString();
   const std::optional<std::string> folder = AcceptedFolderPath(text);
   if (!folder) {
-    ShowMsg("\"" + text + "\"" + GetMessageText(msg::FolderDoesNotExist), 1, SystemMessageCaption);
+    ShowMsg("\"" + text + "\"" + GetMessageText(msg::FolderDoesNotExist), mkInformation, SystemMessageCaption);
     return;
   }
   accepted_ = true;
@@ -158,7 +158,7 @@ void TfrmSelectDir::btnOKClick() {
 void TfrmSelectDir::btnCreateDirClick() {
   const std::string parent = dirPath->Path();
   if (parent.empty() || !DirectoryExists(parent)) {
-    ShowMsg(GetMessageText(msg::FolderDoesNotExist), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::FolderDoesNotExist), mkInformation, SystemMessageCaption);
     return;
   }
   QInputDialog input(this);

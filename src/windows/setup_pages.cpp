@@ -18,6 +18,7 @@
 #include <string>
 #include <utility>
 
+#include "app/routines.h"
 #include "app/settings.h"
 #include "windows/form_support.h"
 #include "windows/setup.h"
@@ -78,13 +79,17 @@ void BuildGeneralPage(QWidget* page, QObject* groupOwner, TSetupGeneralPage& c) 
   c.rbOutputPcx = NewNamed<QRadioButton>(c.rgOutFileFormat, "rbOutputPcx");
   c.rbOutputTga = NewNamed<QRadioButton>(c.rgOutFileFormat, "rbOutputTga");
   {
+    // A button's id is the output type it stands for, the number stored.
+    const std::pair<QRadioButton*, TOutputType> choices[] = {
+        {c.rbOutputDefault, otSameAsSource}, {c.rbOutputJpg, otJpeg}, {c.rbOutputGif, otGif},
+        {c.rbOutputBmp, otBmp},              {c.rbOutputPng, otPng},  {c.rbOutputPcx, otPcx},
+        {c.rbOutputTga, otTarga}};
     auto* grid = new QGridLayout(c.rgOutFileFormat);
-    int id = 0;
-    for (QRadioButton* b : {c.rbOutputDefault, c.rbOutputJpg, c.rbOutputGif, c.rbOutputBmp, c.rbOutputPng,
-                            c.rbOutputPcx, c.rbOutputTga}) {
-      c.OutputGroup->addButton(b, id);
-      grid->addWidget(b, id / 4, id % 4);
-      ++id;
+    int place = 0;
+    for (const auto& [button, type] : choices) {
+      c.OutputGroup->addButton(button, type);
+      grid->addWidget(button, place / 4, place % 4);
+      ++place;
     }
   }
   c.rbOutputDefault->setChecked(true);

@@ -44,7 +44,7 @@ bool StartMaskEditor(const TStartProgram& start) {
   if (FileExists(program) && ::access(program.c_str(), X_OK) == 0 && start && start(program, ProgramDir())) {
     return true;
   }
-  ShowMsg(GetMessageText(msg::MaskEditorMissing) + "\n" + program, 1, SystemMessageCaption);
+  ShowMsg(GetMessageText(msg::MaskEditorMissing) + "\n" + program, mkInformation, SystemMessageCaption);
   return false;
 }
 

@@ -149,7 +149,7 @@ void TfrmShowInfo::tbSaveClick() {
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return;
   const std::string fileName = chosen.front().toStdString();
-  if (FileExists(fileName) && ShowMsg(GetMessageText(msg::AskReplaceFile), 5, SystemMessageCaption) != idYes) return;
+  if (FileExists(fileName) && ShowMsg(GetMessageText(msg::AskReplaceFile), mkQuestion, SystemMessageCaption) != idYes) return;
   // Written to a temporary file and renamed, so a failed save keeps the
   // old file; the failure itself is shown by the guard.
   Lines().SaveToFile(fileName);

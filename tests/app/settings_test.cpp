@@ -236,7 +236,7 @@ TEST_F(SettingsTest, UnusableNumbersKeepOnlyTheirOwnDefaults) {
   // One warning names exactly the values that look numeric but are not
   // usable; plain junk falls back silently as it always did.
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 2);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkWarning);
   EXPECT_EQ(handler_.Boxes[0].Caption, "Settings");
   EXPECT_EQ(handler_.Boxes[0].Text,
             "Unusable:\nCfgSkin=1.5\nGifPalette=300\nGifDither=-\nViewSolidColor=4294967296\n"
@@ -272,7 +272,7 @@ TEST_F(SettingsTest, FailedSaveKeepsThePlainLinesAndTheOldFile) {
   p.JpgCompress = 20;
   EXPECT_FALSE(p.SaveConfig());
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkError);
   EXPECT_EQ(GetConfigValue("Custom"), "ü value");
   EXPECT_EQ(GetConfigValue("JpgCompress"), "20");
 
@@ -328,7 +328,7 @@ TEST_F(SettingsTest, UnreadableFileIsNeverReplacedByDefaults) {
     if (p.JpgCompress == 70) return 2;
     p.JpgCompress = 20;
     if (p.SaveConfig()) return 3;
-    if (handler_.Boxes.empty() || handler_.Boxes.back().Kind != 0 ||
+    if (handler_.Boxes.empty() || handler_.Boxes.back().Kind != mkError ||
         handler_.Boxes.back().Text.find(name) == std::string::npos) {
       return 4;
     }

@@ -549,6 +549,34 @@ TEST(Colors, SystemColoursMapToFixedValues) {
   EXPECT_EQ(GetBValue(RGB(1, 2, 3)), 3);
 }
 
+// The sRGB curve: a straight line up to channel 10, the power curve from
+// 11 on, and the three primaries weighted as the eye sees them.
+TEST(Colors, LuminanceAndContrastFollowTheSrgbCurve) {
+  const struct {
+    TColor Colour;
+    double Luminance;
+  } luminances[] = {{clBlack, 0.0},
+                    {clWhite, 1.0},
+                    {RGB(255, 0, 0), 0.2126},
+                    {RGB(0, 255, 0), 0.7152},
+                    {RGB(0, 0, 255), 0.0722},
+                    {RGB(10, 10, 10), 0.0030352698},
+                    {RGB(11, 11, 11), 0.0033465358},
+                    {RGB(128, 128, 128), 0.2158605001}};
+  for (const auto& c : luminances) EXPECT_NEAR(RelativeLuminance(c.Colour), c.Luminance, 1e-9) << std::hex << c.Colour;
+
+  const struct {
+    TColor A, B;
+    double Ratio;
+  } ratios[] = {{clBlack, clWhite, 21.0},
+                {clWhite, clBlack, 21.0},
+                {RGB(118, 118, 118), clWhite, 4.5422249596},
+                {RGB(255, 0, 0), clBlack, 5.252},
+                {clWhite, RGB(0, 0, 255), 8.5924713584},
+                {RGB(10, 200, 30), RGB(10, 200, 30), 1.0}};
+  for (const auto& r : ratios) EXPECT_NEAR(ContrastRatio(r.A, r.B), r.Ratio, 1e-9) << std::hex << r.A << " " << r.B;
+}
+
 TEST(Rects, SizesAreDefinedAcrossTheWholeIntRange) {
   EXPECT_EQ(Rect(1, 2, 4, 8).Width(), 3);
   EXPECT_EQ(Rect(1, 2, 4, 8).Height(), 6);

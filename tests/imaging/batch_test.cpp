@@ -65,7 +65,7 @@ class BatchTest : public ImagingTest {
 }  // namespace
 
 TEST_F(BatchTest, ConvertsEveryFileAndLogsIt) {
-  ProgramInfo().OutputFileType = 0;
+  ProgramInfo().OutputFileType = otSameAsSource;
   const std::vector<std::string> sources = {Source("a.jpg"), Source("b.jpg", 1), Source("c.jpg", 2)};
   const TBatchResult r = RunBatch({Mark()}, sources, Dir() + "out", hooks_);
   EXPECT_EQ(r.Converted, 3);
@@ -88,7 +88,7 @@ TEST_F(BatchTest, ConvertsEveryFileAndLogsIt) {
 }
 
 TEST_F(BatchTest, FailedFilesAreLoggedAndTheRunGoesOn) {
-  ProgramInfo().OutputFileType = 3;
+  ProgramInfo().OutputFileType = otBmp;
   testsupport::WriteBytes(Dir() + "in/bad.jpg", {1, 2, 3});
   const std::vector<std::string> sources = {Dir() + "in/bad.jpg", Source("good.png.jpg")};
   const TBatchResult r = RunBatch({}, sources, Dir() + "out/", hooks_);
@@ -100,7 +100,7 @@ TEST_F(BatchTest, FailedFilesAreLoggedAndTheRunGoesOn) {
 }
 
 TEST_F(BatchTest, AllNoSkipsEveryExistingOutputWithoutAsking) {
-  ProgramInfo().OutputFileType = 1;
+  ProgramInfo().OutputFileType = otJpeg;
   std::vector<std::string> sources;
   for (const char* n : {"a", "b", "c", "d"}) sources.push_back(Source(std::string(n) + ".jpg"));
   for (const char* n : {"a", "c", "d"}) testsupport::WriteBytes(Dir() + "out/" + n + ".jpeg", {7});
@@ -118,7 +118,7 @@ TEST_F(BatchTest, AllNoSkipsEveryExistingOutputWithoutAsking) {
 }
 
 TEST_F(BatchTest, YesAsksAgainAndAllYesStopsAsking) {
-  ProgramInfo().OutputFileType = 1;
+  ProgramInfo().OutputFileType = otJpeg;
   std::vector<std::string> sources;
   for (const char* n : {"a", "b", "c", "d", "e"}) {
     sources.push_back(Source(std::string(n) + ".jpg"));
@@ -133,7 +133,7 @@ TEST_F(BatchTest, YesAsksAgainAndAllYesStopsAsking) {
 }
 
 TEST_F(BatchTest, SameNameFromTwoFoldersMeetsTheOverwriteRule) {
-  ProgramInfo().OutputFileType = 0;
+  ProgramInfo().OutputFileType = otSameAsSource;
   std::filesystem::create_directories(Dir() + "in/sub");
   const std::string first = Source("x.jpg");
   const std::string second = Dir() + "in/sub/x.jpg";
@@ -145,7 +145,7 @@ TEST_F(BatchTest, SameNameFromTwoFoldersMeetsTheOverwriteRule) {
 }
 
 TEST_F(BatchTest, StopEndsTheRunBeforeTheNextFile) {
-  ProgramInfo().OutputFileType = 1;
+  ProgramInfo().OutputFileType = otJpeg;
   std::vector<std::string> sources;
   for (int i = 0; i < 5; ++i) sources.push_back(Source("s" + std::to_string(i) + ".jpg"));
   stopAfter_ = 2;  // pressed while the second file was in work
@@ -265,7 +265,7 @@ TEST_F(BatchTest, ALinkAtTheOutputNameIsAskedAboutAndNeverWrittenThrough) {
 // runs in a child with a watchdog, so a blocking read fails the test
 // instead of hanging it.
 TEST_F(BatchTest, ASourceThatIsNoRegularFileIsAFailedLineAndNothingWaits) {
-  ProgramInfo().OutputFileType = 0;
+  ProgramInfo().OutputFileType = otSameAsSource;
   const std::string first = Source("first.jpg");
   const std::string last = Source("last.jpg", 1);
   std::vector<std::string> sources = {first};

@@ -148,7 +148,7 @@ TEST_F(BatchWorkersTest, AFileReadsTheOutputAnEarlierFileWroteAsOneAtATime) {
   // a.jpg is marked into out/a.jpg, which the list then takes as its next
   // source: marked twice, as one file at a time does it. A worker that
   // read out/a.jpg before it was written would mark the old picture.
-  ProgramInfo().OutputFileType = 0;
+  ProgramInfo().OutputFileType = otSameAsSource;
   const std::string mark = Mark();
   // Large enough that the next file's worker would start long before
   // this one is written.
@@ -179,7 +179,7 @@ TEST_F(BatchWorkersTest, AFileReadsTheOutputAnEarlierFileWroteAsOneAtATime) {
 TEST_F(BatchWorkersTest, LogNumberingProgressAndFailuresStayInListOrder) {
   // Large pictures first: the later, smaller ones finish first on their
   // workers, and damaged ones fail there.
-  ProgramInfo().OutputFileType = 3;
+  ProgramInfo().OutputFileType = otBmp;
   std::vector<std::string> sources;
   std::vector<bool> good;
   for (int i = 0; i < 14; ++i) {
@@ -243,7 +243,7 @@ TEST_F(BatchWorkersTest, QuestionsAnsweredEveryWayMatchOneFileAtATime) {
       {"all no", {owAllNo}, {"a"}, "b"},
       {"yes then all no", {owYes, owAllNo}, {"a", "c"}, "ab"},
   };
-  ProgramInfo().OutputFileType = 1;
+  ProgramInfo().OutputFileType = otJpeg;
   std::vector<std::string> sources;
   int seed = 0;
   for (const char* n : {"a", "b", "c", "d", "e"}) sources.push_back(Source(std::string(n) + ".jpg", 90, 60, ++seed));
@@ -283,7 +283,7 @@ TEST_F(BatchWorkersTest, QuestionsAnsweredEveryWayMatchOneFileAtATime) {
 }
 
 TEST_F(BatchWorkersTest, TheSameOutputNameTwiceAsksBecauseTheFirstWasJustWritten) {
-  ProgramInfo().OutputFileType = 0;
+  ProgramInfo().OutputFileType = otSameAsSource;
   fs::create_directories(Dir() + "in/sub");
   const std::string first = Source("x.jpg", 120, 90, 1);
   const std::string second = Dir() + "in/sub/x.jpg";
@@ -320,7 +320,7 @@ TEST_F(BatchWorkersTest, TheSameOutputNameTwiceAsksBecauseTheFirstWasJustWritten
 }
 
 TEST_F(BatchWorkersTest, StopInTheMiddleWritesNothingMoreLeavesNoTemporaryFileAndEndsEveryWorker) {
-  ProgramInfo().OutputFileType = 4;
+  ProgramInfo().OutputFileType = otPng;
   std::vector<std::string> sources;
   for (int i = 0; i < 16; ++i) sources.push_back(Source("s" + std::to_string(10 + i) + ".jpg", 160, 120, i));
   const std::string mark = Mark();
@@ -349,14 +349,14 @@ TEST_F(BatchWorkersTest, TheRunKeepsTheSettingsItStartedWithAndNeverWritesThem) 
   // The window may change the settings while the run pumps its events
   // (another window's settings dialog): files already prepared and files
   // still to come are written alike, with the settings of the start.
-  ProgramInfo().OutputFileType = 1;
+  ProgramInfo().OutputFileType = otJpeg;
   ProgramInfo().KeepJpgCompress = false;
   ProgramInfo().JpgCompress = 35;
   std::vector<std::string> sources;
   for (int i = 0; i < 8; ++i) sources.push_back(Source("s" + std::to_string(i) + ".jpg", 80, 60, i));
   hooks_.ProcessMessages = [] {
     ProgramInfo().JpgCompress = static_cast<std::uint8_t>(ProgramInfo().JpgCompress + 10);
-    ProgramInfo().OutputFileType = 3;
+    ProgramInfo().OutputFileType = otBmp;
   };
   hooks_.Workers = 4;
   const TBatchResult r = RunBatch({Mark()}, sources, Dir() + "out", hooks_);
@@ -372,7 +372,7 @@ TEST_F(BatchWorkersTest, TheRunKeepsTheSettingsItStartedWithAndNeverWritesThem) 
 
 TEST_F(BatchWorkersTest, LoadedFilesInWorkFitInHalfTheMemory) {
   // 200 x 150 pictures need 4 x 90000 bytes each while they are worked on.
-  ProgramInfo().OutputFileType = 3;
+  ProgramInfo().OutputFileType = otBmp;
   std::vector<std::string> sources;
   for (int i = 0; i < 10; ++i) sources.push_back(Source("s" + std::to_string(i) + ".jpg", 200, 150, i));
   const std::string mark = Mark();
@@ -444,7 +444,7 @@ for i, name in enumerate(sys.argv[1:]):
     open(name, 'wb').write(data)
 )PY", Dir() + "in/w0.tif", Dir() + "in/w1.tif", Dir() + "in/w2.tif"});
   ASSERT_EQ(made.ExitCode, 0) << made.Err;
-  ProgramInfo().OutputFileType = 4;
+  ProgramInfo().OutputFileType = otPng;
   // Warning files at 1, 3 and 4; the output of 4 exists and is kept, so
   // its file is never loaded one at a time and tells nothing.
   const std::vector<std::string> sources = {Source("a.jpg", 300, 200, 1), Dir() + "in/w0.tif",

@@ -374,7 +374,7 @@ TEST_F(MarkFileTest, UnsafeOrUnwritableNamesAreNotSaved) {
     EXPECT_FALSE(m.SaveMarkFile(0, bad)) << bad;
     ASSERT_EQ(handler_.Boxes.size(), 1u) << bad;
     EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(msg::MarkFileNotWritten));
-    EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+    EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
     EXPECT_EQ(handler_.Boxes[0].Caption, "System message");
   }
   EXPECT_EQ(testsupport::ReadBytes(Dir() + "spm/old.spm"), (Bytes{1, 2, 3}));

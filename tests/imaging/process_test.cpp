@@ -175,6 +175,28 @@ TEST_F(ProcessTest, PngPcxTargaAndOtherOutputsReadBack) {
   EXPECT_EQ(testsupport::ReadBytes(Dir() + "o.tif")[0], 'B');
 }
 
+// The batch and SaveImageFile name one writer for each type: the batch's
+// marked picture, saved, is the file the batch wrote, to the byte (the
+// batch lends its picture to the PNG writer and encodes JPEG before it
+// opens the file, and neither may show in the bytes).
+TEST_F(ProcessTest, TheBatchAndSaveImageFileWriteEveryTypeAlike) {
+  PatternBitmap(21, 13, 4).SaveToFile(Dir() + "src.bmp");
+  TMark m;
+  AddMark(m, PatternBitmap(5, 4, 1));
+  ProgramInfo().KeepJpgCompress = false;
+  ProgramInfo().JpgCompress = 60;
+  ProgramInfo().BmpKeepColor = false;
+  ProgramInfo().BmpColorSetup = 3;
+  for (const char* ext : {".jpeg", ".gif", ".bmp", ".png", ".pcx", ".tga", ".tif"}) {
+    SCOPED_TRACE(ext);
+    const std::string batch = Dir() + "batch" + ext;
+    const std::string saved = Dir() + "saved" + ext;
+    ASSERT_TRUE(m.ProcessFile(Dir() + "src.bmp", batch));
+    SaveImageFile(m.Composite, saved);
+    EXPECT_EQ(testsupport::ReadBytes(batch), testsupport::ReadBytes(saved));
+  }
+}
+
 TEST_F(ProcessTest, GifOutputUsesThePaletteSetting) {
   if (!HaveTool("/usr/bin/giftopnm")) GTEST_SKIP() << SkipReason("/usr/bin/giftopnm");
   EXPECT_EQ(GifColorReductionOf(0), 7);

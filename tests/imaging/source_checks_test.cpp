@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/messages.h"
+#include "app/routines.h"
 #include "core/exceptions.h"
 #include "core/exif.h"
 #include "core/jpeg.h"
@@ -52,7 +53,7 @@ TEST_F(ImagingTest, AJpegSourceThatEndsEarlyIsAFailedFileThatThePreviewStillShow
   m.MarkPictures[0] = PatternBitmap(5, 3);
   ASSERT_TRUE(m.SaveMarkFile(0, Dir() + "m.spm"));
   std::filesystem::create_directories(Dir() + "out");
-  ProgramInfo().OutputFileType = 3;  // BMP
+  ProgramInfo().OutputFileType = otBmp;
   const std::vector<std::string> sources{Dir() + "cut.jpg", Dir() + "whole.jpg", Dir() + "cut.jfif"};
   const TBatchResult r = RunBatch({Dir() + "m.spm"}, sources, Dir() + "out", TBatchHooks{});
   ASSERT_EQ(r.Log.Count(), 6);

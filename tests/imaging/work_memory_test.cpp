@@ -69,7 +69,7 @@ class WorkMemoryTest : public ImagingTest {
     ImagingTest::SetUp();
     std::filesystem::create_directories(Dir() + "in");
     std::filesystem::create_directories(Dir() + "out");
-    ProgramInfo().OutputFileType = 1;
+    ProgramInfo().OutputFileType = otJpeg;
     for (int i = 0; i < 4; ++i) {
       large_.push_back(Source("large" + std::to_string(i) + ".jpg", PatternBitmap(1600, 1200, i)));
     }

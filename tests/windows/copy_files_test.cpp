@@ -52,7 +52,7 @@ class CopyFilesTest : public WindowsTest {
 
 TEST_F(CopyFilesTest, AllNoOnTheSecondSkipsTheRestWithoutAsking) {
   MakeTargets();
-  CopyFilesTo(files_, Dir() + "to/", Answers({oaYes, oaAllNo}));
+  CopyFilesTo(files_, Dir() + "to/", Answers({owYes, owAllNo}));
   ASSERT_EQ(questions_.size(), 2u);
   EXPECT_EQ(questions_[0], To("1.spm") + GetMessageText(msg::OverwriteQuestion));
   EXPECT_EQ(questions_[1], To("2.spm") + GetMessageText(msg::OverwriteQuestion));
@@ -62,7 +62,7 @@ TEST_F(CopyFilesTest, AllNoOnTheSecondSkipsTheRestWithoutAsking) {
 
 TEST_F(CopyFilesTest, AllYesCopiesTheRestWithoutAsking) {
   MakeTargets();
-  CopyFilesTo(files_, Dir() + "to", Answers({oaNo, oaAllYes}));  // the final "/" is supplied
+  CopyFilesTo(files_, Dir() + "to", Answers({owNo, owAllYes}));  // the final "/" is supplied
   EXPECT_EQ(questions_.size(), 2u);
   EXPECT_EQ(ReadText(To("1.spm")), "old 1.spm");
   for (const char* name : {"2.spm", "3.spm", "4.spm"}) EXPECT_EQ(ReadText(To(name)), std::string("new ") + name);
@@ -71,7 +71,7 @@ TEST_F(CopyFilesTest, AllYesCopiesTheRestWithoutAsking) {
 TEST_F(CopyFilesTest, MissingTargetsAreCopiedEvenAfterAllNo) {
   WriteText(To("1.spm"), "old");
   WriteText(To("3.spm"), "old");
-  CopyFilesTo(files_, Dir() + "to/", Answers({oaAllNo}));
+  CopyFilesTo(files_, Dir() + "to/", Answers({owAllNo}));
   EXPECT_EQ(questions_.size(), 1u);
   EXPECT_EQ(ReadText(To("1.spm")), "old");
   EXPECT_EQ(ReadText(To("2.spm")), "new 2.spm");
@@ -82,7 +82,7 @@ TEST_F(CopyFilesTest, MissingTargetsAreCopiedEvenAfterAllNo) {
 TEST_F(CopyFilesTest, CopyingAFileOntoItselfLeavesItWhole) {
   TStringList same;
   same.Add(Dir() + "from/1.spm");
-  CopyFilesTo(same, Dir() + "from/", Answers({oaAllYes}));
+  CopyFilesTo(same, Dir() + "from/", Answers({owAllYes}));
   EXPECT_TRUE(questions_.empty());
   EXPECT_EQ(ReadText(Dir() + "from/1.spm"), "new 1.spm");
   // Also when reached through a link to the folder.

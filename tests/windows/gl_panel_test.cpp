@@ -117,7 +117,7 @@ TEST_F(GLPanelOnScreen, WhatAnEventRaisesIsShownAndPaintingGoesOn) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
   ASSERT_TRUE(WaitFor([&] { return paints > 0; }));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkError);
   panel.GLView()->update();
   EXPECT_TRUE(WaitFor([&] { return paints > 1; }));
   EXPECT_EQ(handler_.Boxes.size(), 1u);

@@ -37,6 +37,7 @@
 #include "windows/query_over.h"
 #include "windows/shell_tree.h"
 #include "windows/viewer/view_image.h"
+#include "support/pictures.h"
 #include "windows/windows_fixture.h"
 
 namespace {
@@ -44,25 +45,8 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-TBitmap Solid(int w, int h, TColor c) {
-  TBitmap b(w, h, pf24bit);
-  b.Canvas().Brush.Color = c;
-  b.Canvas().FillRect(TRect{0, 0, w, h});
-  return b;
-}
-
-TBitmap Pattern(int w, int h, int seed) {
-  TBitmap b(w, h, pf24bit);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* row = b.ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      row[3 * x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed);
-      row[3 * x + 1] = static_cast<std::uint8_t>(x * 5 + y * 11 + seed * 3);
-      row[3 * x + 2] = static_cast<std::uint8_t>(x * 13 + y * 17 + seed * 7);
-    }
-  }
-  return b;
-}
+using testsupport::PatternPicture;
+using testsupport::SolidPicture;
 
 // The marks are blended at transparency 0, which may leave a channel one
 // step short of the mark's colour.
@@ -85,7 +69,7 @@ class MainFormTest : public WindowsTest {
     TMainServices& s = TfrmMain::Services();
     s.QueryOverwrite = [this](const std::string& text) {
       questions_.push_back(text);
-      const int a = answers_.empty() ? oaNo : answers_.front();
+      const int a = answers_.empty() ? owNo : answers_.front();
       if (!answers_.empty()) answers_.erase(answers_.begin());
       return a;
     };
@@ -153,13 +137,13 @@ class MainFormTest : public WindowsTest {
   std::string WriteBmp(const std::string& relative, int seed, int w = 12, int h = 8) {
     const std::string path = Dir() + relative;
     fs::create_directories(fs::path(path).parent_path());
-    TBitmap b = Pattern(w, h, seed);
+    TBitmap b = PatternPicture(w, h, seed);
     b.SaveToFile(path);
     return path;
   }
   std::string WriteJpeg(const std::string& relative, int seed) {
     const std::string path = Dir() + relative;
-    testsupport::WriteBytes(path, EncodeJpeg(Pattern(16, 10, seed), 90));
+    testsupport::WriteBytes(path, EncodeJpeg(PatternPicture(16, 10, seed), 90));
     return path;
   }
   void GoTo(TfrmMain& form, const std::string& folder) {
@@ -322,7 +306,7 @@ TEST_F(MainFormTest, ViewCommandsOpenTheViewerOnTheFocusedListOrThePreview) {
   QTest::mouseClick(form.tbBrowse, Qt::LeftButton);
   ASSERT_EQ(viewings_.size(), 1u);
   EXPECT_EQ(viewings_[0].Owner, &form);
-  EXPECT_EQ(viewings_[0].Mode, 1);
+  EXPECT_EQ(viewings_[0].Mode, vmConvList);
   EXPECT_EQ(viewings_[0].File, a);
   EXPECT_EQ(viewings_[0].Files, (Names{a, b}));
   EXPECT_EQ(viewings_[0].Index, 0);
@@ -337,12 +321,12 @@ TEST_F(MainFormTest, ViewCommandsOpenTheViewerOnTheFocusedListOrThePreview) {
   QTest::mouseDClick(form.lvwConvFile->viewport(), Qt::LeftButton, {}, form.lvwConvFile->visualRect(first).center());
   ASSERT_EQ(viewings_.size(), 2u);
   EXPECT_TRUE(viewings_[1].OwnerVisible);
-  EXPECT_EQ(viewings_[1].Mode, 1);
+  EXPECT_EQ(viewings_[1].Mode, vmConvList);
 
   // The preview alone: its marked picture, mode 2.
   QTest::mouseDClick(form.pbPreview, Qt::LeftButton);
   ASSERT_EQ(viewings_.size(), 3u);
-  EXPECT_EQ(viewings_[2].Mode, 2);
+  EXPECT_EQ(viewings_[2].Mode, vmBitmap);
   EXPECT_EQ(viewings_[2].File, form.PreviewFile());
   EXPECT_EQ(viewings_[2].Bitmap.Width(), form.PreviewBitmap().Width());
   EXPECT_TRUE(Near(viewings_[2].Bitmap.Canvas().Pixel(0, 0), clRed));
@@ -398,7 +382,7 @@ TEST_F(MainFormTest, TheViewerOpensOnTheChosenFileEvenWhenItDoesNotLoad) {
   QTest::keyClick(form.lvwConvFile, Qt::Key_Return);
   ASSERT_EQ(viewings_.size(), 1u);
   EXPECT_EQ(viewings_[0].File, damaged);
-  EXPECT_EQ(viewings_[0].Mode, 1);
+  EXPECT_EQ(viewings_[0].Mode, vmConvList);
   EXPECT_EQ(viewings_[0].Index, 1);
 }
 
@@ -429,21 +413,21 @@ TEST_F(MainFormTest, GatherCheckPreviewAndConvertLikeProcessFileAlone) {
 
   ClickConvItem(form, 0);
   EXPECT_EQ(form.PreviewFile(), a);
-  EXPECT_EQ(form.PreviewSource(), 1);
+  EXPECT_EQ(form.PreviewSource(), vmConvList);
   EXPECT_TRUE(form.HasMarks());
   const TBitmap& preview = form.PreviewBitmap();
   ASSERT_EQ(preview.Width(), 12);
   // A is drawn first, B (the top layer) over it.
   EXPECT_TRUE(Near(preview.Canvas().Pixel(0, 0), clBlue));
   EXPECT_TRUE(Near(preview.Canvas().Pixel(3, 2), clRed));
-  const TBitmap source = Pattern(12, 8, 1);
+  const TBitmap source = PatternPicture(12, 8, 1);
   EXPECT_EQ(preview.Canvas().Pixel(8, 6), source.Canvas().Pixel(8, 6));
   EXPECT_FALSE(form.StatusPanel(1)->text().isEmpty());
 
   // b.bmp is there already; the question is answered Yes.
   const std::string out = Dir() + "out/";
   testsupport::WriteBytes(out + "b.bmp", {'o', 'l', 'd'});
-  answers_ = {oaYes};
+  answers_ = {owYes};
   chosenFolder_ = out;
   ProgramInfo().ExportPath = Dir();
   QTest::mouseClick(form.tbCreateToNewFolder, Qt::LeftButton);
@@ -584,12 +568,12 @@ TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported
   TfrmMain& form = ShownForm();
   GoTo(form, Dir() + "out");
   form.ConvertFiles(Dir() + "out/");
-  EXPECT_TRUE(HasBox(402, 1));
+  EXPECT_TRUE(HasBox(402, mkInformation));
 
   form.WMDropFiles({a});
   handler_.Answer = idNo;
   form.mnuCreateClick();
-  EXPECT_TRUE(HasBox(403, 5));
+  EXPECT_TRUE(HasBox(403, mkQuestion));
   EXPECT_TRUE(logs_.empty());
   EXPECT_FALSE(FileExists(Dir() + "out/a.bmp"));
 
@@ -599,14 +583,14 @@ TEST_F(MainFormTest, NoMarkIsAskedAboutAndEmptyListsAndMissingFoldersAreReported
   // No mark: the picture is written as it came.
   TBitmap written;
   written.LoadFromFile(Dir() + "out/a.bmp");
-  EXPECT_EQ(written.Canvas().Pixel(5, 5), Pattern(12, 8, 4).Canvas().Pixel(5, 5));
+  EXPECT_EQ(written.Canvas().Pixel(5, 5), PatternPicture(12, 8, 4).Canvas().Pixel(5, 5));
 
   fs::create_directories(Dir() + "gone");
   GoTo(form, Dir() + "gone");
   fs::remove(Dir() + "gone");
   handler_.Boxes.clear();
   form.mnuCreateClick();
-  EXPECT_TRUE(HasBox(401, 1));
+  EXPECT_TRUE(HasBox(401, mkInformation));
   EXPECT_EQ(logs_.size(), 1u);
 }
 
@@ -627,7 +611,7 @@ TEST_F(MainFormTest, ADeletedOutputFolderIsReportedAndNothingIsWritten) {
   EXPECT_EQ(form.edtAddress->text().toStdString(), Dir() + "out/gone");
   handler_.Answer = idYes;  // convert without a mark, if it came to that
   form.mnuCreate->trigger();
-  EXPECT_TRUE(HasBox(msg::OutputFolderMissing, 1));
+  EXPECT_TRUE(HasBox(msg::OutputFolderMissing, mkInformation));
   EXPECT_TRUE(logs_.empty());
   for (const char* name : {"out/a/a.bmp", "out/z/a.bmp", "out/a.bmp"}) EXPECT_FALSE(FileExists(Dir() + name)) << name;
 
@@ -647,7 +631,7 @@ TEST_F(MainFormTest, DamagedMarkEndsTheRunBeforeAnyFileWithoutALog) {
   form.SetMarkChecked("bad", true);
   ASSERT_EQ(form.Layers().Names(), (Names{"bad"}));
   QTest::mouseClick(form.tbMakeCurrently, Qt::LeftButton);
-  EXPECT_TRUE(HasBox(msg::MarkFileDamaged, 0));
+  EXPECT_TRUE(HasBox(msg::MarkFileDamaged, mkError));
   EXPECT_TRUE(logs_.empty());
   EXPECT_FALSE(FileExists(Dir() + "out/a.bmp"));
   EXPECT_FALSE(form.BatchRunning());
@@ -672,7 +656,7 @@ TEST_F(MainFormTest, DeletingAMarkAsksAndDropsItsLayer) {
   form.chkMark->setCurrentRow(1);
   handler_.Answer = idNo;
   form.miDelMarkClick();
-  EXPECT_TRUE(HasBox(400, 5));
+  EXPECT_TRUE(HasBox(400, mkQuestion));
   EXPECT_TRUE(FileExists(dotted));
 
   handler_.Answer = idYes;
@@ -823,14 +807,14 @@ TEST_F(MainFormTest, ClearUpAndDownKeepChecksAndPreviewInStep) {
   EXPECT_EQ(form.Layers().Count(), 0);
   for (const TMarkEntry& m : form.MarkEntries()) EXPECT_FALSE(m.Checked);
   EXPECT_FALSE(form.HasMarks());
-  EXPECT_EQ(form.PreviewBitmap().Canvas().Pixel(0, 0), Pattern(12, 8, 5).Canvas().Pixel(0, 0));
+  EXPECT_EQ(form.PreviewBitmap().Canvas().Pixel(0, 0), PatternPicture(12, 8, 5).Canvas().Pixel(0, 0));
 }
 
 TEST_F(MainFormTest, ImportAndExportCopyMarkFiles) {
   fs::create_directories(Dir() + "elsewhere");
   TMark m;
   m.AddMark("");
-  m.MarkPictures[0] = Solid(2, 2, clRed);
+  m.MarkPictures[0] = SolidPicture(2, 2, clRed);
   m.Records[0].SetPictureType(".bmp");
   ASSERT_TRUE(m.SaveMarkFile(0, Dir() + "elsewhere/new.spm"));
   TfrmMain& form = ShownForm();
@@ -1099,7 +1083,7 @@ TEST_F(MainFormTest, SavingThePreviewAsBmpLeavesThePreviewAlone) {
   ProgramInfo().BmpKeepColor = true;
   handler_.Answer = idNo;
   form.mnuSaveAs->trigger();
-  EXPECT_TRUE(HasBox(1551, 5));
+  EXPECT_TRUE(HasBox(1551, mkQuestion));
   EXPECT_EQ(testsupport::ReadBytes(*saveName_), saved);
   handler_.Answer = idYes;
   form.mnuSaveAs->trigger();
@@ -1244,7 +1228,7 @@ TEST_F(MainFormTest, TheStoredSkinsDrawTheWindowAndSwitchWhileItIsShown) {
 TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
   TfrmMain& form = Form();
   form.mnuVeilpaint->trigger();
-  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
+  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, mkInformation));
   EXPECT_TRUE(started_.empty());
 
   const std::string editor = Dir() + "Veilpaint";
@@ -1255,7 +1239,7 @@ TEST_F(MainFormTest, HelpMaskEditorHomePageAndSettings) {
 
   handler_.Boxes.clear();
   form.mnuHelp->trigger();
-  EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  EXPECT_TRUE(HasBox(msg::HelpFileMissing, mkInformation));
   EXPECT_TRUE(handler_.Opened.empty());
   // With the help beside the program, Help opens its contents and
   // Tutorial the tutorial, in the desktop's browser.

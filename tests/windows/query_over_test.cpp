@@ -18,10 +18,10 @@ class QueryOverTest : public WindowsTest {
 };
 
 TEST_F(QueryOverTest, EachButtonGivesItsAnswer) {
-  EXPECT_EQ(AnswerWith("btnYes"), oaYes);
-  EXPECT_EQ(AnswerWith("btnNo"), oaNo);
-  EXPECT_EQ(AnswerWith("btnAllYes"), oaAllYes);
-  EXPECT_EQ(AnswerWith("btnAllNo"), oaAllNo);
+  EXPECT_EQ(AnswerWith("btnYes"), owYes);
+  EXPECT_EQ(AnswerWith("btnNo"), owNo);
+  EXPECT_EQ(AnswerWith("btnAllYes"), owAllYes);
+  EXPECT_EQ(AnswerWith("btnAllNo"), owAllNo);
 }
 
 // The default output folder is the source folder: Enter, or Space on the
@@ -41,15 +41,15 @@ TEST_F(QueryOverTest, EnterAndSpaceAnswerNo) {
       }
       QTest::keyClick(focused, key);
     });
-    EXPECT_EQ(QueryOverwrite("/out/a.jpg already exists."), oaNo) << key;
+    EXPECT_EQ(QueryOverwrite("/out/a.jpg already exists."), owNo) << key;
   }
 }
 
 TEST_F(QueryOverTest, ClosingOtherwiseAnswersNo) {
   WhenModal<TfrmQueryOver>([](TfrmQueryOver* form) { form->close(); });
-  EXPECT_EQ(QueryOverwrite("x"), oaNo);
+  EXPECT_EQ(QueryOverwrite("x"), owNo);
   WhenModal<TfrmQueryOver>([](TfrmQueryOver* form) { QTest::keyClick(form, Qt::Key_Escape); });
-  EXPECT_EQ(QueryOverwrite("x"), oaNo);
+  EXPECT_EQ(QueryOverwrite("x"), owNo);
 }
 
 TEST_F(QueryOverTest, ShowsTheTextAndTheLanguageCaptions) {

@@ -20,7 +20,7 @@ TEST_F(WindowsTest, ReaderWarningsAreShownOnTheGuiThread) {
   ASSERT_TRUE(WaitFor([&] { return handler_.Boxes.size() == 2; }));
   EXPECT_EQ(handler_.Boxes[0].Text, "JPEG decompression error. Unexpected end of input.");
   EXPECT_EQ(handler_.Boxes[0].Caption, "Warning");
-  EXPECT_EQ(handler_.Boxes[0].Kind, 2);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkWarning);
   EXPECT_EQ(handler_.Boxes[1].Text, "second");
 
   RemoveReaderWarningDisplay();

@@ -85,7 +85,7 @@ TEST_F(SelectDirTest, MissingFolderIsRefusedAndExitKeepsThePath) {
   EXPECT_FALSE(PickTyped(path, Dir() + "nothing"));
   EXPECT_EQ(path, Dir() + "photos");
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
   EXPECT_EQ(handler_.Boxes[0].Caption, "System message");
   EXPECT_EQ(handler_.Boxes[0].Text, "\"" + Dir() + "nothing\"" + GetMessageText(msg::FolderDoesNotExist));
 
@@ -147,7 +147,7 @@ TEST_F(SelectDirTest, NewFolderNeedsAnExistingTreeFolder) {
   ASSERT_EQ(::rmdir((Dir() + "photos/Best").c_str()), 0);
   ClickChild(&form, "btnCreateDir");
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
   EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(msg::FolderDoesNotExist));
 }
 

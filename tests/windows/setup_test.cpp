@@ -259,6 +259,32 @@ TEST_F(SetupTest, RadioGroupsFollowOnlyStoredNumbers) {
   EXPECT_TRUE(form->rbPalette[5]->isChecked());
 }
 
+// Each output button stands for the number its type is stored as, both
+// ways: the stored type checks its button, and the checked button is what
+// is stored.
+TEST_F(SetupTest, EachOutputButtonStandsForItsStoredType) {
+  const struct {
+    const char* Button;
+    TOutputType Type;
+  } buttons[] = {{"rbOutputDefault", otSameAsSource}, {"rbOutputJpg", otJpeg}, {"rbOutputGif", otGif},
+                 {"rbOutputBmp", otBmp},              {"rbOutputPng", otPng},  {"rbOutputPcx", otPcx},
+                 {"rbOutputTga", otTarga}};
+  for (const auto& b : buttons) {
+    SCOPED_TRACE(b.Button);
+    Store("OutputFileType", std::to_string(static_cast<int>(b.Type)));
+    auto form = LoadedForm();
+    auto* button = form->findChild<QRadioButton*>(b.Button);
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isChecked());
+
+    Store("OutputFileType", "9");
+    form = LoadedForm();
+    form->findChild<QRadioButton*>(b.Button)->setChecked(true);
+    form->SaveSettings();
+    EXPECT_EQ(ProgramInfo().OutputFileType, b.Type);
+  }
+}
+
 TEST_F(SetupTest, StoredValuesOutsideTheirGroupSurviveSaving) {
   Store("OutputFileType", "9");
   Store("GifDither", "7");

@@ -109,7 +109,7 @@ TEST_F(ShowInfoTest, ReplacingAFileNeedsYes) {
   handler_.Answer = idNo;
   SaveAs(1, Dir() + "old.txt");
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 5);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkQuestion);
   EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(msg::AskReplaceFile));
   EXPECT_EQ(ReadText(Dir() + "old.txt"), "old");
 
@@ -132,7 +132,7 @@ TEST_F(ShowInfoTest, AFailedSaveIsShownAsAnError) {
   });
   TfrmShowInfo::Execute(lines_);
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkError);
   EXPECT_EQ(handler_.Boxes[0].Caption, "System message");
   EXPECT_FALSE(handler_.Boxes[0].Text.empty());
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/byte_reader.h"
+#include "core/byte_writer.h"
 #include "core/graphic.h"
 #include "core/numbers.h"
 #include "core/zlib_stream.h"
@@ -17,16 +19,9 @@ constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFFu;
 constexpr std::uint8_t kNoCollapse = 0x04;  // palette flag of grey ramps
 constexpr const char* kTooLarge = "The image data are too large to be saved.";
 
-std::uint32_t GetBE32(const std::uint8_t* p) {
-  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-}
-
-void PutBE32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
+// The 32-bit value, high byte first, at the start of bytes.
+std::uint32_t GetBE32(std::span<const std::uint8_t> bytes) {
+  return TByteReader<EPNGImageException>(bytes, pngtext::Corrupted).U32BE();
 }
 
 // The gAMA chunk whose tables apply to the image, if any.
@@ -192,12 +187,13 @@ void TChunk::WriteChunk(TStream& stream) {
   const std::vector<std::uint8_t>& data = data_.Bytes();
   if (data.size() > kMaxChunkLength) RaisePngError(kTooLarge);
   std::uint8_t head[8];
-  PutBE32(head, static_cast<std::uint32_t>(data.size()));
-  std::memcpy(head + 4, type_.data(), 4);
+  TByteWriter headWriter(head);
+  headWriter.U32BE(static_cast<std::uint32_t>(data.size()));
+  headWriter.Bytes(type_);
   stream.WriteBuffer(head, 8);
   stream.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
   std::uint8_t crc[4];
-  PutBE32(crc, PngCrc(type_.data(), data.data(), data.size()));
+  TByteWriter(crc).U32BE(PngCrc(type_.data(), data.data(), data.size()));
   stream.WriteBuffer(crc, 4);
 }
 
@@ -225,17 +221,19 @@ void TChunkIHDR::SetField(int offset, int value) {
 
 void TChunkIHDR::SetDWord(int offset, std::uint32_t value) {
   if (Data().Size() < 13) Data().SetSize(13);
-  PutBE32(Data().Memory() + offset, value);
+  TByteWriter field({Data().Memory(), 13});
+  field.Skip(static_cast<std::uint64_t>(offset));
+  field.U32BE(value);
 }
 
 std::uint32_t TChunkIHDR::Width() const {
   if (Bytes().size() != 13) RaisePngError(pngtext::InvalidIHDR);
-  return GetBE32(Bytes().data());
+  return GetBE32(Bytes());
 }
 
 std::uint32_t TChunkIHDR::Height() const {
   if (Bytes().size() != 13) RaisePngError(pngtext::InvalidIHDR);
-  return GetBE32(Bytes().data() + 4);
+  return GetBE32(std::span<const std::uint8_t>(Bytes()).subspan(4));
 }
 
 void TChunkIHDR::SetWidth(std::uint32_t value) {
@@ -313,11 +311,11 @@ const TChunkClass& TChunkGAMA::StaticClass() {
   return cls;
 }
 
-std::uint32_t TChunkGAMA::Gamma() const { return Bytes().size() == 4 ? GetBE32(Bytes().data()) : 0; }
+std::uint32_t TChunkGAMA::Gamma() const { return Bytes().size() == 4 ? GetBE32(Bytes()) : 0; }
 
 void TChunkGAMA::SetGamma(std::uint32_t value) {
   std::vector<std::uint8_t> data(4);
-  PutBE32(data.data(), value);
+  TByteWriter(data).U32BE(value);
   SetBytes(std::move(data));
   FillTables();
 }

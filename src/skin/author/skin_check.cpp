@@ -1,21 +1,12 @@
 #include "skin/author/skin_check.h"
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 #include "core/inifile.h"
 #include "core/strings.h"
 
 namespace {
-
-double Luminance(TRgb c) {
-  const auto channel = [](int v) {
-    const double s = v / 255.0;
-    return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-  };
-  return 0.2126 * channel(c.R) + 0.7152 * channel(c.G) + 0.0722 * channel(c.B);
-}
 
 struct TImageRule {
   const char* Section;
@@ -359,11 +350,5 @@ class TChecker {
 };
 
 }  // namespace
-
-double ContrastRatio(TRgb a, TRgb b) {
-  const double la = Luminance(a);
-  const double lb = Luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 std::vector<std::string> CheckSkin(const TSkinSource& source) { return TChecker(source).Run(); }

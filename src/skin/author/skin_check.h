@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "core/types.h"
 #include "skin/author/skin_builder.h"
 
-// The contrast of two colours, 1 (none) to 21 (black on white), from
-// their relative luminance.
-double ContrastRatio(TRgb a, TRgb b);
+// The contrast of two colours of a skin's pictures (ContrastRatio of the
+// core's colours).
+inline double ContrastRatio(TRgb a, TRgb b) { return ContrastRatio(RGB(a.R, a.G, a.B), RGB(b.R, b.G, b.B)); }
 
 // What is wrong with the skin, one line each; empty when nothing is.
 std::vector<std::string> CheckSkin(const TSkinSource& source);

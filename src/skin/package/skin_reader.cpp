@@ -17,7 +17,7 @@ struct EBadContainer : Exception {
 }  // namespace
 
 TSkinReader::TSkinReader() {
-  OnMessage = [](const std::string& text) { ShowMsg(text, 1, ""); };
+  OnMessage = [](const std::string& text) { ShowMsg(text, mkInformation, ""); };
 }
 
 void TSkinReader::UnpackStream(TStream& source, TStream& target) {

@@ -66,7 +66,7 @@ TMakeMarkServices TfrmMakeMark::DefaultServices() {
     return StartProgramDetached(program, folder);
   };
   // The marked sample alone, as the viewer shows one picture.
-  s.ViewPicture = [](QWidget* owner, const TBitmap& picture) { TfrmViewImage::Execute(owner, picture, 2, ""); };
+  s.ViewPicture = [](QWidget* owner, const TBitmap& picture) { TfrmViewImage::Execute(owner, picture, vmBitmap, ""); };
   return s;
 }
 
@@ -305,7 +305,7 @@ void TfrmMakeMark::LoadMark() {
       markPicture_.SetPixelFormat(pf24bit);
       loaded = true;
     } catch (const std::exception&) {
-      ShowMsg(FormatText(GetMessageText(msg::MarkNotRead), {"\n", "\n", "\n"}), 1, SystemMessageCaption);
+      ShowMsg(FormatText(GetMessageText(msg::MarkNotRead), {"\n", "\n", "\n"}), mkInformation, SystemMessageCaption);
     }
     if (markSet_.Count() == 0) markSet_.AddMark(file);
     if (loaded) {
@@ -440,7 +440,7 @@ bool TfrmMakeMark::ValidateBeforeSave() {
   const TSaveCheck check = ::ValidateBeforeSave(options, markPicture_.Empty());
   ShowNumbers(options);
   if (check.Ok) return true;
-  if (check.Message != 0) ShowMsg(GetMessageText(check.Message), 1, SystemMessageCaption);
+  if (check.Message != 0) ShowMsg(GetMessageText(check.Message), mkInformation, SystemMessageCaption);
   if (check.Focus == sfName) edtName->setFocus();
   if (check.Focus == sfText) edtText->setFocus();
   return false;
@@ -587,7 +587,7 @@ TBitmap TfrmMakeMark::LoadPicture(const std::string& fileName, bool quiet) {
     return LoadSourcePicture(fileName);
   } catch (const std::exception& e) {
     if (!quiet) {
-      ShowMsg(GetMessageText(msg::PictureNotRead) + "\n" + fileName + "\n" + e.what(), 1, SystemMessageCaption);
+      ShowMsg(GetMessageText(msg::PictureNotRead) + "\n" + fileName + "\n" + e.what(), mkInformation, SystemMessageCaption);
     }
   }
   TBitmap none;
@@ -605,7 +605,7 @@ void TfrmMakeMark::SpeedButton1Click() {
   settings.DefaultMarkPath = ExtractFilePathSlash(*file);
   // The record keeps 255 bytes of the name; say so rather than cut it
   // silently.
-  if (file->size() > PictureFileBytes) ShowMsg(GetMessageText(msg::PicturePathCut), 1, SystemMessageCaption);
+  if (file->size() > PictureFileBytes) ShowMsg(GetMessageText(msg::PicturePathCut), mkInformation, SystemMessageCaption);
   edtImageFile->setText(Q(*file));
   loadedPicture_ = LoadPicture(*file, false);
   markPicture_ = loadedPicture_;
@@ -759,7 +759,7 @@ void TfrmMakeMark::tbSaveClick() {
   const std::optional<std::string> file = services.ChooseSaveName(this, Trim(edtName->text().toStdString()));
   if (!file) return;
   if (FileExists(*file) &&
-      ShowMsg(GetMessageText(msg::AskReplaceExisting), 5, SystemMessageCaption) != idYes) {
+      ShowMsg(GetMessageText(msg::AskReplaceExisting), mkQuestion, SystemMessageCaption) != idYes) {
     return;
   }
   TBitmap picture(markPicture_);

@@ -320,14 +320,14 @@ bool SaveMark(TMark& set, const TSaveTarget& target) {
   const std::string oldFile = editing ? GetMarkFileName(target.OldName) : std::string();
   const bool ownFile = editing && (target.Name == target.OldName || (!oldFile.empty() && SameFile(oldFile, file)));
   if (!file.empty() && !ownFile && FileExists(file) &&
-      ShowMsg(GetMessageText(msg::AskReplaceExisting), 5, SystemMessageCaption) != idYes) {
+      ShowMsg(GetMessageText(msg::AskReplaceExisting), mkQuestion, SystemMessageCaption) != idYes) {
     return false;
   }
   try {
     if (file.empty()) throw EFCreateError("No mark file for " + target.Name);
     set.WriteMarkFile(0, file);
   } catch (const std::exception&) {
-    ShowMsg(GetMessageText(msg::MarkFileNotWritten), 1, SystemMessageCaption);
+    ShowMsg(GetMessageText(msg::MarkFileNotWritten), mkInformation, SystemMessageCaption);
     return false;
   }
   // A rename: the old file goes, unless it is the one just written.
@@ -513,15 +513,7 @@ TColor ContrastColor(TColor c) {
 }
 
 TColor CaptionColorOn(TColor back) {
-  // The relative luminance of the sRGB colour; black stands out more
-  // exactly when (L + 0.05) / 0.05 exceeds 1.05 / (L + 0.05).
-  const auto linear = [](int channel) {
-    const double v = channel / 255.0;
-    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-  };
-  const double l = 0.2126 * linear(GetRValue(back)) + 0.7152 * linear(GetGValue(back)) +
-                   0.0722 * linear(GetBValue(back));
-  return (l + 0.05) * (l + 0.05) > 1.05 * 0.05 ? clBlack : clWhite;
+  return ContrastRatio(clBlack, back) > ContrastRatio(clWhite, back) ? clBlack : clWhite;
 }
 
 TPickTarget PickTarget(bool leftButton, bool rightButton, bool angleSet, bool keyOn) {

@@ -232,7 +232,7 @@ void TfrmMakeMark::lblSaveAsClick() {
   const std::optional<std::string> file = services.ChooseSaveName(this, "sample");
   if (!file) return;
   if (FileExists(*file) &&
-      ShowMsg(GetMessageText(msg::AskReplaceExisting), 5, SystemMessageCaption) != idYes) {
+      ShowMsg(GetMessageText(msg::AskReplaceExisting), mkQuestion, SystemMessageCaption) != idYes) {
     return;
   }
   SaveImageFile(markSet_.Composite, *file);

@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 #include "app/messages.h"
 #include "windows/form_support.h"
@@ -36,19 +35,9 @@ class TEmbeddedFontPicker : public QFontDialog {
   QDialog* owner_;
 };
 
-double Luminance(const QColor& c) {
-  const auto channel = [](int v) {
-    const double s = v / 255.0;
-    return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-  };
-  return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
-}
-
 // Non-text contrast: 3:1 or more.
 bool StandsOut(const QColor& a, const QColor& b) {
-  const double la = Luminance(a);
-  const double lb = Luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05) >= 3.0;
+  return ContrastRatio(RGB(a.red(), a.green(), a.blue()), RGB(b.red(), b.green(), b.blue())) >= 3.0;
 }
 
 }  // namespace

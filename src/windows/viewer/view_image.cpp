@@ -93,14 +93,14 @@ TfrmViewImage::TfrmViewImage(QWidget* owner, const TBitmap& bitmap, int mode, co
                              const TViewList& list, const std::vector<std::string>& markFiles)
     : QDialog(owner),
       boxOwner_(this),
-      mode_(mode == 0 || mode == 1 ? mode : 2),
+      mode_(mode == vmShellList || mode == vmConvList ? static_cast<TViewMode>(mode) : vmBitmap),
       fileName_(fileName),
       given_(bitmap),
       list_(list),
       markFiles_(markFiles),
       loader_(Services().LoadPicture ? Services().LoadPicture : SourcePictureLoader()),
       prefetcher_(loader_) {
-  if (mode_ != 2 && !list_.Valid()) mode_ = 2;
+  if (mode_ != vmBitmap && !list_.Valid()) mode_ = vmBitmap;
   setObjectName("frmViewImage");
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                  Qt::WindowCloseButtonHint);
@@ -184,9 +184,9 @@ void TfrmViewImage::FormShow() {
   ApplyLanguage();
   // One mark set for the viewer's life: the files are read once, not for
   // every picture or every GIF frame.
-  if (mode_ != 2) marks_.Load(markFiles_);
+  if (mode_ != vmBitmap) marks_.Load(markFiles_);
   std::string failure;
-  if (mode_ != 2) {
+  if (mode_ != vmBitmap) {
     failure = ReadPicture(false);
   } else {
     MarkPicture();
@@ -205,7 +205,7 @@ void TfrmViewImage::FormShow() {
   ready_ = true;
   ApplyOptions();
   timGIF->start();
-  if (mode_ != 2) {
+  if (mode_ != vmBitmap) {
     // The picture after this one is read while this one is looked at.
     const int count = list_.Count();
     const int index = list_.ItemIndex();
@@ -217,7 +217,7 @@ void TfrmViewImage::FormShow() {
     // The viewer stays on the file that did not load, so that stepping
     // goes on from it; why it did not load is shown once it is on screen.
     QMetaObject::invokeMethod(
-        this, [failure] { Guarded([&] { ShowMsg(failure, 0, SystemMessageCaption); }); }, Qt::QueuedConnection);
+        this, [failure] { Guarded([&] { ShowMsg(failure, mkError, SystemMessageCaption); }); }, Qt::QueuedConnection);
   }
 }
 
@@ -269,7 +269,7 @@ void TfrmViewImage::ApplyOptions() {
   mnuFullScreen->setChecked(zoom_.FullScreen);
   mnuSlideshow->setChecked(slideRunning_);
   tbSlideshow->setChecked(slideRunning_);
-  const bool hasFile = mode_ != 2;
+  const bool hasFile = mode_ != vmBitmap;
   if (!hasFile) {
     mnuNext->setEnabled(false);
     mnuPrevious->setEnabled(false);
@@ -343,7 +343,7 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
   // What was loaded ahead is used when it is this file. Otherwise it is
   // dropped, its memory kept for the next load ahead.
   std::optional<TBitmap> ahead;
-  if (useAhead && imageType_ != 2 && prefetcher_.Pending() == fileName_) {
+  if (useAhead && imageType_ != itGif && prefetcher_.Pending() == fileName_) {
     ahead = prefetcher_.Take(fileName_);
   } else {
     KeepSpare(prefetcher_.Drop());
@@ -354,7 +354,7 @@ std::string TfrmViewImage::ReadPicture(bool useAhead) {
   base_ = TBitmap();
   std::string failure;
   try {
-    if (imageType_ == 2) {
+    if (imageType_ == itGif) {
       auto gif = std::make_unique<TGIFImage>();
       gif->LoadFromFile(fileName_);
       PaintFirstGifFrame(*gif, base_);
@@ -419,7 +419,7 @@ const TBitmap& TfrmViewImage::BasePicture() {
 
 void TfrmViewImage::EnsureBase() {
   if (base_.Width() > 0 && base_.Height() > 0) return;
-  if (mode_ == 2) {
+  if (mode_ == vmBitmap) {
     base_ = given_;
   } else if (pictureBitmap_.Width() > 0 && pictureBitmap_.Height() > 0) {
     // Read again into the spare picture's memory, if there is one.
@@ -431,7 +431,7 @@ void TfrmViewImage::EnsureBase() {
 }
 
 void TfrmViewImage::MarkPicture() {
-  if (mode_ == 2) {
+  if (mode_ == vmBitmap) {
     CopyPictureInto(base_, pictureBitmap_);
     return;
   }
@@ -731,7 +731,7 @@ bool TfrmViewImage::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void TfrmViewImage::Navigate(TNavigateKey key) {
-  if (mode_ == 2) return;
+  if (mode_ == vmBitmap) return;
   const int count = list_.Count();
   if (count <= 0) return;
   const TRandomIndex random = Services().RandomIndex ? Services().RandomIndex : DefaultServices().RandomIndex;
@@ -748,7 +748,7 @@ void TfrmViewImage::Navigate(TNavigateKey key) {
 
 void TfrmViewImage::PrefetchNeighbour() {
   if (nextFileName_.empty() || nextFileName_ == fileName_ || !FileExists(nextFileName_) ||
-      GetImageType(nextFileName_) == 2 || GetImageType(fileName_) == 2) {
+      GetImageType(nextFileName_) == itGif || GetImageType(fileName_) == itGif) {
     prefetcher_.Discard();
     spare_ = TBitmap();
     return;
@@ -783,7 +783,7 @@ void TfrmViewImage::PreviewWheel(int delta) { FormKeyDown(delta < 1 ? Qt::Key_Pa
 // ---- GIF refresh -----------------------------------------------------------
 
 void TfrmViewImage::timGIFTimer() {
-  if (imageType_ != 2 || !gif_ || gif_->Images().Count() < 2) return;
+  if (imageType_ != itGif || !gif_ || gif_->Images().Count() < 2) return;
   timGIF->setInterval(GifInterval);
   // The GIF image's painter steps the frames; this samples the frame it
   // shows and marks it.

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/routines.h"
 #include "core/bitmap.h"
 #include "windows/gui_handler_qt.h"
 #include "windows/paint_box.h"
@@ -37,7 +38,8 @@ class TGIFImage;
 class TGLPanel;
 class TfrmViewImage;
 
-// A list of the main window the viewer walks through (modes 0 and 1).
+// A list of the main window the viewer walks through (vmShellList and
+// vmConvList).
 struct TViewList {
   std::function<int()> Count;
   std::function<std::string(int index)> FileName;
@@ -70,9 +72,10 @@ class TfrmViewImage : public QDialog {
   static TViewerServices& Services();
   static TViewerServices DefaultServices();
 
-  // Shows the viewer modally: mode 0 or 1 walks list starting at fileName,
-  // mode 2 shows bitmap alone. markFiles are drawn on every picture
-  // (bottom layer first) except in mode 2.
+  // Shows the viewer modally: vmShellList and vmConvList walk list starting
+  // at fileName, vmBitmap (and any other number) shows bitmap alone.
+  // markFiles are drawn on every picture (bottom layer first) except on
+  // the bitmap alone.
   static void Execute(QWidget* owner, const TBitmap& bitmap, int mode, const std::string& fileName,
                       const TViewList& list = {}, const std::vector<std::string>& markFiles = {});
 
@@ -179,7 +182,7 @@ class TfrmViewImage : public QDialog {
   void PaintPreview(QPainter& painter, const QWidget& box);
 
   // ---- State, for the tests ----
-  int Mode() const { return mode_; }
+  TViewMode Mode() const { return mode_; }
   const std::string& FileName() const { return fileName_; }
   const TViewZoom& ZoomModel() const { return zoom_; }
   // The shown picture with its marks, and the picture without them (read
@@ -257,8 +260,12 @@ class TfrmViewImage : public QDialog {
   // The lock menu items and the lock tool button show the zoom model's
   // locks.
   void ShowLocks();
+  // The tool buttons that keep the mouse cursor on them while their
+  // command resizes the window under it (the slideshow's steps too).
+  enum class TCursorButton { None = -1, Next = 0, Previous = 1, Slideshow = 2, ZoomIn = 3, ZoomOut = 4 };
+  QToolButton* CursorButton(TCursorButton button) const;
   void KeepCursorOnButton();
-  void ToolButtonCommand(int cursorButton, const std::function<void()>& action);
+  void ToolButtonCommand(TCursorButton cursorButton, const std::function<void()>& action);
   // The slideshow stopped and the window no longer top-most, for a dialog
   // of the viewer's; gives back whether the slideshow ran.
   bool PauseSlideshow();
@@ -276,19 +283,19 @@ class TfrmViewImage : public QDialog {
 
   // Every message box and question of the viewer sits on it.
   TMessageBoxOwner boxOwner_;
-  int mode_;
+  TViewMode mode_;
   std::string fileName_;
-  TBitmap given_;  // the bitmap of Execute (mode 2)
+  TBitmap given_;  // the bitmap of Execute (vmBitmap)
   TViewList list_;
   std::vector<std::string> markFiles_;
   TViewMarks marks_;
-  int imageType_ = 10;
+  TImageType imageType_ = itOther;
 
   // The pictures of a step, each picture-sized: the shown one with its
   // marks, the one loaded ahead, spare_, a picture no longer shown whose
   // memory the next load ahead reads into, and base_, the shown one
   // without marks, held only once an effect changed it or one asked for
-  // it (else it is the file's, read again when needed; given_ in mode 2,
+  // it (else it is the file's, read again when needed; given_ in vmBitmap,
   // the first frame's in a GIF).
   TBitmap base_;
   TBitmap spare_;
@@ -323,7 +330,7 @@ class TfrmViewImage : public QDialog {
   QString titleText_;
   bool slideRunning_ = false;
   bool keepCursor_ = false;
-  int cursorButton_ = 0;
+  TCursorButton cursorButton_ = TCursorButton::Next;
   bool panning_ = false;
   QPoint panStart_;
   TPoint panCenter_;

@@ -30,7 +30,7 @@ constexpr int AskDeleteFile = 1290;  // followed by a blank, the file and "?"
 
 // ---- Tool buttons and the slideshow ----------------------------------------
 
-void TfrmViewImage::ToolButtonCommand(int cursorButton, const std::function<void()>& action) {
+void TfrmViewImage::ToolButtonCommand(TCursorButton cursorButton, const std::function<void()>& action) {
   keepCursor_ = true;
   cursorButton_ = cursorButton;
   action();
@@ -38,12 +38,22 @@ void TfrmViewImage::ToolButtonCommand(int cursorButton, const std::function<void
   keepCursor_ = false;
 }
 
+QToolButton* TfrmViewImage::CursorButton(TCursorButton button) const {
+  switch (button) {
+    case TCursorButton::Next: return tbNext;
+    case TCursorButton::Previous: return tbPrevious;
+    case TCursorButton::Slideshow: return tbSlideshow;
+    case TCursorButton::ZoomIn: return tbZoomIn;
+    case TCursorButton::ZoomOut: return tbZoomOut;
+    case TCursorButton::None: break;
+  }
+  return nullptr;
+}
+
 void TfrmViewImage::KeepCursorOnButton() {
   if (!keepCursor_) return;
-  QToolButton* const buttons[] = {tbNext, tbPrevious, tbSlideshow, tbZoomIn, tbZoomOut};
-  if (cursorButton_ < 0 || cursorButton_ > 4) return;
-  QToolButton* b = buttons[cursorButton_];
-  if (!b->isVisible()) return;
+  QToolButton* b = CursorButton(cursorButton_);
+  if (b == nullptr || !b->isVisible()) return;
   // The window may have been resized under the mouse: the next click
   // should hit the same button.
   QCursor::setPos(b->mapToGlobal(b->rect().center()));
@@ -61,7 +71,7 @@ void TfrmViewImage::StopSlideshow() {
 }
 
 void TfrmViewImage::mnuSlideshowClick() {
-  if (mode_ == 2) return;
+  if (mode_ == vmBitmap) return;
   if (slideRunning_) {
     StopSlideshow();
   } else {
@@ -74,7 +84,7 @@ void TfrmViewImage::mnuSlideshowClick() {
 void TfrmViewImage::timSlideshowTimer() {
   if (!slideRunning_) return;
   FormKeyDown(Qt::Key_Space, Qt::NoModifier);
-  cursorButton_ = 2;
+  cursorButton_ = TCursorButton::Slideshow;
   KeepCursorOnButton();
   // The next wait starts once this picture is shown, so a short delay
   // never piles up steps.
@@ -131,7 +141,7 @@ void TfrmViewImage::ApplyEffect(const std::function<void(TBitmap&)>& effect) {
 
 void TfrmViewImage::mnuReloadClick() {
   PaintBackground();
-  if (mode_ == 2) {
+  if (mode_ == vmBitmap) {
     base_ = given_;
     MarkPicture();
   } else {
@@ -147,7 +157,7 @@ void TfrmViewImage::mnuDisplaypertainClick() { mnuReloadClick(); }
 // ---- Clipboard and files ---------------------------------------------------
 
 void TfrmViewImage::mnuCopyClick() {
-  if (mode_ == 2 || fileName_.empty()) return;
+  if (mode_ == vmBitmap || fileName_.empty()) return;
   CopyFileToClipboard(fileName_);
 }
 
@@ -158,11 +168,11 @@ void TfrmViewImage::mnuCopyToClipClick() {
 
 bool TfrmViewImage::AskReplace(const std::string& target) {
   if (!FileExists(target)) return true;
-  return ShowMsg(GetMessageText(msg::AskReplaceFile), 5, SystemMessageCaption) == idYes;
+  return ShowMsg(GetMessageText(msg::AskReplaceFile), mkQuestion, SystemMessageCaption) == idYes;
 }
 
 void TfrmViewImage::mnuCopyFileToClick() {
-  if (mode_ == 2 || fileName_.empty()) return;
+  if (mode_ == vmBitmap || fileName_.empty()) return;
   WithSlideshowPaused([this] {
     int filter = 1;
     const std::optional<std::string> chosen =
@@ -197,10 +207,10 @@ void TfrmViewImage::mnuSaveClick() {
 }
 
 void TfrmViewImage::mnuDeleteClick() {
-  if (mode_ == 2 || fileName_.empty()) return;
+  if (mode_ == vmBitmap || fileName_.empty()) return;
   WithSlideshowPaused([this] {
     const std::string question = GetMessageText(AskDeleteFile) + " " + fileName_ + "?";
-    const bool yes = ShowMsg(question, 5, SystemMessageCaption) == idYes;
+    const bool yes = ShowMsg(question, mkQuestion, SystemMessageCaption) == idYes;
     if (yes && FileExists(fileName_)) {
       // The loader may be reading it; it lets go first.
       prefetcher_.Discard();

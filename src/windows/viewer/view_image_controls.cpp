@@ -124,10 +124,10 @@ void TfrmViewImage::CreateToolBar() {
   tbOptions = button("tbOptions", QStyle::SP_FileDialogContentsView, nullptr);
   tbExit = button("tbExit", QStyle::SP_DialogCloseButton, nullptr);
 
-  const auto connectTo = [this](QToolButton* b, QAction* action, int cursorButton) {
+  const auto connectTo = [this](QToolButton* b, QAction* action, TCursorButton cursorButton) {
     connect(b, &QToolButton::clicked, this, [this, action, cursorButton] {
       Guarded([&] {
-        if (cursorButton < 0) {
+        if (cursorButton == TCursorButton::None) {
           action->trigger();
         } else {
           ToolButtonCommand(cursorButton, [action] { action->trigger(); });
@@ -135,19 +135,19 @@ void TfrmViewImage::CreateToolBar() {
       });
     });
   };
-  connectTo(tbNext, mnuNext, 0);
-  connectTo(tbPrevious, mnuPrevious, 1);
-  connectTo(tbZoomIn, mnuZoomIn, 3);
-  connectTo(tbZoomOut, mnuZoomOut, 4);
-  connectTo(tbZoomActual, mnuZoomActual, -1);
-  connectTo(tbZoomBest, mnuZoomBest, -1);
-  connectTo(tbReload, mnuReload, -1);
-  connectTo(tbOptions, mnuOptions, -1);
-  connectTo(tbExit, mnuExit, -1);
+  connectTo(tbNext, mnuNext, TCursorButton::Next);
+  connectTo(tbPrevious, mnuPrevious, TCursorButton::Previous);
+  connectTo(tbZoomIn, mnuZoomIn, TCursorButton::ZoomIn);
+  connectTo(tbZoomOut, mnuZoomOut, TCursorButton::ZoomOut);
+  connectTo(tbZoomActual, mnuZoomActual, TCursorButton::None);
+  connectTo(tbZoomBest, mnuZoomBest, TCursorButton::None);
+  connectTo(tbReload, mnuReload, TCursorButton::None);
+  connectTo(tbOptions, mnuOptions, TCursorButton::None);
+  connectTo(tbExit, mnuExit, TCursorButton::None);
   connect(tbSlideshow, &QToolButton::clicked, this, [this] {
     Guarded([this] {
       // tbSlideshowClick: the cursor stays on the button while it runs.
-      ToolButtonCommand(2, [this] { mnuSlideshowClick(); });
+      ToolButtonCommand(TCursorButton::Slideshow, [this] { mnuSlideshowClick(); });
       keepCursor_ = false;
     });
   });

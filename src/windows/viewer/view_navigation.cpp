@@ -40,9 +40,8 @@ int PrefetchIndex(TNavigateKey key, int index, int count, int sequence) {
 int SlideInterval(int delay) { return std::max(delay, MinSlideInterval); }
 
 bool CanSaveInPlace(int mode, const std::string& fileName) {
-  if (mode == 2 || fileName.empty()) return false;
-  const int type = GetImageType(fileName);
-  return type >= 1 && type <= 6;
+  if (mode == vmBitmap || fileName.empty()) return false;
+  return GetImageType(fileName) != itOther;
 }
 
 std::string SaveDefaultExt(int filterIndex) {
@@ -57,12 +56,11 @@ std::string SaveDefaultExt(int filterIndex) {
 }
 
 std::string SaveAsTarget(const std::string& chosen, int filterIndex) {
-  const int type = GetImageType(chosen);
-  if (type >= 1 && type <= 6) return chosen;
+  if (GetImageType(chosen) != itOther) return chosen;
   return chosen + "." + SaveDefaultExt(filterIndex);
 }
 
 std::string SaveDialogName(int mode, const std::string& fileName) {
-  if (mode == 2 || fileName.empty()) return "newfile1";
+  if (mode == vmBitmap || fileName.empty()) return "newfile1";
   return ExtractFileName(fileName);
 }

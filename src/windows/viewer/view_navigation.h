@@ -6,6 +6,12 @@
 #include <functional>
 #include <string>
 
+// What the viewer shows: the pictures of the main window's file list or of
+// its conversion list, or one picture it is given, without a file. The
+// numbers are those the windows exchange; the main window's preview names
+// where its picture came from the same way.
+enum TViewMode : int { vmShellList = 0, vmConvList = 1, vmBitmap = 2 };
+
 // What moves to another picture.
 enum class TNavigateKey { Space, PageUp, PageDown, Home, End };
 
@@ -34,8 +40,8 @@ inline constexpr int MinSlideInterval = 100;
 int SlideInterval(int delay);
 
 // Save writes over the shown file only for the types the program writes
-// itself (JPEG, GIF, BMP, PNG, PCX, Targa) and never without a file (mode
-// 2); the other types go through Save As.
+// itself (JPEG, GIF, BMP, PNG, PCX, Targa) and never without a file
+// (vmBitmap); the other types go through Save As.
 bool CanSaveInPlace(int mode, const std::string& fileName);
 // The name Save As writes: the chosen name, with the extension of the
 // chosen filter (1 ".jpg", 2 ".jpeg", 3 ".gif", 4 ".bmp", 5 ".png", other

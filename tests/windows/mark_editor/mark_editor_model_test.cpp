@@ -4,7 +4,6 @@
 // composite's plan, the checkerboard, the read-outs and dragging.
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -289,7 +288,7 @@ class MarkEditorSave : public WindowsTest {
   }
   bool Questions(std::size_t n) {
     std::size_t asked = 0;
-    for (const auto& box : handler_.Boxes) asked += box.Kind == 5;
+    for (const auto& box : handler_.Boxes) asked += box.Kind == mkQuestion;
     return asked == n;
   }
   TMark set_;
@@ -310,7 +309,7 @@ TEST_F(MarkEditorSave, NewNamesRenamesAndQuestions) {
   EXPECT_EQ(testsupport::ReadBytes(File("taken")), (std::vector<std::uint8_t>{1, 2, 3}));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
   EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(msg::AskReplaceExisting));
-  EXPECT_EQ(handler_.Boxes[0].Kind, 5);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkQuestion);
   handler_.Answer = idYes;
   EXPECT_TRUE(SaveMark(set_, {false, "", "taken"}));
   EXPECT_NE(testsupport::ReadBytes(File("taken")).size(), 3u);
@@ -354,7 +353,7 @@ TEST_F(MarkEditorSave, AFailedWriteIsReported) {
   EXPECT_FALSE(SaveMark(set_, {false, "", "blocked"}));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
   EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(msg::MarkFileNotWritten));
-  EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
   // A rename that fails leaves the old file.
   Write("old");
   handler_.Boxes.clear();
@@ -455,22 +454,10 @@ TEST(MarkEditorPreview, SwatchCaptionsAreBlackOrWhiteByTheSwatchsBrightness) {
   for (const Case& c : cases) EXPECT_EQ(CaptionColorOn(c.Back), c.Caption) << std::hex << c.Back;
   // Whatever the swatch, the caption stands out at least 4.5:1 (the
   // contrast of readable text), which one of black and white always does.
-  const auto luminance = [](TColor c) {
-    double sum = 0;
-    const double weights[] = {0.2126, 0.7152, 0.0722};
-    const int channels[] = {GetRValue(c), GetGValue(c), GetBValue(c)};
-    for (int i = 0; i < 3; ++i) {
-      const double v = channels[i] / 255.0;
-      sum += weights[i] * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
-    }
-    return sum;
-  };
   for (int r = 0; r < 256; r += 17) {
     for (int g = 0; g < 256; g += 17) {
       for (int b = 0; b < 256; b += 17) {
-        const double back = luminance(RGB(r, g, b));
-        const double caption = luminance(CaptionColorOn(RGB(r, g, b)));
-        const double ratio = (std::max(back, caption) + 0.05) / (std::min(back, caption) + 0.05);
+        const double ratio = ContrastRatio(RGB(r, g, b), CaptionColorOn(RGB(r, g, b)));
         ASSERT_GE(ratio, 4.5) << r << "," << g << "," << b;
       }
     }

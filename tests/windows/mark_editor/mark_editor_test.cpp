@@ -24,7 +24,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <filesystem>
 #include <memory>
 
@@ -43,26 +42,15 @@
 #include "windows/mark_editor/mark_editor_fixture.h"
 #include "windows/mark_editor/mark_editor_widgets.h"
 #include "windows/mark_editor/mark_text.h"
+#include "support/pictures.h"
 #include "windows/windows_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-TBitmap Solid(int w, int h, TColor c) {
-  TBitmap b(w, h, pf24bit);
-  b.Canvas().Brush.Color = c;
-  b.Canvas().FillRect(TRect{0, 0, w, h});
-  return b;
-}
-
-TBitmap Pattern(int w, int h) {
-  TBitmap b(w, h, pf24bit);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) b.Canvas().SetPixel(x, y, RGB(x * 7 % 256, y * 5 % 256, (x + y) % 256));
-  }
-  return b;
-}
+using testsupport::PatternPicture;
+using testsupport::SolidPicture;
 
 bool SamePixels(const TBitmap& a, const TBitmap& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
@@ -218,10 +206,10 @@ TEST_F(MarkEditorFormTest, EditingShowsEveryFieldUnderTheFileNameAndSavesItBack)
   original.Records[0] = FullTextRecord();
   original.Records[0].SetName("internal");  // the file's name wins
   original.Records[0].SetPictureType(".bmp");
-  original.MarkPictures[0] = Solid(4, 3, clRed);
-  original.Backgrounds[0] = Pattern(5, 4);
-  original.Frames[0] = Solid(3, 3, clBlue);
-  original.Masks[0] = Pattern(6, 2);
+  original.MarkPictures[0] = SolidPicture(4, 3, clRed);
+  original.Backgrounds[0] = PatternPicture(5, 4);
+  original.Frames[0] = SolidPicture(3, 3, clBlue);
+  original.Masks[0] = PatternPicture(6, 2);
   ASSERT_TRUE(original.SaveMarkFile(0, MarkFile("orig")));
   const TMarkInfo stored = Load(MarkFile("orig"))->Records[0];
 
@@ -275,11 +263,11 @@ TEST_F(MarkEditorFormTest, ARefusedOrFailedSaveKeepsTheWindowAndItsPreview) {
   testsupport::WriteBytes(MarkFile("taken"), {1, 2, 3});
   {
     TfrmMakeMark& form = Open(false, "");
-    ChoosePicture(form, Solid(2, 2, clBlue));
+    ChoosePicture(form, SolidPicture(2, 2, clBlue));
     form.edtName->setText("taken");
     handler_.Answer = idNo;
     ClickChild(&form, "tbOK");
-    EXPECT_TRUE(HasBox(msg::AskReplaceExisting, 5));
+    EXPECT_TRUE(HasBox(msg::AskReplaceExisting, mkQuestion));
     EXPECT_FALSE(form.Saved());
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(testsupport::ReadBytes(MarkFile("taken")), (std::vector<std::uint8_t>{1, 2, 3}));
@@ -290,7 +278,7 @@ TEST_F(MarkEditorFormTest, ARefusedOrFailedSaveKeepsTheWindowAndItsPreview) {
     form.edtName->setText("blocked");
     handler_.Boxes.clear();
     ClickChild(&form, "tbOK");
-    EXPECT_TRUE(HasBox(msg::MarkFileNotWritten, 1));
+    EXPECT_TRUE(HasBox(msg::MarkFileNotWritten, mkInformation));
     EXPECT_FALSE(form.Saved());
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.Ready());
@@ -309,7 +297,7 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
   };
   const Case cases[] = {
       {"no picture yet", [](TfrmMakeMark&) {}, msg::MarkPictureMissing},
-      {"a path for a name", [this](TfrmMakeMark& f) { ChoosePicture(f, Solid(2, 2, clRed)); f.edtName->setText("../x"); },
+      {"a path for a name", [this](TfrmMakeMark& f) { ChoosePicture(f, SolidPicture(2, 2, clRed)); f.edtName->setText("../x"); },
        msg::MarkNameNotPlain},
       {"a text too long", [](TfrmMakeMark& f) {
          f.rbText->setChecked(true);
@@ -333,7 +321,7 @@ TEST_F(MarkEditorFormTest, ChecksBeforeSavingShowTheirMessages) {
     EXPECT_FALSE(form.Saved());
     ASSERT_EQ(handler_.Boxes.size(), 1u);
     EXPECT_EQ(handler_.Boxes[0].Text, GetMessageText(c.Message));
-    EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+    EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
   }
   // The message says why such a text does not fit rather than giving a
   // limit it keeps.
@@ -358,7 +346,7 @@ TEST_F(MarkEditorFormTest, AMarkFileThatCannotBeReadStartsANewMarkUnderItsName) 
     TfrmMakeMark& form = Open(true, name);
     ASSERT_EQ(handler_.Boxes.size(), 1u);
     EXPECT_EQ(handler_.Boxes[0].Text, FormatText(GetMessageText(msg::MarkNotRead), {"\n", "\n", "\n"}));
-    EXPECT_EQ(handler_.Boxes[0].Kind, 1);
+    EXPECT_EQ(handler_.Boxes[0].Kind, mkInformation);
     EXPECT_EQ(std::count(handler_.Boxes[0].Text.begin(), handler_.Boxes[0].Text.end(), '\n'), 3);
     EXPECT_EQ(form.edtName->text().toStdString(), name);
     EXPECT_TRUE(form.MarkPicture().Empty());
@@ -371,7 +359,7 @@ TEST_F(MarkEditorFormTest, AMarkFileThatCannotBeReadStartsANewMarkUnderItsName) 
 
 TEST_F(MarkEditorFormTest, ThePreviewIsWhatABatchMakesOfTheSample) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(20, 10, clRed));
+  ChoosePicture(form, SolidPicture(20, 10, clRed));
   // No sample: the checkerboard at the panel's size, the mark at the top left.
   const TBitmap& composite = form.Composite();
   EXPECT_EQ(composite.Width(), form.pnlPreview->width());
@@ -383,7 +371,7 @@ TEST_F(MarkEditorFormTest, ThePreviewIsWhatABatchMakesOfTheSample) {
   EXPECT_EQ(form.WorkBitmap().Width(), composite.Width() - 2);
 
   // With a sample and options, the composite is the batch's output.
-  const std::string sample = WriteBmp("sample.bmp", Pattern(300, 200));
+  const std::string sample = WriteBmp("sample.bmp", PatternPicture(300, 200));
   form.edtPreviewFile->setText(QString::fromStdString(sample));
   form.PositionButtons[4]->click();
   form.tbClarity->setValue(30);
@@ -409,8 +397,8 @@ TEST_F(MarkEditorFormTest, DraggingMovesTheOffsetsPixelForPixelAtAnyScale) {
   for (const TPoint size : {TPoint{4000, 300}, TPoint{120, 60}}) {
     SCOPED_TRACE(size.X);
     TfrmMakeMark& form = Open(false, "");
-    ChoosePicture(form, Solid(8, 8, clRed));
-    form.edtPreviewFile->setText(QString::fromStdString(WriteBmp("s.bmp", Pattern(size.X, size.Y))));
+    ChoosePicture(form, SolidPicture(8, 8, clRed));
+    form.edtPreviewFile->setText(QString::fromStdString(WriteBmp("s.bmp", PatternPicture(size.X, size.Y))));
     form.edtXEX->setValue(7);
     form.ProcessPendingRefresh();
     const bool scaled = form.WorkBitmap().Width() < size.X;
@@ -436,7 +424,7 @@ TEST_F(MarkEditorFormTest, DraggingMovesTheOffsetsPixelForPixelAtAnyScale) {
 
 TEST_F(MarkEditorFormTest, ClicksPickColoursAndTheReadoutsComeFromThePictures) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(10, 10, RGB(120, 0, 0)));
+  ChoosePicture(form, SolidPicture(10, 10, RGB(120, 0, 0)));
   TPaintBox* box = form.pbPreview;
   const TColor markPixel = form.WorkBitmap().Canvas().Pixel(2, 2);
   SendMouse(box, QEvent::MouseMove, {2, 2}, Qt::NoButton, Qt::NoButton);
@@ -471,7 +459,7 @@ TEST_F(MarkEditorFormTest, ClicksPickColoursAndTheReadoutsComeFromThePictures) {
 
 TEST_F(MarkEditorFormTest, TheRulesBetweenTheOptions) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   // Tiling starts at the top left.
   form.PositionButtons[4]->click();
   EXPECT_EQ(form.Anchor(), 4);
@@ -556,7 +544,7 @@ TEST_F(MarkEditorFormTest, TypedNumbersStayUntilTypingEndsThenShowTheNearestBoun
       {"edtMaskLeft", "-99999", "-65535", [](const TMarkInfo& r) { return r.MaskRect().Left; }},
   };
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.Control) + " " + c.Typed);
     auto* box = form.findChild<QSpinBox*>(c.Control);
@@ -574,7 +562,7 @@ TEST_F(MarkEditorFormTest, TypedNumbersStayUntilTypingEndsThenShowTheNearestBoun
 
 TEST_F(MarkEditorFormTest, ANegativeToleranceIsSetToZeroByOkAndTheSecondOkSaves) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   form.edtName->setText("keyed");
   form.edtXEX->selectAll();
   QTest::keyClicks(form.edtXEX, "70000");
@@ -600,7 +588,7 @@ TEST_F(MarkEditorFormTest, ANegativeToleranceIsSetToZeroByOkAndTheSecondOkSaves)
 
 TEST_F(MarkEditorFormTest, RefreshesAreServedOncePerTurn) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(4, 4, clRed));
+  ChoosePicture(form, SolidPicture(4, 4, clRed));
   const int builds = form.BuildCount();
   form.edtXEX->setValue(1);
   form.edtYEX->setValue(2);
@@ -654,7 +642,7 @@ TEST_F(MarkEditorFormTest, FontColoursAndCompanionPictures) {
   // name that does not exist clears it.
   ProgramInfo().DefaultMaskPath = Dir();
   form.chkUseMask->setChecked(true);
-  pictures_ = {WriteBmp("masks_mask.bmp", Pattern(33, 21))};
+  pictures_ = {WriteBmp("masks_mask.bmp", PatternPicture(33, 21))};
   QTest::mouseClick(form.btnSelectMaskFile, Qt::LeftButton);
   EXPECT_EQ(pictureAsks_.back(), GetMessageText(msg::ChoosePicture) + "|" + Dir());
   EXPECT_EQ(form.MarkSet().Masks[0].Width(), 33);
@@ -672,21 +660,21 @@ TEST_F(MarkEditorFormTest, FontColoursAndCompanionPictures) {
 
 TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(5, 3, clBlue));
+  ChoosePicture(form, SolidPicture(5, 3, clBlue));
   form.edtName->setText("logo");
   saveName_ = Dir() + "logo.bmp";
   QTest::mouseClick(form.tbSave, Qt::LeftButton);
   EXPECT_EQ(saveOffered_, "logo");
   TBitmap written;
   written.LoadFromFile(Dir() + "logo.bmp");
-  EXPECT_TRUE(SamePixels(written, Solid(5, 3, clBlue)));
+  EXPECT_TRUE(SamePixels(written, SolidPicture(5, 3, clBlue)));
   // An existing file needs a Yes.
   handler_.Answer = idNo;
   testsupport::WriteBytes(Dir() + "sample.bmp", {'o', 'l', 'd'});
   saveName_ = Dir() + "sample.bmp";
   emit form.lblSaveAs->linkActivated("save");
   EXPECT_EQ(saveOffered_, "sample");
-  EXPECT_TRUE(HasBox(msg::AskReplaceExisting, 5));
+  EXPECT_TRUE(HasBox(msg::AskReplaceExisting, mkQuestion));
   EXPECT_EQ(testsupport::ReadBytes(Dir() + "sample.bmp").size(), 3u);
   handler_.Answer = idYes;
   emit form.lblSaveAs->linkActivated("save");
@@ -695,7 +683,7 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
 
   handler_.Boxes.clear();
   QTest::mouseClick(form.tbHelp, Qt::LeftButton);
-  EXPECT_TRUE(HasBox(msg::HelpFileMissing, 1));
+  EXPECT_TRUE(HasBox(msg::HelpFileMissing, mkInformation));
   // The help on making a mark, when it is beside the program.
   fs::copy(testsupport::SourceDir() + "/help", Dir() + "help");
   handler_.Boxes.clear();
@@ -704,7 +692,7 @@ TEST_F(MarkEditorFormTest, SaveHelpMaskEditorAndViewCommands) {
   EXPECT_EQ(handler_.Opened, (std::vector<std::string>{Dir() + "help/making-a-mark.html"}));
   handler_.Boxes.clear();
   QTest::mouseClick(form.tbVeilpaint, Qt::LeftButton);
-  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, 1));
+  EXPECT_TRUE(HasBox(msg::MaskEditorMissing, mkInformation));
   EXPECT_TRUE(started_.empty());
   testsupport::WriteBytes(Dir() + "Veilpaint", {'#', '!'});
   ::chmod((Dir() + "Veilpaint").c_str(), 0755);
@@ -735,7 +723,7 @@ TEST_F(MarkEditorFormTest, SavingTheMarkPictureWritesTheChosenTypeUnderItsExtens
       {"typed.png", 0, "typed.png", "PNG"},
   };
   TfrmMakeMark& form = Open(false, "");
-  ChoosePicture(form, Solid(6, 4, clBlue));
+  ChoosePicture(form, SolidPicture(6, 4, clBlue));
   form.edtName->setText("v1..2");
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.Typed) + " " + std::to_string(c.Type));
@@ -790,18 +778,9 @@ TEST_F(MarkEditorFormTest, EveryCaptionHasItsText) {
 
 namespace {
 
-// The contrast of two colours (1 to 21) from their relative luminance.
+// The contrast of two screen pixels (1 to 21).
 double Contrast(QRgb a, QRgb b) {
-  const auto luminance = [](QRgb c) {
-    const auto channel = [](int v) {
-      const double s = v / 255.0;
-      return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
-  };
-  const double la = luminance(a);
-  const double lb = luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+  return ContrastRatio(RGB(qRed(a), qGreen(a), qBlue(a)), RGB(qRed(b), qGreen(b), qBlue(b)));
 }
 
 QImage Grabbed(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }

@@ -35,6 +35,7 @@
 #include "windows/gui_handler_qt.h"
 #include "windows/main_models.h"
 #include "windows/setup.h"
+#include "support/view_list.h"
 #include "windows/viewer/view_image.h"
 #include "windows/windows_fixture.h"
 
@@ -64,20 +65,6 @@ bool Same(const TBitmap& a, const TBitmap& b) {
   }
   return true;
 }
-
-// The list a main window would hand over.
-struct TFakeList {
-  std::vector<std::string> Files;
-  int Index = 0;
-  TViewList View() {
-    TViewList l;
-    l.Count = [this] { return static_cast<int>(Files.size()); };
-    l.FileName = [this](int i) { return Files[static_cast<std::size_t>(i)]; };
-    l.ItemIndex = [this] { return Index; };
-    l.Select = [this](int i) { Index = i; };
-    return l;
-  }
-};
 
 class ViewerTest : public WindowsTest {
  protected:
@@ -130,7 +117,7 @@ class ViewerTest : public WindowsTest {
   std::vector<std::string> saveStarts_;
   std::optional<std::string> saveAnswer_;
   int saveFilter_ = 1;
-  TFakeList list_;
+  testsupport::TFileViewList list_;
   std::unique_ptr<TfrmViewImage> viewer_;
 };
 
@@ -138,7 +125,7 @@ class ViewerTest : public WindowsTest {
 
 TEST_F(ViewerTest, ShowsThePictureMarkedWithItsTitleAndCaptions) {
   list_.Files = {WriteBmp("p.bmp", 800, 600, 1)};
-  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(5, 4, clRed)});
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0], {WriteMark(5, 4, clRed)});
   ASSERT_EQ(v.PictureBitmap().Width(), 800);
   EXPECT_TRUE(Same(v.BasePicture(), Pattern(800, 600, 1)));
   // Marked as the batch marks: the mark's red over its corner alone.
@@ -171,7 +158,7 @@ TEST_F(ViewerTest, ShowsThePictureMarkedWithItsTitleAndCaptions) {
 // with the mouse; the next picture comes from the loader thread.
 TEST_F(ViewerTest, PageDownZoomAndPanOnThreePictures) {
   list_.Files = {WriteBmp("a.bmp", 300, 200, 1), WriteBmp("b.bmp", 320, 240, 2), WriteBmp("c.bmp", 200, 100, 3)};
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   EXPECT_EQ(v.DirectLoads(), 1);
   // The next picture is read ahead at once.
   EXPECT_EQ(v.PrefetchPending(), list_.Files[1]);
@@ -221,7 +208,7 @@ TEST_F(ViewerTest, PageDownZoomAndPanOnThreePictures) {
 TEST_F(ViewerTest, SpaceWrapsAndLocksKeepZoomAndCentre) {
   list_.Files = {WriteBmp("a.bmp", 60, 40, 1), WriteBmp("b.bmp", 60, 40, 2), WriteBmp("c.bmp", 60, 40, 3)};
   list_.Index = 2;
-  TfrmViewImage& v = Open(1, list_.Files[2]);
+  TfrmViewImage& v = Open(vmConvList, list_.Files[2]);
   Key(Qt::Key_Space);
   EXPECT_EQ(list_.Index, 0);
   EXPECT_TRUE(Same(v.PictureBitmap(), Pattern(60, 40, 1)));
@@ -248,7 +235,7 @@ TEST_F(ViewerTest, SpaceWrapsAndLocksKeepZoomAndCentre) {
 TEST_F(ViewerTest, OneBitmapIsShownWithoutNavigationOrFileCommands) {
   const TBitmap given = Pattern(40, 30, 4);
   list_.Files = {WriteBmp("a.bmp", 10, 10, 1)};
-  TfrmViewImage& v = Open(2, "", {WriteMark(4, 4, clRed)}, given);
+  TfrmViewImage& v = Open(vmBitmap, "", {WriteMark(4, 4, clRed)}, given);
   EXPECT_TRUE(Same(v.PictureBitmap(), given));  // no marks in mode 2
   for (int key : {Qt::Key_PageDown, Qt::Key_Space, Qt::Key_End, Qt::Key_Delete}) Key(key);
   EXPECT_EQ(list_.Index, 0);
@@ -271,7 +258,7 @@ TEST_F(ViewerTest, OneBitmapIsShownWithoutNavigationOrFileCommands) {
 TEST_F(ViewerTest, EffectsWorkOnTheUnmarkedPictureAndTheFileWaitsForSave) {
   list_.Files = {WriteBmp("a.bmp", 30, 20, 1), WriteBmp("b.bmp", 30, 20, 2)};
   const auto original = testsupport::ReadBytes(list_.Files[0]);
-  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(3, 3, RGB(250, 250, 250))});
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0], {WriteMark(3, 3, RGB(250, 250, 250))});
   QTest::keyClick(v.pbPreview, Qt::Key_BracketRight, Qt::ControlModifier);
   const TBitmap source = Pattern(30, 20, 1);
   for (int y = 0; y < 20; ++y) {
@@ -305,14 +292,14 @@ TEST_F(ViewerTest, EffectsWorkOnTheUnmarkedPictureAndTheFileWaitsForSave) {
 
 TEST_F(ViewerTest, DeleteAsksAndShowsTheNextPicture) {
   list_.Files = {WriteBmp("a.bmp", 30, 20, 1), WriteBmp("b.bmp", 30, 20, 2)};
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   handler_.Answer = idNo;
   Key(Qt::Key_Delete);
   EXPECT_TRUE(FileExists(list_.Files[0]));
   EXPECT_EQ(v.FileName(), list_.Files[0]);
   ASSERT_EQ(handler_.Boxes.size(), 1u);
   EXPECT_EQ(handler_.Boxes[0].Text, "Delete the file " + list_.Files[0] + "?");
-  EXPECT_EQ(handler_.Boxes[0].Kind, 5);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkQuestion);
   handler_.Answer = idYes;
   v.mnuDelete->trigger();
   EXPECT_FALSE(FileExists(list_.Files[0]));
@@ -329,7 +316,7 @@ TEST_F(ViewerTest, CopyFileToNeverRemovesTheFileAndTypesWithoutAWriterGoThroughS
   // ".jpe" is read as JPEG but is no type the program writes.
   WriteFileAtomic(Dir() + "pic.jpe", EncodeJpeg(Pattern(16, 8, 2), 90));
   list_.Files.push_back(Dir() + "pic.jpe");
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   const auto original = testsupport::ReadBytes(list_.Files[0]);
   handler_.Answer = idYes;
   saveAnswer_ = list_.Files[0];  // onto itself
@@ -361,7 +348,7 @@ TEST_F(ViewerTest, CopyFileToNeverRemovesTheFileAndTypesWithoutAWriterGoThroughS
 TEST_F(ViewerTest, SlideshowStepsStopsOnEnterAndOptionsPauseIt) {
   list_.Files = {WriteBmp("a.bmp", 20, 10, 1), WriteBmp("b.bmp", 20, 10, 2), WriteBmp("c.bmp", 20, 10, 3)};
   ProgramInfo().SlideDelay = 0;  // never a busy loop: the shortest wait is kept
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   Key(Qt::Key_Pause);
   EXPECT_TRUE(v.SlideshowRunning());
   EXPECT_TRUE(v.mnuSlideshow->isChecked());
@@ -401,7 +388,7 @@ TEST_F(ViewerTest, TheGifTimerRedrawsOnlyAnimations) {
     two.SaveToFile(Dir() + "two.gif");
   }
   list_.Files = {Dir() + "one.gif", Dir() + "two.gif"};
-  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(2, 2, clLime)});
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0], {WriteMark(2, 2, clLime)});
   EXPECT_FALSE(v.Animating());
   QTest::qWait(400);
   EXPECT_EQ(v.GifRedraws(), 0);
@@ -429,7 +416,7 @@ TEST_F(ViewerTest, BatchPreviewAndViewerLoadOneSourceAlike) {
   std::fill(bytes.begin() + 6, bytes.begin() + 10, 0);  // logical screen 0 x 0
   testsupport::WriteBytes(Dir() + "unsized.gif", bytes);
   list_.Files = {Dir() + "unsized.gif"};
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   const TBitmap preview = LoadPreviewPicture(Dir() + "unsized.gif");
   TMark batch;
   ASSERT_TRUE(batch.ProcessFile(Dir() + "unsized.gif", Dir() + "out.bmp"));
@@ -483,7 +470,7 @@ TEST_F(ViewerTest, AlwaysOnTopKeepsTheViewerOpenAndModalAroundItsDialogs) {
         },
         3000);
   });
-  TfrmViewImage::Execute(nullptr, TBitmap(), 0, list_.Files[0], list_.View(), {});
+  TfrmViewImage::Execute(nullptr, TBitmap(), vmShellList, list_.Files[0], list_.View(), {});
   TfrmSetup::Services() = savedSetup;
   EXPECT_TRUE(ProgramInfo().ViewAlwaysTop);
   EXPECT_EQ(states, (std::vector<std::string>{"options open modal on top", "options again open modal on top",
@@ -570,7 +557,7 @@ TEST_F(ViewerTest, TheKeyTableHoldsWhateverWasClicked) {
   list_.Index = 1;
   ProgramInfo().ViewShowToolbar = true;
   ProgramInfo().SlideSequence = ssForward;
-  TfrmViewImage& v = Open(1, list_.Files[1]);
+  TfrmViewImage& v = Open(vmConvList, list_.Files[1]);
   ASSERT_TRUE(v.cbTools->isVisible());
   const auto focusIsNoButton = [] { return qobject_cast<QToolButton*>(QApplication::focusWidget()) == nullptr; };
   EXPECT_TRUE(focusIsNoButton());
@@ -619,10 +606,10 @@ TEST_F(ViewerTest, OpenedOnADamagedFileItSaysWhyAndStepsOnFromIt) {
   testsupport::WriteBytes(damaged, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F'});
   list_.Files = {WriteBmp("a.bmp", 30, 20, 1), damaged, WriteBmp("c.bmp", 30, 20, 3)};
   list_.Index = 1;
-  TfrmViewImage& v = Open(1, damaged);
+  TfrmViewImage& v = Open(vmConvList, damaged);
   ASSERT_TRUE(WaitFor([&] { return !handler_.Boxes.empty(); }));
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkError);
   EXPECT_FALSE(handler_.Boxes[0].Text.empty());
   EXPECT_EQ(v.FileName(), damaged);
   EXPECT_EQ(v.PictureBitmap().Width(), 0);
@@ -660,7 +647,7 @@ TEST_F(ViewerTest, StepsReadIntoPicturesNoLongerShownAndHoldAtMostFour) {
     }
     LoadSourcePicture(name, into);
   };
-  TfrmViewImage& v = Open(1, list_.Files[0], {WriteMark(5, 4, clRed)});
+  TfrmViewImage& v = Open(vmConvList, list_.Files[0], {WriteMark(5, 4, clRed)});
   const auto step = [&](Qt::Key key, bool waitForTheLoader) {
     if (waitForTheLoader) {
       ASSERT_TRUE(WaitFor([&] { return v.PrefetchPending().empty() || v.PrefetchReady(); }));
@@ -723,7 +710,7 @@ TEST_F(ViewerTest, TheWindowFrameFitsTheScreen) {
     SCOPED_TRACE(c.Name);
     list_.Files = {WriteBmp("p" + std::to_string(seed) + ".bmp", c.Width, c.Height, seed)};
     ++seed;
-    TfrmViewImage& v = Open(0, list_.Files[0]);
+    TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
     for (int i = 0; i < c.ZoomIns; ++i) v.FormKeyDown(Qt::Key_Plus, Qt::KeypadModifier);
     QCoreApplication::processEvents();
     EXPECT_NE(v.frameGeometry(), v.geometry());  // the platform draws a frame
@@ -753,7 +740,7 @@ TEST_F(ViewerTest, UnderAWindowManagerTheFramedWindowFitsTheScreen) {
   }
   const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
   list_.Files = {WriteBmp("tall.bmp", avail.width() / 3, avail.height(), 1)};
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   EXPECT_TRUE(WaitFor([&] {
     QCoreApplication::processEvents();
     return !v.windowHandle()->frameMargins().isNull() && avail.contains(v.frameGeometry());
@@ -771,7 +758,7 @@ TEST_F(ViewerTest, UnderAWindowManagerTheFramedWindowFitsTheScreen) {
 TEST_F(ViewerTest, TheToolBarShownOrHiddenFromOptionsLaysTheViewOutAtOnce) {
   list_.Files = {WriteBmp("a.bmp", 300, 200, 1)};
   ProgramInfo().ViewShowToolbar = true;
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   bool show = false;
   TfrmViewImage::Services().ExecuteSetup = [&show](int) {
     ProgramInfo().ViewShowToolbar = show;
@@ -798,12 +785,12 @@ TEST_F(ViewerTest, TheToolBarShownOrHiddenFromOptionsLaysTheViewOutAtOnce) {
 // effect: a file gone meanwhile is said so, and the picture stays.
 TEST_F(ViewerTest, AnEffectOnAPictureWhoseFileIsGoneSaysWhyAndChangesNothing) {
   list_.Files = {WriteBmp("a.bmp", 30, 20, 1)};
-  TfrmViewImage& v = Open(0, list_.Files[0], {WriteMark(3, 3, clRed)});
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0], {WriteMark(3, 3, clRed)});
   const TBitmap shown = v.PictureBitmap();
   fs::remove(list_.Files[0]);
   QTest::keyClick(v.pbPreview, Qt::Key_BracketRight, Qt::ControlModifier);
   ASSERT_EQ(handler_.Boxes.size(), 1u);
-  EXPECT_EQ(handler_.Boxes[0].Kind, 0);
+  EXPECT_EQ(handler_.Boxes[0].Kind, mkError);
   EXPECT_TRUE(Same(v.PictureBitmap(), shown));
 }
 
@@ -829,7 +816,7 @@ TEST_F(ViewerTest, TheViewWithoutAPictureShowsTheBackgroundColourOfTheSettings) 
 TEST_F(ViewerTest, ASlideshowPausedForADialogRunsOnWhenTheCommandFails) {
   list_.Files = {WriteBmp("a.bmp", 20, 10, 1), WriteBmp("b.bmp", 20, 10, 2)};
   ProgramInfo().SlideDelay = 60000;
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   Key(Qt::Key_Pause);
   ASSERT_TRUE(v.SlideshowRunning());
   bool pausedMeanwhile = false;
@@ -853,7 +840,7 @@ TEST_F(ViewerTest, TheLocksAreTheZoomModelsAndTheMenuAndTheButtonShowThem) {
   list_.Files = {WriteBmp("a.bmp", 60, 40, 1)};
   ProgramInfo().ZoomLock = true;
   ProgramInfo().LocationLock = false;
-  TfrmViewImage& v = Open(0, list_.Files[0]);
+  TfrmViewImage& v = Open(vmShellList, list_.Files[0]);
   EXPECT_TRUE(v.ZoomModel().ZoomLock);
   EXPECT_FALSE(v.ZoomModel().LocationLock);
   const struct {

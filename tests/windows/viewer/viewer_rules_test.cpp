@@ -286,13 +286,14 @@ TEST(ViewerNavigation, TheNextPictureInTheDirectionOfTravelIsLoadedAhead) {
 
 TEST(ViewerCommands, SavingAndSlideshowRules) {
   struct SaveCase {
-    int mode;
+    TViewMode mode;
     const char* file;
     bool inPlace;
   };
-  for (const SaveCase& c : {SaveCase{0, "/a/b.jpg", true}, SaveCase{1, "/a/b.PNG", true}, SaveCase{0, "/a/b.tga", true},
-                            SaveCase{0, "/a/b.tif", false}, SaveCase{1, "/a/b.psd", false},
-                            SaveCase{2, "/a/b.jpg", false}, SaveCase{0, "", false}}) {
+  for (const SaveCase& c : {SaveCase{vmShellList, "/a/b.jpg", true}, SaveCase{vmConvList, "/a/b.PNG", true},
+                            SaveCase{vmShellList, "/a/b.tga", true}, SaveCase{vmShellList, "/a/b.tif", false},
+                            SaveCase{vmConvList, "/a/b.psd", false}, SaveCase{vmBitmap, "/a/b.jpg", false},
+                            SaveCase{vmShellList, "", false}}) {
     SCOPED_TRACE(c.file);
     EXPECT_EQ(CanSaveInPlace(c.mode, c.file), c.inPlace);
   }
@@ -301,8 +302,8 @@ TEST(ViewerCommands, SavingAndSlideshowRules) {
   EXPECT_EQ(SaveAsTarget("/a/x.pcx", 1), "/a/x.pcx");
   const std::vector<std::string> exts = {"bmp", "jpg", "jpeg", "gif", "bmp", "png", "bmp"};
   for (int i = 0; i < static_cast<int>(exts.size()); ++i) EXPECT_EQ(SaveDefaultExt(i), exts[static_cast<std::size_t>(i)]);
-  EXPECT_EQ(SaveDialogName(2, "/a/b.jpg"), "newfile1");
-  EXPECT_EQ(SaveDialogName(0, "/a/b.jpg"), "b.jpg");
+  EXPECT_EQ(SaveDialogName(vmBitmap, "/a/b.jpg"), "newfile1");
+  EXPECT_EQ(SaveDialogName(vmShellList, "/a/b.jpg"), "b.jpg");
   EXPECT_EQ(SlideInterval(0), MinSlideInterval);
   EXPECT_EQ(SlideInterval(-5), MinSlideInterval);
   EXPECT_EQ(SlideInterval(2000), 2000);
