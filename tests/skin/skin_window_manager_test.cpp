@@ -42,6 +42,20 @@ TSkinManage& Manager() { return *TSkinManage::Instance(); }
 // What a task bar or pager does to bring a window back: it asks the
 // window manager to activate it (_NET_ACTIVE_WINDOW from a pager), and
 // Qt takes no part. The calls go to the xcb library Qt has loaded.
+// Whether the tests run on X under a window manager. The one the test
+// script starts with the test claims the display a moment later, so it is
+// waited for.
+bool WindowManagerRuns() {
+  if (QGuiApplication::platformName() != "xcb") return false;
+  if (std::getenv("STAMPWISE_WINDOW_MANAGER") != nullptr) {
+    (void)QTest::qWaitFor([] {
+      SetWindowManagerAnswer(std::nullopt);
+      return HasWindowManager();
+    });
+  }
+  return HasWindowManager();
+}
+
 bool ActivateAsAPager(const QWindow& window) {
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   xcb_connection_t* c = x11 ? x11->connection() : nullptr;
@@ -255,13 +269,7 @@ TEST_F(SkinnedWindowAndItsManager, AnExposedWindowTakesThePlaceTheWindowSystemSh
 // knows the place the window system shows it at: a popup opens next to
 // what it belongs to and the place stored on closing is the right one.
 TEST_F(SkinnedWindowAndItsManager, DialogsShownAgainKeepTheirPlaceUnderAWindowManager) {
-  if (QGuiApplication::platformName() == "xcb" && std::getenv("STAMPWISE_WINDOW_MANAGER") != nullptr) {
-    (void)QTest::qWaitFor([] {
-      SetWindowManagerAnswer(std::nullopt);
-      return HasWindowManager();
-    });
-  }
-  if (QGuiApplication::platformName() != "xcb" || !HasWindowManager()) {
+  if (!WindowManagerRuns()) {
     GTEST_SKIP() << "needs an X display with a window manager (openbox under xvfb-run)";
   }
   skin_ = LoadTestSkin();
@@ -289,14 +297,7 @@ TEST_F(SkinnedWindowAndItsManager, DialogsShownAgainKeepTheirPlaceUnderAWindowMa
 // Switching between the window system's frame and the skin's keeps the
 // visible window where it is, however often it happens.
 TEST_F(SkinnedWindowAndItsManager, SkinSwitchesKeepThePlaceUnderAWindowManager) {
-  if (QGuiApplication::platformName() == "xcb" && std::getenv("STAMPWISE_WINDOW_MANAGER") != nullptr) {
-    // Started with the test: it claims the display a moment later.
-    (void)QTest::qWaitFor([] {
-      SetWindowManagerAnswer(std::nullopt);
-      return HasWindowManager();
-    });
-  }
-  if (QGuiApplication::platformName() != "xcb" || !HasWindowManager()) {
+  if (!WindowManagerRuns()) {
     GTEST_SKIP() << "needs an X display with a window manager (openbox under xvfb-run)";
   }
   // The component (and with it the manager) is there before the window
@@ -335,13 +336,7 @@ TEST_F(SkinnedWindowAndItsManager, SkinSwitchesKeepThePlaceUnderAWindowManager) 
 // back as it was the next time it is hidden and shown, as the main
 // window is around the viewer and at a skin switch.
 TEST_F(SkinnedWindowAndItsManager, AWindowRestoredByTheWindowManagerIsShownAgainUnderAWindowManager) {
-  if (QGuiApplication::platformName() == "xcb" && std::getenv("STAMPWISE_WINDOW_MANAGER") != nullptr) {
-    (void)QTest::qWaitFor([] {
-      SetWindowManagerAnswer(std::nullopt);
-      return HasWindowManager();
-    });
-  }
-  if (QGuiApplication::platformName() != "xcb" || !HasWindowManager()) {
+  if (!WindowManagerRuns()) {
     GTEST_SKIP() << "needs an X display with a window manager (openbox under xvfb-run)";
   }
   ActiveSkin();

@@ -254,7 +254,10 @@ FileSizeLimit::~FileSizeLimit() {
   signal(SIGXFSZ, oldHandler_);
 }
 
-ChildEnd RunInChild(const std::function<int()>& work) {
+namespace {
+
+// Forks a child that exits with what work returns (127 when it throws).
+pid_t ForkWork(const std::function<int()>& work) {
   std::fflush(nullptr);
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("fork failed");
@@ -266,24 +269,25 @@ ChildEnd RunInChild(const std::function<int()>& work) {
     }
     ::_exit(code);
   }
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
+  return child;
+}
+
+ChildEnd EndOf(int status) {
   if (WIFSIGNALED(status)) return {true, WTERMSIG(status)};
   return {false, WEXITSTATUS(status)};
 }
 
+}  // namespace
+
+ChildEnd RunInChild(const std::function<int()>& work) {
+  const pid_t child = ForkWork(work);
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
+  return EndOf(status);
+}
+
 ChildEnd RunInChild(const std::function<int()>& work, int watchdogSeconds) {
-  std::fflush(nullptr);
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    int code = 127;
-    try {
-      code = work();
-    } catch (...) {
-    }
-    ::_exit(code);
-  }
+  const pid_t child = ForkWork(work);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(watchdogSeconds);
   int status = 0;
   for (;;) {
@@ -299,8 +303,7 @@ ChildEnd RunInChild(const std::function<int()>& work, int watchdogSeconds) {
     }
     ::usleep(20000);
   }
-  if (WIFSIGNALED(status)) return {true, WTERMSIG(status)};
-  return {false, WEXITSTATUS(status)};
+  return EndOf(status);
 }
 
 }  // namespace testsupport
